@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/State.h"
+#include "platform/FormRuntime.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+
+// The context every routine and handler receives: the state, the form runtime and the
+// control handles. Each App is a whole program, so a test builds a fresh one.
+struct App : AppState, Controls {
+    explicit App(std::unique_ptr<Dialogs> dialogs);
+
+    FormRuntime rt;
+    // The window of the event being handled; message boxes of its handler belong to it.
+    Control EventOwner;
+    // What the request loop carries out for PendingAction 1, 2 and 3.
+    std::array<std::function<void(App&)>, 4> RequestActions;
+};

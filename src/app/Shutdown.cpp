@@ -1,0 +1,12 @@
+#include "app/App.h"
+#include "app/StartUp.h"
+#include "settings/Settings.h"
+
+void MAINFORM_END(App& app)
+{
+    // A single file cannot be stepped from, so the next start does not try to.
+    if (app.LoadMode == 2) app.LoadMode = 0;
+    S_KANKYO(app);
+    app.rt.DestroyWindow(app.MAINFORM);
+    app.rt.DeleteObject(app.ViewBitmap);
+}

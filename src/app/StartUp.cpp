@@ -1,0 +1,172 @@
+#include "app/StartUp.h"
+
+#include "app/App.h"
+#include "categories/SaveTargetCheck.h"
+#include "platform/FileSystem.h"
+#include "settings/Settings.h"
+#include "view/Layout.h"
+
+namespace {
+
+const QString kTitleText = QStringLiteral("Velmora Ver1.4");
+const QString kBannerText = QStringLiteral("Velmora Ver1.4 Copyright (C) the Velmora developers");
+
+// A control to bind by name, with the font size it gets (0: it keeps its font).
+struct Binding {
+    Control Controls::*handle;
+    const char* name;
+    int fontSize;
+};
+
+#define BIND(control, size) Binding { &Controls::control, #control, size }
+
+const Binding kMainFormControls[] = {
+    BIND(HSCROLL1, 0), BIND(VSCROLL1, 0), BIND(BUTTON1, 10), BIND(BUTTON2, 14), BIND(BUTTON3, 14),
+    BIND(BUTTON4, 10), BIND(BUTTON5, 14), BIND(BUTTON9, 14), BIND(BUTTON11, 10), BIND(BUTTON12, 10),
+    BIND(COMBO1, 14),  BIND(COMBO2, 14),  BIND(COMBO5, 14),
+};
+
+const Binding kForm2Controls[] = {
+    BIND(BUTTON6, 14), BIND(BUTTON7, 14), BIND(BUTTON8, 14),  BIND(BUTTON10, 14), BIND(BUTTON13, 14),
+    BIND(BUTTON14, 10), BIND(BUTTON15, 14), BIND(EDIT1, 14),  BIND(EDIT2, 14),    BIND(EDIT3, 14),
+    BIND(EDIT4, 14),   BIND(EDIT5, 14),  BIND(EDIT6, 14),     BIND(EDIT7, 14),    BIND(EDIT8, 14),
+    BIND(EDIT9, 14),   BIND(EDIT10, 12), BIND(TEXT1, 14),     BIND(TEXT2, 14),    BIND(TEXT3, 14),
+    BIND(TEXT4, 14),   BIND(TEXT5, 14),  BIND(TEXT6, 14),     BIND(TEXT7, 14),    BIND(TEXT8, 14),
+    BIND(TEXT9, 14),   BIND(COMBO3, 14), BIND(COMBO4, 14),    BIND(LIST1, 14),    BIND(CHECK1, 14),
+};
+
+#undef BIND
+
+const QStringList kMagnifications = {
+    QStringLiteral("等倍"),  QStringLiteral("縦合わせ"), QStringLiteral("横合わせ"), QStringLiteral("×０.９"),
+    QStringLiteral("×０.８"), QStringLiteral("×０.７"),  QStringLiteral("×０.６"),  QStringLiteral("×０.５"),
+    QStringLiteral("×０.４"), QStringLiteral("×０.３"),  QStringLiteral("×０.２"),  QStringLiteral("×０.１"),
+};
+
+template <size_t N> void bindControls(App& app, Control form, const Binding (&bindings)[N])
+{
+    for (const Binding& binding : bindings) {
+        Control& handle = app.*binding.handle;
+        handle = app.rt.GetDlgItem(form, QString::fromLatin1(binding.name));
+        if (binding.fontSize) app.rt.SetFontSize(handle, binding.fontSize);
+    }
+}
+
+void readScreenMetrics(App& app)
+{
+    app.CaptionHeight = int16_t(app.rt.GetSystemMetrics(FormRuntime::SM_CYSIZE)
+                                + app.rt.GetSystemMetrics(FormRuntime::SM_CYFRAME)
+                                + app.rt.GetSystemMetrics(FormRuntime::SM_CYBORDER));
+    app.FrameHeight = int16_t(app.rt.GetSystemMetrics(FormRuntime::SM_CYFRAME));
+}
+
+void createWorkingBitmaps(App& app, int width, int height)
+{
+    app.rt.DeleteObject(app.ViewBitmap);
+    app.rt.DeleteObject(app.SourceBitmap);
+    app.rt.CreateBitmap(app.ViewBitmap, width, height);
+    app.rt.CreateBitmap(app.SourceBitmap, width, height);
+    app.rt.SetMapMode(app.ViewBitmap, 1);
+    app.rt.SetMapMode(app.SourceBitmap, 1);
+}
+
+// "分類 7": a positive number is printed with a leading blank.
+QString categoryLabel(int category) { return QStringLiteral("分類 %1").arg(category); }
+
+void setCategoryDefaults(App& app, int category)
+{
+    app.CatName[category] = categoryLabel(category);
+    app.CatFolder[category] = currentDirectory() + pathSeparator();
+    app.CatFixed[category] = QStringLiteral("CG%1_").arg(category, 2, 10, QLatin1Char('0'));
+    app.CatStartText[category] = QStringLiteral("1");
+    app.CatNextNo[category] = 1;
+    app.CatDigits[category] = 3;
+    app.CatFill[category] = QStringLiteral("0");
+}
+
+// The first valid category becomes current and is selected in both lists. Without a valid
+// category, category 1 is current and neither list shows a selection.
+void selectFirstValidCategory(App& app)
+{
+    if (app.ValidCatMap[0] >= 1) {
+        app.rt.SetCurSel(app.COMBO2, 0);
+        app.CurCat = app.ValidCatMap[0];
+        app.rt.SetCurSel(app.LIST1, app.CurCat - 1);
+    } else {
+        app.CurCat = 1;
+    }
+}
+
+} // namespace
+
+void startUp(App& app)
+{
+    FormRuntime& rt = app.rt;
+    app.TitleText = kTitleText;
+    app.BannerText = kBannerText;
+
+    app.MAINFORM = rt.CreateWindow(QStringLiteral("MAINFORM"), false);
+    bindControls(app, app.MAINFORM, kMainFormControls);
+    rt.SetMapMode(app.MAINFORM, 1);
+    app.ScrollBarSize = 16;
+
+    rt.CreateBitmap(app.ViewBitmap, 10, 10);
+    rt.CreateBitmap(app.SourceBitmap, 10, 10);
+    app.PICTURE1 = rt.GetDlgItem(app.MAINFORM, QStringLiteral("PICTURE1"));
+    rt.SetMapMode(app.PICTURE1, 1);
+
+    rt.MoveWindow(app.MAINFORM, 0, 0);
+    rt.MaximizeWindow(app.MAINFORM);
+    // The window system draws the caption and frame only once the window is shown.
+    readScreenMetrics(app);
+    app.FormWidth = int16_t(rt.GetWidth(app.MAINFORM));
+    app.FormHeight = int16_t(rt.GetHeight(app.MAINFORM));
+
+    app.FORM2 = rt.CreateWindow(QStringLiteral("FORM2"), false);
+    rt.SetWindowSize(app.FORM2, 578, 466);
+    bindControls(app, app.FORM2, kForm2Controls);
+
+    rt.SetWindowText(app.MAINFORM, app.TitleText);
+
+    app.ViewWidth = app.ImageWidth = 2000;
+    app.ViewHeight = app.ImageHeight = 1000;
+    createWorkingBitmaps(app, 2000, 1000);
+    WIN_SAIZU_SUB(app);
+    rt.EnableWindow(app.BUTTON3, kFalse);
+    rt.EnableWindow(app.BUTTON4, kFalse);
+
+    for (const QString& entry : kMagnifications) rt.AddString(app.COMBO5, entry);
+    app.BandLeft = -1;
+    for (Control fill : { app.COMBO3, app.COMBO4 }) {
+        rt.AddString(fill, QStringLiteral("無"));
+        rt.AddString(fill, QStringLiteral("0"));
+    }
+    for (int category = 1; category <= kCategoryCount; ++category) {
+        rt.AddString(app.LIST1, categoryLabel(category));
+        setCategoryDefaults(app, category);
+    }
+
+    app.LoadPath = currentDirectory();
+    rt.SetWindowText(app.EDIT1, app.LoadPath);
+    app.SeqFixed = QStringLiteral("CG");
+    app.SeqNumber = 1;
+    app.SeqDigits = 3;
+    rt.SetCurSel(app.COMBO3, 1);
+    app.LoadMode = 1;
+    app.Magnification = 1.0f;
+    rt.SetCurSel(app.COMBO5, 0);
+    rt.ShowWindow(app.BUTTON1, kFalse);
+
+    readSettings(app);
+    FILECHK_SUB(app);
+
+    if (app.LoadPath.isEmpty()) app.LoadPath = currentDirectory() + pathSeparator();
+    app.JpegTempFile = app.JpegWorkDrive + QStringLiteral("DAMMY.BMP");
+    app.MaxFramesPerCat = kMaxFrames;
+    selectFirstValidCategory(app);
+
+    rt.EnableWindow(app.COMBO1, kFalse);
+    rt.ResetContent(app.COMBO1);
+    rt.EnableWindow(app.BUTTON2, kFalse);
+    app.SrcList = QStringList(1);
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "platform/Handles.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+
+inline constexpr int kCategoryCount = 20;
+inline constexpr int kMaxFrames = 50;
+
+// Per category, indexed 0..20; index 0 belongs to no category.
+template <class T> using PerCategory = std::array<T, kCategoryCount + 1>;
+// Per frame and category: [frame 0..49][category 0..20].
+template <class T> using PerFrame = std::array<PerCategory<T>, kMaxFrames>;
+
+// The program's whole state: one record that every routine and handler reads and writes.
+// Names and types are those of the program's design: int16_t for 16-bit integers, float for
+// singles, double for doubles. Every number starts at 0 and every text empty.
+struct AppState {
+    // Settings, kept in KANKYO.TXT.
+    QString BannerText;
+    QString JpegWorkDrive;
+    QString JpegTempFile;
+    int16_t MagnificationIndex = 0;
+    int16_t LoadMode = 0; // 0 none, 1 numbered sequence, 2 single file, 3 all images of a folder
+    QString LoadPath;
+    QString SeqFixed;
+    double SeqNumber = 0;
+    int16_t SeqDigits = 0;
+    QString SeqExt;
+
+    // Category table.
+    PerCategory<int16_t> CatValid {};
+    PerCategory<QString> CatName;
+    PerCategory<QString> CatFolder;
+    PerCategory<QString> CatFixed;
+    PerCategory<QString> CatStartText;
+    PerCategory<int16_t> CatNextNo {};
+    PerCategory<int16_t> CatDigits {};
+    PerCategory<QString> CatFill;
+    PerCategory<float> CatFrameCount {};
+    PerCategory<int16_t> ValidCatMap {}; // position in COMBO2 -> category number
+    float ValidCatCount = 0;
+    int16_t CurCat = 0;
+    int16_t MaxFramesPerCat = 0;
+
+    // Folder file list.
+    QStringList SrcList;
+    float SrcCount = 0;
+    float SrcIndex = 0;
+    QString ListFolder;
+
+    // Current image and the work fields of loading.
+    QString CurrentFileName;
+    QString CurrentFilePath;
+    QString LoadFilePath;
+    int16_t LoadFailed = 0;
+    QString SplitDrive, SplitDir, SplitName;
+    QString SeqNumberText;
+    QString SaveName;
+    Bitmap SourceBitmap;
+    Bitmap ViewBitmap;
+    float ImageWidth = 0, ImageHeight = 0;
+    float ViewWidth = 0, ViewHeight = 0;
+
+    // Request from a handler to the request loop: 1 list the folder, 2 save then next,
+    // 3 save then previous.
+    int16_t PendingAction = 0;
+
+    QString TitleText;
+
+    // Screen metrics and window size at the last layout.
+    int16_t CaptionHeight = 0;
+    int16_t FrameHeight = 0;
+    int16_t ScrollBarSize = 0;
+    int16_t FormWidth = 0, FormHeight = 0;
+
+    // View: magnification, layout and scrolling.
+    float Magnification = 0;
+    float ScaledWidth = 0, ScaledHeight = 0;
+    float LastViewWidth = 0, LastViewHeight = 0;
+    int16_t PictureAreaWidth = 0, PictureAreaHeight = 0;
+    float NeedHScroll = 0, NeedVScroll = 0;
+    int16_t VisibleWidth = 0, VisibleHeight = 0;
+    float ExcessWidth = 0, ExcessHeight = 0;
+    int16_t HScrollPos = 0, VScrollPos = 0, HScrollMax = 0, VScrollMax = 0;
+    float HScrollUnit = 0, VScrollUnit = 0;
+    float ViewOriginX = 0, ViewOriginY = 0;
+    float VisibleLeft = 0, VisibleTop = 0, VisibleRight = 0, VisibleBottom = 0;
+    int16_t CornerToggle = 0;
+
+    // Trimming: the rubber band in picture coordinates; BandLeft -1 means there is none.
+    float BandLeft = 0, BandTop = 0, BandRight = 0, BandBottom = 0;
+};
+
+// Handles of both windows and of every control, bound at start-up by name.
+struct Controls {
+    Control MAINFORM, FORM2;
+    // Main window.
+    Control PICTURE1, HSCROLL1, VSCROLL1;
+    Control BUTTON1, BUTTON2, BUTTON3, BUTTON4, BUTTON5, BUTTON9, BUTTON11, BUTTON12;
+    Control COMBO1, COMBO2, COMBO5;
+    // Registration window.
+    Control BUTTON6, BUTTON7, BUTTON8, BUTTON10, BUTTON13, BUTTON14, BUTTON15;
+    Control EDIT1, EDIT2, EDIT3, EDIT4, EDIT5, EDIT6, EDIT7, EDIT8, EDIT9, EDIT10;
+    Control TEXT1, TEXT2, TEXT3, TEXT4, TEXT5, TEXT6, TEXT7, TEXT8, TEXT9;
+    Control COMBO3, COMBO4, LIST1, CHECK1;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <source_location>
+
+struct App;
+
+// An error that no routine handles: it ends the program after one message box that names the
+// failing program unit and a location in it.
+struct UnexpectedError {
+    QString unit;
+    unsigned line = 0;
+
+    static UnexpectedError here(const std::source_location where = std::source_location::current())
+    {
+        return { QString::fromUtf8(where.function_name()), unsigned(where.line()) };
+    }
+};
+
+// "続行不可能なエラーが発生しました <unit> [<line>行]"
+QString unexpectedErrorText(const UnexpectedError& error);
+
+// Shows the error box, titled with the main window's caption.
+void showUnexpectedError(App& app, const UnexpectedError& error);

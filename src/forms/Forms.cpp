@@ -1,0 +1,58 @@
+#include "forms/Forms.h"
+
+#include "platform/SurfaceWidget.h"
+#include "ui_FORM2.h"
+#include "ui_MAINFORM.h"
+
+#include <QFont>
+
+namespace {
+
+// The designed Japanese font names stand for whatever Japanese sans-serif font is installed.
+void registerFontFallbacks()
+{
+    static const bool registered = [] {
+        const QStringList japanese { QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
+                                     QStringLiteral("IPAGothic"), QStringLiteral("VL Gothic"),
+                                     QStringLiteral("Sans Serif") };
+        QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), japanese);
+        QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
+                                   QStringList { QStringLiteral("Noto Sans Mono CJK JP") } + japanese);
+        QFont::insertSubstitutions(QStringLiteral("FixedSys"),
+                                   QStringList { QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Monospace") });
+        return true;
+    }();
+    (void)registered;
+}
+
+QWidget* createMainForm()
+{
+    auto* window = new SurfaceWidget;
+    window->setBlankColour(window->palette().color(QPalette::Window).rgb());
+    Ui::MAINFORM ui;
+    ui.setupUi(window);
+    ui.PICTURE1->setBlankColour(0xFFFFFF);
+    return window;
+}
+
+// The registration window has a caption but no close box and no sizing border, and, being a
+// plain window rather than a dialog, Escape does not close it.
+QWidget* createForm2()
+{
+    auto* window = new SurfaceWidget;
+    window->setBlankColour(window->palette().color(QPalette::Window).rgb());
+    Ui::FORM2 ui;
+    ui.setupUi(window);
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    return window;
+}
+
+} // namespace
+
+QWidget* createForm(const QString& formName)
+{
+    registerFontFallbacks();
+    if (formName == QLatin1String("MAINFORM")) return createMainForm();
+    if (formName == QLatin1String("FORM2")) return createForm2();
+    return nullptr;
+}

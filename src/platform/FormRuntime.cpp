@@ -1,0 +1,662 @@
+#include "platform/FormRuntime.h"
+
+#include "platform/SurfaceWidget.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QWidget>
+
+#include <cmath>
+
+namespace {
+
+int buttonCode(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 4;
+    default: return 0;
+    }
+}
+
+int buttonsHeld(Qt::MouseButtons buttons)
+{
+    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0)
+        | (buttons & Qt::MiddleButton ? 4 : 0);
+}
+
+int shiftCode(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
+        | (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+struct PointerShape {
+    int code;
+    Qt::CursorShape shape;
+};
+
+constexpr PointerShape kPointerShapes[] = {
+    { 0, Qt::ArrowCursor },    { 3, Qt::CrossCursor },   { 5, Qt::SizeAllCursor },
+    { 9, Qt::SizeHorCursor }, { 10, Qt::SizeVerCursor },
+};
+
+// Multi-line edits hold their lines with CR LF, as the program composes and reads them.
+QString toEditLines(const QString& text) { return QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")); }
+QString fromEditLines(const QString& text) { return QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")); }
+
+} // namespace
+
+FormRuntime::FormRuntime(FormFactory factory, std::unique_ptr<Dialogs> dialogs)
+    : m_factory(std::move(factory))
+    , m_dialogs(std::move(dialogs))
+{
+}
+
+FormRuntime::~FormRuntime()
+{
+    for (Bound& bound : m_controls)
+        if (bound.widget && bound.widget->isWindow()) delete bound.widget.data();
+}
+
+// --- events ------------------------------------------------------------------------------
+
+void FormRuntime::SetHandler(const QString& eventName, EventHandler handler)
+{
+    m_handlers[eventName] = std::move(handler);
+}
+
+bool FormRuntime::WaitEvent(Wait wait)
+{
+    while (m_events.empty()) {
+        if (m_ended) return false;
+        if (wait == Wait::NoWait) {
+            QCoreApplication::processEvents();
+            if (m_events.empty()) return false;
+        } else {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    if (m_ended) return false;
+    const ControlEvent event = m_events.front();
+    m_events.pop_front();
+    if (auto handler = m_handlers.find(event.name); handler != m_handlers.end()) handler->second(event);
+    return true;
+}
+
+void FormRuntime::PostEvent(const ControlEvent& event)
+{
+    if (!m_ended) m_events.push_back(event);
+}
+
+void FormRuntime::queue(const QString& name, Control form, int button, int shift, float x, float y)
+{
+    PostEvent(ControlEvent { name, form, button, shift, x, y });
+}
+
+// --- windows and controls ----------------------------------------------------------------
+
+Control FormRuntime::CreateWindow(const QString& formName, bool visible)
+{
+    QWidget* window = m_factory(formName);
+    if (!window) return {};
+    window->setObjectName(formName);
+    const Control form { int(m_controls.size()) };
+    m_controls.push_back({ window, formName, form });
+    if (!m_mainWindow) m_mainWindow = form;
+    window->installEventFilter(this);
+    for (QWidget* child : window->findChildren<QWidget*>()) {
+        if (!child->objectName().isEmpty() && !child->objectName().startsWith(QLatin1String("qt_")))
+            wire(child, child->objectName(), form);
+    }
+    window->setVisible(visible);
+    return form;
+}
+
+// Connects the user actions of one control to its events.
+void FormRuntime::wire(QWidget* widget, const QString& name, Control form)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        connect(button, &QAbstractButton::clicked, this, [=, this] { queue(name + QLatin1String("_ON"), form); });
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        connect(combo, &QComboBox::currentIndexChanged, this,
+                [=, this] { queue(name + QLatin1String("_CHANGE"), form); });
+        combo->installEventFilter(this);
+    } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+        connect(list, &QListWidget::currentRowChanged, this,
+                [=, this] { queue(name + QLatin1String("_CLICK"), form); });
+    } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
+        connect(bar, &QScrollBar::valueChanged, this, [=, this] { queue(name + QLatin1String("_CHANGE"), form); });
+    } else if (qobject_cast<SurfaceWidget*>(widget)) {
+        widget->installEventFilter(this);
+    }
+}
+
+Control FormRuntime::formOf(const QObject* watched) const
+{
+    for (size_t i = 1; i < m_controls.size(); ++i)
+        if (m_controls[i].widget == watched) return m_controls[i].form;
+    for (const QObject* object = watched; object; object = object->parent())
+        for (size_t i = 1; i < m_controls.size(); ++i)
+            if (m_controls[i].widget == object && m_controls[i].widget->isWindow()) return Control { int(i) };
+    return {};
+}
+
+bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || m_ended) return QObject::eventFilter(watched, event);
+    const QString name = widget->objectName();
+
+    if (widget->isWindow()) {
+        if (event->type() == QEvent::Close) {
+            // Closing a window is an event for the program to handle; the window itself
+            // stays until the program destroys it.
+            event->ignore();
+            queue(name + QLatin1String("_END"), formOf(widget));
+            return true;
+        }
+        if (event->type() == QEvent::Resize) {
+            const auto* resize = static_cast<QResizeEvent*>(event);
+            if (resize->size() != resize->oldSize()) queue(name + QLatin1String("_RESIZE"), formOf(widget));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+    if (qobject_cast<QComboBox*>(widget)) {
+        if (event->type() == QEvent::MouseButtonPress) queue(name + QLatin1String("_CLICK"), formOf(widget));
+        return QObject::eventFilter(watched, event);
+    }
+
+    // The picture control: mouse presses, releases and moves. The second press of a double
+    // click arrives as a press too; the double-click event that follows it is no new press.
+    switch (event->type()) {
+    case QEvent::MouseButtonDblClick: return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const float x = float(std::floor(mouse->position().x()));
+        const float y = float(std::floor(mouse->position().y()));
+        const int shift = shiftCode(mouse->modifiers());
+        if (event->type() == QEvent::MouseMove)
+            queue(name + QLatin1String("_MOUSEMOVE"), formOf(widget), buttonsHeld(mouse->buttons()), shift, x, y);
+        else if (event->type() == QEvent::MouseButtonRelease)
+            queue(name + QLatin1String("_MOUSEUP"), formOf(widget), buttonCode(mouse->button()), shift, x, y);
+        else
+            queue(name + QLatin1String("_MOUSEDOWN"), formOf(widget), buttonCode(mouse->button()), shift, x, y);
+        return true;
+    }
+    default: return QObject::eventFilter(watched, event);
+    }
+}
+
+Control FormRuntime::bind(QWidget* widget, const QString& name, Control form)
+{
+    for (size_t i = 1; i < m_controls.size(); ++i)
+        if (m_controls[i].widget == widget) return Control { int(i) };
+    m_controls.push_back({ widget, name, form });
+    return Control { int(m_controls.size() - 1) };
+}
+
+Control FormRuntime::GetDlgItem(Control form, const QString& name)
+{
+    QWidget* window = Widget(form);
+    if (!window) return {};
+    auto* widget = window->findChild<QWidget*>(name);
+    return widget ? bind(widget, name, form) : Control {};
+}
+
+QWidget* FormRuntime::Widget(Control control) const
+{
+    if (control.id <= 0 || size_t(control.id) >= m_controls.size()) return nullptr;
+    return m_controls[size_t(control.id)].widget.data();
+}
+
+QString FormRuntime::NameOf(Control control) const
+{
+    return Widget(control) ? m_controls[size_t(control.id)].name : QString();
+}
+
+template <class T> T* FormRuntime::as(Control control) const { return qobject_cast<T*>(Widget(control)); }
+
+void FormRuntime::SetWindowText(Control control, const QString& text)
+{
+    QWidget* widget = Widget(control);
+    if (!widget) return;
+    const QSignalBlocker blocker(widget);
+    if (widget->isWindow()) widget->setWindowTitle(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(text);
+    else if (auto* line = qobject_cast<QLineEdit*>(widget)) line->setText(text);
+    else if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) edit->setPlainText(toEditLines(text));
+    else if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
+}
+
+QString FormRuntime::GetWindowText(Control control) const
+{
+    QWidget* widget = Widget(control);
+    if (!widget) return {};
+    if (widget->isWindow()) return widget->windowTitle();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+    if (auto* line = qobject_cast<QLineEdit*>(widget)) return line->text();
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) return fromEditLines(edit->toPlainText());
+    if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText();
+    return {};
+}
+
+void FormRuntime::EnableWindow(Control control, int enable)
+{
+    if (QWidget* widget = Widget(control)) widget->setEnabled(enable != 0);
+}
+
+void FormRuntime::ShowWindow(Control control, int show)
+{
+    if (QWidget* widget = Widget(control)) widget->setVisible(show != 0);
+}
+
+int FormRuntime::IsWindowVisible(Control control) const
+{
+    QWidget* widget = Widget(control);
+    return widget && widget->isVisible() ? kTrue : kFalse;
+}
+
+int FormRuntime::IsWindowEnabled(Control control) const
+{
+    QWidget* widget = Widget(control);
+    return widget && widget->isEnabled() ? kTrue : kFalse;
+}
+
+// Positions and sizes of a window include its frame, as the window system reports them;
+// those of a control are inside its window.
+void FormRuntime::MoveWindow(Control control, int x, int y)
+{
+    if (QWidget* widget = Widget(control)) widget->move(x, y);
+}
+
+void FormRuntime::SetWindowSize(Control control, int width, int height)
+{
+    QWidget* widget = Widget(control);
+    if (!widget) return;
+    if (widget->isWindow()) {
+        const QSize frame = widget->frameGeometry().size() - widget->geometry().size();
+        width -= frame.width();
+        height -= frame.height();
+    }
+    widget->resize(std::max(width, 0), std::max(height, 0));
+}
+
+int FormRuntime::GetWidth(Control control) const
+{
+    QWidget* widget = Widget(control);
+    if (!widget) return 0;
+    return widget->isWindow() ? widget->frameGeometry().width() : widget->width();
+}
+
+int FormRuntime::GetHeight(Control control) const
+{
+    QWidget* widget = Widget(control);
+    if (!widget) return 0;
+    return widget->isWindow() ? widget->frameGeometry().height() : widget->height();
+}
+
+int FormRuntime::GetLeft(Control control) const
+{
+    QWidget* widget = Widget(control);
+    return widget ? (widget->isWindow() ? widget->frameGeometry().x() : widget->x()) : 0;
+}
+
+int FormRuntime::GetTop(Control control) const
+{
+    QWidget* widget = Widget(control);
+    return widget ? (widget->isWindow() ? widget->frameGeometry().y() : widget->y()) : 0;
+}
+
+void FormRuntime::MaximizeWindow(Control window)
+{
+    QWidget* widget = Widget(window);
+    if (!widget) return;
+    widget->showMaximized();
+    // The window system sizes the window and draws its frame asynchronously; the program reads
+    // the new size right after this call. Events raised meanwhile only queue up for WaitEvent.
+    QCoreApplication::processEvents();
+}
+
+void FormRuntime::SetForegroundWindow(Control window)
+{
+    if (QWidget* widget = Widget(window)) {
+        widget->raise();
+        widget->activateWindow();
+    }
+}
+
+void FormRuntime::DestroyWindow(Control window)
+{
+    QWidget* widget = Widget(window);
+    if (!widget) return;
+    if (window == m_mainWindow) {
+        m_ended = true;
+        m_events.clear();
+    }
+    widget->removeEventFilter(this);
+    widget->hide();
+    widget->deleteLater();
+}
+
+void FormRuntime::SetFontSize(Control control, int points)
+{
+    QWidget* widget = Widget(control);
+    if (!widget) return;
+    QFont font = widget->font();
+    font.setPointSize(points);
+    widget->setFont(font);
+}
+
+int FormRuntime::GetFontSize(Control control) const
+{
+    QWidget* widget = Widget(control);
+    return widget ? widget->font().pointSize() : 0;
+}
+
+void FormRuntime::SetMousePointer(Control control, int shape)
+{
+    QWidget* widget = Widget(control);
+    if (!widget) return;
+    for (const PointerShape& entry : kPointerShapes)
+        if (entry.code == shape) widget->setCursor(entry.shape);
+}
+
+int FormRuntime::GetMousePointer(Control control) const
+{
+    QWidget* widget = Widget(control);
+    if (!widget) return 0;
+    for (const PointerShape& entry : kPointerShapes)
+        if (entry.shape == widget->cursor().shape()) return entry.code;
+    return 0;
+}
+
+// --- lists -------------------------------------------------------------------------------
+
+void FormRuntime::AddString(Control list, const QString& text)
+{
+    if (auto* combo = as<QComboBox>(list)) {
+        const QSignalBlocker blocker(combo);
+        const bool wasEmpty = combo->count() == 0;
+        combo->addItem(text);
+        // Adding an entry never selects it; only SetCurSel does.
+        if (wasEmpty) combo->setCurrentIndex(-1);
+    } else if (auto* box = as<QListWidget>(list)) {
+        const QSignalBlocker blocker(box);
+        box->addItem(text);
+    }
+}
+
+void FormRuntime::ResetContent(Control list)
+{
+    if (auto* combo = as<QComboBox>(list)) {
+        const QSignalBlocker blocker(combo);
+        combo->clear();
+    } else if (auto* box = as<QListWidget>(list)) {
+        const QSignalBlocker blocker(box);
+        box->clear();
+    }
+}
+
+void FormRuntime::SetCurSel(Control list, int index)
+{
+    if (auto* combo = as<QComboBox>(list)) {
+        const QSignalBlocker blocker(combo);
+        combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+    } else if (auto* box = as<QListWidget>(list)) {
+        const QSignalBlocker blocker(box);
+        box->setCurrentRow(index >= 0 && index < box->count() ? index : -1);
+    }
+}
+
+int FormRuntime::GetCurSel(Control list) const
+{
+    if (auto* combo = as<QComboBox>(list)) return combo->currentIndex();
+    if (auto* box = as<QListWidget>(list)) return box->currentRow();
+    return -1;
+}
+
+int FormRuntime::GetCount(Control list) const
+{
+    if (auto* combo = as<QComboBox>(list)) return combo->count();
+    if (auto* box = as<QListWidget>(list)) return box->count();
+    return 0;
+}
+
+QString FormRuntime::GetItemText(Control list, int index) const
+{
+    if (auto* combo = as<QComboBox>(list)) return combo->itemText(index);
+    if (auto* box = as<QListWidget>(list)) return box->item(index) ? box->item(index)->text() : QString();
+    return {};
+}
+
+// --- check boxes, scroll bars, edits -----------------------------------------------------
+
+void FormRuntime::SetCheck(Control box, int checked)
+{
+    if (auto* check = as<QCheckBox>(box)) {
+        const QSignalBlocker blocker(check);
+        check->setChecked(checked == 1);
+    }
+}
+
+int FormRuntime::GetCheck(Control box) const
+{
+    auto* check = as<QCheckBox>(box);
+    return check && check->isChecked() ? 1 : 0;
+}
+
+void FormRuntime::SetScrollRange(Control bar, int minimum, int maximum)
+{
+    if (auto* scroll = as<QScrollBar>(bar)) {
+        const QSignalBlocker blocker(scroll);
+        scroll->setRange(minimum, maximum);
+    }
+}
+
+void FormRuntime::SetScrollStep(Control bar, int line, int page)
+{
+    if (auto* scroll = as<QScrollBar>(bar)) {
+        const QSignalBlocker blocker(scroll);
+        scroll->setSingleStep(line);
+        scroll->setPageStep(page);
+    }
+}
+
+void FormRuntime::SetScrollPos(Control bar, int position)
+{
+    if (auto* scroll = as<QScrollBar>(bar)) {
+        const QSignalBlocker blocker(scroll);
+        scroll->setValue(position);
+    }
+}
+
+int FormRuntime::GetScrollPos(Control bar) const
+{
+    auto* scroll = as<QScrollBar>(bar);
+    return scroll ? scroll->value() : 0;
+}
+
+void FormRuntime::LineScroll(Control edit, int /*columns*/, int lines)
+{
+    if (auto* text = as<QPlainTextEdit>(edit)) {
+        QScrollBar* bar = text->verticalScrollBar();
+        bar->setValue(bar->value() + lines);
+    }
+}
+
+// --- bitmaps -----------------------------------------------------------------------------
+
+bool FormRuntime::CreateBitmap(Bitmap& bitmap, int width, int height)
+{
+    DeleteObject(bitmap);
+    auto image = std::make_unique<QImage>(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    if (image->isNull()) return false;
+    image->fill(0xFFFFFFFFu);
+    if (bitmap.id <= 0) {
+        bitmap.id = int(m_bitmaps.size());
+        m_bitmaps.push_back(std::move(image));
+    } else {
+        m_bitmaps[size_t(bitmap.id)] = std::move(image);
+    }
+    return true;
+}
+
+void FormRuntime::DeleteObject(Bitmap& bitmap)
+{
+    if (bitmap.id > 0 && size_t(bitmap.id) < m_bitmaps.size()) m_bitmaps[size_t(bitmap.id)].reset();
+}
+
+int FormRuntime::CheckObject(Bitmap bitmap) const { return Image(bitmap) ? 1 : 0; }
+
+const QImage* FormRuntime::Image(Bitmap bitmap) const
+{
+    if (bitmap.id <= 0 || size_t(bitmap.id) >= m_bitmaps.size()) return nullptr;
+    return m_bitmaps[size_t(bitmap.id)].get();
+}
+
+QImage* FormRuntime::Image(Bitmap bitmap)
+{
+    return const_cast<QImage*>(static_cast<const FormRuntime*>(this)->Image(bitmap));
+}
+
+LoadResult FormRuntime::LoadBitmapFile(Bitmap& bitmap, const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir()) return { LoadError::NotFound, QStringLiteral("file not found") };
+    QImageReader reader(path);
+    QImage image = reader.read();
+    if (image.isNull()) return { LoadError::Unreadable, reader.errorString() };
+    image = image.convertToFormat(QImage::Format_RGB32);
+    if (image.isNull()) return { LoadError::OutOfMemory, QStringLiteral("out of memory") };
+    if (!CreateBitmap(bitmap, 1, 1)) return { LoadError::OutOfMemory, QStringLiteral("out of memory") };
+    *Image(bitmap) = std::move(image);
+    return {};
+}
+
+LoadResult FormRuntime::SaveFile(Bitmap bitmap, const QString& path)
+{
+    const QImage* image = Image(bitmap);
+    if (!image) return { LoadError::Unreadable, QStringLiteral("no bitmap") };
+    QImageWriter writer(path, "bmp");
+    if (!writer.write(*image)) return { LoadError::Unreadable, writer.errorString() };
+    return {};
+}
+
+LoadResult FormRuntime::Jpeg2Bmp(const QString& sourcePath, const QString& bmpPath)
+{
+    Bitmap converted;
+    const LoadResult loaded = LoadBitmapFile(converted, sourcePath);
+    const LoadResult result = loaded.ok() ? SaveFile(converted, bmpPath) : loaded;
+    DeleteObject(converted);
+    return result;
+}
+
+float FormRuntime::GetBitmapWidth(Bitmap bitmap) const { return Image(bitmap) ? float(Image(bitmap)->width()) : 0; }
+
+float FormRuntime::GetBitmapHeight(Bitmap bitmap) const
+{
+    return Image(bitmap) ? float(Image(bitmap)->height()) : 0;
+}
+
+// --- drawing -----------------------------------------------------------------------------
+
+const QImage* FormRuntime::Surface(Control control) const
+{
+    auto* surface = as<SurfaceWidget>(control);
+    return surface ? &surface->surface() : nullptr;
+}
+
+void FormRuntime::BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy)
+{
+    QImage* to = Image(target);
+    const QImage* from = Image(source);
+    if (to && from) copyBlock(*to, x, y, width, height, *from, sx, sy);
+}
+
+void FormRuntime::BitBlt(Control target, int x, int y, int width, int height, Bitmap source, int sx, int sy)
+{
+    auto* surface = as<SurfaceWidget>(target);
+    const QImage* from = Image(source);
+    if (!surface || !from) return;
+    copyBlock(surface->surface(), x, y, width, height, *from, sx, sy);
+    surface->surfaceChanged(QRect(x, y, width, height));
+}
+
+void FormRuntime::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height)
+{
+    QImage* to = Image(target);
+    const QImage* from = Image(source);
+    if (!to || !from || width <= 0 || height <= 0) return;
+    const QImage scaled = from->scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    copyBlock(*to, x, y, width, height, scaled, 0, 0);
+}
+
+void FormRuntime::DrawLine(Bitmap target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
+                           int pen)
+{
+    if (QImage* image = Image(target)) drawFigure(*image, x1, y1, x2, y2, mode, width, figure, penColour(pen, mode));
+}
+
+void FormRuntime::DrawLine(Control target, int x1, int y1, int x2, int y2, DrawMode mode, int width,
+                           Figure figure, int pen)
+{
+    auto* surface = as<SurfaceWidget>(target);
+    if (!surface) return;
+    drawFigure(surface->surface(), x1, y1, x2, y2, mode, width, figure, penColour(pen, mode));
+    const int reach = std::max(width, 1);
+    surface->surfaceChanged(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)))
+                                .adjusted(-reach, -reach, reach, reach));
+}
+
+// --- dialogs and metrics -----------------------------------------------------------------
+
+int FormRuntime::MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon)
+{
+    return m_dialogs->messageBox(Widget(owner), title, text, buttons, icon);
+}
+
+QString FormRuntime::WinOpenDlg(Control owner, const QString& prompt, const QString& start, const QString& filter,
+                                int flag)
+{
+    return m_dialogs->openFile(Widget(owner), prompt, start, filter, flag);
+}
+
+QString FormRuntime::WinSaveDlg(Control owner, const QString& prompt, const QString& start, const QString& filter,
+                                int flag)
+{
+    return m_dialogs->saveFile(Widget(owner), prompt, start, filter, flag);
+}
+
+// The main window's frame stands in for the system metrics: its left edge for the frame
+// thickness, its top edge (caption and frame) for caption height plus frame.
+int FormRuntime::GetSystemMetrics(Metric metric) const
+{
+    QWidget* window = Widget(m_mainWindow);
+    if (!window) return 0;
+    const int frame = window->geometry().x() - window->frameGeometry().x();
+    const int top = window->geometry().y() - window->frameGeometry().y();
+    switch (metric) {
+    case SM_CYFRAME: return frame;
+    case SM_CYSIZE: return top - frame;
+    case SM_CYBORDER: return 0;
+    }
+    return 0;
+}

@@ -1,0 +1,193 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "platform/Drawing.h"
+#include "platform/Handles.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QWidget;
+
+// One user action or window-system event, addressed by name: control, "_", event
+// ("BUTTON9_ON", "PICTURE1_MOUSEMOVE", "MAINFORM_END").
+struct ControlEvent {
+    QString name;
+    Control owner;   // the window the control belongs to; its message boxes are owned by it
+    int button = 0;  // press and release: the button (1 left, 2 right, 4 middle); move: bits of the buttons held
+    int shift = 0;   // 1 shift, 2 control, 4 alt
+    float x = 0, y = 0;
+};
+
+using EventHandler = std::function<void(const ControlEvent&)>;
+
+// Builds the window named "MAINFORM" or "FORM2" from its form description.
+using FormFactory = std::function<QWidget*(const QString& formName)>;
+
+// How an image file failed to load.
+enum class LoadError { None, NotFound, OutOfMemory, Unreadable };
+
+struct LoadResult {
+    LoadError error = LoadError::None;
+    QString reason; // the system's own words, for messages that show them
+    bool ok() const { return error == LoadError::None; }
+};
+
+// The form runtime: windows, controls, events, off-screen bitmaps, drawing and dialogs over Qt.
+// Each operation keeps the name of the operation it stands for:
+//
+//   FE$GETDLGITEM, FE$ATTACH        GetDlgItem          FE$CREATEWINDOW       CreateWindow
+//   FE$SETWINDOWTEXT                SetWindowText       FE$GETWINDOWTEXT      GetWindowText
+//   FE$ENABLEWINDOW                 EnableWindow        FE$SHOWWINDOW         ShowWindow
+//   FE$ISWINDOWVISIBLE              IsWindowVisible     FE$MOVEWINDOW         MoveWindow
+//   FE$SETWINDOWSIZE                SetWindowSize       FE$GETWIDTH           GetWidth
+//   FE$GETHEIGHT                    GetHeight           FE$MAXIMIZEWINDOW     MaximizeWindow
+//   FE$SETFOREGROUNDWINDOW          SetForegroundWindow FE$DESTROYWINDOW      DestroyWindow
+//   FE$SETFONTSIZE                  SetFontSize         FE$SETMAPMODE         SetMapMode
+//   FE$SETMOUSEPOINTER              SetMousePointer     FE$ADDSTRING          AddString
+//   FE$RESETCONTENT                 ResetContent        FE$SETCURSEL          SetCurSel
+//   FE$GETCURSEL                    GetCurSel           FE$SETCHECK           SetCheck
+//   FE$GETCHECK                     GetCheck            FE$SETSCROLLRANGE     SetScrollRange
+//   FE$SETSCROLLSTEP                SetScrollStep       FE$SETSCROLLPOS       SetScrollPos
+//   FE$GETSCROLLPOS                 GetScrollPos        FE$LINESCROLL         LineScroll
+//   FE$CREATEBITMAP                 CreateBitmap        FE$DELETEOBJECT       DeleteObject
+//   CHECKOBJECT                     CheckObject         FE$LOADBITMAPFILE     LoadBitmapFile
+//   FE$SAVEFILE                     SaveFile            FE$GETBITMAPWIDTH     GetBitmapWidth
+//   FE$GETBITMAPHEIGHT              GetBitmapHeight     FE$BITBLT             BitBlt
+//   DrawLine                        DrawLine            FE$STRETCHBITMAP      StretchBitmap
+//   JPEG2BMP                        Jpeg2Bmp            FE$MESSAGEBOX         MessageBox
+//   FE$WINOPENDLG                   WinOpenDlg          FE$WINSAVEDLG         WinSaveDlg
+//   FE$WAITEVENT                    WaitEvent           GetSystemMetrics      GetSystemMetrics
+//
+// Only user actions and window-system events (a resize or close of a window) raise events;
+// a change the program makes to a control never does. Events are queued as they arrive and
+// handed to the handlers one at a time by WaitEvent, so handlers never overlap.
+class FormRuntime : public QObject {
+    Q_OBJECT
+public:
+    FormRuntime(FormFactory factory, std::unique_ptr<Dialogs> dialogs);
+    ~FormRuntime() override;
+
+    // Events and the handler table.
+    void SetHandler(const QString& eventName, EventHandler handler);
+    enum class Wait { ForEvent, NoWait };
+    // Runs the handler of one event, waiting for one if none is queued. With NoWait it returns
+    // false at once when nothing is queued. It also returns false once the main window is gone.
+    bool WaitEvent(Wait wait = Wait::ForEvent);
+    bool Ended() const { return m_ended; }
+    // Queues an event as if the user had caused it; used for window-system events.
+    void PostEvent(const ControlEvent& event);
+
+    // Windows and controls.
+    Control CreateWindow(const QString& formName, bool visible);
+    Control GetDlgItem(Control form, const QString& name);
+    void SetWindowText(Control control, const QString& text);
+    QString GetWindowText(Control control) const;
+    void EnableWindow(Control control, int enable);
+    void ShowWindow(Control control, int show);
+    int IsWindowVisible(Control control) const;
+    int IsWindowEnabled(Control control) const;
+    void MoveWindow(Control control, int x, int y);
+    void SetWindowSize(Control control, int width, int height);
+    int GetWidth(Control control) const;
+    int GetHeight(Control control) const;
+    int GetLeft(Control control) const;
+    int GetTop(Control control) const;
+    void MaximizeWindow(Control window);
+    void SetForegroundWindow(Control window);
+    void DestroyWindow(Control window);
+    void SetFontSize(Control control, int points);
+    int GetFontSize(Control control) const;
+    void SetMapMode(Control, int) {} // coordinates are always pixels
+    void SetMapMode(Bitmap, int) {}
+    void SetMousePointer(Control control, int shape);
+    int GetMousePointer(Control control) const;
+
+    // Lists: drop-down lists and list boxes.
+    void AddString(Control list, const QString& text);
+    void ResetContent(Control list);
+    void SetCurSel(Control list, int index);
+    int GetCurSel(Control list) const;
+    int GetCount(Control list) const;
+    QString GetItemText(Control list, int index) const;
+
+    // Check boxes, scroll bars and multi-line edits.
+    void SetCheck(Control box, int checked);
+    int GetCheck(Control box) const;
+    void SetScrollRange(Control bar, int minimum, int maximum);
+    void SetScrollStep(Control bar, int line, int page);
+    void SetScrollPos(Control bar, int position);
+    int GetScrollPos(Control bar) const;
+    void LineScroll(Control edit, int columns, int lines);
+
+    // Off-screen bitmaps.
+    bool CreateBitmap(Bitmap& bitmap, int width, int height);
+    void DeleteObject(Bitmap& bitmap);
+    int CheckObject(Bitmap bitmap) const;
+    LoadResult LoadBitmapFile(Bitmap& bitmap, const QString& path);
+    LoadResult SaveFile(Bitmap bitmap, const QString& path);
+    LoadResult Jpeg2Bmp(const QString& sourcePath, const QString& bmpPath);
+    float GetBitmapWidth(Bitmap bitmap) const;
+    float GetBitmapHeight(Bitmap bitmap) const;
+    const QImage* Image(Bitmap bitmap) const;
+    QImage* Image(Bitmap bitmap);
+
+    // Drawing: onto a bitmap, or onto a control that owns a surface (the picture, a window).
+    void BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy);
+    void BitBlt(Control target, int x, int y, int width, int height, Bitmap source, int sx, int sy);
+    void StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height);
+    void DrawLine(Bitmap target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
+                  int pen = Pen::Default);
+    void DrawLine(Control target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
+                  int pen = Pen::Default);
+    const QImage* Surface(Control control) const;
+
+    // Dialogs. The owner is a window handle, or an unbound handle for none.
+    int MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon);
+    QString WinOpenDlg(Control owner, const QString& prompt, const QString& start, const QString& filter,
+                       int flag);
+    QString WinSaveDlg(Control owner, const QString& prompt, const QString& start, const QString& filter,
+                       int flag);
+    Dialogs& dialogs() { return *m_dialogs; }
+
+    // Window metrics: the caption and frame of the main window as the window system draws them.
+    enum Metric { SM_CYBORDER = 6, SM_CYSIZE = 31, SM_CYFRAME = 33 };
+    int GetSystemMetrics(Metric metric) const;
+
+    // The widget behind a handle, for the windows' own code and for tests.
+    QWidget* Widget(Control control) const;
+    QString NameOf(Control control) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Bound {
+        QPointer<QWidget> widget;
+        QString name;
+        Control form;
+    };
+
+    Control bind(QWidget* widget, const QString& name, Control form);
+    void wire(QWidget* widget, const QString& name, Control form);
+    void queue(const QString& name, Control form, int button = 0, int shift = 0, float x = 0, float y = 0);
+    Control formOf(const QObject* watched) const;
+    template <class T> T* as(Control control) const;
+
+    FormFactory m_factory;
+    std::unique_ptr<Dialogs> m_dialogs;
+    std::vector<Bound> m_controls { Bound {} };            // index 0: unbound
+    std::vector<std::unique_ptr<QImage>> m_bitmaps = std::vector<std::unique_ptr<QImage>>(1); // index 0: unbound
+    std::map<QString, EventHandler> m_handlers;
+    std::deque<ControlEvent> m_events;
+    Control m_mainWindow;
+    bool m_ended = false;
+};

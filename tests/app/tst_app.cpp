@@ -1,0 +1,371 @@
+#include "app/Handlers.h"
+#include "app/StartUp.h"
+#include "app/UnexpectedError.h"
+#include "fixture/TestProgram.h"
+#include "platform/FileSystem.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+class TestApp : public QObject {
+    Q_OBJECT
+private slots:
+    void controlsAreBoundWithTheirFontSizes_data();
+    void controlsAreBoundWithTheirFontSizes();
+    void stripAndRegistrationControlsStandAsDesigned_data();
+    void stripAndRegistrationControlsStandAsDesigned();
+    void windowsAfterStartUp();
+    void listsAfterStartUp();
+    void categoryDefaults_data();
+    void categoryDefaults();
+    void controlStatesAfterStartUp();
+    void registrationWindowIgnoresEscapeAndClose();
+    void requestIsCarriedOutOnce();
+    void titleNamesTheImage_data();
+    void titleNamesTheImage();
+    void closingTheMainWindowEndsTheProgram();
+    void unexpectedErrorEndsTheProgramWithOneBox();
+    void escapingExceptionBecomesUnexpectedError();
+};
+
+void TestApp::controlsAreBoundWithTheirFontSizes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("points"); // 0: no font size is set
+    const QList<QPair<const char*, int>> controls = {
+        { "HSCROLL1", 0 },  { "VSCROLL1", 0 },  { "PICTURE1", 0 },  { "BUTTON1", 10 },  { "BUTTON2", 14 },
+        { "BUTTON3", 14 },  { "BUTTON4", 10 },  { "BUTTON5", 14 },  { "BUTTON9", 14 },  { "BUTTON11", 10 },
+        { "BUTTON12", 10 }, { "COMBO1", 14 },   { "COMBO2", 14 },   { "COMBO5", 14 },   { "BUTTON6", 14 },
+        { "BUTTON7", 14 },  { "BUTTON8", 14 },  { "BUTTON10", 14 }, { "BUTTON13", 14 }, { "BUTTON14", 10 },
+        { "BUTTON15", 14 }, { "EDIT1", 14 },    { "EDIT2", 14 },    { "EDIT3", 14 },    { "EDIT4", 14 },
+        { "EDIT5", 14 },    { "EDIT6", 14 },    { "EDIT7", 14 },    { "EDIT8", 14 },    { "EDIT9", 14 },
+        { "EDIT10", 12 },   { "TEXT1", 14 },    { "TEXT2", 14 },    { "TEXT3", 14 },    { "TEXT4", 14 },
+        { "TEXT5", 14 },    { "TEXT6", 14 },    { "TEXT7", 14 },    { "TEXT8", 14 },    { "TEXT9", 14 },
+        { "COMBO3", 14 },   { "COMBO4", 14 },   { "LIST1", 14 },    { "CHECK1", 14 },
+    };
+    for (const auto& [name, points] : controls) QTest::newRow(name) << QString::fromLatin1(name) << points;
+}
+
+void TestApp::controlsAreBoundWithTheirFontSizes()
+{
+    QFETCH(QString, name);
+    QFETCH(int, points);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    // Each handle of the state must stand for the control of the same name.
+    const std::map<QString, Control> handles = {
+        { "HSCROLL1", app.HSCROLL1 }, { "VSCROLL1", app.VSCROLL1 }, { "PICTURE1", app.PICTURE1 },
+        { "BUTTON1", app.BUTTON1 },   { "BUTTON2", app.BUTTON2 },   { "BUTTON3", app.BUTTON3 },
+        { "BUTTON4", app.BUTTON4 },   { "BUTTON5", app.BUTTON5 },   { "BUTTON9", app.BUTTON9 },
+        { "BUTTON11", app.BUTTON11 }, { "BUTTON12", app.BUTTON12 }, { "COMBO1", app.COMBO1 },
+        { "COMBO2", app.COMBO2 },     { "COMBO5", app.COMBO5 },     { "BUTTON6", app.BUTTON6 },
+        { "BUTTON7", app.BUTTON7 },   { "BUTTON8", app.BUTTON8 },   { "BUTTON10", app.BUTTON10 },
+        { "BUTTON13", app.BUTTON13 }, { "BUTTON14", app.BUTTON14 }, { "BUTTON15", app.BUTTON15 },
+        { "EDIT1", app.EDIT1 },       { "EDIT2", app.EDIT2 },       { "EDIT3", app.EDIT3 },
+        { "EDIT4", app.EDIT4 },       { "EDIT5", app.EDIT5 },       { "EDIT6", app.EDIT6 },
+        { "EDIT7", app.EDIT7 },       { "EDIT8", app.EDIT8 },       { "EDIT9", app.EDIT9 },
+        { "EDIT10", app.EDIT10 },     { "TEXT1", app.TEXT1 },       { "TEXT2", app.TEXT2 },
+        { "TEXT3", app.TEXT3 },       { "TEXT4", app.TEXT4 },       { "TEXT5", app.TEXT5 },
+        { "TEXT6", app.TEXT6 },       { "TEXT7", app.TEXT7 },       { "TEXT8", app.TEXT8 },
+        { "TEXT9", app.TEXT9 },       { "COMBO3", app.COMBO3 },     { "COMBO4", app.COMBO4 },
+        { "LIST1", app.LIST1 },       { "CHECK1", app.CHECK1 },
+    };
+    const Control handle = handles.at(name);
+    QVERIFY(handle);
+    QCOMPARE(app.rt.NameOf(handle), name);
+    QCOMPARE(app.rt.Widget(handle), program.widget(name));
+    if (points) QCOMPARE(app.rt.GetFontSize(handle), points);
+}
+
+void TestApp::stripAndRegistrationControlsStandAsDesigned_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry"); // height 24 for drop-down lists: the closed list
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("family");
+    const QString p = QStringLiteral("ＭＳ Ｐゴシック"), g = QStringLiteral("ＭＳ ゴシック");
+    auto row = [](const char* name, QRect geometry, const char* caption, const QString& family) {
+        QTest::newRow(name) << QString::fromLatin1(name) << geometry << QString::fromUtf8(caption) << family;
+    };
+    row("BUTTON5", { 0, 0, 64, 24 }, "ファイル", p);
+    row("COMBO2", { 64, 0, 128, 24 }, "", p);
+    row("BUTTON2", { 192, 0, 96, 24 }, "トリミング開始", p);
+    row("COMBO1", { 288, 0, 72, 24 }, "", p);
+    row("BUTTON3", { 360, 0, 48, 24 }, "修正", p);
+    row("BUTTON4", { 408, 0, 32, 24 }, "削除", p);
+    row("COMBO5", { 440, 0, 80, 24 }, "等倍", p);
+    row("BUTTON9", { 520, 0, 64, 24 }, "保存実行", p);
+    row("BUTTON11", { 584, 0, 64, 24 }, "保存後再読込", p);
+    row("BUTTON12", { 648, 0, 64, 24 }, "保存後逆読込", p);
+    row("BUTTON8", { 498, 0, 60, 30 }, "登録終了", p);
+    row("BUTTON6", { 18, 12, 258, 30 }, "直接ファイル名を指定して画像を読み込む", p);
+    row("BUTTON7", { 282, 12, 120, 30 }, "連番ファイル参照", p);
+    row("BUTTON15", { 408, 12, 78, 30 }, "全画像", p);
+    row("EDIT1", { 18, 54, 456, 24 }, "", g);
+    row("TEXT4", { 18, 90, 60, 18 }, "固定文字", p);
+    row("EDIT2", { 84, 84, 90, 24 }, "", g);
+    row("TEXT1", { 192, 90, 60, 18 }, "読込開始", p);
+    row("EDIT3", { 252, 84, 72, 24 }, "", p);
+    row("TEXT2", { 336, 90, 66, 18 }, "連番桁数", p);
+    row("EDIT4", { 396, 84, 30, 24 }, "", p);
+    row("TEXT3", { 444, 90, 60, 18 }, "埋め文字", p);
+    row("COMBO3", { 504, 84, 48, 24 }, "0", p);
+    row("BUTTON13", { 390, 150, 78, 18 }, "ＡＬＬ・１", p);
+    row("BUTTON14", { 474, 150, 78, 18 }, "全ファイル削除", p);
+    row("LIST1", { 12, 156, 72, 86 }, "", g);
+    row("CHECK1", { 120, 174, 96, 18 }, "分類有効", p);
+    row("TEXT9", { 258, 180, 42, 18 }, "分類名", p);
+    row("EDIT5", { 312, 174, 114, 24 }, "", g);
+    row("BUTTON10", { 444, 174, 108, 30 }, "保存先参照", p);
+    row("EDIT6", { 96, 210, 456, 24 }, "", g);
+    row("TEXT5", { 18, 252, 60, 18 }, "固定文字", p);
+    row("EDIT7", { 84, 246, 90, 24 }, "", g);
+    row("TEXT6", { 198, 252, 60, 18 }, "書込開始", p);
+    row("EDIT8", { 258, 246, 72, 24 }, "", p);
+    row("TEXT7", { 342, 252, 66, 18 }, "連番桁数", p);
+    row("EDIT9", { 402, 246, 30, 24 }, "", p);
+    row("TEXT8", { 444, 252, 60, 18 }, "埋め文字", p);
+    row("COMBO4", { 504, 246, 48, 24 }, "", p);
+    row("EDIT10", { 24, 288, 528, 138 }, "", g);
+}
+
+void TestApp::stripAndRegistrationControlsStandAsDesigned()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, caption);
+    QFETCH(QString, family);
+    TestProgram program;
+    program.start();
+    QWidget* widget = program.widget(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->font().family(), family);
+    QString shown;
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) shown = button->text();
+    else if (auto* label = qobject_cast<QLabel*>(widget)) shown = label->text();
+    else if (auto* combo = qobject_cast<QComboBox*>(widget)) shown = combo->currentText();
+    else if (name == QLatin1String("EDIT1")) shown = program.app().LoadPath, caption = currentDirectory();
+    QCOMPARE(shown, caption);
+}
+
+void TestApp::windowsAfterStartUp()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    QWidget* main = program.widget(QStringLiteral("MAINFORM"));
+    QWidget* form2 = program.widget(QStringLiteral("FORM2"));
+    QVERIFY(main->isVisible());
+    QVERIFY(main->isMaximized());
+    QCOMPARE(main->windowTitle(), QStringLiteral("Velmora Ver1.4"));
+    QCOMPARE(app.FormWidth, app.rt.GetWidth(app.MAINFORM));
+    QCOMPARE(app.FormHeight, app.rt.GetHeight(app.MAINFORM));
+    QVERIFY(!form2->isVisible());
+    QVERIFY(form2->isWindow());
+    QCOMPARE(form2->windowTitle(), QStringLiteral("ファイルと分類の登録"));
+    QCOMPARE(app.rt.GetWidth(app.FORM2), 578);
+    QCOMPARE(app.rt.GetHeight(app.FORM2), 466);
+    QVERIFY(!(form2->windowFlags() & Qt::WindowCloseButtonHint));
+    QVERIFY(!(form2->windowFlags() & Qt::WindowSystemMenuHint));
+    QVERIFY(form2->windowFlags() & Qt::WindowTitleHint);
+    QCOMPARE(app.rt.GetBitmapWidth(app.ViewBitmap), 2000.0f);
+    QCOMPARE(app.rt.GetBitmapHeight(app.ViewBitmap), 1000.0f);
+    QCOMPARE(app.rt.GetBitmapWidth(app.SourceBitmap), 2000.0f);
+    QCOMPARE(app.rt.GetBitmapHeight(app.SourceBitmap), 1000.0f);
+    QCOMPARE(app.ImageWidth, 2000.0f);
+    QCOMPARE(app.ViewHeight, 1000.0f);
+}
+
+void TestApp::listsAfterStartUp()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    const QStringList magnifications = { "等倍", "縦合わせ", "横合わせ", "×０.９", "×０.８", "×０.７",
+                                         "×０.６", "×０.５", "×０.４", "×０.３", "×０.２", "×０.１" };
+    QCOMPARE(app.rt.GetCount(app.COMBO5), 12);
+    for (int i = 0; i < 12; ++i) QCOMPARE(app.rt.GetItemText(app.COMBO5, i), magnifications[i]);
+    QCOMPARE(app.rt.GetCurSel(app.COMBO5), 0);
+    for (Control fill : { app.COMBO3, app.COMBO4 }) {
+        QCOMPARE(app.rt.GetCount(fill), 2);
+        QCOMPARE(app.rt.GetItemText(fill, 0), QStringLiteral("無"));
+        QCOMPARE(app.rt.GetItemText(fill, 1), QStringLiteral("0"));
+    }
+    QCOMPARE(app.rt.GetCurSel(app.COMBO3), 1);
+    QCOMPARE(app.rt.GetCount(app.LIST1), 20);
+    QCOMPARE(app.rt.GetItemText(app.LIST1, 0), QStringLiteral("分類 1"));
+    QCOMPARE(app.rt.GetItemText(app.LIST1, 6), QStringLiteral("分類 7"));
+    QCOMPARE(app.rt.GetItemText(app.LIST1, 19), QStringLiteral("分類 20"));
+    // No category is valid, so category 1 is current and neither list shows a selection.
+    QCOMPARE(app.CurCat, 1);
+    QCOMPARE(app.rt.GetCurSel(app.LIST1), -1);
+    QCOMPARE(app.rt.GetCount(app.COMBO2), 0);
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
+}
+
+void TestApp::categoryDefaults_data()
+{
+    QTest::addColumn<int>("category");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("fixed");
+    QTest::newRow("1") << 1 << "分類 1" << "CG01_";
+    QTest::newRow("9") << 9 << "分類 9" << "CG09_";
+    QTest::newRow("10") << 10 << "分類 10" << "CG10_";
+    QTest::newRow("20") << 20 << "分類 20" << "CG20_";
+}
+
+void TestApp::categoryDefaults()
+{
+    QFETCH(int, category);
+    QFETCH(QString, name);
+    QFETCH(QString, fixed);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    QCOMPARE(app.CatName[category], name);
+    QCOMPARE(app.CatFolder[category], QDir::toNativeSeparators(program.dir()) + pathSeparator());
+    QCOMPARE(app.CatFixed[category], fixed);
+    QCOMPARE(app.CatStartText[category], QStringLiteral("1"));
+    QCOMPARE(app.CatNextNo[category], int16_t(1));
+    QCOMPARE(app.CatDigits[category], int16_t(3));
+    QCOMPARE(app.CatFill[category], QStringLiteral("0"));
+    QCOMPARE(app.CatValid[category], int16_t(0));
+    QCOMPARE(app.CatFrameCount[category], 0.0f);
+}
+
+void TestApp::controlStatesAfterStartUp()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    for (Control disabled : { app.BUTTON2, app.BUTTON3, app.BUTTON4, app.COMBO1 })
+        QCOMPARE(app.rt.IsWindowEnabled(disabled), kFalse);
+    QCOMPARE(app.rt.IsWindowVisible(app.BUTTON1), kFalse);
+    QCOMPARE(app.LoadPath, QDir::toNativeSeparators(program.dir()));
+    QCOMPARE(app.SeqFixed, QStringLiteral("CG"));
+    QCOMPARE(app.SeqNumber, 1.0);
+    QCOMPARE(app.SeqDigits, int16_t(3));
+    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.Magnification, 1.0f);
+    QCOMPARE(app.MaxFramesPerCat, int16_t(50));
+    QCOMPARE(app.BandLeft, -1.0f);
+    QCOMPARE(app.ScrollBarSize, int16_t(16));
+    QCOMPARE(app.JpegTempFile, QStringLiteral("DAMMY.BMP"));
+    QCOMPARE(app.SrcList.size(), 1);
+    QCOMPARE(app.TitleText, QStringLiteral("Velmora Ver1.4"));
+    QVERIFY(!app.BannerText.isEmpty());
+}
+
+void TestApp::registrationWindowIgnoresEscapeAndClose()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    app.rt.ShowWindow(app.FORM2, kTrue);
+    QWidget* form2 = program.widget(QStringLiteral("FORM2"));
+    QTest::keyClick(form2, Qt::Key_Escape);
+    form2->close();
+    program.runEvents();
+    QVERIFY(form2->isVisible());
+    QVERIFY(!app.rt.Ended());
+}
+
+void TestApp::requestIsCarriedOutOnce()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    int carriedOut = 0;
+    int16_t pendingDuringAction = -1;
+    app.RequestActions[2] = [&](App& a) {
+        ++carriedOut;
+        pendingDuringAction = a.PendingAction;
+    };
+    app.rt.SetHandler(QStringLiteral("BUTTON9_ON"), [&](const ControlEvent&) { app.PendingAction = 2; });
+    QTest::mouseClick(program.widget(QStringLiteral("BUTTON9")), Qt::LeftButton);
+    program.runEvents();
+    QCOMPARE(carriedOut, 1);
+    QCOMPARE(pendingDuringAction, int16_t(2));
+    QCOMPARE(app.PendingAction, int16_t(0));
+    program.runEvents();
+    QCOMPARE(carriedOut, 1);
+}
+
+void TestApp::titleNamesTheImage_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("no image") << "" << "Velmora Ver1.4";
+    QTest::newRow("image") << "x.BMP" << "Velmora Ver1.4 　　トリミング画像「x.BMP」";
+}
+
+void TestApp::titleNamesTheImage()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, title);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    app.CurrentFileName = fileName;
+    TITLE_SET(app);
+    QCOMPARE(program.widget(QStringLiteral("MAINFORM"))->windowTitle(), title);
+}
+
+void TestApp::closingTheMainWindowEndsTheProgram()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    app.LoadMode = 2;
+    program.widget(QStringLiteral("MAINFORM"))->close();
+    program.runEvents();
+    QVERIFY(app.rt.Ended());
+    QCOMPARE(app.LoadMode, int16_t(0));
+    QCOMPARE(app.rt.CheckObject(app.ViewBitmap), 0);
+}
+
+void TestApp::unexpectedErrorEndsTheProgramWithOneBox()
+{
+    TestProgram program;
+    App& app = program.app();
+    QTimer::singleShot(0, [&] {
+        app.rt.SetHandler(QStringLiteral("BUTTON5_ON"),
+                          [](const ControlEvent&) { throw UnexpectedError { QStringLiteral("BUTTON5_ON"), 3 }; });
+        QTest::mouseClick(program.widget(QStringLiteral("BUTTON5")), Qt::LeftButton);
+    });
+    program.dialogs().answerMessage();
+    QCOMPARE(runProgram(app), 1);
+    const auto messages = program.dialogs().messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, QStringLiteral("Velmora Ver1.4"));
+    QCOMPARE(messages[0].text, QStringLiteral("続行不可能なエラーが発生しました BUTTON5_ON [3行]"));
+    QCOMPARE(messages[0].icon, MessageIcon::Stop);
+}
+
+void TestApp::escapingExceptionBecomesUnexpectedError()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    registerHandler(app, "BUTTON5_ON", [](App&, const ControlEvent&) { throw std::bad_alloc(); });
+    QTest::mouseClick(program.widget(QStringLiteral("BUTTON5")), Qt::LeftButton);
+    try {
+        program.runEvents();
+        QFAIL("the error did not reach the program");
+    } catch (const UnexpectedError& error) {
+        QCOMPARE(unexpectedErrorText(error), QStringLiteral("続行不可能なエラーが発生しました BUTTON5_ON [0行]"));
+    }
+}
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"

@@ -1,0 +1,322 @@
+#include "fixture/ScriptedDialogs.h"
+#include "forms/Forms.h"
+#include "platform/Drawing.h"
+#include "platform/FormRuntime.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+QImage noiseImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(42);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) image.setPixel(x, y, 0xFF000000u | (random.generate() & 0xFFFFFFu));
+    return image;
+}
+
+int differingPixels(const QImage& a, const QImage& b)
+{
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
+
+// A runtime with the main window built, its handlers recording the events they receive.
+struct Runtime {
+    ScriptedDialogs* dialogs = nullptr;
+    std::unique_ptr<FormRuntime> rt;
+    Control main;
+    QStringList received;
+
+    Runtime()
+    {
+        auto scripted = std::make_unique<ScriptedDialogs>();
+        dialogs = scripted.get();
+        rt = std::make_unique<FormRuntime>(createForm, std::move(scripted));
+        main = rt->CreateWindow(QStringLiteral("MAINFORM"), true);
+        for (const char* name : { "BUTTON5_ON", "COMBO5_CHANGE", "COMBO5_CLICK", "HSCROLL1_CHANGE", "PICTURE1_MOUSEDOWN",
+                                  "PICTURE1_MOUSEUP", "PICTURE1_MOUSEMOVE" })
+            rt->SetHandler(QString::fromLatin1(name), [this](const ControlEvent& event) {
+                received << QStringLiteral("%1 %2 %3,%4").arg(event.name).arg(event.button).arg(event.x).arg(event.y);
+            });
+    }
+    QWidget* widget(const char* name) { return rt->Widget(main)->findChild<QWidget*>(QString::fromLatin1(name)); }
+    void drain()
+    {
+        while (rt->WaitEvent(FormRuntime::Wait::NoWait)) {}
+    }
+};
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void xorFigureDrawnTwiceLeavesNoTrace_data();
+    void xorFigureDrawnTwiceLeavesNoTrace();
+    void boxOutlineTouchesEachPixelOnce_data();
+    void boxOutlineTouchesEachPixelOnce();
+    void copyBlockClipsBothSides_data();
+    void copyBlockClipsBothSides();
+    void xorOnPictureAndBitmapThroughRuntime();
+    void programmaticChangesRaiseNoEvent();
+    void userActionsRaiseNamedEvents();
+    void addingToAListSelectsNothing();
+    void multiLineEditKeepsCrLf();
+    void scriptedAnswerReachesHandler();
+    void unscriptedDialogFailsTheTest();
+    void fileDialogFilter();
+};
+
+void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace_data()
+{
+    QTest::addColumn<QRect>("corners"); // (x1, y1) and (x2, y2) as left/top and width/height fields
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("box");
+    QTest::newRow("horizontal line") << QRect(3, 7, 40, 0) << 1 << false;
+    QTest::newRow("vertical line") << QRect(9, 2, 0, 30) << 1 << false;
+    QTest::newRow("slanted line") << QRect(1, 1, 45, 28) << 1 << false;
+    QTest::newRow("line past the edge") << QRect(-10, 5, 100, 0) << 1 << false;
+    QTest::newRow("box") << QRect(5, 5, 30, 20) << 1 << true;
+    QTest::newRow("box of one pixel") << QRect(8, 8, 0, 0) << 1 << true;
+    QTest::newRow("box one pixel high") << QRect(4, 8, 20, 0) << 1 << true;
+    QTest::newRow("wide box") << QRect(0, 0, 49, 39) << 5 << true;
+    QTest::newRow("wide box thinner than its pen") << QRect(10, 10, 3, 2) << 5 << true;
+    QTest::newRow("box partly outside") << QRect(-5, 20, 80, 40) << 1 << true;
+}
+
+void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace()
+{
+    QFETCH(QRect, corners);
+    QFETCH(int, width);
+    QFETCH(bool, box);
+    const QImage original = noiseImage(50, 40);
+    QImage image = original;
+    const int x2 = corners.x() + corners.width(), y2 = corners.y() + corners.height();
+    const Figure figure = box ? Figure::Box : Figure::Line;
+    drawFigure(image, corners.x(), corners.y(), x2, y2, DrawMode::Xor, width, figure, 0xFFFFFF);
+    QVERIFY(image != original);
+    drawFigure(image, corners.x(), corners.y(), x2, y2, DrawMode::Xor, width, figure, 0xFFFFFF);
+    QCOMPARE(differingPixels(image, original), 0);
+}
+
+void TestPlatform::boxOutlineTouchesEachPixelOnce_data()
+{
+    QTest::addColumn<QRect>("box");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("10 x 6 outline") << QRect(QPoint(2, 3), QPoint(11, 8)) << 1 << 2 * 10 + 2 * 6 - 4;
+    QTest::newRow("single pixel") << QRect(QPoint(5, 5), QPoint(5, 5)) << 1 << 1;
+    QTest::newRow("one row") << QRect(QPoint(5, 5), QPoint(14, 5)) << 1 << 10;
+    // Pen 5 is centred on the outline; inside a 30 x 20 image only 3 pixels of each side show.
+    QTest::newRow("width 5 at the image border") << QRect(QPoint(0, 0), QPoint(29, 19)) << 5
+                                                 << 30 * 20 - 24 * 14;
+}
+
+void TestPlatform::boxOutlineTouchesEachPixelOnce()
+{
+    QFETCH(QRect, box);
+    QFETCH(int, width);
+    QFETCH(int, pixels);
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(0xFF000000u);
+    drawFigure(image, box.left(), box.top(), box.right(), box.bottom(), DrawMode::Xor, width, Figure::Box, 0xFFFFFF);
+    int white = 0, other = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y) & 0xFFFFFFu;
+            white += pixel == 0xFFFFFFu;
+            other += pixel != 0xFFFFFFu && pixel != 0;
+        }
+    QCOMPARE(white, pixels);
+    QCOMPARE(other, 0);
+}
+
+void TestPlatform::copyBlockClipsBothSides_data()
+{
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<QRect>("from");
+    QTest::addColumn<QRect>("written"); // the part of the 20 x 20 target that changes
+    QTest::newRow("inside") << QPoint(2, 3) << QRect(0, 0, 5, 4) << QRect(2, 3, 5, 4);
+    QTest::newRow("past target right and bottom") << QPoint(17, 18) << QRect(0, 0, 10, 10) << QRect(17, 18, 3, 2);
+    QTest::newRow("negative target") << QPoint(-3, -2) << QRect(0, 0, 10, 10) << QRect(0, 0, 7, 8);
+    QTest::newRow("past source") << QPoint(0, 0) << QRect(25, 26, 10, 10) << QRect(0, 0, 5, 4);
+    QTest::newRow("negative source") << QPoint(5, 5) << QRect(-2, -1, 4, 4) << QRect(7, 6, 2, 3);
+}
+
+void TestPlatform::copyBlockClipsBothSides()
+{
+    QFETCH(QPoint, to);
+    QFETCH(QRect, from);
+    QFETCH(QRect, written);
+    const QImage source = noiseImage(30, 30);
+    QImage target(20, 20, QImage::Format_RGB32);
+    target.fill(0xFF000000u);
+    copyBlock(target, to.x(), to.y(), from.width(), from.height(), source, from.x(), from.y());
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const QRgb expected = written.contains(x, y) ? source.pixel(x - to.x() + from.x(), y - to.y() + from.y())
+                                                         : 0xFF000000u;
+            QCOMPARE(target.pixel(x, y), expected);
+        }
+}
+
+void TestPlatform::xorOnPictureAndBitmapThroughRuntime()
+{
+    Runtime runtime;
+    FormRuntime& rt = *runtime.rt;
+    const Control picture = rt.GetDlgItem(runtime.main, QStringLiteral("PICTURE1"));
+    Bitmap bitmap;
+    QVERIFY(rt.CreateBitmap(bitmap, 64, 48));
+    *rt.Image(bitmap) = noiseImage(64, 48);
+    rt.BitBlt(picture, 0, 0, 64, 48, bitmap, 0, 0);
+    const QImage shownBefore = *rt.Surface(picture);
+    const QImage bitmapBefore = *rt.Image(bitmap);
+    for (int pass = 0; pass < 2; ++pass) {
+        rt.DrawLine(picture, 3, 4, 60, 4, DrawMode::Xor, 1, Figure::Line);
+        rt.DrawLine(picture, 10, 10, 40, 30, DrawMode::Xor, 1, Figure::Box, Pen::Second);
+        rt.DrawLine(bitmap, 2, 2, 50, 40, DrawMode::Xor, 1, Figure::Line);
+        rt.DrawLine(bitmap, 5, 5, 20, 25, DrawMode::Xor, 1, Figure::Box);
+        if (pass == 0) QVERIFY(*rt.Surface(picture) != shownBefore);
+    }
+    QCOMPARE(*rt.Surface(picture), shownBefore);
+    QCOMPARE(*rt.Image(bitmap), bitmapBefore);
+    rt.DeleteObject(bitmap);
+    QCOMPARE(rt.CheckObject(bitmap), 0);
+}
+
+void TestPlatform::programmaticChangesRaiseNoEvent()
+{
+    Runtime runtime;
+    FormRuntime& rt = *runtime.rt;
+    const Control combo = rt.GetDlgItem(runtime.main, QStringLiteral("COMBO5"));
+    const Control bar = rt.GetDlgItem(runtime.main, QStringLiteral("HSCROLL1"));
+    rt.AddString(combo, QStringLiteral("a"));
+    rt.AddString(combo, QStringLiteral("b"));
+    rt.SetCurSel(combo, 1);
+    rt.ResetContent(combo);
+    rt.SetScrollRange(bar, 0, 100);
+    rt.SetScrollPos(bar, 50);
+    rt.SetScrollRange(bar, 0, 10); // clamps the position
+    runtime.drain();
+    QCOMPARE(runtime.received, QStringList());
+    QCOMPARE(rt.GetScrollPos(bar), 10);
+}
+
+void TestPlatform::userActionsRaiseNamedEvents()
+{
+    Runtime runtime;
+    FormRuntime& rt = *runtime.rt;
+    const Control combo = rt.GetDlgItem(runtime.main, QStringLiteral("COMBO5"));
+    rt.AddString(combo, QStringLiteral("a"));
+    rt.AddString(combo, QStringLiteral("b"));
+    rt.SetCurSel(combo, 0);
+    QWidget* picture = runtime.widget("PICTURE1");
+    QTest::mouseClick(runtime.widget("BUTTON5"), Qt::LeftButton);
+    static_cast<QComboBox*>(runtime.widget("COMBO5"))->setCurrentIndex(1); // as the drop-down list does
+    QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(7, 9));
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(7, 9));
+    // A double click as the window system delivers it: the second press is followed by a
+    // double-click event, which is no press of its own.
+    QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(3, 4));
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(3, 4));
+    QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(3, 4));
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(3, 4), picture->mapToGlobal(QPointF(3, 4)),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(picture, &doubleClick);
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(3, 4));
+    QMouseEvent move(QEvent::MouseMove, QPointF(20, 30), picture->mapToGlobal(QPointF(20, 30)), Qt::NoButton,
+                     Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(picture, &move);
+    static_cast<QScrollBar*>(runtime.widget("HSCROLL1"))->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    runtime.drain();
+    QCOMPARE(runtime.received,
+             QStringList({ "BUTTON5_ON 0 0,0", "COMBO5_CHANGE 0 0,0", "PICTURE1_MOUSEDOWN 1 7,9", "PICTURE1_MOUSEUP 1 7,9",
+                           "PICTURE1_MOUSEDOWN 1 3,4", "PICTURE1_MOUSEUP 1 3,4", "PICTURE1_MOUSEDOWN 1 3,4",
+                           "PICTURE1_MOUSEUP 1 3,4", "PICTURE1_MOUSEMOVE 2 20,30", "HSCROLL1_CHANGE 0 0,0" }));
+}
+
+void TestPlatform::addingToAListSelectsNothing()
+{
+    Runtime runtime;
+    FormRuntime& rt = *runtime.rt;
+    const Control combo = rt.GetDlgItem(runtime.main, QStringLiteral("COMBO2"));
+    QCOMPARE(rt.GetCurSel(combo), -1);
+    rt.AddString(combo, QStringLiteral("分類 4"));
+    rt.AddString(combo, QStringLiteral("分類 9"));
+    QCOMPARE(rt.GetCurSel(combo), -1);
+    rt.SetCurSel(combo, 1);
+    QCOMPARE(rt.GetCurSel(combo), 1);
+    QCOMPARE(rt.GetItemText(combo, 1), QStringLiteral("分類 9"));
+}
+
+void TestPlatform::multiLineEditKeepsCrLf()
+{
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    FormRuntime rt(createForm, std::move(scripted));
+    rt.CreateWindow(QStringLiteral("MAINFORM"), false);
+    const Control form2 = rt.CreateWindow(QStringLiteral("FORM2"), false);
+    const Control edit = rt.GetDlgItem(form2, QStringLiteral("EDIT10"));
+    const QString text = QStringLiteral("分類 1　有効\r\n分類名：a\r\n\r\n分類 2　無効\r\n");
+    rt.SetWindowText(edit, text);
+    QCOMPARE(rt.GetWindowText(edit), text);
+}
+
+void TestPlatform::scriptedAnswerReachesHandler()
+{
+    Runtime runtime;
+    FormRuntime& rt = *runtime.rt;
+    int answer = 0;
+    QString chosen;
+    rt.SetHandler(QStringLiteral("BUTTON5_ON"), [&](const ControlEvent& event) {
+        answer = rt.MessageBox(event.owner, QStringLiteral("t"), QStringLiteral("本当に？"), MessageButtons::YesNo,
+                               MessageIcon::Exclamation);
+        chosen = rt.WinOpenDlg(event.owner, QStringLiteral("p"), QStringLiteral("/x"),
+                               QStringLiteral("(*.BMP,*.JPG);(*.*)"), 0);
+    });
+    runtime.dialogs->answerMessage(MessageAnswer::Yes);
+    runtime.dialogs->answerOpenFile(QStringLiteral("/x/a.BMP"));
+    QTest::mouseClick(runtime.widget("BUTTON5"), Qt::LeftButton);
+    runtime.drain();
+    QCOMPARE(answer, MessageAnswer::Yes);
+    QCOMPARE(chosen, QStringLiteral("/x/a.BMP"));
+    QCOMPARE(runtime.dialogs->calls().size(), 2);
+    QCOMPARE(runtime.dialogs->calls()[0].owner, QStringLiteral("MAINFORM"));
+    QCOMPARE(runtime.dialogs->calls()[0].text, QStringLiteral("本当に？"));
+    QCOMPARE(runtime.dialogs->calls()[0].buttons, MessageButtons::YesNo);
+    QCOMPARE(runtime.dialogs->unanswered(), 0);
+}
+
+void TestPlatform::unscriptedDialogFailsTheTest()
+{
+    ScriptedDialogs dialogs;
+    QStringList failures;
+    dialogs.onUnexpected = [&](const QString& what) { failures << what; };
+    dialogs.answerOpenFile(QStringLiteral("/a.BMP"));
+    // A message box when a file dialog was scripted, then a file dialog with nothing left.
+    QCOMPARE(dialogs.messageBox(nullptr, QStringLiteral("t"), QStringLiteral("x"), MessageButtons::YesNo, 0),
+             MessageAnswer::No);
+    QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("p"), {}, {}, 0), QStringLiteral("/a.BMP"));
+    QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("p"), {}, {}, 0), dialogCancelled());
+    QCOMPARE(failures.size(), 2);
+    QVERIFY(failures[0].contains(QStringLiteral("message box")));
+}
+
+void TestPlatform::fileDialogFilter()
+{
+    QCOMPARE(toQtNameFilter(QStringLiteral("(*.BMP,*.JPG);(*.*)")),
+             QStringLiteral("*.BMP,*.JPG (*.BMP *.bmp *.JPG *.jpg);;*.* (*)"));
+    QCOMPARE(toQtNameFilter(QStringLiteral("(*.*)")), QStringLiteral("*.* (*)"));
+}
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
