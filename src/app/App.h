@@ -9,7 +9,8 @@
 
 // The context every routine and handler receives: the state, the form runtime and the
 // control handles. Each App is a whole program, so a test builds a fresh one.
-struct App : AppState, Controls {
+struct App : AppState, Controls
+{
     explicit App(std::unique_ptr<Dialogs> dialogs);
 
     FormRuntime rt;

@@ -12,35 +12,83 @@ const QString kTitleText = QStringLiteral("Velmora Ver1.4");
 const QString kBannerText = QStringLiteral("Velmora Ver1.4 Copyright (C) the Velmora developers");
 
 // A control to bind by name, with the font size it gets (0: it keeps its font).
-struct Binding {
+struct Binding
+{
     Control Controls::*handle;
     const char* name;
     int fontSize;
 };
 
-#define BIND(control, size) Binding { &Controls::control, #control, size }
+#define BIND(control, size)                                                                                  \
+    Binding                                                                                                  \
+    {                                                                                                        \
+        &Controls::control, #control, size                                                                   \
+    }
 
 const Binding kMainFormControls[] = {
-    BIND(HSCROLL1, 0), BIND(VSCROLL1, 0), BIND(BUTTON1, 10), BIND(BUTTON2, 14), BIND(BUTTON3, 14),
-    BIND(BUTTON4, 10), BIND(BUTTON5, 14), BIND(BUTTON9, 14), BIND(BUTTON11, 10), BIND(BUTTON12, 10),
-    BIND(COMBO1, 14),  BIND(COMBO2, 14),  BIND(COMBO5, 14),
+    BIND(HSCROLL1, 0),
+    BIND(VSCROLL1, 0),
+    BIND(BUTTON1, 10),
+    BIND(BUTTON2, 14),
+    BIND(BUTTON3, 14),
+    BIND(BUTTON4, 10),
+    BIND(BUTTON5, 14),
+    BIND(BUTTON9, 14),
+    BIND(BUTTON11, 10),
+    BIND(BUTTON12, 10),
+    BIND(COMBO1, 14),
+    BIND(COMBO2, 14),
+    BIND(COMBO5, 14),
 };
 
 const Binding kForm2Controls[] = {
-    BIND(BUTTON6, 14), BIND(BUTTON7, 14), BIND(BUTTON8, 14),  BIND(BUTTON10, 14), BIND(BUTTON13, 14),
-    BIND(BUTTON14, 10), BIND(BUTTON15, 14), BIND(EDIT1, 14),  BIND(EDIT2, 14),    BIND(EDIT3, 14),
-    BIND(EDIT4, 14),   BIND(EDIT5, 14),  BIND(EDIT6, 14),     BIND(EDIT7, 14),    BIND(EDIT8, 14),
-    BIND(EDIT9, 14),   BIND(EDIT10, 12), BIND(TEXT1, 14),     BIND(TEXT2, 14),    BIND(TEXT3, 14),
-    BIND(TEXT4, 14),   BIND(TEXT5, 14),  BIND(TEXT6, 14),     BIND(TEXT7, 14),    BIND(TEXT8, 14),
-    BIND(TEXT9, 14),   BIND(COMBO3, 14), BIND(COMBO4, 14),    BIND(LIST1, 14),    BIND(CHECK1, 14),
+    BIND(BUTTON6, 14),
+    BIND(BUTTON7, 14),
+    BIND(BUTTON8, 14),
+    BIND(BUTTON10, 14),
+    BIND(BUTTON13, 14),
+    BIND(BUTTON14, 10),
+    BIND(BUTTON15, 14),
+    BIND(EDIT1, 14),
+    BIND(EDIT2, 14),
+    BIND(EDIT3, 14),
+    BIND(EDIT4, 14),
+    BIND(EDIT5, 14),
+    BIND(EDIT6, 14),
+    BIND(EDIT7, 14),
+    BIND(EDIT8, 14),
+    BIND(EDIT9, 14),
+    BIND(EDIT10, 12),
+    BIND(TEXT1, 14),
+    BIND(TEXT2, 14),
+    BIND(TEXT3, 14),
+    BIND(TEXT4, 14),
+    BIND(TEXT5, 14),
+    BIND(TEXT6, 14),
+    BIND(TEXT7, 14),
+    BIND(TEXT8, 14),
+    BIND(TEXT9, 14),
+    BIND(COMBO3, 14),
+    BIND(COMBO4, 14),
+    BIND(LIST1, 14),
+    BIND(CHECK1, 14),
 };
 
 #undef BIND
 
 const QStringList kMagnifications = {
-    QStringLiteral("等倍"),  QStringLiteral("縦合わせ"), QStringLiteral("横合わせ"), QStringLiteral("×０.９"),
-    QStringLiteral("×０.８"), QStringLiteral("×０.７"),  QStringLiteral("×０.６"),  QStringLiteral("×０.５"),
-    QStringLiteral("×０.４"), QStringLiteral("×０.３"),  QStringLiteral("×０.２"),  QStringLiteral("×０.１"),
+    QStringLiteral("等倍"),
+    QStringLiteral("縦合わせ"),
+    QStringLiteral("横合わせ"),
+    QStringLiteral("×０.９"),
+    QStringLiteral("×０.８"),
+    QStringLiteral("×０.７"),
+    QStringLiteral("×０.６"),
+    QStringLiteral("×０.５"),
+    QStringLiteral("×０.４"),
+    QStringLiteral("×０.３"),
+    QStringLiteral("×０.２"),
+    QStringLiteral("×０.１"),
 };
 
 template <size_t N> void bindControls(App& app, Control form, const Binding (&bindings)[N])
@@ -55,8 +103,8 @@ template <size_t N> void bindControls(App& app, Control form, const Binding (&bi
 void readScreenMetrics(App& app)
 {
     app.CaptionHeight = int16_t(app.rt.GetSystemMetrics(FormRuntime::SM_CYSIZE)
-                                + app.rt.GetSystemMetrics(FormRuntime::SM_CYFRAME)
-                                + app.rt.GetSystemMetrics(FormRuntime::SM_CYBORDER));
+        + app.rt.GetSystemMetrics(FormRuntime::SM_CYFRAME)
+        + app.rt.GetSystemMetrics(FormRuntime::SM_CYBORDER));
     app.FrameHeight = int16_t(app.rt.GetSystemMetrics(FormRuntime::SM_CYFRAME));
 }
 
@@ -71,7 +119,10 @@ void createWorkingBitmaps(App& app, int width, int height)
 }
 
 // "分類 7": a positive number is printed with a leading blank.
-QString categoryLabel(int category) { return QStringLiteral("分類 %1").arg(category); }
+QString categoryLabel(int category)
+{
+    return QStringLiteral("分類 %1").arg(category);
+}
 
 void setCategoryDefaults(App& app, int category)
 {
@@ -135,7 +186,8 @@ void startUp(App& app)
     rt.EnableWindow(app.BUTTON3, kFalse);
     rt.EnableWindow(app.BUTTON4, kFalse);
 
-    for (const QString& entry : kMagnifications) rt.AddString(app.COMBO5, entry);
+    for (const QString& entry : kMagnifications)
+        rt.AddString(app.COMBO5, entry);
     app.BandLeft = -1;
     for (Control fill : { app.COMBO3, app.COMBO4 }) {
         rt.AddString(fill, QStringLiteral("無"));

@@ -19,7 +19,8 @@ template <class T> using PerFrame = std::array<PerCategory<T>, kMaxFrames>;
 // The program's whole state: one record that every routine and handler reads and writes.
 // Names and types are those of the program's design: int16_t for 16-bit integers, float for
 // singles, double for doubles. Every number starts at 0 and every text empty.
-struct AppState {
+struct AppState
+{
     // Settings, kept in KANKYO.TXT.
     QString BannerText;
     QString JpegWorkDrive;
@@ -97,7 +98,8 @@ struct AppState {
 };
 
 // Handles of both windows and of every control, bound at start-up by name.
-struct Controls {
+struct Controls
+{
     Control MAINFORM, FORM2;
     // Main window.
     Control PICTURE1, HSCROLL1, VSCROLL1;

@@ -9,6 +9,6 @@ QString unexpectedErrorText(const UnexpectedError& error)
 
 void showUnexpectedError(App& app, const UnexpectedError& error)
 {
-    app.rt.MessageBox(Control {}, app.rt.GetWindowText(app.MAINFORM), unexpectedErrorText(error), MessageButtons::Ok,
-                      MessageIcon::Stop);
+    app.rt.MessageBox(Control {}, app.rt.GetWindowText(app.MAINFORM), unexpectedErrorText(error),
+        MessageButtons::Ok, MessageIcon::Stop);
 }

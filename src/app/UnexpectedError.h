@@ -8,7 +8,8 @@ struct App;
 
 // An error that no routine handles: it ends the program after one message box that names the
 // failing program unit and a location in it.
-struct UnexpectedError {
+struct UnexpectedError
+{
     QString unit;
     unsigned line = 0;
 

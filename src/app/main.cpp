@@ -21,7 +21,7 @@ int main(int argc, char* argv[])
     if (!displayAvailable()) {
         std::fputs("velmora: no graphical display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
                    "Start it from a desktop session, or set QT_QPA_PLATFORM (for example to offscreen).\n",
-                   stderr);
+            stderr);
         return 2;
     }
     QApplication application(argc, argv);

@@ -13,21 +13,24 @@ void registerFontFallbacks()
 {
     static const bool registered = [] {
         const QStringList japanese { QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
-                                     QStringLiteral("IPAGothic"), QStringLiteral("VL Gothic"),
-                                     QStringLiteral("Sans Serif") };
+            QStringLiteral("IPAGothic"), QStringLiteral("VL Gothic"), QStringLiteral("Sans Serif") };
         QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), japanese);
         QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
-                                   QStringList { QStringLiteral("Noto Sans Mono CJK JP") } + japanese);
+            QStringList { QStringLiteral("Noto Sans Mono CJK JP") } + japanese);
         QFont::insertSubstitutions(QStringLiteral("FixedSys"),
-                                   QStringList { QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Monospace") });
+            QStringList { QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Monospace") });
         return true;
     }();
     (void)registered;
 }
 
+// Captions fill their buttons edge to edge, as the forms were designed.
+const QString kTightButtons = QStringLiteral("QPushButton { padding: 0px; }");
+
 QWidget* createMainForm()
 {
     auto* window = new SurfaceWidget;
+    window->setStyleSheet(kTightButtons);
     window->setBlankColour(window->palette().color(QPalette::Window).rgb());
     Ui::MAINFORM ui;
     ui.setupUi(window);
@@ -40,10 +43,12 @@ QWidget* createMainForm()
 QWidget* createForm2()
 {
     auto* window = new SurfaceWidget;
+    window->setStyleSheet(kTightButtons);
     window->setBlankColour(window->palette().color(QPalette::Window).rgb());
     Ui::FORM2 ui;
     ui.setupUi(window);
-    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    window->setWindowFlags(
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
     return window;
 }
 

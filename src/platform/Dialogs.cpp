@@ -15,14 +15,16 @@ QString toQtNameFilter(const QString& filter)
             pattern = pattern.trimmed();
             if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
             if (!patterns.contains(pattern)) patterns << pattern;
-            if (pattern != pattern.toLower() && !patterns.contains(pattern.toLower())) patterns << pattern.toLower();
+            if (pattern != pattern.toLower() && !patterns.contains(pattern.toLower()))
+                patterns << pattern.toLower();
         }
         groups << QStringLiteral("%1 (%2)").arg(inner, patterns.join(QLatin1Char(' ')));
     }
     return groups.join(QStringLiteral(";;"));
 }
 
-int WidgetDialogs::messageBox(QWidget* owner, const QString& title, const QString& text, int buttons, int icon)
+int WidgetDialogs::messageBox(
+    QWidget* owner, const QString& title, const QString& text, int buttons, int icon)
 {
     QMessageBox box(owner);
     box.setWindowTitle(title);
@@ -46,19 +48,19 @@ int WidgetDialogs::messageBox(QWidget* owner, const QString& title, const QStrin
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
-QString WidgetDialogs::openFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
-                                int /*flag*/)
+QString WidgetDialogs::openFile(
+    QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int /*flag*/)
 {
     const QString path = QFileDialog::getOpenFileName(owner, prompt, start, toQtNameFilter(filter));
     return path.isEmpty() ? dialogCancelled() : QDir::toNativeSeparators(path);
 }
 
-QString WidgetDialogs::saveFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
-                                int /*flag*/)
+QString WidgetDialogs::saveFile(
+    QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int /*flag*/)
 {
     // Only a folder is chosen through this dialog; the name is never written, so the
     // dialog must not ask whether to replace an existing file.
-    const QString path = QFileDialog::getSaveFileName(owner, prompt, start, toQtNameFilter(filter), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
+    const QString path = QFileDialog::getSaveFileName(
+        owner, prompt, start, toQtNameFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
     return path.isEmpty() ? dialogCancelled() : QDir::toNativeSeparators(path);
 }

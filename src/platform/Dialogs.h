@@ -23,20 +23,24 @@ inline constexpr int Stop = 16; // the unexpected-error box, application-modal
 } // namespace MessageIcon
 
 // The single character a file dialog returns when it is cancelled.
-inline QString dialogCancelled() { return QString(QChar(27)); }
+inline QString dialogCancelled()
+{
+    return QString(QChar(27));
+}
 
 // Every message box and file dialog of the program goes through this interface, so that
 // tests can answer them from a script instead of waiting on a modal window.
-class Dialogs {
+class Dialogs
+{
 public:
     virtual ~Dialogs() = default;
     virtual int messageBox(QWidget* owner, const QString& title, const QString& text, int buttons, int icon)
         = 0;
-    virtual QString openFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
-                             int flag)
+    virtual QString openFile(
+        QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int flag)
         = 0;
-    virtual QString saveFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
-                             int flag)
+    virtual QString saveFile(
+        QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int flag)
         = 0;
 };
 
@@ -45,11 +49,12 @@ public:
 QString toQtNameFilter(const QString& filter);
 
 // The real dialogs: QMessageBox and QFileDialog.
-class WidgetDialogs final : public Dialogs {
+class WidgetDialogs final : public Dialogs
+{
 public:
     int messageBox(QWidget* owner, const QString& title, const QString& text, int buttons, int icon) override;
     QString openFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
-                     int flag) override;
+        int flag) override;
     QString saveFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
-                     int flag) override;
+        int flag) override;
 };

@@ -8,7 +8,8 @@ namespace {
 
 constexpr QRgb kOpaque = 0xFF000000u;
 
-struct Span {
+struct Span
+{
     int from;
     int to; // inclusive
 };
@@ -23,14 +24,18 @@ void paintSpan(QImage& image, int y, Span span, DrawMode mode, QRgb colour)
     auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
     if (mode == DrawMode::Xor) {
         const QRgb mask = colour & 0x00FFFFFFu;
-        for (int x = from; x <= to; ++x) row[x] ^= mask;
+        for (int x = from; x <= to; ++x)
+            row[x] ^= mask;
     } else {
         std::fill(row + from, row + to + 1, kOpaque | colour);
     }
 }
 
 // The band of `width` pixels centred on a line at `centre`.
-Span band(int centre, int width) { return {centre - (width - 1) / 2, centre + width / 2}; }
+Span band(int centre, int width)
+{
+    return { centre - (width - 1) / 2, centre + width / 2 };
+}
 
 void paintRows(QImage& image, Span rows, Span columns, DrawMode mode, QRgb colour)
 {
@@ -65,8 +70,14 @@ void paintSlantedLine(QImage& image, int x1, int y1, int x2, int y2, DrawMode mo
         paintSpan(image, y1, { x1, x1 }, mode, colour);
         if (x1 == x2 && y1 == y2) break;
         const int doubled = 2 * error;
-        if (doubled >= dy) { error += dy; x1 += stepX; }
-        if (doubled <= dx) { error += dx; y1 += stepY; }
+        if (doubled >= dy) {
+            error += dy;
+            x1 += stepX;
+        }
+        if (doubled <= dx) {
+            error += dx;
+            y1 += stepY;
+        }
     }
 }
 
@@ -78,8 +89,8 @@ QRgb penColour(int pen, DrawMode mode)
     return pen == Pen::Second ? 0x000000FFu : 0x00000000u;
 }
 
-void drawFigure(QImage& image, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
-                QRgb colour)
+void drawFigure(
+    QImage& image, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure, QRgb colour)
 {
     if (image.isNull()) return;
     width = std::max(width, 1);
@@ -101,7 +112,11 @@ void copyBlock(QImage& target, int x, int y, int w, int h, const QImage& source,
     if (target.isNull() || source.isNull()) return;
     // Clip against the source, then against the target, moving both origins together.
     auto clip = [&](int& start, int& other, int& length, int limit) {
-        if (start < 0) { other -= start; length += start; start = 0; }
+        if (start < 0) {
+            other -= start;
+            length += start;
+            start = 0;
+        }
         length = std::min(length, limit - start);
     };
     clip(sx, x, w, source.width());
@@ -109,7 +124,8 @@ void copyBlock(QImage& target, int x, int y, int w, int h, const QImage& source,
     clip(x, sx, w, target.width());
     clip(y, sy, h, target.height());
     if (w <= 0 || h <= 0) return;
-    const QImage sourceRgb = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
+    const QImage sourceRgb
+        = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
         ? source
         : source.convertToFormat(QImage::Format_RGB32);
     for (int row = 0; row < h; ++row) {

@@ -23,8 +23,8 @@ QRgb penColour(int pen, DrawMode mode);
 // with those corners. A width above 1 widens horizontal and vertical lines and box sides
 // evenly about their centre line; slanted lines are always one pixel wide. Everything outside
 // the image is clipped.
-void drawFigure(QImage& image, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
-                QRgb colour);
+void drawFigure(
+    QImage& image, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure, QRgb colour);
 
 // Copies the w x h block at (sx, sy) of source to (x, y) of target, clipped to both images.
 void copyBlock(QImage& target, int x, int y, int w, int h, const QImage& source, int sx, int sy);

@@ -2,6 +2,12 @@
 
 #include <QDir>
 
-QString currentDirectory() { return QDir::toNativeSeparators(QDir::currentPath()); }
+QString currentDirectory()
+{
+    return QDir::toNativeSeparators(QDir::currentPath());
+}
 
-QString pathSeparator() { return QString(QDir::separator()); }
+QString pathSeparator()
+{
+    return QString(QDir::separator());
+}

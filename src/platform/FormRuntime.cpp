@@ -44,19 +44,29 @@ int shiftCode(Qt::KeyboardModifiers modifiers)
         | (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
-struct PointerShape {
+struct PointerShape
+{
     int code;
     Qt::CursorShape shape;
 };
 
 constexpr PointerShape kPointerShapes[] = {
-    { 0, Qt::ArrowCursor },    { 3, Qt::CrossCursor },   { 5, Qt::SizeAllCursor },
-    { 9, Qt::SizeHorCursor }, { 10, Qt::SizeVerCursor },
+    { 0, Qt::ArrowCursor },
+    { 3, Qt::CrossCursor },
+    { 5, Qt::SizeAllCursor },
+    { 9, Qt::SizeHorCursor },
+    { 10, Qt::SizeVerCursor },
 };
 
 // Multi-line edits hold their lines with CR LF, as the program composes and reads them.
-QString toEditLines(const QString& text) { return QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")); }
-QString fromEditLines(const QString& text) { return QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n")); }
+QString toEditLines(const QString& text)
+{
+    return QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+QString fromEditLines(const QString& text)
+{
+    return QString(text).replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
 
 } // namespace
 
@@ -130,16 +140,18 @@ Control FormRuntime::CreateWindow(const QString& formName, bool visible)
 void FormRuntime::wire(QWidget* widget, const QString& name, Control form)
 {
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        connect(button, &QAbstractButton::clicked, this, [=, this] { queue(name + QLatin1String("_ON"), form); });
+        connect(
+            button, &QAbstractButton::clicked, this, [=, this] { queue(name + QLatin1String("_ON"), form); });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         connect(combo, &QComboBox::currentIndexChanged, this,
-                [=, this] { queue(name + QLatin1String("_CHANGE"), form); });
+            [=, this] { queue(name + QLatin1String("_CHANGE"), form); });
         combo->installEventFilter(this);
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
         connect(list, &QListWidget::currentRowChanged, this,
-                [=, this] { queue(name + QLatin1String("_CLICK"), form); });
+            [=, this] { queue(name + QLatin1String("_CLICK"), form); });
     } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
-        connect(bar, &QScrollBar::valueChanged, this, [=, this] { queue(name + QLatin1String("_CHANGE"), form); });
+        connect(bar, &QScrollBar::valueChanged, this,
+            [=, this] { queue(name + QLatin1String("_CHANGE"), form); });
     } else if (qobject_cast<SurfaceWidget*>(widget)) {
         widget->installEventFilter(this);
     }
@@ -193,11 +205,13 @@ bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
         const float y = float(std::floor(mouse->position().y()));
         const int shift = shiftCode(mouse->modifiers());
         if (event->type() == QEvent::MouseMove)
-            queue(name + QLatin1String("_MOUSEMOVE"), formOf(widget), buttonsHeld(mouse->buttons()), shift, x, y);
+            queue(name + QLatin1String("_MOUSEMOVE"), formOf(widget), buttonsHeld(mouse->buttons()), shift, x,
+                y);
         else if (event->type() == QEvent::MouseButtonRelease)
             queue(name + QLatin1String("_MOUSEUP"), formOf(widget), buttonCode(mouse->button()), shift, x, y);
         else
-            queue(name + QLatin1String("_MOUSEDOWN"), formOf(widget), buttonCode(mouse->button()), shift, x, y);
+            queue(
+                name + QLatin1String("_MOUSEDOWN"), formOf(widget), buttonCode(mouse->button()), shift, x, y);
         return true;
     }
     default: return QObject::eventFilter(watched, event);
@@ -231,18 +245,26 @@ QString FormRuntime::NameOf(Control control) const
     return Widget(control) ? m_controls[size_t(control.id)].name : QString();
 }
 
-template <class T> T* FormRuntime::as(Control control) const { return qobject_cast<T*>(Widget(control)); }
+template <class T> T* FormRuntime::as(Control control) const
+{
+    return qobject_cast<T*>(Widget(control));
+}
 
 void FormRuntime::SetWindowText(Control control, const QString& text)
 {
     QWidget* widget = Widget(control);
     if (!widget) return;
     const QSignalBlocker blocker(widget);
-    if (widget->isWindow()) widget->setWindowTitle(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(text);
-    else if (auto* line = qobject_cast<QLineEdit*>(widget)) line->setText(text);
-    else if (auto* edit = qobject_cast<QPlainTextEdit*>(widget)) edit->setPlainText(toEditLines(text));
-    else if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
+    if (widget->isWindow())
+        widget->setWindowTitle(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setText(text);
+    else if (auto* line = qobject_cast<QLineEdit*>(widget))
+        line->setText(text);
+    else if (auto* edit = qobject_cast<QPlainTextEdit*>(widget))
+        edit->setPlainText(toEditLines(text));
+    else if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setText(text);
 }
 
 QString FormRuntime::GetWindowText(Control control) const
@@ -356,19 +378,22 @@ void FormRuntime::DestroyWindow(Control window)
     widget->deleteLater();
 }
 
+// The forms were designed for font sizes that count one point per pixel: a 14-point caption
+// of seven characters fills a 96-pixel button. The size is therefore set in pixels, which the
+// window system scales on high-density screens like every other length of the forms.
 void FormRuntime::SetFontSize(Control control, int points)
 {
     QWidget* widget = Widget(control);
     if (!widget) return;
     QFont font = widget->font();
-    font.setPointSize(points);
+    font.setPixelSize(points);
     widget->setFont(font);
 }
 
 int FormRuntime::GetFontSize(Control control) const
 {
     QWidget* widget = Widget(control);
-    return widget ? widget->font().pointSize() : 0;
+    return widget ? widget->font().pixelSize() : 0;
 }
 
 void FormRuntime::SetMousePointer(Control control, int shape)
@@ -524,7 +549,10 @@ void FormRuntime::DeleteObject(Bitmap& bitmap)
     if (bitmap.id > 0 && size_t(bitmap.id) < m_bitmaps.size()) m_bitmaps[size_t(bitmap.id)].reset();
 }
 
-int FormRuntime::CheckObject(Bitmap bitmap) const { return Image(bitmap) ? 1 : 0; }
+int FormRuntime::CheckObject(Bitmap bitmap) const
+{
+    return Image(bitmap) ? 1 : 0;
+}
 
 const QImage* FormRuntime::Image(Bitmap bitmap) const
 {
@@ -569,7 +597,10 @@ LoadResult FormRuntime::Jpeg2Bmp(const QString& sourcePath, const QString& bmpPa
     return result;
 }
 
-float FormRuntime::GetBitmapWidth(Bitmap bitmap) const { return Image(bitmap) ? float(Image(bitmap)->width()) : 0; }
+float FormRuntime::GetBitmapWidth(Bitmap bitmap) const
+{
+    return Image(bitmap) ? float(Image(bitmap)->width()) : 0;
+}
 
 float FormRuntime::GetBitmapHeight(Bitmap bitmap) const
 {
@@ -609,21 +640,23 @@ void FormRuntime::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int 
     copyBlock(*to, x, y, width, height, scaled, 0, 0);
 }
 
-void FormRuntime::DrawLine(Bitmap target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
-                           int pen)
+void FormRuntime::DrawLine(
+    Bitmap target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure, int pen)
 {
-    if (QImage* image = Image(target)) drawFigure(*image, x1, y1, x2, y2, mode, width, figure, penColour(pen, mode));
+    if (QImage* image = Image(target))
+        drawFigure(*image, x1, y1, x2, y2, mode, width, figure, penColour(pen, mode));
 }
 
-void FormRuntime::DrawLine(Control target, int x1, int y1, int x2, int y2, DrawMode mode, int width,
-                           Figure figure, int pen)
+void FormRuntime::DrawLine(
+    Control target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure, int pen)
 {
     auto* surface = as<SurfaceWidget>(target);
     if (!surface) return;
     drawFigure(surface->surface(), x1, y1, x2, y2, mode, width, figure, penColour(pen, mode));
     const int reach = std::max(width, 1);
-    surface->surfaceChanged(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)))
-                                .adjusted(-reach, -reach, reach, reach));
+    surface->surfaceChanged(
+        QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)))
+            .adjusted(-reach, -reach, reach, reach));
 }
 
 // --- dialogs and metrics -----------------------------------------------------------------
@@ -633,14 +666,14 @@ int FormRuntime::MessageBox(Control owner, const QString& title, const QString& 
     return m_dialogs->messageBox(Widget(owner), title, text, buttons, icon);
 }
 
-QString FormRuntime::WinOpenDlg(Control owner, const QString& prompt, const QString& start, const QString& filter,
-                                int flag)
+QString FormRuntime::WinOpenDlg(
+    Control owner, const QString& prompt, const QString& start, const QString& filter, int flag)
 {
     return m_dialogs->openFile(Widget(owner), prompt, start, filter, flag);
 }
 
-QString FormRuntime::WinSaveDlg(Control owner, const QString& prompt, const QString& start, const QString& filter,
-                                int flag)
+QString FormRuntime::WinSaveDlg(
+    Control owner, const QString& prompt, const QString& start, const QString& filter, int flag)
 {
     return m_dialogs->saveFile(Widget(owner), prompt, start, filter, flag);
 }

@@ -19,11 +19,13 @@ class QWidget;
 
 // One user action or window-system event, addressed by name: control, "_", event
 // ("BUTTON9_ON", "PICTURE1_MOUSEMOVE", "MAINFORM_END").
-struct ControlEvent {
+struct ControlEvent
+{
     QString name;
-    Control owner;   // the window the control belongs to; its message boxes are owned by it
-    int button = 0;  // press and release: the button (1 left, 2 right, 4 middle); move: bits of the buttons held
-    int shift = 0;   // 1 shift, 2 control, 4 alt
+    Control owner; // the window the control belongs to; its message boxes are owned by it
+    int button
+        = 0; // press and release: the button (1 left, 2 right, 4 middle); move: bits of the buttons held
+    int shift = 0; // 1 shift, 2 control, 4 alt
     float x = 0, y = 0;
 };
 
@@ -35,7 +37,8 @@ using FormFactory = std::function<QWidget*(const QString& formName)>;
 // How an image file failed to load.
 enum class LoadError { None, NotFound, OutOfMemory, Unreadable };
 
-struct LoadResult {
+struct LoadResult
+{
     LoadError error = LoadError::None;
     QString reason; // the system's own words, for messages that show them
     bool ok() const { return error == LoadError::None; }
@@ -70,7 +73,8 @@ struct LoadResult {
 // Only user actions and window-system events (a resize or close of a window) raise events;
 // a change the program makes to a control never does. Events are queued as they arrive and
 // handed to the handlers one at a time by WaitEvent, so handlers never overlap.
-class FormRuntime : public QObject {
+class FormRuntime : public QObject
+{
     Q_OBJECT
 public:
     FormRuntime(FormFactory factory, std::unique_ptr<Dialogs> dialogs);
@@ -106,8 +110,8 @@ public:
     void DestroyWindow(Control window);
     void SetFontSize(Control control, int points);
     int GetFontSize(Control control) const;
-    void SetMapMode(Control, int) {} // coordinates are always pixels
-    void SetMapMode(Bitmap, int) {}
+    void SetMapMode(Control, int) { } // coordinates are always pixels
+    void SetMapMode(Bitmap, int) { }
     void SetMousePointer(Control control, int shape);
     int GetMousePointer(Control control) const;
 
@@ -145,17 +149,17 @@ public:
     void BitBlt(Control target, int x, int y, int width, int height, Bitmap source, int sx, int sy);
     void StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height);
     void DrawLine(Bitmap target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
-                  int pen = Pen::Default);
+        int pen = Pen::Default);
     void DrawLine(Control target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
-                  int pen = Pen::Default);
+        int pen = Pen::Default);
     const QImage* Surface(Control control) const;
 
     // Dialogs. The owner is a window handle, or an unbound handle for none.
     int MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon);
-    QString WinOpenDlg(Control owner, const QString& prompt, const QString& start, const QString& filter,
-                       int flag);
-    QString WinSaveDlg(Control owner, const QString& prompt, const QString& start, const QString& filter,
-                       int flag);
+    QString WinOpenDlg(
+        Control owner, const QString& prompt, const QString& start, const QString& filter, int flag);
+    QString WinSaveDlg(
+        Control owner, const QString& prompt, const QString& start, const QString& filter, int flag);
     Dialogs& dialogs() { return *m_dialogs; }
 
     // Window metrics: the caption and frame of the main window as the window system draws them.
@@ -170,7 +174,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Bound {
+    struct Bound
+    {
         QPointer<QWidget> widget;
         QString name;
         Control form;
@@ -184,8 +189,9 @@ private:
 
     FormFactory m_factory;
     std::unique_ptr<Dialogs> m_dialogs;
-    std::vector<Bound> m_controls { Bound {} };            // index 0: unbound
-    std::vector<std::unique_ptr<QImage>> m_bitmaps = std::vector<std::unique_ptr<QImage>>(1); // index 0: unbound
+    std::vector<Bound> m_controls { Bound {} }; // index 0: unbound
+    std::vector<std::unique_ptr<QImage>> m_bitmaps
+        = std::vector<std::unique_ptr<QImage>>(1); // index 0: unbound
     std::map<QString, EventHandler> m_handlers;
     std::deque<ControlEvent> m_events;
     Control m_mainWindow;

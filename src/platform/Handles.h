@@ -2,13 +2,15 @@
 
 // Handles the program holds for windows, controls and off-screen bitmaps. A handle of id 0
 // is unbound. The runtime owns what a handle stands for; the program only passes handles.
-struct Control {
+struct Control
+{
     int id = 0;
     explicit operator bool() const { return id != 0; }
     friend bool operator==(Control, Control) = default;
 };
 
-struct Bitmap {
+struct Bitmap
+{
     int id = 0;
     friend bool operator==(Bitmap, Bitmap) = default;
 };

@@ -6,7 +6,8 @@
 // A widget that owns an off-screen surface of its own size and only shows it. Everything the
 // program draws "on the widget" goes into the surface, so drawing stays exact and a test can
 // read back what the widget shows. The picture control and the main window are such widgets.
-class SurfaceWidget : public QWidget {
+class SurfaceWidget : public QWidget
+{
     Q_OBJECT
 public:
     explicit SurfaceWidget(QWidget* parent = nullptr);

@@ -3,4 +3,4 @@
 #include "app/App.h"
 
 // The picture keeps its designed place until the view is laid out.
-void WIN_SAIZU_SUB(App&) {}
+void WIN_SAIZU_SUB(App&) { }

@@ -3,4 +3,4 @@
 #include "app/App.h"
 
 // The view is not built from the image yet.
-void BAI_SUB(App&) {}
+void BAI_SUB(App&) { }

@@ -15,7 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
-class TestApp : public QObject {
+class TestApp : public QObject
+{
     Q_OBJECT
 private slots:
     void controlsAreBoundWithTheirFontSizes_data();
@@ -41,17 +42,53 @@ void TestApp::controlsAreBoundWithTheirFontSizes_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("points"); // 0: no font size is set
     const QList<QPair<const char*, int>> controls = {
-        { "HSCROLL1", 0 },  { "VSCROLL1", 0 },  { "PICTURE1", 0 },  { "BUTTON1", 10 },  { "BUTTON2", 14 },
-        { "BUTTON3", 14 },  { "BUTTON4", 10 },  { "BUTTON5", 14 },  { "BUTTON9", 14 },  { "BUTTON11", 10 },
-        { "BUTTON12", 10 }, { "COMBO1", 14 },   { "COMBO2", 14 },   { "COMBO5", 14 },   { "BUTTON6", 14 },
-        { "BUTTON7", 14 },  { "BUTTON8", 14 },  { "BUTTON10", 14 }, { "BUTTON13", 14 }, { "BUTTON14", 10 },
-        { "BUTTON15", 14 }, { "EDIT1", 14 },    { "EDIT2", 14 },    { "EDIT3", 14 },    { "EDIT4", 14 },
-        { "EDIT5", 14 },    { "EDIT6", 14 },    { "EDIT7", 14 },    { "EDIT8", 14 },    { "EDIT9", 14 },
-        { "EDIT10", 12 },   { "TEXT1", 14 },    { "TEXT2", 14 },    { "TEXT3", 14 },    { "TEXT4", 14 },
-        { "TEXT5", 14 },    { "TEXT6", 14 },    { "TEXT7", 14 },    { "TEXT8", 14 },    { "TEXT9", 14 },
-        { "COMBO3", 14 },   { "COMBO4", 14 },   { "LIST1", 14 },    { "CHECK1", 14 },
+        { "HSCROLL1", 0 },
+        { "VSCROLL1", 0 },
+        { "PICTURE1", 0 },
+        { "BUTTON1", 10 },
+        { "BUTTON2", 14 },
+        { "BUTTON3", 14 },
+        { "BUTTON4", 10 },
+        { "BUTTON5", 14 },
+        { "BUTTON9", 14 },
+        { "BUTTON11", 10 },
+        { "BUTTON12", 10 },
+        { "COMBO1", 14 },
+        { "COMBO2", 14 },
+        { "COMBO5", 14 },
+        { "BUTTON6", 14 },
+        { "BUTTON7", 14 },
+        { "BUTTON8", 14 },
+        { "BUTTON10", 14 },
+        { "BUTTON13", 14 },
+        { "BUTTON14", 10 },
+        { "BUTTON15", 14 },
+        { "EDIT1", 14 },
+        { "EDIT2", 14 },
+        { "EDIT3", 14 },
+        { "EDIT4", 14 },
+        { "EDIT5", 14 },
+        { "EDIT6", 14 },
+        { "EDIT7", 14 },
+        { "EDIT8", 14 },
+        { "EDIT9", 14 },
+        { "EDIT10", 12 },
+        { "TEXT1", 14 },
+        { "TEXT2", 14 },
+        { "TEXT3", 14 },
+        { "TEXT4", 14 },
+        { "TEXT5", 14 },
+        { "TEXT6", 14 },
+        { "TEXT7", 14 },
+        { "TEXT8", 14 },
+        { "TEXT9", 14 },
+        { "COMBO3", 14 },
+        { "COMBO4", 14 },
+        { "LIST1", 14 },
+        { "CHECK1", 14 },
     };
-    for (const auto& [name, points] : controls) QTest::newRow(name) << QString::fromLatin1(name) << points;
+    for (const auto& [name, points] : controls)
+        QTest::newRow(name) << QString::fromLatin1(name) << points;
 }
 
 void TestApp::controlsAreBoundWithTheirFontSizes()
@@ -63,21 +100,50 @@ void TestApp::controlsAreBoundWithTheirFontSizes()
     App& app = program.app();
     // Each handle of the state must stand for the control of the same name.
     const std::map<QString, Control> handles = {
-        { "HSCROLL1", app.HSCROLL1 }, { "VSCROLL1", app.VSCROLL1 }, { "PICTURE1", app.PICTURE1 },
-        { "BUTTON1", app.BUTTON1 },   { "BUTTON2", app.BUTTON2 },   { "BUTTON3", app.BUTTON3 },
-        { "BUTTON4", app.BUTTON4 },   { "BUTTON5", app.BUTTON5 },   { "BUTTON9", app.BUTTON9 },
-        { "BUTTON11", app.BUTTON11 }, { "BUTTON12", app.BUTTON12 }, { "COMBO1", app.COMBO1 },
-        { "COMBO2", app.COMBO2 },     { "COMBO5", app.COMBO5 },     { "BUTTON6", app.BUTTON6 },
-        { "BUTTON7", app.BUTTON7 },   { "BUTTON8", app.BUTTON8 },   { "BUTTON10", app.BUTTON10 },
-        { "BUTTON13", app.BUTTON13 }, { "BUTTON14", app.BUTTON14 }, { "BUTTON15", app.BUTTON15 },
-        { "EDIT1", app.EDIT1 },       { "EDIT2", app.EDIT2 },       { "EDIT3", app.EDIT3 },
-        { "EDIT4", app.EDIT4 },       { "EDIT5", app.EDIT5 },       { "EDIT6", app.EDIT6 },
-        { "EDIT7", app.EDIT7 },       { "EDIT8", app.EDIT8 },       { "EDIT9", app.EDIT9 },
-        { "EDIT10", app.EDIT10 },     { "TEXT1", app.TEXT1 },       { "TEXT2", app.TEXT2 },
-        { "TEXT3", app.TEXT3 },       { "TEXT4", app.TEXT4 },       { "TEXT5", app.TEXT5 },
-        { "TEXT6", app.TEXT6 },       { "TEXT7", app.TEXT7 },       { "TEXT8", app.TEXT8 },
-        { "TEXT9", app.TEXT9 },       { "COMBO3", app.COMBO3 },     { "COMBO4", app.COMBO4 },
-        { "LIST1", app.LIST1 },       { "CHECK1", app.CHECK1 },
+        { "HSCROLL1", app.HSCROLL1 },
+        { "VSCROLL1", app.VSCROLL1 },
+        { "PICTURE1", app.PICTURE1 },
+        { "BUTTON1", app.BUTTON1 },
+        { "BUTTON2", app.BUTTON2 },
+        { "BUTTON3", app.BUTTON3 },
+        { "BUTTON4", app.BUTTON4 },
+        { "BUTTON5", app.BUTTON5 },
+        { "BUTTON9", app.BUTTON9 },
+        { "BUTTON11", app.BUTTON11 },
+        { "BUTTON12", app.BUTTON12 },
+        { "COMBO1", app.COMBO1 },
+        { "COMBO2", app.COMBO2 },
+        { "COMBO5", app.COMBO5 },
+        { "BUTTON6", app.BUTTON6 },
+        { "BUTTON7", app.BUTTON7 },
+        { "BUTTON8", app.BUTTON8 },
+        { "BUTTON10", app.BUTTON10 },
+        { "BUTTON13", app.BUTTON13 },
+        { "BUTTON14", app.BUTTON14 },
+        { "BUTTON15", app.BUTTON15 },
+        { "EDIT1", app.EDIT1 },
+        { "EDIT2", app.EDIT2 },
+        { "EDIT3", app.EDIT3 },
+        { "EDIT4", app.EDIT4 },
+        { "EDIT5", app.EDIT5 },
+        { "EDIT6", app.EDIT6 },
+        { "EDIT7", app.EDIT7 },
+        { "EDIT8", app.EDIT8 },
+        { "EDIT9", app.EDIT9 },
+        { "EDIT10", app.EDIT10 },
+        { "TEXT1", app.TEXT1 },
+        { "TEXT2", app.TEXT2 },
+        { "TEXT3", app.TEXT3 },
+        { "TEXT4", app.TEXT4 },
+        { "TEXT5", app.TEXT5 },
+        { "TEXT6", app.TEXT6 },
+        { "TEXT7", app.TEXT7 },
+        { "TEXT8", app.TEXT8 },
+        { "TEXT9", app.TEXT9 },
+        { "COMBO3", app.COMBO3 },
+        { "COMBO4", app.COMBO4 },
+        { "LIST1", app.LIST1 },
+        { "CHECK1", app.CHECK1 },
     };
     const Control handle = handles.at(name);
     QVERIFY(handle);
@@ -151,10 +217,14 @@ void TestApp::stripAndRegistrationControlsStandAsDesigned()
     QCOMPARE(widget->geometry(), geometry);
     QCOMPARE(widget->font().family(), family);
     QString shown;
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) shown = button->text();
-    else if (auto* label = qobject_cast<QLabel*>(widget)) shown = label->text();
-    else if (auto* combo = qobject_cast<QComboBox*>(widget)) shown = combo->currentText();
-    else if (name == QLatin1String("EDIT1")) shown = program.app().LoadPath, caption = currentDirectory();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        shown = button->text();
+    else if (auto* label = qobject_cast<QLabel*>(widget))
+        shown = label->text();
+    else if (auto* combo = qobject_cast<QComboBox*>(widget))
+        shown = combo->currentText();
+    else if (name == QLatin1String("EDIT1"))
+        shown = program.app().LoadPath, caption = currentDirectory();
     QCOMPARE(shown, caption);
 }
 
@@ -192,9 +262,10 @@ void TestApp::listsAfterStartUp()
     program.start();
     App& app = program.app();
     const QStringList magnifications = { "等倍", "縦合わせ", "横合わせ", "×０.９", "×０.８", "×０.７",
-                                         "×０.６", "×０.５", "×０.４", "×０.３", "×０.２", "×０.１" };
+        "×０.６", "×０.５", "×０.４", "×０.３", "×０.２", "×０.１" };
     QCOMPARE(app.rt.GetCount(app.COMBO5), 12);
-    for (int i = 0; i < 12; ++i) QCOMPARE(app.rt.GetItemText(app.COMBO5, i), magnifications[i]);
+    for (int i = 0; i < 12; ++i)
+        QCOMPARE(app.rt.GetItemText(app.COMBO5, i), magnifications[i]);
     QCOMPARE(app.rt.GetCurSel(app.COMBO5), 0);
     for (Control fill : { app.COMBO3, app.COMBO4 }) {
         QCOMPARE(app.rt.GetCount(fill), 2);
@@ -218,10 +289,14 @@ void TestApp::categoryDefaults_data()
     QTest::addColumn<int>("category");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("fixed");
-    QTest::newRow("1") << 1 << "分類 1" << "CG01_";
-    QTest::newRow("9") << 9 << "分類 9" << "CG09_";
-    QTest::newRow("10") << 10 << "分類 10" << "CG10_";
-    QTest::newRow("20") << 20 << "分類 20" << "CG20_";
+    QTest::newRow("1") << 1 << "分類 1"
+                       << "CG01_";
+    QTest::newRow("9") << 9 << "分類 9"
+                       << "CG09_";
+    QTest::newRow("10") << 10 << "分類 10"
+                        << "CG10_";
+    QTest::newRow("20") << 20 << "分類 20"
+                        << "CG20_";
 }
 
 void TestApp::categoryDefaults()
@@ -305,8 +380,10 @@ void TestApp::titleNamesTheImage_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("title");
-    QTest::newRow("no image") << "" << "Velmora Ver1.4";
-    QTest::newRow("image") << "x.BMP" << "Velmora Ver1.4 　　トリミング画像「x.BMP」";
+    QTest::newRow("no image") << ""
+                              << "Velmora Ver1.4";
+    QTest::newRow("image") << "x.BMP"
+                           << "Velmora Ver1.4 　　トリミング画像「x.BMP」";
 }
 
 void TestApp::titleNamesTheImage()
@@ -339,8 +416,9 @@ void TestApp::unexpectedErrorEndsTheProgramWithOneBox()
     TestProgram program;
     App& app = program.app();
     QTimer::singleShot(0, [&] {
-        app.rt.SetHandler(QStringLiteral("BUTTON5_ON"),
-                          [](const ControlEvent&) { throw UnexpectedError { QStringLiteral("BUTTON5_ON"), 3 }; });
+        app.rt.SetHandler(QStringLiteral("BUTTON5_ON"), [](const ControlEvent&) {
+            throw UnexpectedError { QStringLiteral("BUTTON5_ON"), 3 };
+        });
         QTest::mouseClick(program.widget(QStringLiteral("BUTTON5")), Qt::LeftButton);
     });
     program.dialogs().answerMessage();
@@ -363,7 +441,8 @@ void TestApp::escapingExceptionBecomesUnexpectedError()
         program.runEvents();
         QFAIL("the error did not reach the program");
     } catch (const UnexpectedError& error) {
-        QCOMPARE(unexpectedErrorText(error), QStringLiteral("続行不可能なエラーが発生しました BUTTON5_ON [0行]"));
+        QCOMPARE(
+            unexpectedErrorText(error), QStringLiteral("続行不可能なエラーが発生しました BUTTON5_ON [0行]"));
     }
 }
 

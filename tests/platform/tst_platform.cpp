@@ -18,7 +18,8 @@ QImage noiseImage(int width, int height)
     QImage image(width, height, QImage::Format_RGB32);
     QRandomGenerator random(42);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) image.setPixel(x, y, 0xFF000000u | (random.generate() & 0xFFFFFFu));
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, 0xFF000000u | (random.generate() & 0xFFFFFFu));
     return image;
 }
 
@@ -26,12 +27,14 @@ int differingPixels(const QImage& a, const QImage& b)
 {
     int count = 0;
     for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+        for (int x = 0; x < a.width(); ++x)
+            count += a.pixel(x, y) != b.pixel(x, y);
     return count;
 }
 
 // A runtime with the main window built, its handlers recording the events they receive.
-struct Runtime {
+struct Runtime
+{
     ScriptedDialogs* dialogs = nullptr;
     std::unique_ptr<FormRuntime> rt;
     Control main;
@@ -43,22 +46,30 @@ struct Runtime {
         dialogs = scripted.get();
         rt = std::make_unique<FormRuntime>(createForm, std::move(scripted));
         main = rt->CreateWindow(QStringLiteral("MAINFORM"), true);
-        for (const char* name : { "BUTTON5_ON", "COMBO5_CHANGE", "COMBO5_CLICK", "HSCROLL1_CHANGE", "PICTURE1_MOUSEDOWN",
-                                  "PICTURE1_MOUSEUP", "PICTURE1_MOUSEMOVE" })
+        for (const char* name : { "BUTTON5_ON", "COMBO5_CHANGE", "COMBO5_CLICK", "HSCROLL1_CHANGE",
+                 "PICTURE1_MOUSEDOWN", "PICTURE1_MOUSEUP", "PICTURE1_MOUSEMOVE" })
             rt->SetHandler(QString::fromLatin1(name), [this](const ControlEvent& event) {
-                received << QStringLiteral("%1 %2 %3,%4").arg(event.name).arg(event.button).arg(event.x).arg(event.y);
+                received << QStringLiteral("%1 %2 %3,%4")
+                                .arg(event.name)
+                                .arg(event.button)
+                                .arg(event.x)
+                                .arg(event.y);
             });
     }
-    QWidget* widget(const char* name) { return rt->Widget(main)->findChild<QWidget*>(QString::fromLatin1(name)); }
+    QWidget* widget(const char* name)
+    {
+        return rt->Widget(main)->findChild<QWidget*>(QString::fromLatin1(name));
+    }
     void drain()
     {
-        while (rt->WaitEvent(FormRuntime::Wait::NoWait)) {}
+        while (rt->WaitEvent(FormRuntime::Wait::NoWait)) { }
     }
 };
 
 } // namespace
 
-class TestPlatform : public QObject {
+class TestPlatform : public QObject
+{
     Q_OBJECT
 private slots:
     void xorFigureDrawnTwiceLeavesNoTrace_data();
@@ -118,8 +129,8 @@ void TestPlatform::boxOutlineTouchesEachPixelOnce_data()
     QTest::newRow("single pixel") << QRect(QPoint(5, 5), QPoint(5, 5)) << 1 << 1;
     QTest::newRow("one row") << QRect(QPoint(5, 5), QPoint(14, 5)) << 1 << 10;
     // Pen 5 is centred on the outline; inside a 30 x 20 image only 3 pixels of each side show.
-    QTest::newRow("width 5 at the image border") << QRect(QPoint(0, 0), QPoint(29, 19)) << 5
-                                                 << 30 * 20 - 24 * 14;
+    QTest::newRow("width 5 at the image border")
+        << QRect(QPoint(0, 0), QPoint(29, 19)) << 5 << 30 * 20 - 24 * 14;
 }
 
 void TestPlatform::boxOutlineTouchesEachPixelOnce()
@@ -129,7 +140,8 @@ void TestPlatform::boxOutlineTouchesEachPixelOnce()
     QFETCH(int, pixels);
     QImage image(30, 20, QImage::Format_RGB32);
     image.fill(0xFF000000u);
-    drawFigure(image, box.left(), box.top(), box.right(), box.bottom(), DrawMode::Xor, width, Figure::Box, 0xFFFFFF);
+    drawFigure(
+        image, box.left(), box.top(), box.right(), box.bottom(), DrawMode::Xor, width, Figure::Box, 0xFFFFFF);
     int white = 0, other = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
@@ -147,7 +159,8 @@ void TestPlatform::copyBlockClipsBothSides_data()
     QTest::addColumn<QRect>("from");
     QTest::addColumn<QRect>("written"); // the part of the 20 x 20 target that changes
     QTest::newRow("inside") << QPoint(2, 3) << QRect(0, 0, 5, 4) << QRect(2, 3, 5, 4);
-    QTest::newRow("past target right and bottom") << QPoint(17, 18) << QRect(0, 0, 10, 10) << QRect(17, 18, 3, 2);
+    QTest::newRow("past target right and bottom")
+        << QPoint(17, 18) << QRect(0, 0, 10, 10) << QRect(17, 18, 3, 2);
     QTest::newRow("negative target") << QPoint(-3, -2) << QRect(0, 0, 10, 10) << QRect(0, 0, 7, 8);
     QTest::newRow("past source") << QPoint(0, 0) << QRect(25, 26, 10, 10) << QRect(0, 0, 5, 4);
     QTest::newRow("negative source") << QPoint(5, 5) << QRect(-2, -1, 4, 4) << QRect(7, 6, 2, 3);
@@ -164,8 +177,9 @@ void TestPlatform::copyBlockClipsBothSides()
     copyBlock(target, to.x(), to.y(), from.width(), from.height(), source, from.x(), from.y());
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x) {
-            const QRgb expected = written.contains(x, y) ? source.pixel(x - to.x() + from.x(), y - to.y() + from.y())
-                                                         : 0xFF000000u;
+            const QRgb expected = written.contains(x, y)
+                ? source.pixel(x - to.x() + from.x(), y - to.y() + from.y())
+                : 0xFF000000u;
             QCOMPARE(target.pixel(x, y), expected);
         }
 }
@@ -231,18 +245,19 @@ void TestPlatform::userActionsRaiseNamedEvents()
     QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(3, 4));
     QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(3, 4));
     QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(3, 4), picture->mapToGlobal(QPointF(3, 4)),
-                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(picture, &doubleClick);
     QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(3, 4));
     QMouseEvent move(QEvent::MouseMove, QPointF(20, 30), picture->mapToGlobal(QPointF(20, 30)), Qt::NoButton,
-                     Qt::RightButton, Qt::NoModifier);
+        Qt::RightButton, Qt::NoModifier);
     QApplication::sendEvent(picture, &move);
     static_cast<QScrollBar*>(runtime.widget("HSCROLL1"))->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     runtime.drain();
     QCOMPARE(runtime.received,
-             QStringList({ "BUTTON5_ON 0 0,0", "COMBO5_CHANGE 0 0,0", "PICTURE1_MOUSEDOWN 1 7,9", "PICTURE1_MOUSEUP 1 7,9",
-                           "PICTURE1_MOUSEDOWN 1 3,4", "PICTURE1_MOUSEUP 1 3,4", "PICTURE1_MOUSEDOWN 1 3,4",
-                           "PICTURE1_MOUSEUP 1 3,4", "PICTURE1_MOUSEMOVE 2 20,30", "HSCROLL1_CHANGE 0 0,0" }));
+        QStringList(
+            { "BUTTON5_ON 0 0,0", "COMBO5_CHANGE 0 0,0", "PICTURE1_MOUSEDOWN 1 7,9", "PICTURE1_MOUSEUP 1 7,9",
+                "PICTURE1_MOUSEDOWN 1 3,4", "PICTURE1_MOUSEUP 1 3,4", "PICTURE1_MOUSEDOWN 1 3,4",
+                "PICTURE1_MOUSEUP 1 3,4", "PICTURE1_MOUSEMOVE 2 20,30", "HSCROLL1_CHANGE 0 0,0" }));
 }
 
 void TestPlatform::addingToAListSelectsNothing()
@@ -278,10 +293,10 @@ void TestPlatform::scriptedAnswerReachesHandler()
     int answer = 0;
     QString chosen;
     rt.SetHandler(QStringLiteral("BUTTON5_ON"), [&](const ControlEvent& event) {
-        answer = rt.MessageBox(event.owner, QStringLiteral("t"), QStringLiteral("本当に？"), MessageButtons::YesNo,
-                               MessageIcon::Exclamation);
-        chosen = rt.WinOpenDlg(event.owner, QStringLiteral("p"), QStringLiteral("/x"),
-                               QStringLiteral("(*.BMP,*.JPG);(*.*)"), 0);
+        answer = rt.MessageBox(event.owner, QStringLiteral("t"), QStringLiteral("本当に？"),
+            MessageButtons::YesNo, MessageIcon::Exclamation);
+        chosen = rt.WinOpenDlg(
+            event.owner, QStringLiteral("p"), QStringLiteral("/x"), QStringLiteral("(*.BMP,*.JPG);(*.*)"), 0);
     });
     runtime.dialogs->answerMessage(MessageAnswer::Yes);
     runtime.dialogs->answerOpenFile(QStringLiteral("/x/a.BMP"));
@@ -304,7 +319,7 @@ void TestPlatform::unscriptedDialogFailsTheTest()
     dialogs.answerOpenFile(QStringLiteral("/a.BMP"));
     // A message box when a file dialog was scripted, then a file dialog with nothing left.
     QCOMPARE(dialogs.messageBox(nullptr, QStringLiteral("t"), QStringLiteral("x"), MessageButtons::YesNo, 0),
-             MessageAnswer::No);
+        MessageAnswer::No);
     QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("p"), {}, {}, 0), QStringLiteral("/a.BMP"));
     QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("p"), {}, {}, 0), dialogCancelled());
     QCOMPARE(failures.size(), 2);
@@ -314,7 +329,7 @@ void TestPlatform::unscriptedDialogFailsTheTest()
 void TestPlatform::fileDialogFilter()
 {
     QCOMPARE(toQtNameFilter(QStringLiteral("(*.BMP,*.JPG);(*.*)")),
-             QStringLiteral("*.BMP,*.JPG (*.BMP *.bmp *.JPG *.jpg);;*.* (*)"));
+        QStringLiteral("*.BMP,*.JPG (*.BMP *.bmp *.JPG *.jpg);;*.* (*)"));
     QCOMPARE(toQtNameFilter(QStringLiteral("(*.*)")), QStringLiteral("*.* (*)"));
 }
 
