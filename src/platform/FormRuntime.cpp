@@ -107,14 +107,9 @@ bool FormRuntime::WaitEvent(Wait wait)
     return true;
 }
 
-void FormRuntime::PostEvent(const ControlEvent& event)
-{
-    if (!m_ended) m_events.push_back(event);
-}
-
 void FormRuntime::queue(const QString& name, Control form, int button, int shift, float x, float y)
 {
-    PostEvent(ControlEvent { name, form, button, shift, x, y });
+    if (!m_ended) m_events.push_back(ControlEvent { name, form, button, shift, x, y });
 }
 
 // --- windows and controls ----------------------------------------------------------------
@@ -333,18 +328,6 @@ int FormRuntime::GetHeight(Control control) const
     QWidget* widget = Widget(control);
     if (!widget) return 0;
     return widget->isWindow() ? widget->frameGeometry().height() : widget->height();
-}
-
-int FormRuntime::GetLeft(Control control) const
-{
-    QWidget* widget = Widget(control);
-    return widget ? (widget->isWindow() ? widget->frameGeometry().x() : widget->x()) : 0;
-}
-
-int FormRuntime::GetTop(Control control) const
-{
-    QWidget* widget = Widget(control);
-    return widget ? (widget->isWindow() ? widget->frameGeometry().y() : widget->y()) : 0;
 }
 
 void FormRuntime::MaximizeWindow(Control window)

@@ -87,8 +87,6 @@ public:
     // false at once when nothing is queued. It also returns false once the main window is gone.
     bool WaitEvent(Wait wait = Wait::ForEvent);
     bool Ended() const { return m_ended; }
-    // Queues an event as if the user had caused it; used for window-system events.
-    void PostEvent(const ControlEvent& event);
 
     // Windows and controls.
     Control CreateWindow(const QString& formName, bool visible);
@@ -103,8 +101,6 @@ public:
     void SetWindowSize(Control control, int width, int height);
     int GetWidth(Control control) const;
     int GetHeight(Control control) const;
-    int GetLeft(Control control) const;
-    int GetTop(Control control) const;
     void MaximizeWindow(Control window);
     void SetForegroundWindow(Control window);
     void DestroyWindow(Control window);
