@@ -605,6 +605,8 @@ void FormRuntime::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int 
     QImage* to = Image(target);
     const QImage* from = Image(source);
     if (!to || !from || width <= 0 || height <= 0) return;
+    // Smooth scaling of an RGB32 image averages the whole source area under each target pixel
+    // when it shrinks, so a line one pixel wide still shows at a tenth of the size.
     const QImage scaled = from->scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     copyBlock(*to, x, y, width, height, scaled, 0, 0);
 }
