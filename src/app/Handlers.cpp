@@ -3,6 +3,8 @@
 #include "app/App.h"
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
+#include "view/Layout.h"
+#include "view/Scrolling.h"
 
 #include <exception>
 
@@ -23,4 +25,9 @@ void registerHandler(App& app, const char* eventName, Handler handler)
 void registerHandlers(App& app)
 {
     registerHandler(app, "MAINFORM_END", [](App& a, const ControlEvent&) { MAINFORM_END(a); });
+    registerHandler(app, "MAINFORM_RESIZE", [](App& a, const ControlEvent&) { MAINFORM_RESIZE(a); });
+    registerHandler(app, "HSCROLL1_CHANGE", [](App& a, const ControlEvent&) { HSCROLL1_CHANGE(a); });
+    registerHandler(app, "VSCROLL1_CHANGE", [](App& a, const ControlEvent&) { VSCROLL1_CHANGE(a); });
+    registerHandler(app, "BUTTON1_ON", [](App& a, const ControlEvent&) { BUTTON1_ON(a); });
+    registerHandler(app, "COMBO5_CHANGE", [](App& a, const ControlEvent&) { COMBO5_CHANGE(a); });
 }

@@ -95,6 +95,15 @@ struct AppState
 
     // Trimming: the rubber band in picture coordinates; BandLeft -1 means there is none.
     float BandLeft = 0, BandTop = 0, BandRight = 0, BandBottom = 0;
+    int16_t BandEdgeMask = 0;   // band edges drawn: 1 top, 2 left, 4 right, 8 bottom
+    int16_t BandDrawn = 0;      // 1: the band is on the picture now
+    int16_t SkipBandRedraw = 0; // 1: the next repaint of the picture leaves the band out
+    // 0 idle, 1 armed, 2 second corner pending, 3 modifying a frame, 4 an edge or corner picked up
+    int16_t TrimState = 0;
+    int16_t GrabCode = 0;       // in modify mode: 0 nothing, 1..4 an edge, 5..8 a corner
+    int16_t FrameListMode = 0;  // 0 no frame drawn, 1 frames drawn, 2 all drawn with the list pen
+    int16_t HighlightDrawn = 0; // 1: the selected frame is drawn with the highlight pen
+    int16_t SelectedFrame = 0, PreviousFrame = 0; // positions in the frame list
 };
 
 // Handles of both windows and of every control, bound at start-up by name.

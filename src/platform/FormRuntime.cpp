@@ -107,9 +107,14 @@ bool FormRuntime::WaitEvent(Wait wait)
     return true;
 }
 
+void FormRuntime::PostEvent(const ControlEvent& event)
+{
+    if (!m_ended) m_events.push_back(event);
+}
+
 void FormRuntime::queue(const QString& name, Control form, int button, int shift, float x, float y)
 {
-    if (!m_ended) m_events.push_back(ControlEvent { name, form, button, shift, x, y });
+    PostEvent(ControlEvent { name, form, button, shift, x, y });
 }
 
 // --- windows and controls ----------------------------------------------------------------
@@ -619,6 +624,8 @@ void FormRuntime::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int 
     QImage* to = Image(target);
     const QImage* from = Image(source);
     if (!to || !from || width <= 0 || height <= 0) return;
+    // Smooth scaling of an RGB32 image averages the whole source area under each target pixel
+    // when it shrinks, so a line one pixel wide still shows at a tenth of the size.
     const QImage scaled = from->scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     copyBlock(*to, x, y, width, height, scaled, 0, 0);
 }

@@ -87,6 +87,8 @@ public:
     // false at once when nothing is queued. It also returns false once the main window is gone.
     bool WaitEvent(Wait wait = Wait::ForEvent);
     bool Ended() const { return m_ended; }
+    // Queues an event as though the window system had raised it.
+    void PostEvent(const ControlEvent& event);
 
     // Windows and controls.
     Control CreateWindow(const QString& formName, bool visible);

@@ -1,6 +1,86 @@
 #include "view/Magnification.h"
 
 #include "app/App.h"
+#include "platform/Drawing.h"
+#include "trimming/TrimmingMode.h"
 
-// The view is not built from the image yet.
-void BAI_SUB(App&) { }
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kViewMargin = 10;
+constexpr int kBorderWidth = 5;
+
+enum MagnificationEntry { Actual = 0, FitHeight = 1, FitWidth = 2 };
+
+// The fit modes shrink an image to the picture area less the margins; they never enlarge.
+float fitFactor(int room, float imageSide)
+{
+    return std::min(float(room - 3 * kViewMargin) / imageSide, 1.0f);
+}
+
+// The factor of a list entry; an entry that is none (-1) keeps the current factor.
+float factorOf(const App& app, int entry)
+{
+    switch (entry) {
+    case Actual: return 1.0f;
+    case FitHeight: return fitFactor(app.PictureAreaHeight, app.ImageHeight);
+    case FitWidth: return fitFactor(app.PictureAreaWidth, app.ImageWidth);
+    default:
+        // "×０.９" … "×０.１": computed in single precision, not tabled.
+        return entry > FitWidth ? float(10 - entry + 2) / 10.0f : app.Magnification;
+    }
+}
+
+// Whole part of a scaled side. The product is rounded to single precision before its whole
+// part is taken, so 1000 × 0.9 gives 900 (0.9 is a little less in single precision; the
+// unrounded product would be 899.99997). A side that comes out as nothing keeps the image's
+// own size; a negative one (a picture area smaller than its margins) counts as nothing too.
+float scaledSide(float imageSide, float factor)
+{
+    const float product = imageSide * factor;
+    const float whole = std::trunc(product);
+    return whole > 0 ? whole : imageSide;
+}
+
+void drawBorder(App& app)
+{
+    app.rt.DrawLine(app.ViewBitmap, 0, 0, int(app.ViewWidth) - 1, int(app.ViewHeight) - 1, DrawMode::Normal,
+        kBorderWidth, Figure::Box);
+}
+
+} // namespace
+
+void BAI_SUB(App& app)
+{
+    FormRuntime& rt = app.rt;
+    const int entry = rt.GetCurSel(app.COMBO5);
+    app.MagnificationIndex = int16_t(entry);
+    app.Magnification = factorOf(app, entry);
+
+    app.ViewWidth = scaledSide(app.ImageWidth, app.Magnification);
+    app.ViewHeight = scaledSide(app.ImageHeight, app.Magnification);
+    rt.DeleteObject(app.ViewBitmap);
+
+    // After a failed load with nothing to fall back to there is no source image: the view is
+    // then built blank, at the size of the image last shown.
+    if (app.Magnification == 1.0f) {
+        app.ViewWidth = app.ImageWidth + 2 * kViewMargin;
+        app.ViewHeight = app.ImageHeight + 2 * kViewMargin;
+        rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight));
+        rt.BitBlt(app.ViewBitmap, kViewMargin, kViewMargin, int(app.ImageWidth), int(app.ImageHeight),
+            app.SourceBitmap, 0, 0);
+    } else {
+        app.ScaledWidth = app.ViewWidth;
+        app.ScaledHeight = app.ViewHeight;
+        app.ViewWidth = app.ScaledWidth + 2 * kViewMargin;
+        app.ViewHeight = app.ScaledHeight + 2 * kViewMargin;
+        rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight));
+        rt.StretchBitmap(app.ViewBitmap, app.SourceBitmap, kViewMargin, kViewMargin, int(app.ScaledWidth),
+            int(app.ScaledHeight));
+    }
+    drawBorder(app);
+
+    RESETPARA_SUB(app);
+}

@@ -1,0 +1,663 @@
+#include "fixture/TestProgram.h"
+#include "view/Layout.h"
+#include "view/Magnification.h"
+#include "view/Scrolling.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QWidget>
+
+namespace {
+
+constexpr QRgb kBlack = 0xFF000000u;
+constexpr QRgb kWhite = 0xFFFFFFFFu;
+
+// An image whose pixels differ from their neighbours, so a misplaced block shows.
+QImage pattern(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            row[x] = qRgb((x * 7) & 0xFF, (y * 13) & 0xFF, (x + 3 * y) & 0xFF);
+    }
+    return image;
+}
+
+QImage solid(int width, int height, QRgb colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Puts an image into the source bitmap as a load leaves it.
+void putImage(App& app, const QImage& image)
+{
+    *app.rt.Image(app.SourceBitmap) = image.convertToFormat(QImage::Format_RGB32);
+    app.ImageWidth = float(image.width());
+    app.ImageHeight = float(image.height());
+}
+
+// Shows an image as an adopted load does: layout pass with the view rebuilt, then a repaint.
+void showImage(App& app, const QImage& image)
+{
+    putImage(app, image);
+    CG_ON_SUB(app);
+}
+
+const QImage& view(App& app)
+{
+    return *app.rt.Image(app.ViewBitmap);
+}
+const QImage& picture(App& app)
+{
+    return *app.rt.Surface(app.PICTURE1);
+}
+
+// The part of the view the picture should show at the current origin.
+QImage blockAtOrigin(App& app)
+{
+    return view(app).copy(int(app.ViewOriginX), int(app.ViewOriginY), app.VisibleWidth, app.VisibleHeight);
+}
+
+QScrollBar* bar(TestProgram& program, const char* name)
+{
+    return qobject_cast<QScrollBar*>(program.widget(QString::fromLatin1(name)));
+}
+
+// Gives the main window the size whose picture area is width x height on any platform.
+void setPictureArea(TestProgram& program, int width, int height)
+{
+    App& app = program.app();
+    program.widget(QStringLiteral("MAINFORM"))->showNormal();
+    app.rt.SetWindowSize(
+        app.MAINFORM, width + 2 * app.FrameHeight, height + app.CaptionHeight + app.FrameHeight + 25);
+    program.runEvents();
+    QCOMPARE(app.PictureAreaWidth, int16_t(width));
+    QCOMPARE(app.PictureAreaHeight, int16_t(height));
+}
+
+// The geometry of a control if it is shown, else an empty rectangle.
+QRect shownGeometry(TestProgram& program, const char* name)
+{
+    QWidget* widget = program.widget(QString::fromLatin1(name));
+    return widget->isVisible() ? widget->geometry() : QRect();
+}
+
+void chooseMagnification(TestProgram& program, int entry)
+{
+    qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO5")))->setCurrentIndex(entry);
+    program.runEvents();
+}
+
+} // namespace
+
+class TestView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void magnification_data();
+    void magnification();
+    void viewHoldsImageInsideMarginAndBorder_data();
+    void viewHoldsImageInsideMarginAndBorder();
+    void thinLinesStayVisibleAtOneTenth();
+    void viewWithoutSourceImageIsBlank_data();
+    void viewWithoutSourceImageIsBlank();
+    void barDecision_data();
+    void barDecision();
+    void placement_data();
+    void placement();
+    void scrollRange_data();
+    void scrollRange();
+    void scrollShowsBlockAtOrigin_data();
+    void scrollShowsBlockAtOrigin();
+    void largeViewScrollsInCoarseSteps();
+    void cornerButtonJumpsAndToggles();
+    void keptPositionBeyondNewRangeIsClamped();
+    void magnificationListRebuildsAndShowsView();
+    void resizeThatChangesNothingMovesNothing();
+    void windowSnapsToSmallestSize_data();
+    void windowSnapsToSmallestSize();
+    void rebuildResetsTrimmingState();
+    void scrollPutsDownPickedUpEdge_data();
+    void scrollPutsDownPickedUpEdge();
+    void modifyRepaintKeepsOrigin();
+};
+
+void TestView::magnification_data()
+{
+    QTest::addColumn<QSize>("image");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<float>("factor");
+    QTest::addColumn<QSize>("viewSize");
+    const QSize area(796, 600);
+    QTest::newRow("等倍 640x480") << QSize(640, 480) << 0 << area << 1.0f << QSize(660, 500);
+    QTest::newRow("縦合わせ 570/2000") << QSize(1000, 2000) << 1 << area << 0.285f << QSize(305, 590);
+    QTest::newRow("縦合わせ never enlarges") << QSize(400, 300) << 1 << area << 1.0f << QSize(420, 320);
+    QTest::newRow("横合わせ 770/1540") << QSize(1540, 100) << 2 << QSize(800, 600) << 0.5f << QSize(790, 70);
+    QTest::newRow("横合わせ never enlarges") << QSize(300, 300) << 2 << area << 1.0f << QSize(320, 320);
+    // 0.9 is a little less in single precision; the product is rounded before truncation.
+    QTest::newRow("×0.9 of 1000 is 900") << QSize(1000, 1000) << 3 << area << 0.9f << QSize(920, 920);
+    QTest::newRow("×0.3 of 1000 is 300") << QSize(1000, 1000) << 9 << area << 0.3f << QSize(320, 320);
+    QTest::newRow("×0.5 truncates") << QSize(641, 481) << 7 << area << 0.5f << QSize(340, 260);
+    QTest::newRow("×0.1 of 3 high keeps height") << QSize(200, 3) << 11 << area << 0.1f << QSize(40, 23);
+    QTest::newRow("×0.1 of 5 wide keeps width") << QSize(5, 200) << 11 << area << 0.1f << QSize(25, 40);
+    QTest::newRow("no selection keeps factor") << QSize(400, 200) << -1 << area << 0.5f << QSize(220, 120);
+}
+
+void TestView::magnification()
+{
+    QFETCH(QSize, image);
+    QFETCH(int, entry);
+    QFETCH(QSize, area);
+    QFETCH(float, factor);
+    QFETCH(QSize, viewSize);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    putImage(app, pattern(image.width(), image.height()));
+    app.PictureAreaWidth = int16_t(area.width());
+    app.PictureAreaHeight = int16_t(area.height());
+    app.Magnification = 0.5f;
+    app.rt.SetCurSel(app.COMBO5, entry);
+    BAI_SUB(app);
+    QCOMPARE(app.MagnificationIndex, int16_t(entry));
+    QCOMPARE(app.Magnification, factor);
+    QCOMPARE(app.ViewWidth, float(viewSize.width()));
+    QCOMPARE(app.ViewHeight, float(viewSize.height()));
+    QCOMPARE(view(app).size(), viewSize);
+    if (factor != 1.0f) {
+        QCOMPARE(app.ScaledWidth, float(viewSize.width() - 20));
+        QCOMPARE(app.ScaledHeight, float(viewSize.height() - 20));
+    }
+}
+
+void TestView::viewHoldsImageInsideMarginAndBorder_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QImage>("imagePart");
+    const QImage photo = pattern(640, 480);
+    QTest::newRow("等倍: unscaled copy") << photo << 0 << photo;
+    QTest::newRow("×0.5: scaled into the part")
+        << solid(200, 100, 0xFFFF0000u) << 7 << solid(100, 50, 0xFFFF0000u);
+}
+
+void TestView::viewHoldsImageInsideMarginAndBorder()
+{
+    QFETCH(QImage, image);
+    QFETCH(int, entry);
+    QFETCH(QImage, imagePart);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    putImage(app, image);
+    app.rt.SetCurSel(app.COMBO5, entry);
+    BAI_SUB(app);
+    const QImage& built = view(app);
+    const int width = built.width(), height = built.height();
+    QCOMPARE(built.size(), imagePart.size() + QSize(20, 20));
+    QCOMPARE(built.copy(10, 10, imagePart.width(), imagePart.height()), imagePart);
+    // A border 5 pixels wide centred on the outermost pixels: 3 of them lie inside the view.
+    for (QPoint border : { QPoint(0, 0), QPoint(2, 2), QPoint(width / 2, 1), QPoint(1, height / 2),
+             QPoint(width - 1, height - 1), QPoint(width - 3, height - 3) })
+        QCOMPARE(built.pixel(border), kBlack);
+    for (QPoint margin : { QPoint(3, 3), QPoint(9, 9), QPoint(width / 2, 9), QPoint(width - 4, height - 4),
+             QPoint(width - 10, height - 10) })
+        QCOMPARE(built.pixel(margin), kWhite);
+}
+
+void TestView::thinLinesStayVisibleAtOneTenth()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    QImage scan = solid(1000, 1000, kWhite);
+    for (int i = 0; i < 1000; ++i) {
+        scan.setPixel(i, 503, kBlack);
+        scan.setPixel(497, i, kBlack);
+    }
+    putImage(app, scan);
+    app.rt.SetCurSel(app.COMBO5, 11);
+    BAI_SUB(app);
+    const QImage part = view(app).copy(10, 10, 100, 100);
+    // Each line of one pixel darkens its row or column of the scaled part along its whole length.
+    for (int i = 0; i < 100; ++i) {
+        if (i == 49) continue; // where the lines cross
+        QVERIFY2(qRed(part.pixel(i, 50)) < 240, qPrintable(QStringLiteral("row at column %1").arg(i)));
+        QVERIFY2(qRed(part.pixel(49, i)) < 240, qPrintable(QStringLiteral("column at row %1").arg(i)));
+        QCOMPARE(qRed(part.pixel(i, 20)), 255);
+    }
+}
+
+void TestView::viewWithoutSourceImageIsBlank_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QSize>("viewSize");
+    QTest::newRow("等倍") << 0 << QSize(320, 220);
+    QTest::newRow("×0.5") << 7 << QSize(170, 120);
+}
+
+void TestView::viewWithoutSourceImageIsBlank()
+{
+    QFETCH(int, entry);
+    QFETCH(QSize, viewSize);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    putImage(app, pattern(300, 200));
+    // A failed load with nothing to fall back to leaves no source image but its size.
+    app.rt.DeleteObject(app.SourceBitmap);
+    app.rt.SetCurSel(app.COMBO5, entry);
+    CG_ON_SUB(app);
+    QCOMPARE(view(app).size(), viewSize);
+    QCOMPARE(view(app).copy(10, 10, viewSize.width() - 20, viewSize.height() - 20),
+        solid(viewSize.width() - 20, viewSize.height() - 20, kWhite));
+    QCOMPARE(view(app).pixel(0, 0), kBlack);
+    QCOMPARE(picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight), blockAtOrigin(app));
+}
+
+void TestView::barDecision_data()
+{
+    QTest::addColumn<int>("wider"); // view width - picture area width
+    QTest::addColumn<int>("higher"); // view height - picture area height
+    QTest::addColumn<bool>("horizontal");
+    QTest::addColumn<bool>("vertical");
+    QTest::newRow("fits") << -40 << -40 << false << false;
+    QTest::newRow("exactly the area") << 0 << 0 << false << false;
+    QTest::newRow("1 wider, 16 lower") << 1 << -16 << true << false;
+    QTest::newRow("1 wider, 15 lower: both") << 1 << -15 << true << true;
+    QTest::newRow("1 higher, 16 narrower") << -16 << 1 << false << true;
+    QTest::newRow("1 higher, 15 narrower: both") << -15 << 1 << true << true;
+    QTest::newRow("larger both ways") << 1 << 1 << true << true;
+}
+
+void TestView::barDecision()
+{
+    QFETCH(int, wider);
+    QFETCH(int, higher);
+    QFETCH(bool, horizontal);
+    QFETCH(bool, vertical);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(app.PictureAreaWidth + wider - 20, app.PictureAreaHeight + higher - 20));
+    QCOMPARE(app.NeedHScroll, horizontal ? 1.0f : 0.0f);
+    QCOMPARE(app.NeedVScroll, vertical ? 1.0f : 0.0f);
+    QCOMPARE(app.rt.IsWindowVisible(app.HSCROLL1), horizontal ? kTrue : kFalse);
+    QCOMPARE(app.rt.IsWindowVisible(app.VSCROLL1), vertical ? kTrue : kFalse);
+    QCOMPARE(app.rt.IsWindowVisible(app.BUTTON1), horizontal && vertical ? kTrue : kFalse);
+    if (horizontal && vertical) {
+        QCOMPARE(app.rt.GetWindowText(app.BUTTON1), QStringLiteral("┛"));
+        QCOMPARE(app.CornerToggle, int16_t(1));
+    }
+}
+
+void TestView::placement_data()
+{
+    QTest::addColumn<QSize>("image");
+    QTest::addColumn<QRect>("pictureRect");
+    QTest::addColumn<QRect>("hBar"); // empty: hidden
+    QTest::addColumn<QRect>("vBar");
+    QTest::addColumn<QRect>("corner");
+    QTest::addColumn<QList<int>>("hRange"); // maximum, page step
+    QTest::addColumn<QList<int>>("vRange");
+    // The picture area is 700 x 500 below the 25-pixel strip.
+    QTest::newRow("no bar: centred") << QSize(380, 280) << QRect(150, 125, 400, 300) << QRect() << QRect()
+                                     << QRect() << QList<int>() << QList<int>();
+    QTest::newRow("no bar: odd room halves toward zero")
+        << QSize(381, 281) << QRect(149, 124, 401, 301) << QRect() << QRect() << QRect() << QList<int>()
+        << QList<int>();
+    QTest::newRow("horizontal bar, 10 wider: centred vertically")
+        << QSize(690, 280) << QRect(0, 117, 700, 300) << QRect(0, 417, 700, 16) << QRect() << QRect()
+        << QList<int> { 10, 1 } << QList<int>();
+    QTest::newRow("horizontal bar, 110 wider")
+        << QSize(790, 280) << QRect(0, 117, 700, 300) << QRect(0, 417, 700, 16) << QRect() << QRect()
+        << QList<int> { 110, 11 } << QList<int>();
+    QTest::newRow("vertical bar, 110 higher: centred horizontally")
+        << QSize(380, 590) << QRect(142, 25, 400, 500) << QRect() << QRect(542, 25, 16, 500) << QRect()
+        << QList<int>() << QList<int> { 110, 11 };
+    QTest::newRow("both bars: top-left")
+        << QSize(980, 880) << QRect(0, 25, 684, 484) << QRect(0, 509, 684, 16) << QRect(684, 25, 16, 484)
+        << QRect(684, 509, 16, 16) << QList<int> { 316, 31 } << QList<int> { 416, 41 };
+}
+
+void TestView::placement()
+{
+    QFETCH(QSize, image);
+    QFETCH(QRect, pictureRect);
+    QFETCH(QRect, hBar);
+    QFETCH(QRect, vBar);
+    QFETCH(QRect, corner);
+    QFETCH(QList<int>, hRange);
+    QFETCH(QList<int>, vRange);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    setPictureArea(program, 700, 500);
+    showImage(app, pattern(image.width(), image.height()));
+    QCOMPARE(program.widget("PICTURE1")->geometry(), pictureRect);
+    QCOMPARE(shownGeometry(program, "HSCROLL1"), hBar);
+    QCOMPARE(shownGeometry(program, "VSCROLL1"), vBar);
+    QCOMPARE(shownGeometry(program, "BUTTON1"), corner);
+    const auto checkRange = [&](const char* name, const QList<int>& range) {
+        if (range.isEmpty()) return;
+        QScrollBar* scroll = bar(program, name);
+        QCOMPARE(scroll->minimum(), 0);
+        QCOMPARE(scroll->maximum(), range[0]);
+        QCOMPARE(scroll->singleStep(), 1);
+        QCOMPARE(scroll->pageStep(), range[1]);
+        QCOMPARE(scroll->value(), 0);
+    };
+    checkRange("HSCROLL1", hRange);
+    checkRange("VSCROLL1", vRange);
+    // The separator under the strip spans the picture area.
+    const QImage& window = *app.rt.Surface(app.MAINFORM);
+    QCOMPARE(window.pixel(0, 24), kBlack);
+    QCOMPARE(window.pixel(699, 24), kBlack);
+    QVERIFY(window.pixel(0, 23) != kBlack);
+    QCOMPARE(picture(app), view(app).copy(0, 0, pictureRect.width(), pictureRect.height()));
+}
+
+void TestView::scrollRange_data()
+{
+    QTest::addColumn<float>("viewSide");
+    QTest::addColumn<int>("visibleSide");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<float>("unit");
+    QTest::newRow("no excess") << 500.0f << 600 << 0 << 1.0f;
+    QTest::newRow("excess 10") << 710.0f << 700 << 10 << 1.0f;
+    QTest::newRow("excess 32767: one pixel a step") << 33467.0f << 700 << 32767 << 1.0f;
+    QTest::newRow("excess 32768: 10000 steps") << 33468.0f << 700 << 10000 << 3.2768f;
+    QTest::newRow("excess 40000") << 40700.0f << 700 << 10000 << 4.0f;
+}
+
+void TestView::scrollRange()
+{
+    QFETCH(float, viewSide);
+    QFETCH(int, visibleSide);
+    QFETCH(int, maximum);
+    QFETCH(float, unit);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    app.ViewWidth = app.ViewHeight = viewSide;
+    app.VisibleWidth = app.VisibleHeight = int16_t(visibleSide);
+    app.HScrollUnit = app.VScrollUnit = 1;
+    SCROLL_XD_SUB(app);
+    SCROLL_YD_SUB(app);
+    QCOMPARE(app.ExcessWidth, viewSide - float(visibleSide));
+    QCOMPARE(app.HScrollMax, int16_t(maximum));
+    QCOMPARE(app.HScrollUnit, unit);
+    QCOMPARE(app.ExcessHeight, viewSide - float(visibleSide));
+    QCOMPARE(app.VScrollMax, int16_t(maximum));
+    QCOMPARE(app.VScrollUnit, unit);
+}
+
+void TestView::scrollShowsBlockAtOrigin_data()
+{
+    QTest::addColumn<int>("action"); // a QAbstractSlider::SliderAction, or -1 to drag to `value`
+    QTest::addColumn<int>("value");
+    QTest::newRow("line step") << int(QAbstractSlider::SliderSingleStepAdd) << 0;
+    QTest::newRow("page step") << int(QAbstractSlider::SliderPageStepAdd) << 0;
+    QTest::newRow("dragged") << -1 << 123;
+    QTest::newRow("to the end") << int(QAbstractSlider::SliderToMaximum) << 0;
+}
+
+void TestView::scrollShowsBlockAtOrigin()
+{
+    QFETCH(int, action);
+    QFETCH(int, value);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(3000, 2000));
+    for (const char* name : { "HSCROLL1", "VSCROLL1" }) {
+        QScrollBar* scroll = bar(program, name);
+        if (action < 0)
+            scroll->setValue(value);
+        else
+            scroll->triggerAction(QAbstractSlider::SliderAction(action));
+        program.runEvents();
+    }
+    QVERIFY(app.HScrollPos > 0);
+    QCOMPARE(int(app.HScrollPos), bar(program, "HSCROLL1")->value());
+    QCOMPARE(int(app.VScrollPos), bar(program, "VSCROLL1")->value());
+    QCOMPARE(app.ViewOriginX, float(app.HScrollPos));
+    QCOMPARE(app.ViewOriginY, float(app.VScrollPos));
+    QCOMPARE(app.VisibleLeft, app.ViewOriginX);
+    QCOMPARE(app.VisibleTop, app.ViewOriginY);
+    QCOMPARE(app.VisibleRight, app.ViewOriginX + app.VisibleWidth - 1);
+    QCOMPARE(app.VisibleBottom, app.ViewOriginY + app.VisibleHeight - 1);
+    QCOMPARE(picture(app), blockAtOrigin(app));
+}
+
+void TestView::largeViewScrollsInCoarseSteps()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(40000, 40));
+    QCOMPARE(app.NeedHScroll, 1.0f);
+    QCOMPARE(app.HScrollMax, int16_t(10000));
+    const float excess = 40020.0f - float(app.VisibleWidth);
+    QCOMPARE(app.HScrollUnit, excess / 10000);
+    for (int position : { 1, 5000, 10000 }) {
+        bar(program, "HSCROLL1")->setValue(position);
+        program.runEvents();
+        QCOMPARE(app.ViewOriginX, float(position) * app.HScrollUnit);
+        QCOMPARE(picture(app), blockAtOrigin(app));
+    }
+    // The last position shows the right edge of the view, border included.
+    QVERIFY(qAbs(app.ViewOriginX - excess) < 1);
+    QCOMPARE(picture(app).pixel(app.VisibleWidth - 1, 0), kBlack);
+}
+
+void TestView::cornerButtonJumpsAndToggles()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(3000, 2000));
+    QWidget* corner = program.widget("BUTTON1");
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON1), QStringLiteral("┛"));
+
+    QTest::mouseClick(corner, Qt::LeftButton);
+    program.runEvents();
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON1), QStringLiteral("┏"));
+    QCOMPARE(app.CornerToggle, int16_t(0));
+    QCOMPARE(app.HScrollPos, app.HScrollMax);
+    QCOMPARE(app.VScrollPos, app.VScrollMax);
+    QCOMPARE(bar(program, "HSCROLL1")->value(), int(app.HScrollMax));
+    QCOMPARE(bar(program, "VSCROLL1")->value(), int(app.VScrollMax));
+    QCOMPARE(picture(app), blockAtOrigin(app));
+    QCOMPARE(picture(app).pixel(app.VisibleWidth - 1, app.VisibleHeight - 1), kBlack); // the border's corner
+
+    QTest::mouseClick(corner, Qt::LeftButton);
+    program.runEvents();
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON1), QStringLiteral("┛"));
+    QCOMPARE(app.CornerToggle, int16_t(1));
+    QCOMPARE(app.HScrollPos, int16_t(0));
+    QCOMPARE(app.VScrollPos, int16_t(0));
+    QCOMPARE(bar(program, "HSCROLL1")->value(), 0);
+    QCOMPARE(picture(app), view(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight));
+}
+
+void TestView::keptPositionBeyondNewRangeIsClamped()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(3000, 2000));
+    QTest::mouseClick(program.widget("BUTTON1"), Qt::LeftButton);
+    program.runEvents();
+    const int16_t farRight = app.HScrollPos;
+    chooseMagnification(program, 7); // ×0.5
+    QVERIFY(app.HScrollMax < farRight);
+    QCOMPARE(app.HScrollPos, app.HScrollMax);
+    QCOMPARE(app.VScrollPos, app.VScrollMax);
+    QCOMPARE(bar(program, "HSCROLL1")->value(), int(app.HScrollMax));
+    QCOMPARE(picture(app), blockAtOrigin(app));
+    QCOMPARE(picture(app).pixel(app.VisibleWidth - 1, app.VisibleHeight - 1), kBlack);
+}
+
+void TestView::magnificationListRebuildsAndShowsView()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(640, 480));
+    QCOMPARE(app.ViewWidth, 660.0f);
+    chooseMagnification(program, 7);
+    QCOMPARE(app.Magnification, 0.5f);
+    QCOMPARE(app.MagnificationIndex, int16_t(7));
+    QCOMPARE(view(app).size(), QSize(340, 260));
+    QCOMPARE(app.rt.IsWindowVisible(app.HSCROLL1), kFalse);
+    QCOMPARE(program.widget("PICTURE1")->size(), QSize(340, 260));
+    QCOMPARE(picture(app), view(app));
+}
+
+void TestView::resizeThatChangesNothingMovesNothing()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(3000, 2000));
+    // Controls put out of place show whether the layout touched them.
+    app.rt.MoveWindow(app.PICTURE1, 1, 1);
+    app.rt.ShowWindow(app.HSCROLL1, kFalse);
+    app.CatFrameCount[3] = 2;
+    app.rt.PostEvent(ControlEvent { QStringLiteral("MAINFORM_RESIZE"), app.MAINFORM });
+    program.runEvents();
+    QCOMPARE(program.widget("PICTURE1")->pos(), QPoint(1, 1));
+    QCOMPARE(app.rt.IsWindowVisible(app.HSCROLL1), kFalse);
+    // The view was rebuilt all the same, and the frames went with it.
+    QCOMPARE(app.CatFrameCount[3], 0.0f);
+}
+
+void TestView::windowSnapsToSmallestSize_data()
+{
+    QTest::addColumn<QSize>("dragged");
+    QTest::addColumn<QSize>("laidOut");
+    QTest::newRow("too narrow: design width") << QSize(600, 400) << QSize(730, 400);
+    QTest::newRow("too low") << QSize(800, 250) << QSize(800, 300);
+    QTest::newRow("both") << QSize(639, 299) << QSize(730, 300);
+    QTest::newRow("smallest allowed") << QSize(640, 300) << QSize(640, 300);
+}
+
+void TestView::windowSnapsToSmallestSize()
+{
+    QFETCH(QSize, dragged);
+    QFETCH(QSize, laidOut);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    program.widget(QStringLiteral("MAINFORM"))->showNormal();
+    app.rt.SetWindowSize(app.MAINFORM, dragged.width(), dragged.height());
+    program.runEvents();
+    QCOMPARE(QSize(app.rt.GetWidth(app.MAINFORM), app.rt.GetHeight(app.MAINFORM)), laidOut);
+    QCOMPARE(QSize(app.FormWidth, app.FormHeight), laidOut);
+    QCOMPARE(app.PictureAreaWidth, int16_t(laidOut.width() - 2 * app.FrameHeight));
+    QCOMPARE(app.PictureAreaHeight, int16_t(laidOut.height() - app.CaptionHeight - app.FrameHeight - 25));
+}
+
+void TestView::rebuildResetsTrimmingState()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(640, 480));
+    for (int category = 0; category <= kCategoryCount; ++category)
+        app.CatFrameCount[category] = 4;
+    app.rt.AddString(app.COMBO1, QStringLiteral("範囲1"));
+    app.rt.EnableWindow(app.COMBO1, kTrue);
+    app.rt.SetWindowText(app.BUTTON2, QStringLiteral("トリミング中止"));
+    app.rt.SetWindowText(app.BUTTON3, QStringLiteral("修正完了"));
+    for (Control control :
+        { app.BUTTON2, app.BUTTON5, app.BUTTON9, app.BUTTON11, app.BUTTON12, app.COMBO2, app.BUTTON1 })
+        app.rt.EnableWindow(control, kFalse);
+    app.rt.EnableWindow(app.BUTTON3, kTrue);
+    app.rt.EnableWindow(app.BUTTON4, kTrue);
+    app.rt.SetMousePointer(app.PICTURE1, 3);
+    app.TrimState = 2;
+    app.FrameListMode = app.HighlightDrawn = app.BandDrawn = app.SkipBandRedraw = 1;
+    app.SelectedFrame = app.PreviousFrame = 3;
+    app.GrabCode = 5;
+    app.BandEdgeMask = 15;
+    app.BandLeft = 7;
+
+    chooseMagnification(program, 3);
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
+    QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON3), QStringLiteral("修正"));
+    for (Control usable : { app.BUTTON1, app.BUTTON2, app.BUTTON5, app.BUTTON9, app.BUTTON11, app.BUTTON12,
+             app.COMBO2, app.COMBO5 })
+        QCOMPARE(app.rt.IsWindowEnabled(usable), kTrue);
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON3), kFalse);
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON4), kFalse);
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 0);
+    for (int16_t field : { app.TrimState, app.FrameListMode, app.HighlightDrawn, app.BandDrawn,
+             app.SkipBandRedraw, app.SelectedFrame, app.PreviousFrame, app.GrabCode, app.BandEdgeMask })
+        QCOMPARE(field, int16_t(0));
+    for (int category = 0; category <= kCategoryCount; ++category)
+        QCOMPARE(app.CatFrameCount[category], 0.0f);
+    QCOMPARE(app.BandLeft, -1.0f);
+}
+
+void TestView::scrollPutsDownPickedUpEdge_data()
+{
+    QTest::addColumn<int>("trimState");
+    QTest::addColumn<int>("afterwards");
+    QTest::addColumn<int>("pointer");
+    QTest::newRow("edge picked up") << 4 << 3 << 3;
+    QTest::newRow("placing a frame") << 2 << 2 << 0;
+}
+
+void TestView::scrollPutsDownPickedUpEdge()
+{
+    QFETCH(int, trimState);
+    QFETCH(int, afterwards);
+    QFETCH(int, pointer);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(3000, 2000));
+    for (const char* name : { "HSCROLL1", "VSCROLL1", "BUTTON1" }) {
+        app.TrimState = int16_t(trimState);
+        app.GrabCode = 6;
+        app.rt.SetMousePointer(app.PICTURE1, 0);
+        if (QScrollBar* scroll = bar(program, name))
+            scroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        else
+            QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
+        program.runEvents();
+        QCOMPARE(app.TrimState, int16_t(afterwards));
+        QCOMPARE(app.GrabCode, int16_t(trimState == 4 ? 0 : 6));
+        QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), pointer);
+        QCOMPARE(picture(app), blockAtOrigin(app));
+    }
+}
+
+void TestView::modifyRepaintKeepsOrigin()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    showImage(app, pattern(3000, 2000));
+    // A drag may have moved the origin away from the bar positions; modify mode keeps it.
+    app.TrimState = 3;
+    app.ViewOriginX = 57;
+    app.ViewOriginY = 31;
+    CG_UP(app);
+    QCOMPARE(app.VisibleLeft, 57.0f);
+    QCOMPARE(app.VisibleBottom, 31.0f + app.VisibleHeight - 1);
+    QCOMPARE(picture(app), view(app).copy(57, 31, app.VisibleWidth, app.VisibleHeight));
+}
+
+QTEST_MAIN(TestView)
+#include "tst_view.moc"
