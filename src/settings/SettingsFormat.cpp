@@ -124,5 +124,7 @@ QString settingsDamageText(SettingsDamage damage, int line, bool backupKept)
 QString settingsWriteFailedText(const QString& reason)
 {
     return QStringLiteral("設定ファイル「%1」を保存できませんでした。").arg(settingsFilePath())
-        + QLatin1Char('\n') + reason;
+        + QLatin1Char('\n')
+        + QStringLiteral("今回の設定は保存されていません。ディスクの空きと書き込みの権限を確かめてください。")
+        + QLatin1Char('\n') + QStringLiteral("（%1）").arg(reason);
 }
