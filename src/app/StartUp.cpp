@@ -212,6 +212,8 @@ void startUp(App& app)
     readSettings(app);
     FILECHK_SUB(app);
 
+    // The reader has already dropped the keys of the load path and work drive records, so a
+    // default load path, which was never read from the file, keeps any comma of its folder.
     if (app.LoadPath.isEmpty()) app.LoadPath = currentDirectory() + pathSeparator();
     app.JpegTempFile = app.JpegWorkDrive + QStringLiteral("DAMMY.BMP");
     app.MaxFramesPerCat = kMaxFrames;

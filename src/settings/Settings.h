@@ -3,8 +3,10 @@
 struct App;
 
 // Reads KANKYO.TXT from the current directory into the state at start-up. A missing file is a
-// first run: every setting keeps its default.
+// first run: every setting keeps its default. A damaged file is reported with its line and kept
+// as KANKYO.TXT.bak; what it held before the damage is taken, the rest keeps its default.
 void readSettings(App& app);
 
-// Writes every setting to KANKYO.TXT in the current directory.
+// Writes every setting to KANKYO.TXT in the current directory, replacing the file only once the
+// new one is complete. A failure is reported; the earlier file then stays as it was.
 void S_KANKYO(App& app);
