@@ -1,7 +1,18 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 QString currentDirectory() { return QDir::toNativeSeparators(QDir::currentPath()); }
 
 QString pathSeparator() { return QString(QDir::separator()); }
+
+bool isExistingFile(const QString& path)
+{
+    if (path.isEmpty()) return false;
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+bool deleteFile(const QString& path) { return QFile::remove(path) || !isExistingFile(path); }
