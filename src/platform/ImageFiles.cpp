@@ -124,7 +124,8 @@ LoadResult decode(const QString& path, QImage& image)
     // The header's size is checked before the decoder allocates anything for it. A top-down
     // BMP reports a negative height.
     const QSize claimed = reader.size();
-    const qint64 pixels = qint64(std::abs(claimed.width())) * std::abs(claimed.height());
+    const bool sizeKnown = claimed.width() > 0 && claimed.height() != 0;
+    const qint64 pixels = sizeKnown ? qint64(claimed.width()) * std::abs(claimed.height()) : 0;
     if (pixels > kMaxImagePixels) return unreadable(QStringLiteral("the image is too large"));
     if (LoadResult complete = checkComplete(path, format); !complete.ok()) return complete;
 
@@ -132,8 +133,7 @@ LoadResult decode(const QString& path, QImage& image)
     if (read.isNull()) {
         // A decoder reports a failed allocation like any other failure; try the allocation
         // once to tell the two apart.
-        if (pixels > 0
-            && QImage(std::abs(claimed.width()), std::abs(claimed.height()), QImage::Format_RGB32).isNull())
+        if (pixels > 0 && QImage(claimed.width(), std::abs(claimed.height()), QImage::Format_RGB32).isNull())
             return outOfMemory();
         return unreadable(reader.errorString());
     }
