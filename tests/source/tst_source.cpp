@@ -134,6 +134,17 @@ QByteArray withJpegSize(QByteArray jpeg, int width, int height)
     return jpeg;
 }
 
+// A JPEG that carries a whole small JPEG, end marker included, in an application segment
+// ahead of its own image, as cameras store their thumbnails.
+QByteArray withThumbnail(const QByteArray& jpeg, const QByteArray& thumbnail)
+{
+    QByteArray segment("\xFF\xE4", 2);
+    segment += char((thumbnail.size() + 2) >> 8);
+    segment += char((thumbnail.size() + 2) & 0xFF);
+    segment += thumbnail;
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -489,6 +500,9 @@ void TestSource::loadsImageFiles_data()
     QTest::newRow("progressive JPEG") << "photo.jpg" << progressive << gradient << 8 << decoded(progressive);
     QTest::newRow("grayscale JPEG") << "photo.JPG" << greyJpeg << grey.convertToFormat(QImage::Format_RGB32)
                                     << 4 << decoded(greyJpeg);
+    const QByteArray thumbnailed = withThumbnail(baseline, jpegFile(paletteImage(8, 8)));
+    QTest::newRow("JPEG with a thumbnail")
+        << "photo.JPG" << thumbnailed << gradient << 8 << decoded(thumbnailed);
     QTest::newRow("PNG") << "photo.png" << encoded(colours, "png") << colours << 0 << colours;
     QTest::newRow("JPEG named .Bmp") << "photo.Bmp" << baseline << gradient << 8 << decoded(baseline);
     QTest::newRow("JPEG named .BMP") << "photo.BMP" << baseline << gradient << 8 << decoded(baseline);
@@ -554,6 +568,8 @@ void TestSource::loadFailureIsReported_data()
         { "zero-byte JPEG", "empty.JPG", QByteArray(""), kCannotShow },
         { "truncated JPEG", "cut.JPG", jpeg.left(jpeg.size() * 2 / 3), kCannotShow },
         { "JPEG cut before its end marker", "cut.JPG", jpeg.chopped(2), kCannotShow },
+        { "truncated JPEG with a thumbnail", "cut.JPG",
+            withThumbnail(jpeg, jpegFile(paletteImage(8, 8))).chopped(jpeg.size() / 3), kCannotShow },
         { "JPEG cut in its header", "cut.JPG", jpeg.left(100), kCannotShow },
         { "truncated BMP", "cut.BMP", bmp.left(bmp.size() / 2), kCannotShow },
         { "BMP of header only", "cut.BMP", bmp.left(54), kCannotShow },
