@@ -13,6 +13,9 @@ namespace {
 // Decoders may allocate up to 8 bytes a pixel (16-bit channels) for the largest image.
 constexpr int kAllocationLimitMegabytes = int(kMaxImagePixels * 8 / (1024 * 1024));
 
+// The file header and the common part of every info header but the oldest.
+constexpr qint64 kBmpHeadersSize = 14 + 40;
+
 LoadResult unreadable(const QString& reason)
 {
     return { LoadError::Unreadable, reason };
@@ -34,20 +37,20 @@ quint16 littleEndian16(const uchar* bytes)
 
 // An uncompressed BMP must hold every row its header announces. Compressed variants end
 // where their codes say, which their decoders check themselves.
-bool bmpDataComplete(const uchar* data, qint64 size)
+bool bmpDataComplete(const uchar* data, qint64 headerBytes, qint64 size)
 {
     constexpr qint64 kFileHeader = 14;
-    if (size < kFileHeader + 4) return false;
+    if (headerBytes < kFileHeader + 4) return false;
     const qint64 offset = littleEndian32(data + 10);
     const qint64 infoSize = littleEndian32(data + kFileHeader);
     qint64 width = 0, height = 0, bitCount = 0, compression = 0;
     if (infoSize == 12) { // the old OS/2 header
-        if (size < kFileHeader + 12) return false;
+        if (headerBytes < kFileHeader + 12) return false;
         width = littleEndian16(data + 18);
         height = littleEndian16(data + 20);
         bitCount = littleEndian16(data + 24);
     } else {
-        if (size < kFileHeader + 40) return false;
+        if (headerBytes < kFileHeader + 40) return false;
         width = qint32(littleEndian32(data + 18));
         height = qint32(littleEndian32(data + 22));
         bitCount = littleEndian16(data + 28);
@@ -93,6 +96,7 @@ bool jpegDataComplete(const uchar* data, qint64 size)
     return false;
 }
 
+// The whole of a JPEG is walked; a BMP needs only its headers and the file's size.
 LoadResult checkComplete(const QString& path, const QByteArray& format)
 {
     const bool bmp = format == "bmp";
@@ -100,16 +104,17 @@ LoadResult checkComplete(const QString& path, const QByteArray& format)
     if (!bmp && !jpeg) return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return unreadable(file.errorString());
-    qint64 size = file.size();
+    const qint64 size = file.size();
     if (size == 0) return unreadable(QStringLiteral("empty file"));
-    const uchar* data = file.map(0, size);
     QByteArray copy;
-    if (!data) { // a file system that cannot map: read it instead
-        copy = file.readAll();
+    const uchar* data = jpeg ? file.map(0, size) : nullptr;
+    qint64 available = size; // bytes at data
+    if (!data) { // a BMP, or a file system that cannot map
+        copy = bmp ? file.read(kBmpHeadersSize) : file.readAll();
         data = reinterpret_cast<const uchar*>(copy.constData());
-        size = copy.size();
+        available = copy.size();
     }
-    const bool complete = bmp ? bmpDataComplete(data, size) : jpegDataComplete(data, size);
+    const bool complete = bmp ? bmpDataComplete(data, available, size) : jpegDataComplete(data, available);
     return complete ? LoadResult {} : unreadable(QStringLiteral("the file ends before its image data"));
 }
 

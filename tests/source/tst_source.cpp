@@ -12,6 +12,10 @@
 #include <QScrollBar>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 const QString kNotComposed = QStringLiteral("ロードするファイル名の構成に誤りがあります");
@@ -193,6 +197,7 @@ private slots:
     void workFileIsNeverLeft_data();
     void workFileIsNeverLeft();
     void imageBeyondTheDefaultAllocationLimitLoads();
+    void imageBeyondTheMemoryLeftIsReported();
 };
 
 // --- composition -------------------------------------------------------------------------
@@ -711,21 +716,25 @@ void TestSource::workFileIsNeverLeft()
     }
 }
 
-// Qt refuses images above 128 MB by default; a scan of 6000 x 6000 needs 144 MB. The file is
-// written sparsely: black pixels but a marked top and bottom row, to see the rows' order.
+// A square 24-bit BMP of `size` pixels, written sparsely: black pixels but a marked top and
+// bottom row, to see the rows' order.
+void writeScan(const QString& path, int size)
+{
+    const qint64 rowBytes = qint64(size) * 3;
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bmpHeader(size, size, 24, 0, rowBytes * size));
+    file.write(QByteArray(rowBytes, '\x40')); // the bottom row comes first
+    QVERIFY(file.seek(54 + rowBytes * (size - 1)));
+    file.write(QByteArray(rowBytes, '\xC0'));
+}
+
+// Qt refuses images above 128 MB by default; a scan of 6000 x 6000 needs 144 MB.
 void TestSource::imageBeyondTheDefaultAllocationLimitLoads()
 {
     constexpr int size = 6000;
-    constexpr qint64 rowBytes = size * 3;
     TestProgram program;
-    {
-        QFile file(program.path(QStringLiteral("scan.BMP")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bmpHeader(size, size, 24, 0, rowBytes * size));
-        file.write(QByteArray(rowBytes, '\x40')); // the bottom row comes first
-        QVERIFY(file.seek(54 + rowBytes * (size - 1)));
-        file.write(QByteArray(rowBytes, '\xC0'));
-    }
+    writeScan(program.path(QStringLiteral("scan.BMP")), size);
     program.start();
     App& app = program.app();
     app.LoadFilePath = program.path(QStringLiteral("scan.BMP"));
@@ -737,6 +746,39 @@ void TestSource::imageBeyondTheDefaultAllocationLimitLoads()
     QCOMPARE(image->pixel(0, 0), qRgb(0xC0, 0xC0, 0xC0));
     QCOMPARE(image->pixel(size - 1, size - 1), qRgb(0x40, 0x40, 0x40));
     QCOMPARE(image->pixel(size / 2, size / 2), qRgb(0, 0, 0));
+}
+
+// With the address space capped just above what the process uses, the 144 MB of a 6000 x 6000
+// scan cannot be had: the load reports the lack of memory and the program goes on.
+void TestSource::imageBeyondTheMemoryLeftIsReported()
+{
+#if !defined(Q_OS_UNIX) || defined(__SANITIZE_ADDRESS__)
+    QSKIP("needs an address-space limit, which the address sanitizer does not bear");
+#else
+    TestProgram program;
+    writeScan(program.path(QStringLiteral("scan.BMP")), 6000);
+    program.start();
+    App& app = program.app();
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) QSKIP("the process size cannot be read");
+    const rlim_t used = statm.readAll().split(' ').value(0).toULongLong() * rlim_t(getpagesize());
+    rlimit before {};
+    QVERIFY(getrlimit(RLIMIT_AS, &before) == 0);
+    rlimit capped = before;
+    capped.rlim_cur = used + 64 * 1024 * 1024;
+
+    program.dialogs().answerMessage();
+    app.LoadFilePath = program.path(QStringLiteral("scan.BMP"));
+    QVERIFY(setrlimit(RLIMIT_AS, &capped) == 0);
+    LOAD_BMP(app);
+    setrlimit(RLIMIT_AS, &before);
+    QCOMPARE(app.LoadFailed, 1);
+    const auto messages = program.dialogs().messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, QStringLiteral("scan.BMP"));
+    QCOMPARE(messages[0].text, kNoMemory);
+    QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+#endif
 }
 
 QTEST_MAIN(TestSource)
