@@ -508,6 +508,14 @@ void TestSource::loadsImageFiles_data()
     const QByteArray thumbnailed = withThumbnail(baseline, jpegFile(paletteImage(8, 8)));
     QTest::newRow("JPEG with a thumbnail")
         << "photo.JPG" << thumbnailed << gradient << 8 << decoded(thumbnailed);
+    // One red pixel: a two-colour table and the pixel's index 0, written by hand since Qt
+    // reads GIF but does not write it.
+    static const char gifBytes[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xFF\x00\x00\x00\x00\x00"
+                                   ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+    const QByteArray gif(gifBytes, sizeof gifBytes - 1);
+    QImage red(1, 1, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    QTest::newRow("GIF") << "photo.gif" << gif << red << 0 << red;
     QTest::newRow("PNG") << "photo.png" << encoded(colours, "png") << colours << 0 << colours;
     QTest::newRow("JPEG named .Bmp") << "photo.Bmp" << baseline << gradient << 8 << decoded(baseline);
     QTest::newRow("JPEG named .BMP") << "photo.BMP" << baseline << gradient << 8 << decoded(baseline);
