@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 QString currentDirectory()
 {
@@ -10,4 +12,16 @@ QString currentDirectory()
 QString pathSeparator()
 {
     return QString(QDir::separator());
+}
+
+bool isExistingFile(const QString& path)
+{
+    if (path.isEmpty()) return false;
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+bool deleteFile(const QString& path)
+{
+    return QFile::remove(path) || !isExistingFile(path);
 }

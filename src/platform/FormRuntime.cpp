@@ -1,5 +1,6 @@
 #include "platform/FormRuntime.h"
 
+#include "platform/ImageFiles.h"
 #include "platform/SurfaceWidget.h"
 
 #include <QAbstractButton>
@@ -555,13 +556,8 @@ QImage* FormRuntime::Image(Bitmap bitmap)
 
 LoadResult FormRuntime::LoadBitmapFile(Bitmap& bitmap, const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) return { LoadError::NotFound, QStringLiteral("file not found") };
-    QImageReader reader(path);
-    QImage image = reader.read();
-    if (image.isNull()) return { LoadError::Unreadable, reader.errorString() };
-    image = image.convertToFormat(QImage::Format_RGB32);
-    if (image.isNull()) return { LoadError::OutOfMemory, QStringLiteral("out of memory") };
+    QImage image;
+    if (const LoadResult read = readImageFile(path, image); !read.ok()) return read;
     if (!CreateBitmap(bitmap, 1, 1)) return { LoadError::OutOfMemory, QStringLiteral("out of memory") };
     *Image(bitmap) = std::move(image);
     return {};

@@ -1,0 +1,162 @@
+#include "platform/ImageFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Decoders may allocate up to 8 bytes a pixel (16-bit channels) for the largest image.
+constexpr int kAllocationLimitMegabytes = int(kMaxImagePixels * 8 / (1024 * 1024));
+
+// The file header and the common part of every info header but the oldest.
+constexpr qint64 kBmpHeadersSize = 14 + 40;
+
+LoadResult unreadable(const QString& reason)
+{
+    return { LoadError::Unreadable, reason };
+}
+LoadResult outOfMemory()
+{
+    return { LoadError::OutOfMemory, QStringLiteral("out of memory") };
+}
+
+quint32 littleEndian32(const uchar* bytes)
+{
+    return quint32(bytes[0]) | quint32(bytes[1]) << 8 | quint32(bytes[2]) << 16 | quint32(bytes[3]) << 24;
+}
+
+quint16 littleEndian16(const uchar* bytes)
+{
+    return quint16(bytes[0] | bytes[1] << 8);
+}
+
+// An uncompressed BMP must hold every row its header announces. Compressed variants end
+// where their codes say, which their decoders check themselves.
+bool bmpDataComplete(const uchar* data, qint64 headerBytes, qint64 size)
+{
+    constexpr qint64 kFileHeader = 14;
+    if (headerBytes < kFileHeader + 4) return false;
+    const qint64 offset = littleEndian32(data + 10);
+    const qint64 infoSize = littleEndian32(data + kFileHeader);
+    qint64 width = 0, height = 0, bitCount = 0, compression = 0;
+    if (infoSize == 12) { // the old OS/2 header
+        if (headerBytes < kFileHeader + 12) return false;
+        width = littleEndian16(data + 18);
+        height = littleEndian16(data + 20);
+        bitCount = littleEndian16(data + 24);
+    } else {
+        if (headerBytes < kFileHeader + 40) return false;
+        width = qint32(littleEndian32(data + 18));
+        height = qint32(littleEndian32(data + 22));
+        bitCount = littleEndian16(data + 28);
+        compression = littleEndian32(data + 30);
+    }
+    constexpr qint64 kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+    if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields) return true;
+    const qint64 rowBytes = (std::abs(width) * bitCount + 31) / 32 * 4;
+    const qint64 pixelStart = std::max(offset, kFileHeader + infoSize);
+    return size >= pixelStart + rowBytes * std::abs(height);
+}
+
+// A JPEG is complete when its end-of-image marker follows the last scan. The marker segments
+// are walked by their lengths, so markers inside embedded thumbnails are not mistaken for it.
+bool jpegDataComplete(const uchar* data, qint64 size)
+{
+    qint64 at = 2; // after the start-of-image marker
+    while (at + 1 < size) {
+        if (data[at] != 0xFF) return false;
+        while (at < size && data[at] == 0xFF)
+            ++at; // fill bytes
+        if (at >= size) return false;
+        const uchar marker = data[at++];
+        if (marker == 0xD9) return true;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue; // no length
+        if (at + 2 > size) return false;
+        at += (qint64(data[at]) << 8 | data[at + 1]);
+        if (marker != 0xDA) continue;
+        // Entropy-coded data: an 0xFF there is followed by 0x00 or a restart marker.
+        while (true) {
+            const void* found = at < size ? std::memchr(data + at, 0xFF, size_t(size - at)) : nullptr;
+            if (!found) return false;
+            at = static_cast<const uchar*>(found) - data;
+            if (at + 1 >= size) return false;
+            const uchar next = data[at + 1];
+            if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF) {
+                at += next == 0xFF ? 1 : 2;
+                continue;
+            }
+            break; // the next marker
+        }
+    }
+    return false;
+}
+
+// The whole of a JPEG is walked; a BMP needs only its headers and the file's size.
+LoadResult checkComplete(const QString& path, const QByteArray& format)
+{
+    const bool bmp = format == "bmp";
+    const bool jpeg = format == "jpeg" || format == "jpg";
+    if (!bmp && !jpeg) return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return unreadable(file.errorString());
+    const qint64 size = file.size();
+    if (size == 0) return unreadable(QStringLiteral("empty file"));
+    QByteArray copy;
+    const uchar* data = jpeg ? file.map(0, size) : nullptr;
+    qint64 available = size; // bytes at data
+    if (!data) { // a BMP, or a file system that cannot map
+        copy = bmp ? file.read(kBmpHeadersSize) : file.readAll();
+        data = reinterpret_cast<const uchar*>(copy.constData());
+        available = copy.size();
+    }
+    const bool complete = bmp ? bmpDataComplete(data, available, size) : jpegDataComplete(data, available);
+    return complete ? LoadResult {} : unreadable(QStringLiteral("the file ends before its image data"));
+}
+
+LoadResult decode(const QString& path, QImage& image)
+{
+    QImageReader::setAllocationLimit(kAllocationLimitMegabytes);
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QByteArray format = reader.format();
+    if (format.isEmpty()) return unreadable(reader.errorString());
+
+    // The header's size is checked before the decoder allocates anything for it. A top-down
+    // BMP reports a negative height.
+    const QSize claimed = reader.size();
+    const bool sizeKnown = claimed.width() > 0 && claimed.height() != 0;
+    const qint64 pixels = sizeKnown ? qint64(claimed.width()) * std::abs(claimed.height()) : 0;
+    if (pixels > kMaxImagePixels) return unreadable(QStringLiteral("the image is too large"));
+    if (LoadResult complete = checkComplete(path, format); !complete.ok()) return complete;
+
+    QImage read = reader.read();
+    if (read.isNull()) {
+        // A decoder reports a failed allocation like any other failure; try the allocation
+        // once to tell the two apart.
+        if (pixels > 0 && QImage(claimed.width(), std::abs(claimed.height()), QImage::Format_RGB32).isNull())
+            return outOfMemory();
+        return unreadable(reader.errorString());
+    }
+    image = read.convertToFormat(QImage::Format_RGB32);
+    if (image.isNull()) return outOfMemory();
+    return {};
+}
+
+} // namespace
+
+LoadResult readImageFile(const QString& path, QImage& image)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir()) return { LoadError::NotFound, QStringLiteral("file not found") };
+    try {
+        return decode(path, image);
+    } catch (const std::bad_alloc&) {
+        image = QImage();
+        return outOfMemory();
+    }
+}

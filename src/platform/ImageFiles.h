@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/FormRuntime.h"
+
+#include <QImage>
+#include <QString>
+
+// The largest image the program loads: 2^29 pixels (about 537 megapixels, 2 GiB at 32 bits
+// per pixel). A file that claims more is refused before anything is allocated for it.
+inline constexpr qint64 kMaxImagePixels = qint64(1) << 29;
+
+// Reads an image file into `image` (Format_RGB32). The format is taken from the content, not
+// from the name, so a JPEG named ".BMP" reads as well. A file that ends before its image data
+// does is refused rather than shown half grey.
+LoadResult readImageFile(const QString& path, QImage& image);

@@ -1,0 +1,93 @@
+#include "source/ImageLoading.h"
+
+#include "app/App.h"
+#include "platform/FileSystem.h"
+#include "source/PathSplit.h"
+#include "view/Magnification.h"
+
+#include <new>
+
+namespace {
+
+void splitLoadPath(App& app)
+{
+    const PathParts parts = splitPath(app.LoadFilePath);
+    app.SplitDrive = parts.drive;
+    app.SplitDir = parts.directory;
+    app.SplitName = parts.name;
+    app.SeqExt = parts.extension;
+}
+
+// BMP files are read as they are; every other file is converted first. The conversion decodes
+// the file in memory and writes no work file, but a work file left over from an earlier run is
+// still removed before each conversion, so none is ever found on the work drive afterwards.
+LoadResult readSource(App& app)
+{
+    if (app.SeqExt == QLatin1String(".bmp") || app.SeqExt == QLatin1String(".BMP"))
+        return app.rt.LoadBitmapFile(app.SourceBitmap, app.LoadFilePath);
+    if (isExistingFile(app.JpegTempFile)) deleteFile(app.JpegTempFile);
+    return app.rt.LoadBitmapFile(app.SourceBitmap, app.LoadFilePath);
+}
+
+// Reads the file and rebuilds the view from it. On failure nothing of the attempt is kept:
+// no source bitmap, and the image size of the last image that loaded.
+LoadResult loadAndShow(App& app)
+{
+    const float previousWidth = app.ImageWidth;
+    const float previousHeight = app.ImageHeight;
+    LoadResult result;
+    try {
+        result = readSource(app);
+        if (result.ok()) {
+            app.ImageWidth = app.rt.GetBitmapWidth(app.SourceBitmap);
+            app.ImageHeight = app.rt.GetBitmapHeight(app.SourceBitmap);
+            BAI_SUB(app);
+        }
+    } catch (const std::bad_alloc&) {
+        result = { LoadError::OutOfMemory, QStringLiteral("out of memory") };
+    }
+    if (!result.ok()) {
+        app.rt.DeleteObject(app.SourceBitmap);
+        app.ImageWidth = previousWidth;
+        app.ImageHeight = previousHeight;
+    }
+    return result;
+}
+
+} // namespace
+
+QString loadFailureText(LoadError error)
+{
+    switch (error) {
+    case LoadError::OutOfMemory: return QStringLiteral("ロードする為のメモリが足りません");
+    case LoadError::NotFound: return QStringLiteral("このファイルは存在しません");
+    case LoadError::None:
+    case LoadError::Unreadable: break;
+    }
+    return QStringLiteral("このファイルは表示できません");
+}
+
+void LOAD_BMP(App& app)
+{
+    if (app.rt.CheckObject(app.SourceBitmap)) app.rt.DeleteObject(app.SourceBitmap);
+    app.LoadFailed = 0;
+    splitLoadPath(app);
+    bool fallingBack = false;
+    while (true) {
+        const LoadResult result = loadAndShow(app);
+        if (result.ok()) return;
+        app.rt.MessageBox(app.EventOwner, app.SplitName + app.SeqExt, loadFailureText(result.error),
+            MessageButtons::Ok, MessageIcon::None);
+        app.LoadFailed = 1;
+        if (app.CurrentFilePath.isEmpty()) return;
+        // The image shown before is tried once. If it cannot be loaded either (deleted
+        // meanwhile, say), nothing is shown and there is no image to return to any more.
+        if (fallingBack) {
+            app.CurrentFilePath.clear();
+            return;
+        }
+        fallingBack = true;
+        app.LoadFilePath = app.CurrentFilePath;
+        splitLoadPath(app);
+    }
+}

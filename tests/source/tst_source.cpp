@@ -1,0 +1,793 @@
+#include "fixture/TestProgram.h"
+#include "platform/FileSystem.h"
+#include "source/ImageLoading.h"
+#include "source/PathSplit.h"
+#include "source/SequenceNaming.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+const QString kNotComposed = QStringLiteral("ロードするファイル名の構成に誤りがあります");
+const QString kNoMemory = QStringLiteral("ロードする為のメモリが足りません");
+const QString kNotFound = QStringLiteral("このファイルは存在しません");
+const QString kCannotShow = QStringLiteral("このファイルは表示できません");
+
+// --- fixture images ----------------------------------------------------------------------
+
+// Smooth colours, so that a JPEG keeps them within a small tolerance.
+QImage gradientImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y,
+                qRgb(40 + x * 160 / width, 60 + y * 140 / height, 200 - (x + y) * 80 / (width + height)));
+    return image;
+}
+
+// Sixteen distinct colours, laid out so that any flip or shift of rows or columns shows.
+QImage paletteImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int index = (x * 3 + y * 5) % 16;
+            image.setPixel(x, y, qRgb(index * 16, 255 - index * 13, (index * 77) % 256));
+        }
+    return image;
+}
+
+void putLittleEndian(QByteArray& bytes, int offset, qint64 value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes[offset + i] = char((value >> (8 * i)) & 0xFF);
+}
+
+// The 54-byte header of an uncompressed BMP with a 40-byte info header.
+QByteArray bmpHeader(int width, int height, int bitCount, int paletteSize, qint64 pixelBytes)
+{
+    QByteArray header(54, '\0');
+    header[0] = 'B';
+    header[1] = 'M';
+    const int offset = 54 + paletteSize * 4;
+    putLittleEndian(header, 2, offset + pixelBytes, 4);
+    putLittleEndian(header, 10, offset, 4);
+    putLittleEndian(header, 14, 40, 4);
+    putLittleEndian(header, 18, width, 4);
+    putLittleEndian(header, 22, height, 4); // negative: rows stored top-down
+    putLittleEndian(header, 26, 1, 2);
+    putLittleEndian(header, 28, bitCount, 2);
+    putLittleEndian(header, 34, pixelBytes, 4);
+    putLittleEndian(header, 46, paletteSize, 4);
+    return header;
+}
+
+// An uncompressed BMP of 8, 24 or 32 bits a pixel, written byte by byte, for the variants Qt
+// does not write itself. The fourth byte of a 32-bit pixel is 0, as many programs leave it.
+QByteArray bmpFile(const QImage& image, int bitCount, bool topDown = false)
+{
+    QList<QRgb> palette;
+    if (bitCount == 8)
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (!palette.contains(image.pixel(x, y))) palette << image.pixel(x, y);
+    const int rowBytes = (image.width() * bitCount + 31) / 32 * 4;
+    QByteArray bytes = bmpHeader(image.width(), topDown ? -image.height() : image.height(), bitCount,
+        int(palette.size()), qint64(rowBytes) * image.height());
+    for (QRgb colour : palette) {
+        bytes += char(qBlue(colour));
+        bytes += char(qGreen(colour));
+        bytes += char(qRed(colour));
+        bytes += '\0';
+    }
+    for (int row = 0; row < image.height(); ++row) {
+        const int y = topDown ? row : image.height() - 1 - row;
+        QByteArray line(rowBytes, '\0');
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb colour = image.pixel(x, y);
+            if (bitCount == 8) {
+                line[x] = char(palette.indexOf(colour));
+                continue;
+            }
+            const int at = x * bitCount / 8;
+            line[at] = char(qBlue(colour));
+            line[at + 1] = char(qGreen(colour));
+            line[at + 2] = char(qRed(colour));
+        }
+        bytes += line;
+    }
+    return bytes;
+}
+
+QByteArray encoded(const QImage& image, const char* format, bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(100);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes;
+}
+
+QByteArray jpegFile(const QImage& image, bool progressive = false)
+{
+    return encoded(image, "jpeg", progressive);
+}
+
+// A JPEG whose frame header claims another size.
+QByteArray withJpegSize(QByteArray jpeg, int width, int height)
+{
+    const qsizetype frame = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    jpeg[frame + 5] = char(height >> 8);
+    jpeg[frame + 6] = char(height & 0xFF);
+    jpeg[frame + 7] = char(width >> 8);
+    jpeg[frame + 8] = char(width & 0xFF);
+    return jpeg;
+}
+
+// A JPEG that carries a whole small JPEG, end marker included, in an application segment
+// ahead of its own image, as cameras store their thumbnails.
+QByteArray withThumbnail(const QByteArray& jpeg, const QByteArray& thumbnail)
+{
+    QByteArray segment("\xFF\xE4", 2);
+    segment += char((thumbnail.size() + 2) >> 8);
+    segment += char((thumbnail.size() + 2) & 0xFF);
+    segment += thumbnail;
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+int largestChannelDifference(const QImage& a, const QImage& b)
+{
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            largest = std::max({ largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                std::abs(qBlue(p) - qBlue(q)) });
+        }
+    return largest;
+}
+
+QImage sourceImage(App& app)
+{
+    const QImage* image = app.rt.Image(app.SourceBitmap);
+    return image ? *image : QImage();
+}
+
+} // namespace
+
+class TestSource : public QObject
+{
+    Q_OBJECT
+private slots:
+    void composition_data();
+    void composition();
+    void missingSourceIsReported_data();
+    void missingSourceIsReported();
+    void summaryOfTheDefaults();
+    void summaryRewritesEveryStartText();
+    void summaryScrollsToTheSelectedCategory();
+    void pathSplit_data();
+    void pathSplit();
+    void loadsImageFiles_data();
+    void loadsImageFiles();
+    void loadFailureIsReported_data();
+    void loadFailureIsReported();
+    void fallBackIsTriedOnce();
+    void workFileIsNeverLeft_data();
+    void workFileIsNeverLeft();
+    void imageBeyondTheDefaultAllocationLimitLoads();
+    void imageBeyondTheMemoryLeftIsReported();
+};
+
+// --- composition -------------------------------------------------------------------------
+
+// Both compositions share the number text and the zero fill. A row composes a name, then a
+// second number with the digit count as the first composition left it.
+void TestSource::composition_data()
+{
+    QTest::addColumn<bool>("category"); // false: the source name of CHK_LOAD, true: MIX_NAME
+    QTest::addColumn<QString>("fixed");
+    QTest::addColumn<double>("number");
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<QString>("fill"); // source: the selection of COMBO3; category: CatFill
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("digitsAfter");
+    QTest::addColumn<double>("nextNumber");
+    QTest::addColumn<QString>("nextName");
+
+    QTest::newRow("source, no fill") << false << "CG" << 5.0 << 3 << "0"
+                                     << "CG5.BMP" << 3 << 12.0 << "CG12.BMP";
+    QTest::newRow("source, zero fill") << false << "CG" << 5.0 << 3 << "1"
+                                       << "CG005.BMP" << 3 << 12.0 << "CG012.BMP";
+    QTest::newRow("source, number 0") << false << "CG" << 0.0 << 3 << "1"
+                                      << "CG000.BMP" << 3 << 999.0 << "CG999.BMP";
+    QTest::newRow("source, wider than the count") << false << "CG" << 12345.0 << 3 << "1"
+                                                  << "CG12345.BMP" << 5 << 5.0 << "CG00005.BMP";
+    QTest::newRow("source, wider without fill") << false << "CG" << 12345.0 << 3 << "0"
+                                                << "CG12345.BMP" << 3 << 5.0 << "CG5.BMP";
+    QTest::newRow("source, empty fixed part") << false << "" << 7.0 << 3 << "1"
+                                              << "007.BMP" << 3 << 8.0 << "008.BMP";
+    QTest::newRow("source, nothing selected") << false << "CG" << 5.0 << 3 << "-1"
+                                              << "CG5.BMP" << 3 << 6.0 << "CG6.BMP";
+    QTest::newRow("source, more than seven digits")
+        << false << "S" << 123456789012.0 << 3 << "1"
+        << "S123456789012.BMP" << 12 << 1.0 << "S000000000001.BMP";
+    QTest::newRow("category, zero fill") << true << "IMG" << 7.0 << 4 << "0"
+                                         << "IMG0007.BMP" << 4 << 8.0 << "IMG0008.BMP";
+    QTest::newRow("category, no fill") << true << "IMG" << 7.0 << 4 << "1"
+                                       << "IMG7.BMP" << 4 << 8.0 << "IMG8.BMP";
+    QTest::newRow("category, other fill text") << true << "IMG" << 7.0 << 4 << "無"
+                                               << "IMG7.BMP" << 4 << 8.0 << "IMG8.BMP";
+    QTest::newRow("category, number 0") << true << "CG01_" << 0.0 << 3 << "0"
+                                        << "CG01_000.BMP" << 3 << 1.0 << "CG01_001.BMP";
+    QTest::newRow("category, wider than the count") << true << "CG" << 12345.0 << 3 << "0"
+                                                    << "CG12345.BMP" << 5 << 5.0 << "CG00005.BMP";
+    QTest::newRow("category, 16-bit maximum") << true << "CG" << 32767.0 << 3 << "0"
+                                              << "CG32767.BMP" << 5 << 1.0 << "CG00001.BMP";
+    QTest::newRow("category, empty fixed part") << true << "" << 7.0 << 3 << "0"
+                                                << "007.BMP" << 3 << 7.0 << "007.BMP";
+    QTest::newRow("category, negative number") << true << "N" << -3.0 << 3 << "0"
+                                               << "N003.BMP" << 3 << 4.0 << "N004.BMP";
+    QTest::newRow("category, digit count 0") << true << "N" << 7.0 << 0 << "0"
+                                             << "N7.BMP" << 1 << 8.0 << "N8.BMP";
+}
+
+void TestSource::composition()
+{
+    QFETCH(bool, category);
+    QFETCH(QString, fixed);
+    QFETCH(double, number);
+    QFETCH(int, digits);
+    QFETCH(QString, fill);
+    QFETCH(QString, name);
+    QFETCH(int, digitsAfter);
+    QFETCH(double, nextNumber);
+    QFETCH(QString, nextName);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+
+    if (category) {
+        constexpr int16_t c = 7;
+        app.CatFixed[c] = fixed;
+        app.CatDigits[c] = int16_t(digits);
+        app.CatFill[c] = fill;
+        app.CatNextNo[c] = int16_t(number);
+        MIX_NAME(app, c);
+        QCOMPARE(app.SaveName, name);
+        QCOMPARE(app.CatStartText[c], name.mid(fixed.size()).chopped(4));
+        QCOMPARE(app.CatDigits[c], digitsAfter);
+        app.CatNextNo[c] = int16_t(nextNumber);
+        MIX_NAME(app, c);
+        QCOMPARE(app.SaveName, nextName);
+        return;
+    }
+
+    // Every composed file exists, so no message is expected.
+    for (const QString& file : { name, nextName })
+        writeFile(program.path(file), "x");
+    app.LoadPath = program.dir() + QDir::separator();
+    app.SeqFixed = fixed;
+    app.SeqExt = QStringLiteral(".BMP");
+    app.SeqDigits = int16_t(digits);
+    app.SeqNumber = number;
+    app.rt.SetCurSel(app.COMBO3, fill.toInt());
+    CHK_LOAD(app);
+    QCOMPARE(app.LoadFilePath, program.path(name));
+    QCOMPARE(app.SeqNumberText, name.mid(fixed.size()).chopped(4));
+    QCOMPARE(app.SeqDigits, digitsAfter);
+    QCOMPARE(app.LoadFailed, 0);
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON2), kTrue);
+    app.SeqNumber = nextNumber;
+    CHK_LOAD(app);
+    QCOMPARE(app.LoadFilePath, program.path(nextName));
+    QVERIFY(program.dialogs().messages().isEmpty());
+}
+
+void TestSource::missingSourceIsReported_data()
+{
+    QTest::addColumn<QString>("present"); // what lies in the folder
+    QTest::addColumn<bool>("folder"); // it is a folder, not a file
+    QTest::newRow("nothing") << QString() << false;
+    QTest::newRow("a folder of that name") << "CG005.JPG" << true;
+    QTest::newRow("a name differing in case") << "cg005.jpg" << false;
+    QTest::newRow("the number without fill") << "CG5.JPG" << false;
+}
+
+void TestSource::missingSourceIsReported()
+{
+    QFETCH(QString, present);
+    QFETCH(bool, folder);
+    TestProgram program;
+    if (folder)
+        QVERIFY(QDir(program.dir()).mkdir(present));
+    else if (!present.isEmpty())
+        writeFile(program.path(present), "x");
+    program.start();
+    App& app = program.app();
+    app.LoadPath = program.dir() + QDir::separator();
+    app.SeqNumber = 5;
+    app.SeqExt = QStringLiteral(".JPG");
+    app.rt.EnableWindow(app.BUTTON2, kTrue);
+    app.EventOwner = app.FORM2;
+
+    program.dialogs().answerMessage();
+    CHK_LOAD(app);
+    QCOMPARE(app.LoadFailed, 1);
+    QCOMPARE(app.LoadFilePath, program.path(QStringLiteral("CG005.JPG")));
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON2), kFalse);
+    QCOMPARE(app.SeqNumber, 5.0);
+    const auto messages = program.dialogs().messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].owner, QStringLiteral("FORM2"));
+    QCOMPARE(messages[0].title, QStringLiteral("CG005.JPG"));
+    QCOMPARE(messages[0].text, kNotComposed);
+    QCOMPARE(messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(messages[0].icon, MessageIcon::None);
+}
+
+// --- category summary --------------------------------------------------------------------
+
+void TestSource::summaryOfTheDefaults()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    const QString folder = currentDirectory() + pathSeparator();
+
+    HYOJI_SUB(app);
+    const QString text = app.rt.GetWindowText(app.EDIT10);
+    const QString firstBlocks = QStringLiteral("分類 1　無効\r\n"
+                                               "分類名：分類 1\r\n"
+                                               "保存先：%1\r\n"
+                                               "保存名：CG01_001.BMP\r\n"
+                                               "\r\n"
+                                               "分類 2　無効\r\n"
+                                               "分類名：分類 2\r\n"
+                                               "保存先：%1\r\n"
+                                               "保存名：CG02_001.BMP\r\n"
+                                               "\r\n")
+                                    .arg(folder);
+    QVERIFY2(text.startsWith(firstBlocks), qPrintable(text.left(200)));
+    const QString lastBlock = QStringLiteral("\r\n\r\n分類 20　無効\r\n"
+                                             "分類名：分類 20\r\n"
+                                             "保存先：%1\r\n"
+                                             "保存名：CG20_001.BMP\r\n")
+                                  .arg(folder);
+    QVERIFY2(text.endsWith(lastBlock), qPrintable(text.right(200)));
+    QCOMPARE(text.count(QStringLiteral("\r\n")), 20 * 5 - 1);
+    QCOMPARE(text.count(QStringLiteral("　無効\r\n")), 20);
+    for (int c = 1; c <= kCategoryCount; ++c)
+        QVERIFY(text.contains(QStringLiteral("保存名：CG%1_001.BMP\r\n").arg(c, 2, 10, QLatin1Char('0'))));
+
+    app.CatValid[3] = 1;
+    app.CatName[3] = QStringLiteral("領収書");
+    HYOJI_SUB(app);
+    QVERIFY(app.rt.GetWindowText(app.EDIT10)
+                .contains(QStringLiteral("\r\n\r\n分類 3　有効\r\n分類名：領収書\r\n")));
+}
+
+void TestSource::summaryRewritesEveryStartText()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    for (int16_t c = 1; c <= kCategoryCount; ++c) {
+        app.CatStartText[c] = QStringLiteral("typed %1").arg(c);
+        app.CatNextNo[c] = int16_t(c * c * 40); // 40 to 16000
+        app.CatDigits[c] = 3;
+        app.CatFill[c] = c % 2 ? QStringLiteral("0") : QStringLiteral("1");
+    }
+    HYOJI_SUB(app);
+    const QString text = app.rt.GetWindowText(app.EDIT10);
+    for (int16_t c = 1; c <= kCategoryCount; ++c) {
+        const QString digits = QString::number(c * c * 40);
+        const bool filled = c % 2;
+        const QString expected
+            = filled && digits.size() < 3 ? digits.rightJustified(3, QLatin1Char('0')) : digits;
+        QCOMPARE(app.CatStartText[c], expected);
+        // Only a zero-filled number widens the count.
+        QCOMPARE(app.CatDigits[c], filled ? std::max<int16_t>(3, int16_t(digits.size())) : 3);
+        QVERIFY(text.contains(QStringLiteral("保存名：%1%2.BMP\r\n").arg(app.CatFixed[c], expected)));
+    }
+}
+
+void TestSource::summaryScrollsToTheSelectedCategory()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    app.rt.ShowWindow(app.FORM2, kTrue);
+    auto* edit = qobject_cast<QPlainTextEdit*>(program.widget(QStringLiteral("EDIT10")));
+    QVERIFY(edit);
+    for (int selected : { 3, 1, 0, 6 }) {
+        app.rt.SetCurSel(app.LIST1, selected);
+        HYOJI_SUB(app);
+        QCOMPARE(edit->verticalScrollBar()->value(), selected * 5);
+        QVERIFY(edit->toPlainText().split(QLatin1Char('\n'))[selected * 5].startsWith(
+            QStringLiteral("分類 %1").arg(selected + 1)));
+    }
+}
+
+// --- path split --------------------------------------------------------------------------
+
+void TestSource::pathSplit_data()
+{
+    QTest::addColumn<bool>("windows");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("parts"); // drive, directory, name, extension
+    QTest::newRow("posix full path") << false << "/home/scan/CG001.BMP"
+                                     << QStringList { "", "/home/scan/", "CG001", ".BMP" };
+    QTest::newRow("posix bare name") << false << "photo.jpg" << QStringList { "", "", "photo", ".jpg" };
+    QTest::newRow("posix no extension")
+        << false << "/scan/photo" << QStringList { "", "/scan/", "photo", "" };
+    QTest::newRow("posix dot in a folder")
+        << false << "/scan.d/photo" << QStringList { "", "/scan.d/", "photo", "" };
+    QTest::newRow("posix last dot") << false << "/a/b.tar.gz" << QStringList { "", "/a/", "b.tar", ".gz" };
+    QTest::newRow("posix dot file") << false << "/a/.hidden" << QStringList { "", "/a/", "", ".hidden" };
+    QTest::newRow("posix backslash is a character")
+        << false << "/a/x\\y.bmp" << QStringList { "", "/a/", "x\\y", ".bmp" };
+    QTest::newRow("posix Japanese name")
+        << false << "/画像/表示.BMP" << QStringList { "", "/画像/", "表示", ".BMP" };
+    QTest::newRow("windows drive") << true << "C:\\scan\\CG001.BMP"
+                                   << QStringList { "C:", "\\scan\\", "CG001", ".BMP" };
+    QTest::newRow("windows drive root") << true << "D:\\x.JPG" << QStringList { "D:", "\\", "x", ".JPG" };
+    QTest::newRow("windows forward slashes")
+        << true << "C:/a/b.bmp" << QStringList { "C:", "/a/", "b", ".bmp" };
+    QTest::newRow("windows network path") << true << "\\\\server\\share\\dir\\f.bmp"
+                                          << QStringList { "\\\\server\\share", "\\dir\\", "f", ".bmp" };
+    QTest::newRow("windows name with 表")
+        << true << "C:\\表\\ソ.bmp" << QStringList { "C:", "\\表\\", "ソ", ".bmp" };
+}
+
+void TestSource::pathSplit()
+{
+    QFETCH(bool, windows);
+    QFETCH(QString, path);
+    QFETCH(QStringList, parts);
+    const PathParts split = splitPath(path, windows ? PathStyle::Windows : PathStyle::Posix);
+    QCOMPARE((QStringList { split.drive, split.directory, split.name, split.extension }), parts);
+    QCOMPARE(split.drive + split.directory + split.name + split.extension, path);
+}
+
+// --- loading -----------------------------------------------------------------------------
+
+void TestSource::loadsImageFiles_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QImage>("source"); // the pattern the file was made from
+    QTest::addColumn<int>("tolerance"); // largest channel difference to the pattern
+    QTest::addColumn<QImage>("reference"); // for lossy files Qt's own decode, matched exactly
+
+    const QImage gradient = gradientImage(48, 32);
+    const QImage colours = paletteImage(37, 21); // odd width: rows are padded
+    const QImage grey = gradient.convertToFormat(QImage::Format_Grayscale8);
+    const QByteArray baseline = jpegFile(gradient);
+    const QByteArray progressive = jpegFile(gradient, true);
+    QVERIFY(progressive.contains(QByteArray("\xFF\xC2", 2)));
+    QVERIFY(baseline.contains(QByteArray("\xFF\xC0", 2)));
+    const QByteArray greyJpeg = jpegFile(grey);
+    const auto decoded = [](const QByteArray& bytes) {
+        return QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32);
+    };
+
+    QTest::newRow("24-bit BMP") << "photo.BMP" << bmpFile(colours, 24) << colours << 0 << colours;
+    QTest::newRow("24-bit BMP, lower-case name")
+        << "photo.bmp" << bmpFile(colours, 24) << colours << 0 << colours;
+    QTest::newRow("24-bit BMP, top-down")
+        << "photo.BMP" << bmpFile(colours, 24, true) << colours << 0 << colours;
+    QTest::newRow("8-bit palette BMP") << "photo.BMP" << bmpFile(colours, 8) << colours << 0 << colours;
+    QTest::newRow("32-bit BMP") << "photo.BMP" << bmpFile(colours, 32) << colours << 0 << colours;
+    QTest::newRow("BMP written by Qt") << "photo.BMP" << encoded(colours, "bmp") << colours << 0 << colours;
+    QTest::newRow("baseline JPEG") << "photo.JPG" << baseline << gradient << 8 << decoded(baseline);
+    QTest::newRow("progressive JPEG") << "photo.jpg" << progressive << gradient << 8 << decoded(progressive);
+    QTest::newRow("grayscale JPEG") << "photo.JPG" << greyJpeg << grey.convertToFormat(QImage::Format_RGB32)
+                                    << 4 << decoded(greyJpeg);
+    const QByteArray thumbnailed = withThumbnail(baseline, jpegFile(paletteImage(8, 8)));
+    QTest::newRow("JPEG with a thumbnail")
+        << "photo.JPG" << thumbnailed << gradient << 8 << decoded(thumbnailed);
+    // One red pixel: a two-colour table and the pixel's index 0, written by hand since Qt
+    // reads GIF but does not write it.
+    static const char gifBytes[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xFF\x00\x00\x00\x00\x00"
+                                   ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+    const QByteArray gif(gifBytes, sizeof gifBytes - 1);
+    QImage red(1, 1, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    QTest::newRow("GIF") << "photo.gif" << gif << red << 0 << red;
+    QTest::newRow("PNG") << "photo.png" << encoded(colours, "png") << colours << 0 << colours;
+    QTest::newRow("JPEG named .Bmp") << "photo.Bmp" << baseline << gradient << 8 << decoded(baseline);
+    QTest::newRow("JPEG named .BMP") << "photo.BMP" << baseline << gradient << 8 << decoded(baseline);
+    QTest::newRow("BMP named .JPG") << "photo.JPG" << bmpFile(colours, 24) << colours << 0 << colours;
+    QTest::newRow("BMP without extension") << "photo" << bmpFile(colours, 24) << colours << 0 << colours;
+}
+
+void TestSource::loadsImageFiles()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QImage, source);
+    QFETCH(int, tolerance);
+    QFETCH(QImage, reference);
+    TestProgram program;
+    writeFile(program.path(fileName), bytes);
+    program.start();
+    App& app = program.app();
+
+    app.LoadFilePath = program.path(fileName);
+    LOAD_BMP(app);
+    QCOMPARE(app.LoadFailed, 0);
+    QVERIFY(program.dialogs().messages().isEmpty());
+    QCOMPARE(app.ImageWidth, float(source.width()));
+    QCOMPARE(app.ImageHeight, float(source.height()));
+    const QImage loaded = sourceImage(app);
+    QCOMPARE(loaded.format(), QImage::Format_RGB32);
+    QCOMPARE(loaded.size(), source.size());
+    QCOMPARE(loaded, reference.convertToFormat(QImage::Format_RGB32));
+    QVERIFY2(largestChannelDifference(loaded, source) <= tolerance,
+        qPrintable(QString::number(largestChannelDifference(loaded, source))));
+    const PathParts parts = splitPath(program.path(fileName));
+    QCOMPARE(app.SplitDir, parts.directory);
+    QCOMPARE(app.SplitName + app.SeqExt, fileName);
+    QCOMPARE(app.LoadFilePath, program.path(fileName)); // loading adopts nothing itself
+    QVERIFY(app.CurrentFilePath.isEmpty());
+}
+
+void TestSource::loadFailureIsReported_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("bytes"); // a null array: no file at all
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("withPrevious"); // an image was adopted before
+
+    const QImage gradient = gradientImage(64, 48);
+    const QByteArray jpeg = jpegFile(gradient);
+    const QByteArray bmp = bmpFile(gradient, 24);
+    QByteArray hugeBmp = bmpHeader(100000, 100000, 24, 0, qint64(300000) * 100000);
+    hugeBmp += QByteArray(64, '\x7F');
+
+    struct Case
+    {
+        const char* name;
+        const char* fileName;
+        QByteArray bytes;
+        QString text;
+    };
+    const QList<Case> cases = {
+        { "missing file", "gone.BMP", QByteArray(), kNotFound },
+        { "missing JPEG", "gone.JPG", QByteArray(), kNotFound },
+        { "zero-byte BMP", "empty.BMP", QByteArray(""), kCannotShow },
+        { "zero-byte JPEG", "empty.JPG", QByteArray(""), kCannotShow },
+        { "truncated JPEG", "cut.JPG", jpeg.left(jpeg.size() * 2 / 3), kCannotShow },
+        { "JPEG cut before its end marker", "cut.JPG", jpeg.chopped(2), kCannotShow },
+        { "truncated JPEG with a thumbnail", "cut.JPG",
+            withThumbnail(jpeg, jpegFile(paletteImage(8, 8))).chopped(jpeg.size() / 3), kCannotShow },
+        { "JPEG cut in its header", "cut.JPG", jpeg.left(100), kCannotShow },
+        { "truncated BMP", "cut.BMP", bmp.left(bmp.size() / 2), kCannotShow },
+        { "BMP of header only", "cut.BMP", bmp.left(54), kCannotShow },
+        { "text named .BMP", "notes.BMP", QByteArray("these are notes, not an image\r\n"), kCannotShow },
+        { "text named .Bmp", "notes.Bmp", QByteArray("these are notes, not an image\r\n"), kCannotShow },
+        { "BMP claiming 100000 x 100000", "huge.BMP", hugeBmp, kCannotShow },
+        { "JPEG claiming 60000 x 60000", "huge.JPG", withJpegSize(jpeg, 60000, 60000), kCannotShow },
+    };
+    for (bool withPrevious : { false, true })
+        for (const Case& c : cases)
+            QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(
+                QString::fromLatin1(c.name), withPrevious ? "after an image" : "first load")))
+                << QString::fromLatin1(c.fileName) << c.bytes << c.text << withPrevious;
+}
+
+void TestSource::loadFailureIsReported()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(bool, withPrevious);
+    TestProgram program;
+    if (!bytes.isNull()) writeFile(program.path(fileName), bytes);
+    const QImage previous = paletteImage(30, 20);
+    writeFile(program.path(QStringLiteral("previous.JPG")), bmpFile(previous, 24));
+    program.start();
+    App& app = program.app();
+    app.EventOwner = app.MAINFORM;
+    if (withPrevious) {
+        app.LoadFilePath = program.path(QStringLiteral("previous.JPG"));
+        LOAD_BMP(app);
+        QCOMPARE(app.LoadFailed, 0);
+        app.CurrentFilePath = app.LoadFilePath;
+    }
+    const float widthBefore = app.ImageWidth;
+
+    program.dialogs().answerMessage();
+    app.LoadFilePath = program.path(fileName);
+    LOAD_BMP(app);
+    QCOMPARE(app.LoadFailed, 1);
+    const auto messages = program.dialogs().messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].owner, QStringLiteral("MAINFORM"));
+    QCOMPARE(messages[0].title, fileName);
+    QCOMPARE(messages[0].text, text);
+    QCOMPARE(messages[0].buttons, MessageButtons::Ok);
+    QCOMPARE(messages[0].icon, MessageIcon::None);
+    if (withPrevious) {
+        QCOMPARE(app.LoadFilePath, app.CurrentFilePath);
+        QCOMPARE(app.SplitName + app.SeqExt, QStringLiteral("previous.JPG"));
+        QCOMPARE(sourceImage(app), previous);
+        QCOMPARE(app.ImageWidth, 30.0f);
+        QCOMPARE(app.ImageHeight, 20.0f);
+    } else {
+        QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+        QVERIFY(app.CurrentFilePath.isEmpty());
+        QCOMPARE(app.LoadFilePath, program.path(fileName));
+        QCOMPARE(app.ImageWidth, widthBefore);
+    }
+}
+
+// The image shown before was deleted meanwhile: both failures are reported, and the load ends
+// with nothing shown instead of trying the missing image again and again.
+void TestSource::fallBackIsTriedOnce()
+{
+    TestProgram program;
+    writeFile(program.path(QStringLiteral("previous.BMP")), bmpFile(paletteImage(30, 20), 24));
+    program.start();
+    App& app = program.app();
+    app.LoadFilePath = program.path(QStringLiteral("previous.BMP"));
+    LOAD_BMP(app);
+    app.CurrentFilePath = app.LoadFilePath;
+    QVERIFY(QFile::remove(app.CurrentFilePath));
+
+    program.dialogs().answerMessage();
+    program.dialogs().answerMessage();
+    app.LoadFilePath = program.path(QStringLiteral("next.BMP"));
+    LOAD_BMP(app);
+    const auto messages = program.dialogs().messages();
+    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages[0].title, QStringLiteral("next.BMP"));
+    QCOMPARE(messages[1].title, QStringLiteral("previous.BMP"));
+    QCOMPARE(messages[1].text, kNotFound);
+    QCOMPARE(app.LoadFailed, 1);
+    QVERIFY(app.CurrentFilePath.isEmpty());
+    QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+    QCOMPARE(app.ImageWidth, 30.0f);
+}
+
+void TestSource::workFileIsNeverLeft_data()
+{
+    QTest::addColumn<QString>("workDrive"); // under the test folder; empty: the current folder
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<bool>("staleLeft"); // a direct BMP load does not touch the work file
+    QTest::newRow("JPEG, work folder") << "work/"
+                                       << "photo.JPG" << true << false;
+    QTest::newRow("JPEG, current folder") << ""
+                                          << "photo.jpg" << true << false;
+    QTest::newRow("PNG") << "work/"
+                         << "photo.png" << true << false;
+    QTest::newRow("conversion fails") << "work/"
+                                      << "broken.JPG" << false << false;
+    QTest::newRow("BMP loads directly") << "work/"
+                                        << "photo.BMP" << true << true;
+}
+
+void TestSource::workFileIsNeverLeft()
+{
+    QFETCH(QString, workDrive);
+    QFETCH(QString, fileName);
+    QFETCH(bool, valid);
+    QFETCH(bool, staleLeft);
+    TestProgram program;
+    QVERIFY(QDir(program.dir()).mkpath(QStringLiteral("work")));
+    const QImage image = gradientImage(20, 10);
+    const QByteArray bytes = fileName.endsWith(QLatin1String(".png")) ? encoded(image, "png")
+        : fileName.endsWith(QLatin1String(".BMP"))                    ? bmpFile(image, 24)
+                                                                      : jpegFile(image);
+    writeFile(program.path(fileName), valid ? bytes : bytes.left(40));
+    program.start();
+    App& app = program.app();
+    app.JpegWorkDrive = workDrive.isEmpty() ? QString() : program.path(workDrive);
+    app.JpegTempFile = app.JpegWorkDrive + QStringLiteral("DAMMY.BMP");
+    const QString workFile
+        = workDrive.isEmpty() ? program.path(QStringLiteral("DAMMY.BMP")) : app.JpegTempFile;
+    writeFile(workFile, "stale");
+
+    if (!valid) program.dialogs().answerMessage();
+    app.LoadFilePath = program.path(fileName);
+    LOAD_BMP(app);
+    QCOMPARE(app.LoadFailed, valid ? 0 : 1);
+    QCOMPARE(QFile::exists(workFile), staleLeft);
+
+    // A second conversion with no stale file leaves none either.
+    if (!staleLeft && valid) {
+        LOAD_BMP(app);
+        QVERIFY(!QFile::exists(workFile));
+    }
+}
+
+// A square 24-bit BMP of `size` pixels, written sparsely: black pixels but a marked top and
+// bottom row, to see the rows' order.
+void writeScan(const QString& path, int size)
+{
+    const qint64 rowBytes = qint64(size) * 3;
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bmpHeader(size, size, 24, 0, rowBytes * size));
+    file.write(QByteArray(rowBytes, '\x40')); // the bottom row comes first
+    QVERIFY(file.seek(54 + rowBytes * (size - 1)));
+    file.write(QByteArray(rowBytes, '\xC0'));
+}
+
+// Qt refuses images above 128 MB by default; a scan of 6000 x 6000 needs 144 MB.
+void TestSource::imageBeyondTheDefaultAllocationLimitLoads()
+{
+    constexpr int size = 6000;
+    TestProgram program;
+    writeScan(program.path(QStringLiteral("scan.BMP")), size);
+    program.start();
+    App& app = program.app();
+    app.LoadFilePath = program.path(QStringLiteral("scan.BMP"));
+    LOAD_BMP(app);
+    QCOMPARE(app.LoadFailed, 0);
+    QCOMPARE(app.ImageWidth, float(size));
+    QCOMPARE(app.ImageHeight, float(size));
+    const QImage* image = app.rt.Image(app.SourceBitmap);
+    QCOMPARE(image->pixel(0, 0), qRgb(0xC0, 0xC0, 0xC0));
+    QCOMPARE(image->pixel(size - 1, size - 1), qRgb(0x40, 0x40, 0x40));
+    QCOMPARE(image->pixel(size / 2, size / 2), qRgb(0, 0, 0));
+}
+
+// With the address space capped just above what the process uses, the 144 MB of a 6000 x 6000
+// scan cannot be had: the load reports the lack of memory and the program goes on.
+void TestSource::imageBeyondTheMemoryLeftIsReported()
+{
+#if !defined(Q_OS_UNIX) || defined(__SANITIZE_ADDRESS__)
+    QSKIP("needs an address-space limit, which the address sanitizer does not bear");
+#else
+    TestProgram program;
+    writeScan(program.path(QStringLiteral("scan.BMP")), 6000);
+    program.start();
+    App& app = program.app();
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) QSKIP("the process size cannot be read");
+    const rlim_t used = statm.readAll().split(' ').value(0).toULongLong() * rlim_t(getpagesize());
+    rlimit before {};
+    QVERIFY(getrlimit(RLIMIT_AS, &before) == 0);
+    rlimit capped = before;
+    capped.rlim_cur = used + 64 * 1024 * 1024;
+
+    program.dialogs().answerMessage();
+    app.LoadFilePath = program.path(QStringLiteral("scan.BMP"));
+    QVERIFY(setrlimit(RLIMIT_AS, &capped) == 0);
+    LOAD_BMP(app);
+    setrlimit(RLIMIT_AS, &before);
+    QCOMPARE(app.LoadFailed, 1);
+    const auto messages = program.dialogs().messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, QStringLiteral("scan.BMP"));
+    QCOMPARE(messages[0].text, kNoMemory);
+    QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+#endif
+}
+
+QTEST_MAIN(TestSource)
+#include "tst_source.moc"
