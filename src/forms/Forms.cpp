@@ -35,6 +35,9 @@ QWidget* createMainForm()
     Ui::MAINFORM ui;
     ui.setupUi(window);
     ui.PICTURE1->setBlankColour(0xFFFFFF);
+    // Trimming and saving appear only once an image source has been registered.
+    for (QWidget* button : { ui.BUTTON2, ui.BUTTON9, ui.BUTTON11, ui.BUTTON12 }) button->hide();
+    ui.BUTTON9->setEnabled(false);
     return window;
 }
 

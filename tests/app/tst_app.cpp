@@ -331,6 +331,10 @@ void TestApp::controlStatesAfterStartUp()
     // state, where BUTTON2 is usable.
     QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON2), kTrue);
     QCOMPARE(app.rt.IsWindowVisible(app.BUTTON1), kFalse);
+    // Trimming and saving wait for a registered image source.
+    for (Control hidden : { app.BUTTON2, app.BUTTON9, app.BUTTON11, app.BUTTON12 })
+        QCOMPARE(app.rt.IsWindowVisible(hidden), kFalse);
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON9), kFalse);
     QCOMPARE(app.LoadPath, QDir::toNativeSeparators(program.dir()));
     QCOMPARE(app.SeqFixed, QStringLiteral("CG"));
     QCOMPARE(app.SeqNumber, 1.0);
