@@ -334,7 +334,6 @@ void TestApp::controlStatesAfterStartUp()
     // Trimming and saving wait for a registered image source.
     for (Control hidden : { app.BUTTON2, app.BUTTON9, app.BUTTON11, app.BUTTON12 })
         QCOMPARE(app.rt.IsWindowVisible(hidden), kFalse);
-    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON9), kFalse);
     QCOMPARE(app.LoadPath, QDir::toNativeSeparators(program.dir()));
     QCOMPARE(app.SeqFixed, QStringLiteral("CG"));
     QCOMPARE(app.SeqNumber, 1.0);
