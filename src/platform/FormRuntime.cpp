@@ -303,8 +303,9 @@ int FormRuntime::IsWindowEnabled(Control control) const
     return widget && widget->isEnabled() ? kTrue : kFalse;
 }
 
-// Positions and sizes of a window include its frame, as the window system reports them;
-// those of a control are inside its window.
+// Positions of a window include its frame. A window's size is its inner size plus the frame
+// the metrics report, so that the program's arithmetic (outer size less caption and frame)
+// always gives the inner size, even when the window manager draws the frame only later.
 void FormRuntime::MoveWindow(Control control, int x, int y)
 {
     if (QWidget* widget = Widget(control)) widget->move(x, y);
@@ -315,9 +316,8 @@ void FormRuntime::SetWindowSize(Control control, int width, int height)
     QWidget* widget = Widget(control);
     if (!widget) return;
     if (widget->isWindow()) {
-        const QSize frame = widget->frameGeometry().size() - widget->geometry().size();
-        width -= frame.width();
-        height -= frame.height();
+        width -= frameMargins().left() + frameMargins().right();
+        height -= frameMargins().top() + frameMargins().bottom();
     }
     widget->resize(std::max(width, 0), std::max(height, 0));
 }
@@ -326,14 +326,14 @@ int FormRuntime::GetWidth(Control control) const
 {
     QWidget* widget = Widget(control);
     if (!widget) return 0;
-    return widget->isWindow() ? widget->frameGeometry().width() : widget->width();
+    return widget->width() + (widget->isWindow() ? frameMargins().left() + frameMargins().right() : 0);
 }
 
 int FormRuntime::GetHeight(Control control) const
 {
     QWidget* widget = Widget(control);
     if (!widget) return 0;
-    return widget->isWindow() ? widget->frameGeometry().height() : widget->height();
+    return widget->height() + (widget->isWindow() ? frameMargins().top() + frameMargins().bottom() : 0);
 }
 
 void FormRuntime::MaximizeWindow(Control window)
@@ -664,17 +664,26 @@ QString FormRuntime::WinSaveDlg(
     return m_dialogs->saveFile(Widget(owner), prompt, start, filter, flag);
 }
 
-// The main window's frame stands in for the system metrics: its left edge for the frame
-// thickness, its top edge (caption and frame) for caption height plus frame.
+// The main window's frame stands in for the system metrics, taken once when first needed:
+// its left edge for the frame thickness (also below the window), its top edge for caption
+// height plus frame.
+QMargins FormRuntime::frameMargins() const
+{
+    if (!m_frameMargins) {
+        QWidget* window = Widget(m_mainWindow);
+        if (!window) return {};
+        const int frame = std::max(window->geometry().x() - window->frameGeometry().x(), 0);
+        const int top = std::max(window->geometry().y() - window->frameGeometry().y(), frame);
+        m_frameMargins = QMargins(frame, top, frame, frame);
+    }
+    return *m_frameMargins;
+}
+
 int FormRuntime::GetSystemMetrics(Metric metric) const
 {
-    QWidget* window = Widget(m_mainWindow);
-    if (!window) return 0;
-    const int frame = window->geometry().x() - window->frameGeometry().x();
-    const int top = window->geometry().y() - window->frameGeometry().y();
     switch (metric) {
-    case SM_CYFRAME: return frame;
-    case SM_CYSIZE: return top - frame;
+    case SM_CYFRAME: return frameMargins().left();
+    case SM_CYSIZE: return frameMargins().top() - frameMargins().left();
     case SM_CYBORDER: return 0;
     }
     return 0;

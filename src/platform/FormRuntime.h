@@ -5,6 +5,7 @@
 #include "platform/Handles.h"
 
 #include <QImage>
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QWidget;
@@ -184,6 +186,7 @@ private:
     void queue(const QString& name, Control form, int button = 0, int shift = 0, float x = 0, float y = 0);
     Control formOf(const QObject* watched) const;
     template <class T> T* as(Control control) const;
+    QMargins frameMargins() const;
 
     FormFactory m_factory;
     std::unique_ptr<Dialogs> m_dialogs;
@@ -194,4 +197,5 @@ private:
     std::deque<ControlEvent> m_events;
     Control m_mainWindow;
     bool m_ended = false;
+    mutable std::optional<QMargins> m_frameMargins;
 };
