@@ -563,22 +563,11 @@ LoadResult FormRuntime::LoadBitmapFile(Bitmap& bitmap, const QString& path)
     return {};
 }
 
-LoadResult FormRuntime::SaveFile(Bitmap bitmap, const QString& path)
+SaveResult FormRuntime::SaveFile(Bitmap bitmap, const QString& path)
 {
     const QImage* image = Image(bitmap);
-    if (!image) return { LoadError::Unreadable, QStringLiteral("no bitmap") };
-    QImageWriter writer(path, "bmp");
-    if (!writer.write(*image)) return { LoadError::Unreadable, writer.errorString() };
-    return {};
-}
-
-LoadResult FormRuntime::Jpeg2Bmp(const QString& sourcePath, const QString& bmpPath)
-{
-    Bitmap converted;
-    const LoadResult loaded = LoadBitmapFile(converted, sourcePath);
-    const LoadResult result = loaded.ok() ? SaveFile(converted, bmpPath) : loaded;
-    DeleteObject(converted);
-    return result;
+    if (!image) return { SaveOutcome::Failed, QStringLiteral("no bitmap") };
+    return writeNewBmpFile(*image, path);
 }
 
 float FormRuntime::GetBitmapWidth(Bitmap bitmap) const

@@ -46,6 +46,17 @@ struct LoadResult
     bool ok() const { return error == LoadError::None; }
 };
 
+// How writing an image file ended: written, refused because a file of that name exists, or
+// failed for the reason given. A file that was not written leaves nothing behind.
+enum class SaveOutcome { Written, NameTaken, Failed };
+
+struct SaveResult
+{
+    SaveOutcome outcome = SaveOutcome::Written;
+    QString reason;
+    bool ok() const { return outcome == SaveOutcome::Written; }
+};
+
 // The form runtime: windows, controls, events, off-screen bitmaps, drawing and dialogs over Qt.
 // Each operation keeps the name of the operation it stands for:
 //
@@ -68,7 +79,7 @@ struct LoadResult
 //   FE$SAVEFILE                     SaveFile            FE$GETBITMAPWIDTH     GetBitmapWidth
 //   FE$GETBITMAPHEIGHT              GetBitmapHeight     FE$BITBLT             BitBlt
 //   DrawLine                        DrawLine            FE$STRETCHBITMAP      StretchBitmap
-//   JPEG2BMP                        Jpeg2Bmp            FE$MESSAGEBOX         MessageBox
+//   JPEG2BMP                        LoadBitmapFile      FE$MESSAGEBOX         MessageBox
 //   FE$WINOPENDLG                   WinOpenDlg          FE$WINSAVEDLG         WinSaveDlg
 //   FE$WAITEVENT                    WaitEvent           GetSystemMetrics      GetSystemMetrics
 //
@@ -137,8 +148,8 @@ public:
     void DeleteObject(Bitmap& bitmap);
     int CheckObject(Bitmap bitmap) const;
     LoadResult LoadBitmapFile(Bitmap& bitmap, const QString& path);
-    LoadResult SaveFile(Bitmap bitmap, const QString& path);
-    LoadResult Jpeg2Bmp(const QString& sourcePath, const QString& bmpPath);
+    // Writes a 24-bit BMP file under a name that no file has yet; it never replaces a file.
+    SaveResult SaveFile(Bitmap bitmap, const QString& path);
     float GetBitmapWidth(Bitmap bitmap) const;
     float GetBitmapHeight(Bitmap bitmap) const;
     const QImage* Image(Bitmap bitmap) const;

@@ -3,10 +3,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QImageWriter>
+#include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -159,4 +166,44 @@ LoadResult readImageFile(const QString& path, QImage& image)
         image = QImage();
         return outOfMemory();
     }
+}
+
+namespace {
+
+// Gives the temporary file its final name unless a file already has that name. Where the file
+// system cannot rename without replacing, a hard link does the same.
+SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int& error)
+{
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return SaveOutcome::Written;
+    error = errno;
+    if (error == EEXIST) return SaveOutcome::NameTaken;
+    if (error != EINVAL && error != ENOSYS && error != ENOTSUP) return SaveOutcome::Failed;
+    if (::link(temporary.constData(), target.constData()) == 0) return SaveOutcome::Written;
+    error = errno;
+    return error == EEXIST ? SaveOutcome::NameTaken : SaveOutcome::Failed;
+}
+
+} // namespace
+
+SaveResult writeNewBmpFile(const QImage& image, const QString& path)
+{
+    const QFileInfo target(path);
+    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.velmora-XXXXXX.tmp"));
+    if (!temporary.open()) return { SaveOutcome::Failed, temporary.errorString() };
+    // Qt writes images without an alpha channel as 24-bit uncompressed BMP.
+    QImageWriter writer(&temporary, "bmp");
+    const QImage opaque
+        = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+    if (!writer.write(opaque)) return { SaveOutcome::Failed, writer.errorString() };
+    // A write that fails only when the buffer is flushed must not pass unnoticed.
+    if (!temporary.flush() || temporary.error() != QFileDevice::NoError)
+        return { SaveOutcome::Failed, temporary.errorString() };
+    temporary.close();
+    int error = 0;
+    const SaveOutcome outcome = claimName(
+        QFile::encodeName(temporary.fileName()), QFile::encodeName(target.absoluteFilePath()), error);
+    if (outcome == SaveOutcome::Failed) return { outcome, QString::fromLocal8Bit(std::strerror(error)) };
+    return { outcome,
+        outcome == SaveOutcome::NameTaken ? QString::fromLocal8Bit(std::strerror(EEXIST)) : QString() };
 }

@@ -13,3 +13,9 @@ inline constexpr qint64 kMaxImagePixels = qint64(1) << 29;
 // from the name, so a JPEG named ".BMP" reads as well. A file that ends before its image data
 // does is refused rather than shown half grey.
 LoadResult readImageFile(const QString& path, QImage& image);
+
+// Writes the image as an uncompressed 24-bit BMP file at `path` without ever replacing a file:
+// the data goes to a temporary file in the same folder, which then takes the name only if no
+// file has it. So a file that appears meanwhile is kept, and a crash never leaves a half-written
+// file under the name.
+SaveResult writeNewBmpFile(const QImage& image, const QString& path);

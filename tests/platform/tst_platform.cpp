@@ -2,6 +2,7 @@
 #include "forms/Forms.h"
 #include "platform/Drawing.h"
 #include "platform/FormRuntime.h"
+#include "platform/ImageFiles.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -86,6 +88,10 @@ private slots:
     void scriptedAnswerReachesHandler();
     void unscriptedDialogFailsTheTest();
     void fileDialogFilter();
+    void newBmpFileHoldsTheExactPixels();
+    void newBmpFileNeverReplacesAFile();
+    void failedBmpWriteLeavesNothing_data();
+    void failedBmpWriteLeavesNothing();
 };
 
 void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace_data()
@@ -331,6 +337,58 @@ void TestPlatform::fileDialogFilter()
     QCOMPARE(toQtNameFilter(QStringLiteral("(*.BMP,*.JPG);(*.*)")),
         QStringLiteral("*.BMP,*.JPG (*.BMP *.bmp *.JPG *.jpg);;*.* (*)"));
     QCOMPARE(toQtNameFilter(QStringLiteral("(*.*)")), QStringLiteral("*.* (*)"));
+}
+
+void TestPlatform::newBmpFileHoldsTheExactPixels()
+{
+    QTemporaryDir dir;
+    const QImage image = noiseImage(13, 7); // odd width: rows are padded in the file
+    const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
+    QVERIFY(writeNewBmpFile(image, path).ok());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.left(2), QByteArray("BM"));
+    QCOMPARE(int(uchar(bytes[28])), 24); // bits per pixel
+    QCOMPARE(int(uchar(bytes[30])), 0); // uncompressed
+    QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), image);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "CG01_001.BMP" });
+}
+
+void TestPlatform::newBmpFileNeverReplacesAFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
+    QFile existing(path);
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("not mine");
+    existing.close();
+    const SaveResult result = writeNewBmpFile(noiseImage(4, 4), path);
+    QCOMPARE(result.outcome, SaveOutcome::NameTaken);
+    QVERIFY(existing.open(QIODevice::ReadOnly));
+    QCOMPARE(existing.readAll(), QByteArray("not mine"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "CG01_001.BMP" });
+}
+
+void TestPlatform::failedBmpWriteLeavesNothing_data()
+{
+    QTest::addColumn<QString>("folder"); // relative to a scratch folder
+    QTest::newRow("folder missing") << "gone";
+    QTest::newRow("folder is a file") << "plain";
+}
+
+void TestPlatform::failedBmpWriteLeavesNothing()
+{
+    QFETCH(QString, folder);
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const SaveResult result
+        = writeNewBmpFile(noiseImage(4, 4), dir.filePath(folder + QStringLiteral("/a.BMP")));
+    QCOMPARE(result.outcome, SaveOutcome::Failed);
+    QVERIFY(!result.reason.isEmpty());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "plain" });
 }
 
 QTEST_MAIN(TestPlatform)
