@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
+#include "source/FolderListing.h"
 #include "view/Layout.h"
 #include "view/Scrolling.h"
 
@@ -24,6 +25,7 @@ void registerHandler(App& app, const char* eventName, Handler handler)
 
 void registerHandlers(App& app)
 {
+    app.RequestActions[1] = listSourceFolder;
     registerHandler(app, "MAINFORM_END", [](App& a, const ControlEvent&) { MAINFORM_END(a); });
     registerHandler(app, "MAINFORM_RESIZE", [](App& a, const ControlEvent&) { MAINFORM_RESIZE(a); });
     registerHandler(app, "HSCROLL1_CHANGE", [](App& a, const ControlEvent&) { HSCROLL1_CHANGE(a); });

@@ -25,3 +25,10 @@ bool deleteFile(const QString& path)
 {
     return QFile::remove(path) || !isExistingFile(path);
 }
+
+QStringList listFolder(const QString& folder, const QString& pattern)
+{
+    if (folder.isEmpty()) return {};
+    const QDir dir(folder, pattern, QDir::Unsorted, QDir::Files | QDir::Hidden | QDir::System);
+    return dir.entryList();
+}

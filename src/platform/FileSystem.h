@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // File-system services of the program, in native path form.
 
@@ -15,3 +16,8 @@ bool isExistingFile(const QString& path);
 
 // Deletes a file; true when no file of that name is left.
 bool deleteFile(const QString& path);
+
+// Names of the files (not folders) in `folder` that match `pattern`, such as "*.BMP", in the
+// order the file system lists them. The pattern ignores letter case, so "*.BMP" also lists
+// "a.bmp", as on the platforms the patterns come from.
+QStringList listFolder(const QString& folder, const QString& pattern);

@@ -1,5 +1,6 @@
 #include "fixture/TestProgram.h"
 #include "platform/FileSystem.h"
+#include "source/FolderListing.h"
 #include "source/ImageLoading.h"
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
@@ -198,6 +199,9 @@ private slots:
     void workFileIsNeverLeft();
     void imageBeyondTheDefaultAllocationLimitLoads();
     void imageBeyondTheMemoryLeftIsReported();
+    void folderListIsSortedByName_data();
+    void folderListIsSortedByName();
+    void listingRequestFindsTheShownFile();
 };
 
 // --- composition -------------------------------------------------------------------------
@@ -787,6 +791,78 @@ void TestSource::imageBeyondTheMemoryLeftIsReported()
     QCOMPARE(messages[0].text, kNoMemory);
     QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
 #endif
+}
+
+void TestSource::folderListIsSortedByName_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("mixed case and kinds")
+        << QStringList { "b.BMP", "A.jpg", "c.bmp" } << QStringList { "A.jpg", "b.BMP", "c.bmp" };
+    QTest::newRow("two files") << QStringList { "x.BMP", "a.JPG" } << QStringList { "a.JPG", "x.BMP" };
+    QTest::newRow("one file") << QStringList { "only.JpG" } << QStringList { "only.JpG" };
+    QTest::newRow("other kinds and folders left out")
+        << QStringList { "a.jpeg", "b.png", "c.BMP", "d.BMP/", "e.txt" } << QStringList { "c.BMP" };
+    QTest::newRow("empty folder") << QStringList {} << QStringList {};
+    QTest::newRow("underscore before letters")
+        << QStringList { "ab.BMP", "a_.BMP", "AA.BMP" } << QStringList { "a_.BMP", "AA.BMP", "ab.BMP" };
+    QTest::newRow("numbers as text") << QStringList { "img10.JPG", "img9.JPG", "img1.BMP" }
+                                     << QStringList { "img1.BMP", "img10.JPG", "img9.JPG" };
+}
+
+void TestSource::folderListIsSortedByName()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, listed);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    for (const QString& name : files) {
+        if (name.endsWith(QLatin1Char('/'))) {
+            QDir(program.dir()).mkdir(name.chopped(1));
+            continue;
+        }
+        QFile file(program.path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    app.ListFolder = program.dir() + QLatin1Char('/');
+    float count = -1;
+    ファイル名取得_SUB1(app, count);
+    QCOMPARE(count, float(listed.size()));
+    QStringList names;
+    ファイル名取得_SUB2(app, names);
+    QCOMPARE(names, listed);
+}
+
+// Names equal but for letter case keep their order; the shown file is found in the list.
+void TestSource::listingRequestFindsTheShownFile()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    for (const char* name : { "c.BMP", "a.JPG", "b.bmp", "B.jpg" }) {
+        QFile file(program.path(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    for (const QStringList& sameName :
+        { QStringList { "b.BMP", "z.BMP", "B.bmp" }, QStringList { "B.bmp", "b.BMP" } }) {
+        QStringList sorted = sameName;
+        float last = float(sorted.size() - 1);
+        ソート_SUB(last, sorted);
+        sorted.removeAll(QStringLiteral("z.BMP"));
+        QCOMPARE(sorted, QStringList(sameName).filter(QStringLiteral("b."), Qt::CaseInsensitive));
+    }
+
+    app.ListFolder = program.dir() + QLatin1Char('/');
+    app.CurrentFileName = QStringLiteral("b.bmp");
+    app.RequestActions[1](app);
+    QCOMPARE(app.SrcCount, 4.0f);
+    QCOMPARE(app.SrcList.size(), 4);
+    QCOMPARE(app.SrcList[0], QStringLiteral("a.JPG"));
+    QCOMPARE(app.SrcIndex, 1.0f);
+    app.CurrentFileName = QStringLiteral("gone.BMP");
+    app.RequestActions[1](app);
+    QCOMPARE(app.SrcIndex, -1.0f);
 }
 
 QTEST_MAIN(TestSource)

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QStringList>
+
+struct App;
+
+// Counts the BMP and JPG files of ListFolder into `count`.
+void ファイル名取得_SUB1(App& app, float& count);
+
+// Fills `names` with the BMP names, then the JPG names, of ListFolder, and sorts them.
+void ファイル名取得_SUB2(App& app, QStringList& names);
+
+// Sorts entries 0..last of `names` by name, ignoring letter case; equal names keep their order.
+void ソート_SUB(float& last, QStringList& names);
+
+// Lists the folder of the image on show into SrcList and finds that image in it: SrcIndex is
+// its position, or -1 when it is not listed.
+void listSourceFolder(App& app);
