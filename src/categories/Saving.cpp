@@ -1,0 +1,75 @@
+#include "categories/Saving.h"
+
+#include "app/App.h"
+#include "platform/FileSystem.h"
+#include "source/SequenceNaming.h"
+
+#include <limits>
+
+namespace {
+
+constexpr int16_t kLastNumber = std::numeric_limits<int16_t>::max();
+
+// Moves the category past a number that is taken. False when there is no number left.
+bool skipTakenNumber(App& app, int16_t category)
+{
+    if (app.CatNextNo[category] >= kLastNumber) return false;
+    ++app.CatNextNo[category];
+    return true;
+}
+
+// After a piece is written the next number follows it; at the last number the category stays
+// there, and the next save finds the name taken and says that the numbers are used up.
+void advanceAfterSaving(App& app, int16_t category)
+{
+    if (app.CatNextNo[category] < kLastNumber) ++app.CatNextNo[category];
+    app.CatStartText[category] = numberText(app.CatNextNo[category]);
+}
+
+void cutIntoViewBitmap(App& app, const CropRect& crop)
+{
+    const int width = int(crop.width()), height = int(crop.height());
+    app.rt.DeleteObject(app.ViewBitmap);
+    app.rt.CreateBitmap(app.ViewBitmap, width, height);
+    app.rt.BitBlt(app.ViewBitmap, 0, 0, width, height, app.SourceBitmap, int(crop.left), int(crop.top));
+}
+
+} // namespace
+
+QString saveFailedText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("「%1」を保存できませんでした（%2）").arg(path, reason);
+}
+
+QString numbersExhaustedText(int16_t category)
+{
+    return QStringLiteral("分類 %1の保存番号が%2を超えるため、残りの範囲は保存しませんでした")
+        .arg(category)
+        .arg(kLastNumber);
+}
+
+PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
+{
+    if (crop.isEmpty()) return PieceOutcome::Skipped;
+    cutIntoViewBitmap(app, crop);
+    for (;;) {
+        MIX_NAME(app, category);
+        const QString path = app.CatFolder[category] + app.SaveName;
+        // A name that is taken, whether found now or only when the file is written, is skipped.
+        const SaveResult saved = isExistingFile(path) ? SaveResult { SaveOutcome::NameTaken, {} }
+                                                      : app.rt.SaveFile(app.ViewBitmap, path);
+        if (saved.ok()) break;
+        if (saved.outcome == SaveOutcome::Failed) {
+            app.rt.MessageBox(app.EventOwner, app.SaveName, saveFailedText(path, saved.reason),
+                MessageButtons::Ok, MessageIcon::Exclamation);
+            return PieceOutcome::Failed;
+        }
+        if (!skipTakenNumber(app, category)) {
+            app.rt.MessageBox(app.EventOwner, app.CatName[category], numbersExhaustedText(category),
+                MessageButtons::Ok, MessageIcon::Exclamation);
+            return PieceOutcome::NumbersExhausted;
+        }
+    }
+    advanceAfterSaving(app, category);
+    return PieceOutcome::Saved;
+}

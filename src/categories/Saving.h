@@ -1,0 +1,25 @@
+#pragma once
+
+#include "categories/Cropping.h"
+
+#include <QString>
+
+#include <cstdint>
+
+struct App;
+
+// How saving one trimmed piece ended.
+enum class PieceOutcome {
+    Saved, // written under the category's next free name; the number advanced
+    Skipped, // the frame cuts nothing from the image
+    NumbersExhausted, // every name up to number 32767 is taken; reported
+    Failed, // the file could not be written; reported, no number consumed
+};
+
+// Cuts the block of the source image into the view bitmap, which serves as the cut buffer,
+// and writes it under the category's next free name. Existing files are never replaced.
+PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop);
+
+// Message texts of the save.
+QString saveFailedText(const QString& path, const QString& reason);
+QString numbersExhaustedText(int16_t category);
