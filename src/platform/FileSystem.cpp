@@ -25,3 +25,20 @@ bool deleteFile(const QString& path)
 {
     return QFile::remove(path) || !isExistingFile(path);
 }
+
+bool isExistingFolder(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool isRootFolder(const QString& folder)
+{
+    return !folder.isEmpty() && QDir(QDir::cleanPath(QFileInfo(folder).absoluteFilePath())).isRoot();
+}
+
+QString withTrailingSeparator(const QString& folder)
+{
+    if (folder.isEmpty() || folder.endsWith(pathSeparator()) || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + pathSeparator();
+}
