@@ -121,6 +121,7 @@ private slots:
     void finishStaysOpenUntilAllIsRight();
     void missingFolderPassesOnTheSecondFinish();
     void sequenceFromTheDefaultLoadPath();
+    void correctedFieldsChooseTheFirstFile();
     void failedSequenceLoadKeepsTheImageAndExtension();
 };
 
@@ -581,6 +582,39 @@ void TestCategories::sequenceFromTheDefaultLoadPath()
     QCOMPARE(app.CurrentFilePath, program.path(QStringLiteral("CG001")));
     QCOMPARE(app.ImageWidth, 17.0f);
     QCOMPARE(app.LoadPath, program.dir() + kSep);
+}
+
+// "登録終了" reads the source fields back as the user corrected them. A first file that does not
+// exist is reported; the window closes all the same and trimming stays off.
+void TestCategories::correctedFieldsChooseTheFirstFile()
+{
+    TestProgram program;
+    for (int n = 1; n <= 3; ++n)
+        writeBmp(program, QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0')), n, 20 + n, 10 + n);
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    program.dialogs().answerOpenFile(program.path(QStringLiteral("IMG001.BMP")));
+    click(program, "BUTTON7");
+    typeInto(program, "EDIT3", QStringLiteral("5"));
+    program.dialogs().answerMessage();
+    click(program, "BUTTON8");
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList { QStringLiteral("IMG005.BMP|ロードするファイル名の構成に誤りがあります|0") });
+    QVERIFY(!shown(program, "FORM2"));
+    QCOMPARE(app.LoadFailed, int16_t(1));
+    QVERIFY(!program.widget(QStringLiteral("BUTTON2"))->isEnabled());
+    QVERIFY(app.CurrentFilePath.isEmpty());
+
+    click(program, "BUTTON5");
+    typeInto(program, "EDIT3", QStringLiteral("3"));
+    click(program, "BUTTON8");
+    QCOMPARE(program.dialogs().messages().size(), 1);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
+    QCOMPARE(app.SeqNumber, 3.0);
+    QCOMPARE(app.ImageWidth, 23.0f);
+    QVERIFY(program.widget(QStringLiteral("BUTTON2"))->isEnabled());
 }
 
 // A sequence file that exists but cannot be read: the image shown before comes back, with its
