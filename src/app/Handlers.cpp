@@ -3,7 +3,9 @@
 #include "app/App.h"
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
+#include "categories/RegistrationWindow.h"
 #include "source/FolderListing.h"
+#include "source/LoadSetup.h"
 #include "view/Layout.h"
 #include "view/Scrolling.h"
 
@@ -32,4 +34,11 @@ void registerHandlers(App& app)
     registerHandler(app, "VSCROLL1_CHANGE", [](App& a, const ControlEvent&) { VSCROLL1_CHANGE(a); });
     registerHandler(app, "BUTTON1_ON", [](App& a, const ControlEvent&) { BUTTON1_ON(a); });
     registerHandler(app, "COMBO5_CHANGE", [](App& a, const ControlEvent&) { COMBO5_CHANGE(a); });
+    registerHandler(app, "BUTTON5_ON", [](App& a, const ControlEvent&) { BUTTON5_ON(a); });
+    registerHandler(app, "LIST1_CLICK", [](App& a, const ControlEvent&) { LIST1_CLICK(a); });
+    registerHandler(app, "CHECK1_ON", [](App& a, const ControlEvent&) { CHECK1_ON(a); });
+    registerHandler(app, "BUTTON10_ON", [](App& a, const ControlEvent&) { BUTTON10_ON(a); });
+    registerHandler(app, "BUTTON8_ON", [](App& a, const ControlEvent&) { BUTTON8_ON(a); });
+    registerHandler(app, "BUTTON6_ON", [](App& a, const ControlEvent&) { BUTTON6_ON(a); });
+    registerHandler(app, "BUTTON7_ON", [](App& a, const ControlEvent&) { BUTTON7_ON(a); });
 }

@@ -1,9 +1,48 @@
 #include "categories/SaveTargetCheck.h"
 
 #include "app/App.h"
+#include "platform/FileSystem.h"
 
-// Save targets are not checked yet; nothing is saved either.
-float FILECHK_SUB(App&)
+namespace {
+
+// "分類 3": a positive number is written with a leading blank.
+QString categoryText(int category)
 {
-    return 0;
+    return QStringLiteral("分類 ") + QString::number(category);
+}
+
+// The folder text ends with its separator, so the folder itself is the text less its last
+// character. The file-system root is refused even though it exists: nothing is to be filed there.
+bool hasUsableFolder(const QString& folder)
+{
+    return isExistingFolder(folder.chopped(qMin<qsizetype>(1, folder.size()))) && !isRootFolder(folder);
+}
+
+} // namespace
+
+float FILECHK_SUB(App& app)
+{
+    float result = 0;
+    for (int c = 1; c <= kCategoryCount; ++c) {
+        if (app.CatValid[c] != 1 || hasUsableFolder(app.CatFolder[c])) continue;
+        app.rt.MessageBox(app.EventOwner,
+            QStringLiteral("保存先エラー　[") + app.CatFolder[c] + QStringLiteral("]"),
+            categoryText(c) + QStringLiteral("には保存フォルダーがありません"), MessageButtons::Ok,
+            MessageIcon::Exclamation);
+        result = 1;
+        app.CatFolder[c] = currentDirectory() + pathSeparator();
+    }
+    // Invalid categories count too: making one valid later must not give two categories the same
+    // file names.
+    for (int c = 1; c < kCategoryCount; ++c) {
+        for (int c2 = c + 1; c2 <= kCategoryCount; ++c2) {
+            if (app.CatFolder[c] != app.CatFolder[c2] || app.CatFixed[c] != app.CatFixed[c2]) continue;
+            app.rt.MessageBox(app.EventOwner, categoryText(c) + QStringLiteral("の保存名エラー"),
+                QStringLiteral("保存ファイル名が") + categoryText(c2) + QStringLiteral("と同じです"),
+                MessageButtons::Ok, MessageIcon::Exclamation);
+            result = 2;
+            app.rt.EnableWindow(app.BUTTON2, kFalse);
+        }
+    }
+    return result;
 }

@@ -32,3 +32,20 @@ QStringList listFolder(const QString& folder, const QString& pattern)
     const QDir dir(folder, pattern, QDir::Unsorted, QDir::Files | QDir::Hidden | QDir::System);
     return dir.entryList();
 }
+
+bool isExistingFolder(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool isRootFolder(const QString& folder)
+{
+    return !folder.isEmpty() && QDir(QDir::cleanPath(QFileInfo(folder).absoluteFilePath())).isRoot();
+}
+
+QString withTrailingSeparator(const QString& folder)
+{
+    if (folder.isEmpty() || folder.endsWith(pathSeparator()) || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + pathSeparator();
+}

@@ -21,3 +21,12 @@ bool deleteFile(const QString& path);
 // order the file system lists them. The pattern ignores letter case, so "*.BMP" also lists
 // "a.bmp", as on the platforms the patterns come from.
 QStringList listFolder(const QString& folder, const QString& pattern);
+
+// True when the path names an existing folder.
+bool isExistingFolder(const QString& path);
+
+// True when the folder is the root of the file system ("/" on POSIX, a drive root on Windows).
+bool isRootFolder(const QString& folder);
+
+// The folder with the separator that ends it; an empty folder (the current one) stays empty.
+QString withTrailingSeparator(const QString& folder);

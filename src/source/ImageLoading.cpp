@@ -7,8 +7,6 @@
 
 #include <new>
 
-namespace {
-
 void splitLoadPath(App& app)
 {
     const PathParts parts = splitPath(app.LoadFilePath);
@@ -17,6 +15,8 @@ void splitLoadPath(App& app)
     app.SplitName = parts.name;
     app.SeqExt = parts.extension;
 }
+
+namespace {
 
 // BMP files are read as they are; every other file is converted first. The conversion decodes
 // the file in memory and writes no work file, but a work file left over from an earlier run is

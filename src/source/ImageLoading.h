@@ -9,6 +9,9 @@ struct App;
 // The message that tells the user why an image could not be loaded.
 QString loadFailureText(LoadError error);
 
+// Splits LoadFilePath into SplitDrive, SplitDir, SplitName and SeqExt.
+void splitLoadPath(App& app);
+
 // Loads the file named by LoadFilePath into SourceBitmap and rebuilds the view. A failure is
 // reported, sets LoadFailed and shows the image that was shown before again, if there was one.
 void LOAD_BMP(App& app);

@@ -37,7 +37,8 @@ void CHK_LOAD(App& app)
     const int fill = app.rt.GetCurSel(app.COMBO3);
     app.SeqNumberText = numberText(app.SeqNumber);
     if (fill == 1) zeroFill(app.SeqNumberText, app.SeqDigits);
-    app.LoadFilePath = app.LoadPath + sequenceFileName(app);
+    // A load path taken from the current directory has no separator at its end yet.
+    app.LoadFilePath = withTrailingSeparator(app.LoadPath) + sequenceFileName(app);
     app.LoadFailed = 0;
     app.rt.EnableWindow(app.BUTTON2, kTrue);
     if (!isExistingFile(app.LoadFilePath)) {

@@ -1,0 +1,182 @@
+#include "categories/RegistrationWindow.h"
+
+#include "app/App.h"
+#include "categories/SaveTargetCheck.h"
+#include "settings/SettingsFormat.h"
+#include "source/ImageLoading.h"
+#include "source/LoadedFile.h"
+#include "source/PathSplit.h"
+#include "source/SequenceNaming.h"
+#include "source/Stepping.h"
+
+namespace {
+
+int16_t int16Value(const QString& text)
+{
+    return toInt16(leadingNumberValue(text));
+}
+
+int validCategoryCount(const App& app)
+{
+    int count = 0;
+    for (int c = 1; c <= kCategoryCount; ++c)
+        if (app.CatValid[c] == 1) ++count;
+    return count;
+}
+
+void closeWindow(App& app)
+{
+    app.rt.EnableWindow(app.BUTTON2, kTrue);
+    app.rt.ShowWindow(app.FORM2, kFalse);
+    app.rt.EnableWindow(app.MAINFORM, kTrue);
+    app.rt.SetForegroundWindow(app.MAINFORM);
+    // The registration window is gone: what the load has to say belongs to the main window.
+    app.EventOwner = app.MAINFORM;
+}
+
+// Loads the registered source: the first file of the sequence, or the chosen file again.
+void loadSource(App& app)
+{
+    if (app.LoadMode == 1) {
+        app.SeqFixed = app.rt.GetWindowText(app.EDIT2);
+        app.SeqNumber = leadingNumberValue(app.rt.GetWindowText(app.EDIT3));
+        app.SeqDigits = int16Value(app.rt.GetWindowText(app.EDIT4));
+        CHK_LOAD(app);
+        if (app.LoadFailed == 0) REN_LOAD(app);
+        return;
+    }
+    if (app.LoadMode != 3) app.LoadMode = 2;
+    LOAD_BMP(app);
+    if (app.LoadFailed == 0) adoptLoadedFile(app);
+}
+
+void rebuildCategoryList(App& app)
+{
+    app.rt.ResetContent(app.COMBO2);
+    app.ValidCatMap.fill(0);
+    int k = 0;
+    for (int16_t c = 1; c <= kCategoryCount; ++c) {
+        if (app.CatValid[c] != 1) continue;
+        app.rt.AddString(app.COMBO2, app.CatName[c]);
+        app.ValidCatMap[k++] = c;
+    }
+    app.ValidCatCount = float(k);
+    app.rt.SetCurSel(app.COMBO2, 0);
+    app.CurCat = app.ValidCatMap[0];
+}
+
+void showMainButtons(App& app)
+{
+    app.rt.ShowWindow(app.BUTTON2, kTrue);
+    app.rt.ShowWindow(app.BUTTON9, kTrue);
+    if (app.LoadMode == 1 || app.LoadMode == 3) {
+        app.rt.ShowWindow(app.BUTTON11, kTrue);
+        app.rt.ShowWindow(app.BUTTON12, kTrue);
+    }
+}
+
+} // namespace
+
+void SETEDIT_SUB(App& app)
+{
+    FormRuntime& rt = app.rt;
+    const int c = app.CurCat;
+    rt.SetWindowText(app.EDIT5, app.CatName[c]);
+    rt.SetWindowText(app.EDIT6, app.CatFolder[c]);
+    rt.SetWindowText(app.EDIT7, app.CatFixed[c]);
+    rt.SetWindowText(app.EDIT8, QString::number(app.CatNextNo[c]));
+    rt.SetWindowText(app.EDIT9, QString::number(app.CatDigits[c]));
+    rt.SetCurSel(app.COMBO4, app.CatFill[c] == QLatin1String("0") ? 1 : 0);
+    rt.SetCheck(app.CHECK1, app.CatValid[c] == 1 ? 1 : 0);
+}
+
+void GETEDIT_SUB(App& app)
+{
+    FormRuntime& rt = app.rt;
+    const int c = app.CurCat;
+    app.CatName[c] = rt.GetWindowText(app.EDIT5);
+    app.CatFolder[c] = rt.GetWindowText(app.EDIT6);
+    app.CatFixed[c] = rt.GetWindowText(app.EDIT7);
+    app.CatStartText[c] = rt.GetWindowText(app.EDIT8);
+    app.CatNextNo[c] = int16Value(app.CatStartText[c]);
+    app.CatDigits[c] = int16Value(rt.GetWindowText(app.EDIT9));
+    app.CatFill[c] = rt.GetCurSel(app.COMBO4) == 0 ? QStringLiteral("1") : QStringLiteral("0");
+    app.CatValid[c] = rt.GetCheck(app.CHECK1) == 1 ? 1 : 0;
+    HYOJI_SUB(app);
+}
+
+void BUTTON5_ON(App& app)
+{
+    FormRuntime& rt = app.rt;
+    rt.ShowWindow(app.FORM2, kTrue);
+    rt.ShowWindow(app.BUTTON11, kFalse);
+    rt.ShowWindow(app.BUTTON12, kFalse);
+    rt.EnableWindow(app.MAINFORM, kFalse);
+    rt.SetForegroundWindow(app.FORM2);
+
+    rt.SetWindowText(app.EDIT1, app.LoadPath);
+    rt.SetWindowText(app.EDIT2, app.SeqFixed);
+    rt.SetWindowText(app.EDIT3, numberText(app.SeqNumber));
+    rt.SetWindowText(app.EDIT4, QString::number(app.SeqDigits));
+    if (app.CurCat > 0) rt.SetCurSel(app.LIST1, app.CurCat - 1);
+    SETEDIT_SUB(app);
+    HYOJI_SUB(app);
+}
+
+void LIST1_CLICK(App& app)
+{
+    GETEDIT_SUB(app);
+    const int selected = app.rt.GetCurSel(app.LIST1);
+    if (selected >= 0) app.CurCat = int16_t(selected + 1);
+    SETEDIT_SUB(app);
+}
+
+void CHECK1_ON(App& app)
+{
+    LIST1_CLICK(app);
+}
+
+void BUTTON10_ON(App& app)
+{
+    const int c = app.CurCat;
+    const QString prompt = QStringLiteral("分類 ") + QString::number(c)
+        + QStringLiteral(" のファイル群を保存したいフォルダは？");
+    const QString chosen = app.rt.WinSaveDlg(
+        app.EventOwner, prompt, app.CatFolder[c] + QStringLiteral("DUMMY"), QStringLiteral("(*.*)"), 1);
+    if (chosen != dialogCancelled() && !chosen.isEmpty()) {
+        // Only the folder is wanted; the file name typed in the dialog is ignored and nothing is
+        // written.
+        const PathParts parts = splitPath(chosen);
+        app.CatFolder[c] = parts.drive + parts.directory;
+        app.rt.SetWindowText(app.EDIT6, app.CatFolder[c]);
+    }
+    GETEDIT_SUB(app);
+}
+
+void BUTTON8_ON(App& app)
+{
+    GETEDIT_SUB(app);
+    const float check = FILECHK_SUB(app);
+    const int validCount = validCategoryCount(app);
+    if (validCount == 0)
+        app.rt.MessageBox(app.EventOwner, QStringLiteral("分類設定エラー"),
+            QStringLiteral("全ての分類の設定が有効ではありません"), MessageButtons::Ok,
+            MessageIcon::Exclamation);
+    if (check != 0 || validCount == 0 || app.LoadMode <= 0) {
+        // The window stays open. It shows what the check has put right (a missing folder is
+        // now the current directory), or the next "登録終了" would take the old text back.
+        SETEDIT_SUB(app);
+        HYOJI_SUB(app);
+        return;
+    }
+
+    closeWindow(app);
+    loadSource(app);
+    if (app.LoadFailed == 0) {
+        app.rt.EnableWindow(app.BUTTON9, kTrue);
+        app.rt.EnableWindow(app.BUTTON11, kTrue);
+        app.rt.EnableWindow(app.BUTTON12, kTrue);
+    }
+    rebuildCategoryList(app);
+    showMainButtons(app);
+}

@@ -1,0 +1,80 @@
+#include "source/LoadSetup.h"
+
+#include "app/App.h"
+#include "source/ImageLoading.h"
+#include "source/LoadedFile.h"
+#include "source/SequenceNaming.h"
+
+namespace {
+
+const QString kImageFilter = QStringLiteral("(*.BMP,*.JPG);(*.*)");
+
+bool isDigitCharacter(QChar character)
+{
+    return character >= QLatin1Char('0') && character <= QLatin1Char('9');
+}
+
+// Loads LoadFilePath and, when it loaded, shows it as the single source file.
+void loadSingleFile(App& app)
+{
+    LOAD_BMP(app);
+    if (app.LoadFailed != 0) return;
+    app.LoadMode = 2;
+    adoptLoadedFile(app);
+}
+
+// Takes the digits from position p + 1 to the end of the base name as the sequence number.
+void takeSequenceNumber(App& app, int p)
+{
+    app.SeqFixed = app.SplitName.left(p);
+    app.SeqNumberText = app.SplitName.mid(p);
+    app.SeqNumber = app.SeqNumberText.toDouble();
+    app.SeqDigits = int16_t(qMin<qsizetype>(app.SeqNumberText.size(), 32767));
+    // A run with a leading zero was written zero-filled; one without was not.
+    app.rt.SetCurSel(app.COMBO3, app.SeqNumberText.startsWith(QLatin1Char('0')) ? 1 : 0);
+    app.rt.SetWindowText(app.EDIT2, app.SeqFixed);
+    app.rt.SetWindowText(app.EDIT3, numberText(app.SeqNumber));
+    app.rt.SetWindowText(app.EDIT4, numberText(app.SeqDigits));
+}
+
+} // namespace
+
+int lastNonDigitPosition(const QString& name)
+{
+    for (qsizetype i = name.size(); i >= 1; --i)
+        if (!isDigitCharacter(name[i - 1])) return int(i);
+    return 0;
+}
+
+void BUTTON6_ON(App& app)
+{
+    app.LoadMode = 0;
+    app.LoadFilePath = app.rt.WinOpenDlg(
+        app.EventOwner, QStringLiteral("トリミングする画像ファイルは？"), app.LoadPath, kImageFilter, 0);
+    if (app.LoadFilePath == dialogCancelled()) return;
+    loadSingleFile(app);
+}
+
+void BUTTON7_ON(App& app)
+{
+    app.LoadMode = 1;
+    app.LoadFilePath = app.rt.WinOpenDlg(app.EventOwner,
+        QStringLiteral("トリミングを開始する画像ファイルは？"), app.LoadPath, kImageFilter, 0);
+    if (app.LoadFilePath == dialogCancelled()) return;
+    splitLoadPath(app);
+    app.LoadPath = app.SplitDrive + app.SplitDir;
+    app.rt.SetWindowText(app.EDIT1, app.LoadPath + app.SplitName + app.SeqExt);
+
+    const int length = int(app.SplitName.size());
+    const int p = lastNonDigitPosition(app.SplitName);
+    // A base name of no characters (a file named only by its extension) holds no number, so it
+    // is loaded directly like any other name without one.
+    if (p == length) {
+        app.rt.MessageBox(app.EventOwner, QString(),
+            QStringLiteral("連番部分がありませんので、直接ロードします"), MessageButtons::Ok,
+            MessageIcon::Exclamation);
+        loadSingleFile(app);
+        return;
+    }
+    takeSequenceNumber(app, p);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+struct App;
+
+// Where the number at the end of a base name starts. P counts characters: the position of the
+// last character that is not a digit (1-based), 0 when every character is a digit. Only the
+// ASCII digits "0" to "9" are digits; a full-width or any other non-ASCII character never is.
+int lastNonDigitPosition(const QString& name);
+
+// "直接ファイル名を指定して画像を読み込む": picks one image file and shows it (single-file mode).
+void BUTTON6_ON(App& app);
+
+// "連番ファイル参照": picks one file of a numbered sequence and fills the source fields with its
+// fixed part, number and digit count. A name without a number is loaded directly instead.
+void BUTTON7_ON(App& app);

@@ -1,0 +1,14 @@
+#include "source/LoadedFile.h"
+
+#include "app/App.h"
+#include "app/StartUp.h"
+#include "view/Scrolling.h"
+
+void adoptLoadedFile(App& app)
+{
+    app.LoadPath = app.SplitDrive + app.SplitDir;
+    app.CurrentFilePath = app.LoadFilePath;
+    app.CurrentFileName = app.SplitName + app.SeqExt;
+    TITLE_SET(app);
+    CG_ON_SUB(app);
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+struct App;
+
+// Makes the file just loaded from LoadFilePath the one on show: its folder becomes LoadPath,
+// its path and name are kept, the title names it and the picture shows it. Every loader calls
+// this after a successful LOAD_BMP.
+void adoptLoadedFile(App& app);

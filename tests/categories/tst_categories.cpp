@@ -1,0 +1,653 @@
+#include "categories/RegistrationWindow.h"
+#include "categories/SaveTargetCheck.h"
+#include "fixture/TestProgram.h"
+#include "platform/FileSystem.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+namespace {
+
+const QString kSep = QStringLiteral("/");
+
+QImage patternImage(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + seed * 40) % 256, (y * 5 + seed) % 256, (seed * 90) % 256));
+    return image;
+}
+
+// Writes a small BMP of its own pattern and returns its path.
+QString writeBmp(TestProgram& program, const QString& name, int seed = 1, int width = 24, int height = 16)
+{
+    const QString path = program.path(name);
+    patternImage(width, height, seed).save(path, "BMP");
+    return path;
+}
+
+void click(TestProgram& program, const char* name)
+{
+    QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
+    program.runEvents();
+}
+
+// Clicks the box of "分類有効" itself, where the user ticks it.
+void clickValidBox(TestProgram& program)
+{
+    auto* box = qobject_cast<QCheckBox*>(program.widget(QStringLiteral("CHECK1")));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    program.runEvents();
+}
+
+void selectRow(TestProgram& program, int row)
+{
+    auto* list = qobject_cast<QListWidget*>(program.widget(QStringLiteral("LIST1")));
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    program.runEvents();
+}
+
+// Replaces the text of an edit field as the user does: select all, then type. Japanese text
+// arrives as the input method commits it.
+void typeInto(TestProgram& program, const char* name, const QString& text)
+{
+    QWidget* edit = program.widget(QString::fromLatin1(name));
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    bool ascii = true;
+    for (QChar character : text)
+        ascii = ascii && character.unicode() < 128;
+    if (ascii) {
+        QTest::keyClicks(edit, text);
+        return;
+    }
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QCoreApplication::sendEvent(edit, &commit);
+}
+
+QString text(TestProgram& program, Control control)
+{
+    return program.app().rt.GetWindowText(control);
+}
+
+QStringList comboItems(App& app, Control combo)
+{
+    QStringList items;
+    for (int i = 0; i < app.rt.GetCount(combo); ++i)
+        items << app.rt.GetItemText(combo, i);
+    return items;
+}
+
+bool shown(TestProgram& program, const char* name)
+{
+    return !program.widget(QString::fromLatin1(name))->isHidden();
+}
+
+QStringList messageLines(const ScriptedDialogs& dialogs)
+{
+    QStringList lines;
+    for (const ScriptedDialogs::Call& call : dialogs.messages())
+        lines << call.title + QLatin1Char('|') + call.text + QLatin1Char('|') + QString::number(call.icon);
+    return lines;
+}
+
+} // namespace
+
+class TestCategories : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sequenceReference_data();
+    void sequenceReference();
+    void cancelledDialogsLeaveTheLoadMode();
+    void directFileIsShownAtOnce();
+    void saveTargetCheck_data();
+    void saveTargetCheck();
+    void typedNumbersAreHeldInRange_data();
+    void typedNumbersAreHeldInRange();
+    void switchingCategoriesStoresTheEditsFirst();
+    void saveFolderDialog();
+    void wholeRegistrationOfANewUser();
+    void finishStaysOpenUntilAllIsRight();
+    void missingFolderPassesOnTheSecondFinish();
+    void sequenceFromTheDefaultLoadPath();
+    void correctedFieldsChooseTheFirstFile();
+    void failedSequenceLoadKeepsTheImageAndExtension();
+};
+
+// Base name -> fields of the sequence. A name of no characters (".BMP") holds no number and is
+// loaded directly, like "cover"; so is a name that ends in full-width digits.
+void TestCategories::sequenceReference_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("direct");
+    QTest::addColumn<QString>("fixed");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<int>("fill"); // COMBO3: 0 "無", 1 "0"
+    QTest::addColumn<int>("loadMode");
+    QTest::newRow("IMG0012") << "IMG0012.BMP" << false << "IMG"
+                             << "12"
+                             << "4" << 1 << 1;
+    QTest::newRow("IMG12") << "IMG12.BMP" << false << "IMG"
+                           << "12"
+                           << "2" << 0 << 1;
+    QTest::newRow("scan_2020_001") << "scan_2020_001.jpg" << false << "scan_2020_"
+                                   << "1"
+                                   << "3" << 1 << 1;
+    QTest::newRow("写真007") << "写真007.BMP" << false << "写真"
+                             << "7"
+                             << "3" << 1 << 1;
+    QTest::newRow("0042") << "0042.BMP" << false << ""
+                          << "42"
+                          << "4" << 1 << 1;
+    QTest::newRow("cover") << "cover.BMP" << true << ""
+                           << ""
+                           << "" << 0 << 2;
+    QTest::newRow("full-width digits") << "写真０１２.BMP" << true << ""
+                                       << ""
+                                       << "" << 0 << 2;
+    QTest::newRow("empty base name") << ".BMP" << true << ""
+                                     << ""
+                                     << "" << 0 << 2;
+}
+
+void TestCategories::sequenceReference()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, direct);
+    QFETCH(QString, fixed);
+    QFETCH(QString, number);
+    QFETCH(QString, digits);
+    QFETCH(int, fill);
+    QFETCH(int, loadMode);
+
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    const QString path = writeBmp(program, fileName, 3);
+    click(program, "BUTTON5");
+    const QString before = text(program, app.EDIT2);
+
+    program.dialogs().clearCalls();
+    program.dialogs().answerOpenFile(path);
+    if (direct) program.dialogs().answerMessage();
+    click(program, "BUTTON7");
+
+    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングを開始する画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QCOMPARE(dialog.flag, 0);
+    QCOMPARE(dialog.owner, QStringLiteral("FORM2"));
+    QCOMPARE(text(program, app.EDIT1), path);
+    QCOMPARE(app.LoadMode, int16_t(loadMode));
+    QCOMPARE(app.LoadPath, program.dir() + kSep);
+    if (direct) {
+        QCOMPARE(messageLines(program.dialogs()),
+            QStringList { QStringLiteral("|連番部分がありませんので、直接ロードします|2") });
+        QCOMPARE(app.CurrentFilePath, path);
+        QCOMPARE(app.ImageWidth, 24.0f);
+        QVERIFY(text(program, app.MAINFORM).contains(fileName));
+        QCOMPARE(text(program, app.EDIT2), before); // the sequence fields are left alone
+        return;
+    }
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QCOMPARE(text(program, app.EDIT2), fixed);
+    QCOMPARE(text(program, app.EDIT3), number);
+    QCOMPARE(text(program, app.EDIT4), digits);
+    QCOMPARE(app.rt.GetCurSel(app.COMBO3), fill);
+    QVERIFY(app.CurrentFilePath.isEmpty()); // nothing is loaded before "登録終了"
+}
+
+void TestCategories::cancelledDialogsLeaveTheLoadMode()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON6");
+    QCOMPARE(app.LoadMode, int16_t(0));
+    QCOMPARE(app.LoadFilePath, dialogCancelled());
+
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON7");
+    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(text(program, app.EDIT2), QStringLiteral("CG"));
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QVERIFY(app.CurrentFilePath.isEmpty());
+}
+
+void TestCategories::directFileIsShownAtOnce()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    QDir(program.dir()).mkdir(QStringLiteral("scans"));
+    const QString path = writeBmp(program, QStringLiteral("scans/page7.BMP"), 5, 30, 20);
+    click(program, "BUTTON5");
+    program.dialogs().answerOpenFile(path);
+    click(program, "BUTTON6");
+
+    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QCOMPARE(app.LoadMode, int16_t(2));
+    QCOMPARE(app.LoadPath, program.dir() + QStringLiteral("/scans/"));
+    QCOMPARE(app.CurrentFileName, QStringLiteral("page7.BMP"));
+    QCOMPARE(app.ImageWidth, 30.0f);
+
+    // A file that cannot be read leaves no source chosen; the image on show stays.
+    QFile broken(program.path(QStringLiteral("broken.BMP")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("not an image");
+    broken.close();
+    program.dialogs().answerOpenFile(broken.fileName());
+    program.dialogs().answerMessage();
+    click(program, "BUTTON6");
+    QCOMPARE(app.LoadMode, int16_t(0));
+    QCOMPARE(app.CurrentFilePath, path);
+}
+
+void TestCategories::saveTargetCheck_data()
+{
+    QTest::addColumn<QList<int>>("valid");
+    QTest::addColumn<QList<int>>("missingFolder");
+    QTest::addColumn<QList<int>>("rootFolder");
+    QTest::addColumn<QList<int>>("sameNames"); // pairs: the second takes folder and fixed part of the first
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("result");
+
+    const QString folderError = QStringLiteral("保存先エラー　[%1]|分類 %2には保存フォルダーがありません|2");
+    const QString nameError = QStringLiteral("分類 %1の保存名エラー|保存ファイル名が分類 %2と同じです|2");
+    const QString missing = QStringLiteral("/nonexistent/velmora/");
+
+    QTest::newRow("all well") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> {}
+                              << QStringList {} << 0;
+    QTest::newRow("missing folder") << QList<int> { 3 } << QList<int> { 3 } << QList<int> {} << QList<int> {}
+                                    << QStringList { folderError.arg(missing).arg(3) } << 1;
+    QTest::newRow("missing folder of an invalid category")
+        << QList<int> { 2 } << QList<int> { 3 } << QList<int> {} << QList<int> {} << QStringList {} << 0;
+    QTest::newRow("root folder") << QList<int> { 2 } << QList<int> {} << QList<int> { 2 } << QList<int> {}
+                                 << QStringList { folderError.arg(QStringLiteral("/")).arg(2) } << 1;
+    QTest::newRow("duplicate") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> { 1, 2 }
+                               << QStringList { nameError.arg(1).arg(2) } << 2;
+    QTest::newRow("duplicate of invalid categories")
+        << QList<int> {} << QList<int> {} << QList<int> {} << QList<int> { 5, 17 }
+        << QStringList { nameError.arg(5).arg(17) } << 2;
+    QTest::newRow("every case reported")
+        << QList<int> { 3, 4 } << QList<int> { 3, 4 } << QList<int> {} << QList<int> { 10, 11, 10, 12 }
+        << QStringList { folderError.arg(missing).arg(3), folderError.arg(missing).arg(4),
+               nameError.arg(10).arg(11), nameError.arg(10).arg(12), nameError.arg(11).arg(12) }
+        << 2;
+}
+
+void TestCategories::saveTargetCheck()
+{
+    QFETCH(QList<int>, valid);
+    QFETCH(QList<int>, missingFolder);
+    QFETCH(QList<int>, rootFolder);
+    QFETCH(QList<int>, sameNames);
+    QFETCH(QStringList, messages);
+    QFETCH(int, result);
+
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    for (int c : valid)
+        app.CatValid[c] = 1;
+    for (int c : missingFolder)
+        app.CatFolder[c] = QStringLiteral("/nonexistent/velmora/");
+    for (int c : rootFolder)
+        app.CatFolder[c] = QStringLiteral("/");
+    for (int i = 0; i + 1 < sameNames.size(); i += 2) {
+        app.CatFolder[sameNames[i + 1]] = app.CatFolder[sameNames[i]];
+        app.CatFixed[sameNames[i + 1]] = app.CatFixed[sameNames[i]];
+    }
+    app.rt.EnableWindow(app.BUTTON2, kTrue);
+    for (int i = 0; i < messages.size(); ++i)
+        program.dialogs().answerMessage();
+
+    QCOMPARE(FILECHK_SUB(app), float(result));
+    QCOMPARE(messageLines(program.dialogs()), messages);
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON2), result == 2 ? kFalse : kTrue);
+    const QString workingFolder = program.dir() + kSep;
+    for (int c : missingFolder + rootFolder)
+        QCOMPARE(app.CatFolder[c], valid.contains(c) ? workingFolder : app.CatFolder[c]);
+    for (int c : missingFolder)
+        if (!valid.contains(c)) QCOMPARE(app.CatFolder[c], QStringLiteral("/nonexistent/velmora/"));
+}
+
+void TestCategories::typedNumbersAreHeldInRange_data()
+{
+    QTest::addColumn<QString>("startText");
+    QTest::addColumn<QString>("digitsText");
+    QTest::addColumn<int>("fill"); // COMBO4: 0 "無", 1 "0"
+    QTest::addColumn<int>("nextNo");
+    QTest::addColumn<int>("digits");
+    QTest::newRow("leading zeros") << "007"
+                                   << "3" << 1 << 7 << 3;
+    QTest::newRow("above the range") << "40000"
+                                     << "99999" << 0 << 32767 << 32767;
+    QTest::newRow("below the range") << "-40000"
+                                     << "-70000" << 0 << -32768 << -32768;
+    QTest::newRow("number then text") << "12abc"
+                                      << "5x" << 0 << 12 << 5;
+    QTest::newRow("not a number") << "abc"
+                                  << "桁" << 0 << 0 << 0;
+    // Zero fill widens a digit count shorter than the number to the number's length.
+    QTest::newRow("not a number, zero fill") << "123"
+                                             << "x" << 1 << 123 << 3;
+}
+
+void TestCategories::typedNumbersAreHeldInRange()
+{
+    QFETCH(QString, startText);
+    QFETCH(QString, digitsText);
+    QFETCH(int, fill);
+    QFETCH(int, nextNo);
+    QFETCH(int, digits);
+
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    selectRow(program, 1);
+    typeInto(program, "EDIT8", startText);
+    typeInto(program, "EDIT9", digitsText);
+    qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO4")))->setCurrentIndex(fill);
+    selectRow(program, 2);
+    QCOMPARE(app.CatNextNo[2], int16_t(nextNo));
+    QCOMPARE(app.CatDigits[2], int16_t(digits));
+    selectRow(program, 1);
+    QCOMPARE(text(program, app.EDIT8), QString::number(nextNo));
+    QCOMPARE(text(program, app.EDIT9), QString::number(digits));
+}
+
+void TestCategories::switchingCategoriesStoresTheEditsFirst()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    QVERIFY(shown(program, "FORM2"));
+    QCOMPARE(app.rt.IsWindowEnabled(app.MAINFORM), kFalse);
+
+    selectRow(program, 5);
+    QCOMPARE(app.CurCat, int16_t(6));
+    QCOMPARE(text(program, app.EDIT7), QStringLiteral("CG06_"));
+    typeInto(program, "EDIT5", QStringLiteral("人物"));
+    typeInto(program, "EDIT7", QStringLiteral("P_"));
+    auto* fill = qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO4")));
+    fill->setCurrentIndex(0);
+    clickValidBox(program);
+    // Ticking is stored at once and the summary follows.
+    QCOMPARE(app.CatValid[6], int16_t(1));
+    QVERIFY(text(program, app.EDIT10).contains(QStringLiteral("分類 6　有効\r\n分類名：人物")));
+    QVERIFY(text(program, app.EDIT10).contains(QStringLiteral("保存名：P_1.BMP")));
+
+    selectRow(program, 0);
+    QCOMPARE(app.CatName[6], QStringLiteral("人物"));
+    QCOMPARE(app.CatFixed[6], QStringLiteral("P_"));
+    QCOMPARE(app.CatFill[6], QStringLiteral("1"));
+    QCOMPARE(text(program, app.EDIT5), QStringLiteral("分類 1"));
+    QCOMPARE(qobject_cast<QCheckBox*>(program.widget(QStringLiteral("CHECK1")))->isChecked(), false);
+    selectRow(program, 5);
+    QCOMPARE(text(program, app.EDIT5), QStringLiteral("人物"));
+    QCOMPARE(fill->currentIndex(), 0);
+    QCOMPARE(app.rt.GetItemText(app.LIST1, 5), QStringLiteral("分類 6"));
+    QCOMPARE(program.dialogs().calls().size(), 0);
+}
+
+void TestCategories::saveFolderDialog()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    QDir(program.dir()).mkdir(QStringLiteral("out"));
+    click(program, "BUTTON5");
+    selectRow(program, 2);
+
+    typeInto(program, "EDIT5", QStringLiteral("風景"));
+    program.dialogs().answerSaveFile(dialogCancelled());
+    click(program, "BUTTON10");
+    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.kind, ScriptedDialogs::Kind::SaveFile);
+    QCOMPARE(dialog.title, QStringLiteral("分類 3 のファイル群を保存したいフォルダは？"));
+    QCOMPARE(dialog.text, program.dir() + QStringLiteral("/DUMMY"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.*)"));
+    QCOMPARE(dialog.flag, 1);
+    // Cancelled: the folder stays, the other fields are stored all the same.
+    QCOMPARE(app.CatFolder[3], program.dir() + kSep);
+    QCOMPARE(app.CatName[3], QStringLiteral("風景"));
+
+    program.dialogs().answerSaveFile(program.path(QStringLiteral("out/anything.txt")));
+    click(program, "BUTTON10");
+    QCOMPARE(app.CatFolder[3], program.dir() + QStringLiteral("/out/"));
+    QCOMPARE(text(program, app.EDIT6), app.CatFolder[3]);
+    QVERIFY(!QFile::exists(program.path(QStringLiteral("out/anything.txt"))));
+}
+
+void TestCategories::wholeRegistrationOfANewUser()
+{
+    TestProgram program;
+    for (int n = 1; n <= 3; ++n)
+        writeBmp(program, QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0')), n, 20 + n, 10 + n);
+    program.start();
+    App& app = program.app();
+    QVERIFY(!shown(program, "BUTTON2"));
+    QVERIFY(!shown(program, "BUTTON9"));
+
+    click(program, "BUTTON5");
+    selectRow(program, 3);
+    clickValidBox(program);
+    typeInto(program, "EDIT5", QStringLiteral("風景"));
+    selectRow(program, 8);
+    clickValidBox(program);
+    typeInto(program, "EDIT5", QStringLiteral("人物"));
+    program.dialogs().answerOpenFile(program.path(QStringLiteral("IMG001.BMP")));
+    click(program, "BUTTON7");
+    QCOMPARE(text(program, app.EDIT2), QStringLiteral("IMG"));
+    QCOMPARE(text(program, app.EDIT3), QStringLiteral("1"));
+    QCOMPARE(text(program, app.EDIT4), QStringLiteral("3"));
+
+    click(program, "BUTTON8");
+    QCOMPARE(program.dialogs().calls().size(), 1); // the file dialog, no message
+    QVERIFY(!shown(program, "FORM2"));
+    QCOMPARE(app.rt.IsWindowEnabled(app.MAINFORM), kTrue);
+    QCOMPARE(app.CurrentFilePath, program.path(QStringLiteral("IMG001.BMP")));
+    QCOMPARE(app.ImageWidth, 21.0f);
+    QCOMPARE(text(program, app.MAINFORM), QStringLiteral("Velmora Ver1.4 　　トリミング画像「IMG001.BMP」"));
+    QCOMPARE(comboItems(app, app.COMBO2), QStringList({ "風景", "人物" }));
+    QCOMPARE(app.rt.GetCurSel(app.COMBO2), 0);
+    QCOMPARE(app.ValidCatMap[0], int16_t(4));
+    QCOMPARE(app.ValidCatMap[1], int16_t(9));
+    QCOMPARE(app.CurCat, int16_t(4));
+    for (const char* button : { "BUTTON2", "BUTTON9", "BUTTON11", "BUTTON12" }) {
+        QVERIFY2(shown(program, button), button);
+        QVERIFY2(program.widget(QString::fromLatin1(button))->isEnabled(), button);
+    }
+
+    // Opened again, the window shows where the source is and the current category.
+    click(program, "BUTTON5");
+    QVERIFY(!shown(program, "BUTTON11"));
+    QVERIFY(!shown(program, "BUTTON12"));
+    QCOMPARE(text(program, app.EDIT1), program.dir() + kSep);
+    QCOMPARE(app.rt.GetCurSel(app.LIST1), 3);
+    QCOMPARE(text(program, app.EDIT5), QStringLiteral("風景"));
+}
+
+void TestCategories::finishStaysOpenUntilAllIsRight()
+{
+    TestProgram program;
+    const QString image = writeBmp(program, QStringLiteral("photo.BMP"));
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+
+    // No valid category.
+    program.dialogs().answerMessage();
+    click(program, "BUTTON8");
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList { QStringLiteral("分類設定エラー|全ての分類の設定が有効ではありません|2") });
+    QCOMPARE(program.dialogs().messages().first().owner, QStringLiteral("FORM2"));
+    QVERIFY(shown(program, "FORM2"));
+
+    // Two categories with the same folder and fixed part, one of them invalid.
+    clickValidBox(program);
+    selectRow(program, 1);
+    typeInto(program, "EDIT7", QStringLiteral("CG01_"));
+    program.dialogs().clearCalls();
+    program.dialogs().answerMessage();
+    click(program, "BUTTON8");
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList { QStringLiteral("分類 1の保存名エラー|保存ファイル名が分類 2と同じです|2") });
+    QVERIFY(shown(program, "FORM2"));
+
+    // No image source: the window just stays open.
+    typeInto(program, "EDIT7", QStringLiteral("CG02_"));
+    program.dialogs().clearCalls();
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON6");
+    click(program, "BUTTON8");
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QVERIFY(shown(program, "FORM2"));
+    QCOMPARE(app.rt.IsWindowEnabled(app.MAINFORM), kFalse);
+
+    // A single file: the window closes; there is no next image, so no step buttons.
+    program.dialogs().answerOpenFile(image);
+    click(program, "BUTTON6");
+    click(program, "BUTTON8");
+    QVERIFY(!shown(program, "FORM2"));
+    QCOMPARE(app.LoadMode, int16_t(2));
+    QCOMPARE(app.CurrentFileName, QStringLiteral("photo.BMP"));
+    QVERIFY(shown(program, "BUTTON2"));
+    QVERIFY(shown(program, "BUTTON9"));
+    QVERIFY(!shown(program, "BUTTON11"));
+    QCOMPARE(comboItems(app, app.COMBO2), QStringList({ "分類 1" }));
+}
+
+void TestCategories::missingFolderPassesOnTheSecondFinish()
+{
+    TestProgram program;
+    const QString image = writeBmp(program, QStringLiteral("photo.BMP"));
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    selectRow(program, 6);
+    clickValidBox(program);
+    typeInto(program, "EDIT6", QStringLiteral("/nonexistent/velmora/"));
+    program.dialogs().answerOpenFile(image);
+    click(program, "BUTTON6");
+
+    program.dialogs().answerMessage();
+    click(program, "BUTTON8");
+    QCOMPARE(
+        program.dialogs().messages().first().title, QStringLiteral("保存先エラー　[/nonexistent/velmora/]"));
+    QVERIFY(shown(program, "FORM2"));
+    QCOMPARE(text(program, app.EDIT6), program.dir() + kSep);
+
+    click(program, "BUTTON8");
+    QCOMPARE(program.dialogs().messages().size(), 1);
+    QVERIFY(!shown(program, "FORM2"));
+    QCOMPARE(app.CatFolder[7], program.dir() + kSep);
+    QCOMPARE(app.CurCat, int16_t(7));
+}
+
+// With no settings file the load path is the working folder without a separator at its end; the
+// first name of the default sequence (CG, 1, 3 digits, zero fill, no extension) is still found
+// inside that folder.
+void TestCategories::sequenceFromTheDefaultLoadPath()
+{
+    TestProgram program;
+    writeBmp(program, QStringLiteral("CG001"), 4, 17, 9);
+    program.start();
+    App& app = program.app();
+    QCOMPARE(app.LoadPath, program.dir());
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    click(program, "BUTTON8");
+    QCOMPARE(program.dialogs().calls().size(), 0);
+    QCOMPARE(app.CurrentFilePath, program.path(QStringLiteral("CG001")));
+    QCOMPARE(app.ImageWidth, 17.0f);
+    QCOMPARE(app.LoadPath, program.dir() + kSep);
+}
+
+// "登録終了" reads the source fields back as the user corrected them. A first file that does not
+// exist is reported; the window closes all the same and trimming stays off.
+void TestCategories::correctedFieldsChooseTheFirstFile()
+{
+    TestProgram program;
+    for (int n = 1; n <= 3; ++n)
+        writeBmp(program, QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0')), n, 20 + n, 10 + n);
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    program.dialogs().answerOpenFile(program.path(QStringLiteral("IMG001.BMP")));
+    click(program, "BUTTON7");
+    typeInto(program, "EDIT3", QStringLiteral("5"));
+    program.dialogs().answerMessage();
+    click(program, "BUTTON8");
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList { QStringLiteral("IMG005.BMP|ロードするファイル名の構成に誤りがあります|0") });
+    QVERIFY(!shown(program, "FORM2"));
+    QCOMPARE(app.LoadFailed, int16_t(1));
+    QVERIFY(!program.widget(QStringLiteral("BUTTON2"))->isEnabled());
+    QVERIFY(app.CurrentFilePath.isEmpty());
+
+    click(program, "BUTTON5");
+    typeInto(program, "EDIT3", QStringLiteral("3"));
+    click(program, "BUTTON8");
+    QCOMPARE(program.dialogs().messages().size(), 1);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
+    QCOMPARE(app.SeqNumber, 3.0);
+    QCOMPARE(app.ImageWidth, 23.0f);
+    QVERIFY(program.widget(QStringLiteral("BUTTON2"))->isEnabled());
+}
+
+// A sequence file that exists but cannot be read: the image shown before comes back, with its
+// title, and the sequence keeps its own extension for the next number.
+void TestCategories::failedSequenceLoadKeepsTheImageAndExtension()
+{
+    TestProgram program;
+    const QString shownBefore = writeBmp(program, QStringLiteral("before.bmp"), 2, 15, 12);
+    QFile broken(program.path(QStringLiteral("S02.JPG")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("no picture here");
+    broken.close();
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    program.dialogs().answerOpenFile(shownBefore);
+    click(program, "BUTTON6");
+    program.dialogs().answerOpenFile(program.path(QStringLiteral("S02.JPG")));
+    click(program, "BUTTON7");
+    const QString titleBefore = text(program, app.MAINFORM);
+
+    program.dialogs().clearCalls();
+    program.dialogs().answerMessage();
+    click(program, "BUTTON8");
+    QCOMPARE(program.dialogs().messages().size(), 1);
+    QCOMPARE(program.dialogs().messages().first().owner, QStringLiteral("MAINFORM"));
+    QCOMPARE(app.LoadFailed, int16_t(1));
+    QCOMPARE(app.CurrentFilePath, shownBefore);
+    QCOMPARE(app.ImageWidth, 15.0f);
+    QCOMPARE(text(program, app.MAINFORM), titleBefore);
+    QCOMPARE(app.SeqExt, QStringLiteral(".JPG"));
+}
+
+QTEST_MAIN(TestCategories)
+#include "tst_categories.moc"
