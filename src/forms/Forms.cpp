@@ -52,6 +52,7 @@ QWidget* createForm2()
     ui.setupUi(window);
     window->setWindowFlags(
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    window->move(108, 227); // the designed place; a top-level window's position is not set up by the form
     return window;
 }
 
