@@ -3,6 +3,8 @@
 #include "app/App.h"
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
+#include "trimming/MouseHandling.h"
+#include "trimming/TrimmingMode.h"
 #include "view/Layout.h"
 #include "view/Scrolling.h"
 
@@ -30,4 +32,16 @@ void registerHandlers(App& app)
     registerHandler(app, "VSCROLL1_CHANGE", [](App& a, const ControlEvent&) { VSCROLL1_CHANGE(a); });
     registerHandler(app, "BUTTON1_ON", [](App& a, const ControlEvent&) { BUTTON1_ON(a); });
     registerHandler(app, "COMBO5_CHANGE", [](App& a, const ControlEvent&) { COMBO5_CHANGE(a); });
+    registerHandler(app, "PICTURE1_MOUSEDOWN",
+        [](App& a, const ControlEvent& e) { PICTURE1_MOUSEDOWN(a, e.button, e.shift, e.x, e.y); });
+    registerHandler(app, "PICTURE1_MOUSEUP",
+        [](App& a, const ControlEvent& e) { PICTURE1_MOUSEUP(a, e.button, e.shift, e.x, e.y); });
+    registerHandler(app, "PICTURE1_MOUSEMOVE",
+        [](App& a, const ControlEvent& e) { PICTURE1_MOUSEMOVE(a, e.button, e.shift, e.x, e.y); });
+    registerHandler(app, "BUTTON2_ON", [](App& a, const ControlEvent&) { BUTTON2_ON(a); });
+    registerHandler(app, "BUTTON3_ON", [](App& a, const ControlEvent&) { BUTTON3_ON(a); });
+    registerHandler(app, "BUTTON4_ON", [](App& a, const ControlEvent&) { BUTTON4_ON(a); });
+    registerHandler(app, "COMBO1_CLICK", [](App& a, const ControlEvent&) { COMBO1_CLICK(a); });
+    registerHandler(app, "COMBO1_CHANGE", [](App& a, const ControlEvent&) { COMBO1_CHANGE(a); });
+    registerHandler(app, "COMBO2_CHANGE", [](App& a, const ControlEvent&) { COMBO2_CHANGE(a); });
 }
