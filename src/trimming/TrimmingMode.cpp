@@ -24,6 +24,23 @@ void setTrimButtonCaption(App& app, bool placing)
         app.BUTTON2, placing ? QStringLiteral("トリミング中止") : QStringLiteral("トリミング開始"));
 }
 
+// A press on the picture starts placing even while a frame is chosen in the list, and the
+// modify and delete buttons stay usable then. Before either acts, placing is given up: the band
+// goes, and the selected frame, drawn with the list pen while placing, is highlighted again, so
+// that the drawing is the one the frame-chosen situation has.
+void giveUpPlacing(App& app)
+{
+    if (app.TrimState != 1 && app.TrimState != 2) return;
+    if (app.BandDrawn == 1) P1LINE_SUB(app);
+    app.TrimState = 0;
+    app.BandLeft = -1;
+    app.ReleaseArmed = 0;
+    setTrimButtonCaption(app, false);
+    SUBMP_BOX2(app);
+    SUBMP_BOX(app);
+    if (frameCount(app) > 0) app.rt.EnableWindow(app.COMBO1, kTrue);
+}
+
 } // namespace
 
 QString frameLabel(int number)
@@ -78,7 +95,12 @@ void BUTTON2_ON(App& app)
 void BUTTON3_ON(App& app)
 {
     FormRuntime& rt = app.rt;
+    giveUpPlacing(app);
     if (app.TrimState < 3) {
+        // The frame taken into the band is the one the finished modification is stored into;
+        // after a frame was recorded with this button usable, the list may select another
+        // frame than the one clicked last.
+        app.SelectedFrame = int16_t(rt.GetCurSel(app.COMBO1));
         rt.SetFontSize(app.BUTTON3, 10);
         rt.SetWindowText(app.BUTTON3, QStringLiteral("修正完了"));
         app.TrimState = 3;
@@ -113,6 +135,7 @@ void BUTTON3_ON(App& app)
 void BUTTON4_ON(App& app)
 {
     FormRuntime& rt = app.rt;
+    giveUpPlacing(app);
     BOX2_SUB(app);
     ENCHANGE_SUB2(app, kFalse);
     const int s = rt.GetCurSel(app.COMBO1);

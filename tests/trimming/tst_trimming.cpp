@@ -251,6 +251,18 @@ QSet<QPoint> xorOf(const QList<QSet<QPoint>>& lines)
     return result;
 }
 
+// What the band edges named by the mask leave changed on the picture.
+QSet<QPoint> bandPixels(const App& app)
+{
+    const int l = int(app.BandLeft), t = int(app.BandTop), r = int(app.BandRight), b = int(app.BandBottom);
+    QList<QSet<QPoint>> lines;
+    if (app.BandEdgeMask & 1) lines << linePixels(l, t, r, t);
+    if (app.BandEdgeMask & 2) lines << linePixels(l, t, l, b);
+    if (app.BandEdgeMask & 4) lines << linePixels(r, t, r, b);
+    if (app.BandEdgeMask & 8) lines << linePixels(l, b, r, b);
+    return xorOf(lines);
+}
+
 } // namespace
 
 class TestTrimming : public QObject
@@ -280,6 +292,10 @@ private slots:
     void scrollPutsDownPickedUpEdge();
     void cancelShowsFramesAgain();
     void categorySwitchKeepsFrames();
+    void bandAfterScrollWhilePlacing_data();
+    void bandAfterScrollWhilePlacing();
+    void editButtonsWhilePlacing_data();
+    void editButtonsWhilePlacing();
     void relayoutForgetsAllFrames_data();
     void relayoutForgetsAllFrames();
 };
@@ -911,6 +927,58 @@ void TestTrimming::relayoutForgetsAllFrames()
     QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
     QCOMPARE(app.TrimState, int16_t(0));
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+}
+
+void TestTrimming::bandAfterScrollWhilePlacing_data()
+{
+    QTest::addColumn<QString>("scroll");
+    QTest::newRow("horizontal bar") << "hscroll 80";
+    QTest::newRow("vertical bar") << "vscroll 40";
+    QTest::newRow("corner button") << "corner";
+}
+
+// The picture shows the view and the band of the working frame, nothing else.
+void TestTrimming::bandAfterScrollWhilePlacing()
+{
+    QFETCH(QString, scroll);
+    Scene scene;
+    App& app = scene.app();
+    scene.run(QStringLiteral("click 100 100 | move 200 180 | ") + scroll + QStringLiteral(" | move 250 200"));
+    QCOMPARE(app.BandDrawn, int16_t(1));
+    QVERIFY(app.BandEdgeMask > 0);
+    QCOMPARE(differences(shownPart(app), blockAtOrigin(app)), bandPixels(app));
+}
+
+void TestTrimming::editButtonsWhilePlacing_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::newRow("modify")
+        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | click 150 150 | move 250 200 | "
+           "modify | modify";
+    QTest::newRow("delete")
+        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | click 150 150 | move 250 200 | "
+           "delete";
+    QTest::newRow("modify after recording") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | place "
+                                               "150 150 250 200 | modify | move 250 170 | "
+                                               "press 250 170 | move 280 170 | press 280 170 | modify";
+    QTest::newRow("delete after recording")
+        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | place 150 150 250 200 | delete";
+}
+
+// A press on the picture while a frame is chosen starts placing with the modify and delete
+// buttons still usable; using them then must not leave a frame drawn in the view.
+void TestTrimming::editButtonsWhilePlacing()
+{
+    QFETCH(QString, steps);
+    Scene scene;
+    App& app = scene.app();
+    scene.run(steps);
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    QCOMPARE(scene.frame(0), QRectF(QPointF(20, 30), QPointF(120, 90))); // the frame clicked is untouched
+    BOX2_SUB(app);
+    QCOMPARE(differences(view(app), scene.clean).size(), 0);
     QCOMPARE(shownPart(app), blockAtOrigin(app));
 }
 
