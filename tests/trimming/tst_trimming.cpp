@@ -294,6 +294,7 @@ private slots:
     void categorySwitchKeepsFrames();
     void bandAfterScrollWhilePlacing_data();
     void bandAfterScrollWhilePlacing();
+    void noBandBeforeFirstCorner();
     void editButtonsWhilePlacing_data();
     void editButtonsWhilePlacing();
     void relayoutForgetsAllFrames_data();
@@ -947,6 +948,21 @@ void TestTrimming::bandAfterScrollWhilePlacing()
     scene.run(QStringLiteral("click 100 100 | move 200 180 | ") + scroll + QStringLiteral(" | move 250 200"));
     QCOMPARE(app.BandDrawn, int16_t(1));
     QVERIFY(app.BandEdgeMask > 0);
+    QCOMPARE(differences(shownPart(app), blockAtOrigin(app)), bandPixels(app));
+}
+
+// Trimming started by the button has no working frame until the first corner is set: a
+// repaint then shows no band, not one made from the corners of the frame placed before.
+void TestTrimming::noBandBeforeFirstCorner()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.run(QStringLiteral("place 20 30 120 90 | trim | hscroll 30 | move 200 150"));
+    QCOMPARE(app.TrimState, int16_t(1));
+    QCOMPARE(app.BandLeft, -1.0f);
+    QCOMPARE(app.BandDrawn, int16_t(0));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+    scene.run(QStringLiteral("click 100 100 | move 200 150"));
     QCOMPARE(differences(shownPart(app), blockAtOrigin(app)), bandPixels(app));
 }
 
