@@ -6,6 +6,8 @@
 #include "categories/RegistrationWindow.h"
 #include "source/FolderListing.h"
 #include "source/LoadSetup.h"
+#include "trimming/MouseHandling.h"
+#include "trimming/TrimmingMode.h"
 #include "view/Layout.h"
 #include "view/Scrolling.h"
 
@@ -41,4 +43,16 @@ void registerHandlers(App& app)
     registerHandler(app, "BUTTON8_ON", [](App& a, const ControlEvent&) { BUTTON8_ON(a); });
     registerHandler(app, "BUTTON6_ON", [](App& a, const ControlEvent&) { BUTTON6_ON(a); });
     registerHandler(app, "BUTTON7_ON", [](App& a, const ControlEvent&) { BUTTON7_ON(a); });
+    registerHandler(app, "PICTURE1_MOUSEDOWN",
+        [](App& a, const ControlEvent& e) { PICTURE1_MOUSEDOWN(a, e.button, e.shift, e.x, e.y); });
+    registerHandler(app, "PICTURE1_MOUSEUP",
+        [](App& a, const ControlEvent& e) { PICTURE1_MOUSEUP(a, e.button, e.shift, e.x, e.y); });
+    registerHandler(app, "PICTURE1_MOUSEMOVE",
+        [](App& a, const ControlEvent& e) { PICTURE1_MOUSEMOVE(a, e.button, e.shift, e.x, e.y); });
+    registerHandler(app, "BUTTON2_ON", [](App& a, const ControlEvent&) { BUTTON2_ON(a); });
+    registerHandler(app, "BUTTON3_ON", [](App& a, const ControlEvent&) { BUTTON3_ON(a); });
+    registerHandler(app, "BUTTON4_ON", [](App& a, const ControlEvent&) { BUTTON4_ON(a); });
+    registerHandler(app, "COMBO1_CLICK", [](App& a, const ControlEvent&) { COMBO1_CLICK(a); });
+    registerHandler(app, "COMBO1_CHANGE", [](App& a, const ControlEvent&) { COMBO1_CHANGE(a); });
+    registerHandler(app, "COMBO2_CHANGE", [](App& a, const ControlEvent&) { COMBO2_CHANGE(a); });
 }

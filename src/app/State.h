@@ -95,15 +95,26 @@ struct AppState
 
     // Trimming: the rubber band in picture coordinates; BandLeft -1 means there is none.
     float BandLeft = 0, BandTop = 0, BandRight = 0, BandBottom = 0;
-    int16_t BandEdgeMask = 0;   // band edges drawn: 1 top, 2 left, 4 right, 8 bottom
-    int16_t BandDrawn = 0;      // 1: the band is on the picture now
+    int16_t BandEdgeMask = 0; // band edges drawn: 1 top, 2 left, 4 right, 8 bottom
+    int16_t BandDrawn = 0; // 1: the band is on the picture now
     int16_t SkipBandRedraw = 0; // 1: the next repaint of the picture leaves the band out
     // 0 idle, 1 armed, 2 second corner pending, 3 modifying a frame, 4 an edge or corner picked up
     int16_t TrimState = 0;
-    int16_t GrabCode = 0;       // in modify mode: 0 nothing, 1..4 an edge, 5..8 a corner
-    int16_t FrameListMode = 0;  // 0 no frame drawn, 1 frames drawn, 2 all drawn with the list pen
+    int16_t GrabCode = 0; // in modify mode: 0 nothing, 1..4 an edge, 5..8 a corner
+    int16_t FrameListMode = 0; // 0 no frame drawn, 1 frames drawn, 2 all drawn with the list pen
     int16_t HighlightDrawn = 0; // 1: the selected frame is drawn with the highlight pen
     int16_t SelectedFrame = 0, PreviousFrame = 0; // positions in the frame list
+    // Registered frames in view pixels, [frame][category]; frames 0..CatFrameCount - 1 are valid.
+    PerFrame<float> FrameLeft {}, FrameTop {}, FrameRight {}, FrameBottom {};
+    // The working frame in view pixels: the anchor and the second corner while placing, the
+    // left/top and right/bottom edges while modifying.
+    float SelX1 = 0, SelY1 = 0, SelX2 = 0, SelY2 = 0;
+    int16_t ReleaseArmed = 0; // 1: the next release completes the frame being placed
+    int16_t LastMouseX = 0, LastMouseY = 0; // pointer at the last press, release or pan step
+    int16_t PanDX = 0, PanDY = 0; // pointer movement of the current pan step
+    // The frame-list position the frames in the view were last drawn for; a selection change
+    // that arrives without a click on the list (from the keyboard) erases with it.
+    int16_t TrackedFrame = -1;
 };
 
 // Handles of both windows and of every control, bound at start-up by name.

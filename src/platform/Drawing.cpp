@@ -85,7 +85,10 @@ void paintSlantedLine(QImage& image, int x1, int y1, int x2, int y2, DrawMode mo
 
 QRgb penColour(int pen, DrawMode mode)
 {
-    if (mode == DrawMode::Xor) return pen == Pen::Second ? 0x00FFFF00u : 0x00FFFFFFu;
+    // Exclusive-or masks: the default pen moves every channel by half its range, so it shows on
+    // any pixel (plain inversion nearly vanishes on mid-grey); the second pen moves green alike
+    // (the channel the eye weighs most) and leaves red and blue, so the two never look alike.
+    if (mode == DrawMode::Xor) return pen == Pen::Second ? 0x00008000u : 0x00808080u;
     return pen == Pen::Second ? 0x000000FFu : 0x00000000u;
 }
 

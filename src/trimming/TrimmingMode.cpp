@@ -1,14 +1,228 @@
 #include "trimming/TrimmingMode.h"
 
 #include "app/App.h"
+#include "trimming/FrameDrawing.h"
+
+namespace {
+
+const QString kLimitReached = QStringLiteral("この分類の登録数が限界に達しました");
+
+float& frameCount(App& app)
+{
+    return app.CatFrameCount[size_t(app.CurCat)];
+}
+
+void emptyFrameList(App& app)
+{
+    app.rt.ResetContent(app.COMBO1);
+    app.TrackedFrame = -1;
+}
+
+void setTrimButtonCaption(App& app, bool placing)
+{
+    app.rt.SetWindowText(
+        app.BUTTON2, placing ? QStringLiteral("トリミング中止") : QStringLiteral("トリミング開始"));
+}
+
+// A press on the picture starts placing even while a frame is chosen in the list, and the
+// modify and delete buttons stay usable then. Before either acts, placing is given up: the band
+// goes, and the selected frame, drawn with the list pen while placing, is highlighted again, so
+// that the drawing is the one the frame-chosen situation has.
+void giveUpPlacing(App& app)
+{
+    if (app.TrimState != 1 && app.TrimState != 2) return;
+    if (app.BandDrawn == 1) P1LINE_SUB(app);
+    app.TrimState = 0;
+    app.BandLeft = -1;
+    app.ReleaseArmed = 0;
+    setTrimButtonCaption(app, false);
+    SUBMP_BOX2(app);
+    SUBMP_BOX(app);
+    if (frameCount(app) > 0) app.rt.EnableWindow(app.COMBO1, kTrue);
+}
+
+} // namespace
+
+QString frameLabel(int number)
+{
+    return QStringLiteral("範囲") + QString::number(number);
+}
+
+void selectFrame(App& app, int index)
+{
+    app.rt.SetCurSel(app.COMBO1, index);
+    app.TrackedFrame = int16_t(app.rt.GetCurSel(app.COMBO1));
+}
+
+bool startTrimming(App& app)
+{
+    if (frameCount(app) == float(app.MaxFramesPerCat)) {
+        app.rt.MessageBox(app.EventOwner, QString(), kLimitReached, 0, 0);
+        return false;
+    }
+    const int s = app.rt.GetCurSel(app.COMBO1);
+    if (frameCount(app) > float(s)) RESET_SUB(app);
+    setTrimButtonCaption(app, true);
+    ENCHANGE_SUB(app, kFalse);
+    // The selected frame loses its highlight and is drawn like the others while a new one is placed.
+    SUBMP_BOX(app);
+    SUBMP_BOX2(app);
+    app.TrimState = 1;
+    return true;
+}
+
+void BUTTON2_ON(App& app)
+{
+    if (app.TrimState == 0) {
+        if (!startTrimming(app)) return;
+    } else {
+        if (frameCount(app) == float(app.MaxFramesPerCat)) {
+            app.rt.MessageBox(app.EventOwner, QString(), kLimitReached, 0, 0);
+            return;
+        }
+        if (app.BandDrawn == 1) P1LINE_SUB(app);
+        app.TrimState = 0;
+        setTrimButtonCaption(app, false);
+        ENCHANGE_SUB(app, kTrue);
+        // Every frame, the selected one too, is drawn with the list pen now: the erase of
+        // RESET_SUB must take all of them away before the list is drawn again.
+        app.FrameListMode = 2;
+        RESET_SUB(app);
+    }
+    app.BandLeft = -1;
+}
+
+void BUTTON3_ON(App& app)
+{
+    FormRuntime& rt = app.rt;
+    giveUpPlacing(app);
+    if (app.TrimState < 3) {
+        // The frame taken into the band is the one the finished modification is stored into;
+        // after a frame was recorded with this button usable, the list may select another
+        // frame than the one clicked last.
+        app.SelectedFrame = int16_t(rt.GetCurSel(app.COMBO1));
+        rt.SetFontSize(app.BUTTON3, 10);
+        rt.SetWindowText(app.BUTTON3, QStringLiteral("修正完了"));
+        app.TrimState = 3;
+        rt.EnableWindow(app.COMBO1, kFalse);
+        rt.EnableWindow(app.BUTTON4, kFalse);
+        rt.EnableWindow(app.BUTTON1, kFalse);
+        if (app.HighlightDrawn == 1) SUBMP_BOX(app);
+        SETBOX_SUB(app);
+        return;
+    }
+    rt.SetFontSize(app.BUTTON3, 14);
+    rt.SetWindowText(app.BUTTON3, QStringLiteral("修正"));
+    rt.EnableWindow(app.BUTTON1, kTrue);
+    rt.EnableWindow(app.COMBO1, kTrue);
+    ENCHANGE_SUB2(app, kFalse);
+    rt.SetMousePointer(app.PICTURE1, 0);
+    app.TrimState = 0;
+
+    if (app.SelectedFrame >= 0 && app.SelectedFrame < kMaxFrames) {
+        const auto j = size_t(app.SelectedFrame);
+        const auto c = size_t(app.CurCat);
+        app.FrameLeft[j][c] = app.SelX1;
+        app.FrameTop[j][c] = app.SelY1;
+        app.FrameRight[j][c] = app.SelX2;
+        app.FrameBottom[j][c] = app.SelY2;
+    }
+    // The frame is highlighted at its new place; the repaint takes the band away.
+    app.FrameListMode = 1;
+    SUBMP_BOX(app);
+}
+
+void BUTTON4_ON(App& app)
+{
+    FormRuntime& rt = app.rt;
+    giveUpPlacing(app);
+    BOX2_SUB(app);
+    ENCHANGE_SUB2(app, kFalse);
+    const int s = rt.GetCurSel(app.COMBO1);
+    emptyFrameList(app);
+    const auto c = size_t(app.CurCat);
+    const int count = int(frameCount(app));
+    if (count > 1) {
+        int k = 0;
+        for (int j = 0; j < count; ++j) {
+            if (j == s) continue;
+            rt.AddString(app.COMBO1, frameLabel(k + 1));
+            app.FrameLeft[size_t(k)][c] = app.FrameLeft[size_t(j)][c];
+            app.FrameTop[size_t(k)][c] = app.FrameTop[size_t(j)][c];
+            app.FrameRight[size_t(k)][c] = app.FrameRight[size_t(j)][c];
+            app.FrameBottom[size_t(k)][c] = app.FrameBottom[size_t(j)][c];
+            ++k;
+        }
+        frameCount(app) = float(k);
+        selectFrame(app, k - 1);
+        app.FrameListMode = 1;
+        BOX_SUB(app);
+    } else {
+        rt.EnableWindow(app.COMBO1, kFalse);
+        app.FrameListMode = 0;
+        frameCount(app) = 0;
+    }
+}
+
+void COMBO1_CLICK(App& app)
+{
+    ENCHANGE_SUB2(app, kTrue);
+    if (frameCount(app) == 0)
+        app.rt.EnableWindow(app.COMBO1, kFalse);
+    else
+        app.PreviousFrame = int16_t(app.rt.GetCurSel(app.COMBO1));
+    app.SelectedFrame = int16_t(app.rt.GetCurSel(app.COMBO1));
+}
+
+void COMBO1_CHANGE(App& app)
+{
+    app.SelectedFrame = int16_t(app.rt.GetCurSel(app.COMBO1));
+    // The drawing was made for the selection before the change. After a click that is the one
+    // the click remembered; a change from the keyboard comes without a click, so the program
+    // uses the selection it tracked itself in both cases.
+    app.PreviousFrame = app.TrackedFrame;
+    selectFrame(app, app.PreviousFrame);
+    BOX2_SUB(app);
+    selectFrame(app, app.SelectedFrame);
+    BOX_SUB(app);
+}
+
+void COMBO2_CHANGE(App& app)
+{
+    RESET_SUB(app);
+}
+
+void RESET_SUB(App& app)
+{
+    FormRuntime& rt = app.rt;
+    BOX2_SUB(app);
+    const int position = rt.GetCurSel(app.COMBO2);
+    // With no category in the selector the current one stays.
+    if (position >= 0 && position <= kCategoryCount) app.CurCat = app.ValidCatMap[size_t(position)];
+    emptyFrameList(app);
+    const int count = int(frameCount(app));
+    if (count == 0) {
+        rt.EnableWindow(app.COMBO1, kFalse);
+        app.FrameListMode = 0;
+    } else {
+        rt.EnableWindow(app.COMBO1, kTrue);
+        for (int n = 1; n <= count; ++n)
+            rt.AddString(app.COMBO1, frameLabel(n));
+        selectFrame(app, count - 1);
+        app.FrameListMode = 1;
+        BOX_SUB(app);
+    }
+    app.TrimState = 0;
+    app.GrabCode = 0;
+}
 
 void RESETPARA_SUB(App& app)
 {
     FormRuntime& rt = app.rt;
-    rt.ResetContent(app.COMBO1);
+    emptyFrameList(app);
     rt.EnableWindow(app.COMBO1, kFalse);
     // The font size of BUTTON3 stays as it is; only its caption returns to normal.
-    rt.SetWindowText(app.BUTTON2, QStringLiteral("トリミング開始"));
+    setTrimButtonCaption(app, false);
     rt.SetWindowText(app.BUTTON3, QStringLiteral("修正"));
     rt.EnableWindow(app.BUTTON1, kTrue);
     rt.SetMousePointer(app.PICTURE1, 0);
@@ -27,6 +241,15 @@ void RESETPARA_SUB(App& app)
     // category meaningless, valid or not.
     app.CatFrameCount.fill(0);
     app.BandLeft = -1;
+}
+
+void ENCHANGE_SUB(App& app, int flag)
+{
+    FormRuntime& rt = app.rt;
+    for (Control control : { app.BUTTON5, app.BUTTON9, app.BUTTON11, app.BUTTON12, app.COMBO2, app.COMBO5 })
+        rt.EnableWindow(control, flag);
+    rt.EnableWindow(app.COMBO1, flag);
+    if (flag && frameCount(app) == 0) rt.EnableWindow(app.COMBO1, kFalse);
 }
 
 void ENCHANGE_SUB2(App& app, int flag)

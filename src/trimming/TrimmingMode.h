@@ -1,10 +1,27 @@
 #pragma once
 
+#include <QString>
+
 struct App;
+
+// Handlers of the trimming buttons, the frame list COMBO1 and the category selector COMBO2.
+void BUTTON2_ON(App& app);
+void BUTTON3_ON(App& app);
+void BUTTON4_ON(App& app);
+void COMBO1_CLICK(App& app);
+void COMBO1_CHANGE(App& app);
+void COMBO2_CHANGE(App& app);
+
+// Makes the category chosen in COMBO2 current and rebuilds its frame list and drawing.
+void RESET_SUB(App& app);
 
 // Forgets the selection and the frames of every category and puts the trimming controls back
 // into their normal state. Runs after every rebuild of the view bitmap.
 void RESETPARA_SUB(App& app);
+
+// Disables (flag 0) or enables again (flag -1) the controls that must not be used while a
+// frame is placed.
+void ENCHANGE_SUB(App& app, int flag);
 
 // Switches between the normal controls (flag 0) and those usable while a frame is chosen in
 // the frame list (flag -1).
@@ -12,3 +29,14 @@ void ENCHANGE_SUB2(App& app, int flag);
 
 // Puts down an edge or corner that is being dragged, so that the view can move under it.
 void TRI3_CHK(App& app);
+
+// Starts placing a frame as BUTTON2 and a press on the idle picture do: refuses at the frame
+// limit (returns false), otherwise redraws the list so that the selected frame is drawn like
+// the others and arms trimming.
+bool startTrimming(App& app);
+
+// Selects a position of the frame list and remembers it as the one the drawing is made for.
+void selectFrame(App& app, int index);
+
+// "範囲" followed by the 1-based number of a frame, as the frame list shows it.
+QString frameLabel(int number);

@@ -35,6 +35,9 @@ void showBlockAtOrigin(App& app)
     app.VisibleTop = app.ViewOriginY;
     app.VisibleRight = app.VisibleLeft + float(app.VisibleWidth) - 1;
     app.VisibleBottom = app.VisibleTop + float(app.VisibleHeight) - 1;
+    // The copy has wiped the band from the picture. Without this the band drawn after a scroll
+    // while a frame is placed would count as erased, and the next move would leave it behind.
+    app.BandDrawn = 0;
 }
 
 } // namespace

@@ -1,0 +1,1002 @@
+#include "fixture/TestProgram.h"
+#include "trimming/FrameDrawing.h"
+#include "trimming/TrimmingMode.h"
+#include "view/Magnification.h"
+#include "view/Scrolling.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSet>
+#include <QTest>
+#include <QWidget>
+
+namespace {
+
+constexpr QRgb kHighlightMask = 0x808080u;
+constexpr QRgb kListMask = 0x008000u;
+
+// An image whose pixels differ from their neighbours, so any stray pixel shows.
+QImage pattern(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            row[x] = qRgb((x * 7) & 0xFF, (y * 13) & 0xFF, (x + 3 * y) & 0xFF);
+    }
+    return image;
+}
+
+const QImage& view(App& app)
+{
+    return *app.rt.Image(app.ViewBitmap);
+}
+const QImage& picture(App& app)
+{
+    return *app.rt.Surface(app.PICTURE1);
+}
+QImage blockAtOrigin(App& app)
+{
+    return view(app).copy(int(app.ViewOriginX), int(app.ViewOriginY), app.VisibleWidth, app.VisibleHeight);
+}
+QImage shownPart(App& app)
+{
+    return picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight);
+}
+QRgb rgb(const QImage& image, int x, int y)
+{
+    return image.pixel(x, y) & 0xFFFFFFu;
+}
+
+// A program showing a generated image in a picture area of a fixed size, with categories 1 and
+// 2 valid and category 1 current, and the trimming and save buttons shown.
+class Scene
+{
+public:
+    explicit Scene(int imageWidth = 1100, int imageHeight = 700, int areaWidth = 800, int areaHeight = 400)
+    {
+        program.start();
+        App& a = app();
+        program.widget(QStringLiteral("MAINFORM"))->showNormal();
+        a.rt.SetWindowSize(
+            a.MAINFORM, areaWidth + 2 * a.FrameHeight, areaHeight + a.CaptionHeight + a.FrameHeight + 25);
+        program.runEvents();
+        a.rt.ResetContent(a.COMBO2);
+        a.rt.AddString(a.COMBO2, QStringLiteral("分類 1"));
+        a.rt.AddString(a.COMBO2, QStringLiteral("分類 2"));
+        a.ValidCatMap[0] = 1;
+        a.ValidCatMap[1] = 2;
+        a.rt.SetCurSel(a.COMBO2, 0);
+        a.CurCat = 1;
+        for (Control button : { a.BUTTON2, a.BUTTON9, a.BUTTON11, a.BUTTON12 })
+            a.rt.ShowWindow(button, kTrue);
+        *a.rt.Image(a.SourceBitmap) = pattern(imageWidth, imageHeight);
+        a.ImageWidth = float(imageWidth);
+        a.ImageHeight = float(imageHeight);
+        CG_ON_SUB(a);
+        clean = view(a).copy();
+    }
+
+    App& app() { return program.app(); }
+    QWidget* pictureWidget() { return program.widget(QStringLiteral("PICTURE1")); }
+    QComboBox* combo(const char* name)
+    {
+        return qobject_cast<QComboBox*>(program.widget(QString::fromLatin1(name)));
+    }
+    QScrollBar* bar(const char* name)
+    {
+        return qobject_cast<QScrollBar*>(program.widget(QString::fromLatin1(name)));
+    }
+
+    void press(int x, int y, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mousePress(pictureWidget(), button, {}, QPoint(x, y));
+        program.runEvents();
+    }
+    void release(int x, int y, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mouseRelease(pictureWidget(), button, {}, QPoint(x, y));
+        program.runEvents();
+    }
+    void click(int x, int y)
+    {
+        press(x, y);
+        release(x, y);
+    }
+    void move(int x, int y, Qt::MouseButtons held = Qt::NoButton)
+    {
+        QMouseEvent event(QEvent::MouseMove, QPointF(x, y), pictureWidget()->mapToGlobal(QPointF(x, y)),
+            Qt::NoButton, held, Qt::NoModifier);
+        QApplication::sendEvent(pictureWidget(), &event);
+        program.runEvents();
+    }
+    // Click, move, click: one frame between two picture points.
+    void place(int x1, int y1, int x2, int y2)
+    {
+        click(x1, y1);
+        move(x2, y2);
+        click(x2, y2);
+    }
+    void button(const char* name)
+    {
+        QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
+        program.runEvents();
+    }
+    // A user choosing an entry of the frame list with the mouse: the click on the list comes
+    // first, then the change of the selection.
+    void chooseFrame(int index)
+    {
+        app().rt.PostEvent({ QStringLiteral("COMBO1_CLICK"), app().MAINFORM });
+        program.runEvents();
+        combo("COMBO1")->setCurrentIndex(index);
+        program.runEvents();
+    }
+    // A change of the frame list from the keyboard: no click before it.
+    void keyFrame(int index)
+    {
+        combo("COMBO1")->setCurrentIndex(index);
+        program.runEvents();
+    }
+    void chooseCategory(int position)
+    {
+        combo("COMBO2")->setCurrentIndex(position);
+        program.runEvents();
+    }
+    void scrollTo(const char* name, int position)
+    {
+        bar(name)->setValue(position);
+        program.runEvents();
+    }
+    void drag(int x1, int y1, int x2, int y2, Qt::MouseButton button)
+    {
+        press(x1, y1, button);
+        move(x2, y2, button);
+        release(x2, y2, button);
+    }
+
+    QStringList frameList()
+    {
+        QStringList items;
+        for (int i = 0; i < app().rt.GetCount(app().COMBO1); ++i)
+            items << app().rt.GetItemText(app().COMBO1, i);
+        return items;
+    }
+    QRectF frame(int j, int category = 1)
+    {
+        App& a = app();
+        return QRectF(QPointF(a.FrameLeft[j][category], a.FrameTop[j][category]),
+            QPointF(a.FrameRight[j][category], a.FrameBottom[j][category]));
+    }
+
+    // Runs steps written as "verb args | verb args ...".
+    void run(const QString& script)
+    {
+        for (const QString& step : script.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+            const QStringList words = step.simplified().split(QLatin1Char(' '));
+            const QString verb = words.first();
+            auto arg = [&](int i) { return words.at(i).toInt(); };
+            if (verb == QLatin1String("place"))
+                place(arg(1), arg(2), arg(3), arg(4));
+            else if (verb == QLatin1String("click"))
+                click(arg(1), arg(2));
+            else if (verb == QLatin1String("press"))
+                press(arg(1), arg(2));
+            else if (verb == QLatin1String("release"))
+                release(arg(1), arg(2));
+            else if (verb == QLatin1String("move"))
+                move(arg(1), arg(2));
+            else if (verb == QLatin1String("leftdrag"))
+                move(arg(1), arg(2), Qt::LeftButton);
+            else if (verb == QLatin1String("pan"))
+                drag(arg(1), arg(2), arg(3), arg(4), Qt::RightButton);
+            else if (verb == QLatin1String("trim"))
+                button("BUTTON2");
+            else if (verb == QLatin1String("modify"))
+                button("BUTTON3");
+            else if (verb == QLatin1String("delete"))
+                button("BUTTON4");
+            else if (verb == QLatin1String("choose"))
+                chooseFrame(arg(1));
+            else if (verb == QLatin1String("key"))
+                keyFrame(arg(1));
+            else if (verb == QLatin1String("category"))
+                chooseCategory(arg(1));
+            else if (verb == QLatin1String("hscroll"))
+                scrollTo("HSCROLL1", arg(1));
+            else if (verb == QLatin1String("vscroll"))
+                scrollTo("VSCROLL1", arg(1));
+            else if (verb == QLatin1String("corner"))
+                button("BUTTON1");
+            else
+                QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+        }
+    }
+
+    TestProgram program;
+    QImage clean; // the view as built, before any frame was drawn
+};
+
+// The pixels in which two images differ.
+QSet<QPoint> differences(const QImage& a, const QImage& b)
+{
+    QSet<QPoint> points;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) points.insert(QPoint(x, y));
+    return points;
+}
+
+QSet<QPoint> linePixels(int x1, int y1, int x2, int y2)
+{
+    QSet<QPoint> points;
+    for (int y = std::min(y1, y2); y <= std::max(y1, y2); ++y)
+        for (int x = std::min(x1, x2); x <= std::max(x1, x2); ++x)
+            points.insert(QPoint(x, y));
+    return points;
+}
+
+// Pixels that an odd number of the given lines cover: what exclusive-or lines leave changed.
+QSet<QPoint> xorOf(const QList<QSet<QPoint>>& lines)
+{
+    QSet<QPoint> result;
+    for (const QSet<QPoint>& line : lines)
+        for (const QPoint& p : line) {
+            if (result.contains(p))
+                result.remove(p);
+            else
+                result.insert(p);
+        }
+    return result;
+}
+
+// What the band edges named by the mask leave changed on the picture.
+QSet<QPoint> bandPixels(const App& app)
+{
+    const int l = int(app.BandLeft), t = int(app.BandTop), r = int(app.BandRight), b = int(app.BandBottom);
+    QList<QSet<QPoint>> lines;
+    if (app.BandEdgeMask & 1) lines << linePixels(l, t, r, t);
+    if (app.BandEdgeMask & 2) lines << linePixels(l, t, l, b);
+    if (app.BandEdgeMask & 4) lines << linePixels(r, t, r, b);
+    if (app.BandEdgeMask & 8) lines << linePixels(l, b, r, b);
+    return xorOf(lines);
+}
+
+} // namespace
+
+class TestTrimming : public QObject
+{
+    Q_OBJECT
+private slots:
+    void placing_data();
+    void placing();
+    void pressDragReleaseLeavesSecondCornerPending();
+    void frameLimit();
+    void hoverAndGrab_data();
+    void hoverAndGrab();
+    void reshapeClamps_data();
+    void reshapeClamps();
+    void panning_data();
+    void panning();
+    void bandMask_data();
+    void bandMask();
+    void bandDrawnTwiceLeavesPicture();
+    void sharedPixelsOfTwoFramesCancel();
+    void penColours();
+    void xorBookkeeping_data();
+    void xorBookkeeping();
+    void controlSets();
+    void deleteKeepsOrderAndSelectsLast();
+    void deleteOnlyFrame();
+    void scrollPutsDownPickedUpEdge();
+    void cancelShowsFramesAgain();
+    void categorySwitchKeepsFrames();
+    void bandAfterScrollWhilePlacing_data();
+    void bandAfterScrollWhilePlacing();
+    void noBandBeforeFirstCorner();
+    void editButtonsWhilePlacing_data();
+    void editButtonsWhilePlacing();
+    void relayoutForgetsAllFrames_data();
+    void relayoutForgetsAllFrames();
+};
+
+void TestTrimming::placing_data()
+{
+    QTest::addColumn<QPoint>("first");
+    QTest::addColumn<QPoint>("second");
+    QTest::addColumn<int>("hscroll");
+    QTest::addColumn<bool>("recorded");
+    QTest::newRow("left to right") << QPoint(50, 40) << QPoint(150, 120) << 0 << true;
+    QTest::newRow("right to left") << QPoint(150, 120) << QPoint(50, 40) << 0 << true;
+    QTest::newRow("bottom to top") << QPoint(50, 120) << QPoint(150, 40) << 0 << true;
+    QTest::newRow("one pixel") << QPoint(50, 40) << QPoint(51, 41) << 0 << true;
+    QTest::newRow("scrolled view") << QPoint(50, 40) << QPoint(150, 120) << 70 << true;
+    QTest::newRow("anchor row") << QPoint(50, 40) << QPoint(150, 40) << 0 << false;
+    QTest::newRow("anchor column") << QPoint(50, 40) << QPoint(50, 120) << 0 << false;
+}
+
+void TestTrimming::placing()
+{
+    QFETCH(QPoint, first);
+    QFETCH(QPoint, second);
+    QFETCH(int, hscroll);
+    QFETCH(bool, recorded);
+    Scene scene;
+    App& app = scene.app();
+    if (hscroll) scene.scrollTo("HSCROLL1", hscroll);
+    const QPointF origin(app.ViewOriginX, app.ViewOriginY);
+
+    scene.click(first.x(), first.y());
+    QCOMPARE(app.TrimState, int16_t(2));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング中止"));
+    scene.move(second.x(), second.y());
+    QCOMPARE(app.BandDrawn, int16_t(1));
+    scene.click(second.x(), second.y());
+
+    if (!recorded) {
+        QCOMPARE(app.TrimState, int16_t(2));
+        QCOMPARE(app.CatFrameCount[1], 0.0f);
+        QCOMPARE(scene.frameList(), QStringList());
+        QCOMPARE(app.BandDrawn, int16_t(1)); // the band stays and keeps following the pointer
+        return;
+    }
+    const QRectF expected = QRectF(QPointF(first) + origin, QPointF(second) + origin).normalized();
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(scene.frame(0), expected);
+    QCOMPARE(scene.frameList(), QStringList { QStringLiteral("範囲1") });
+    QCOMPARE(app.rt.GetCurSel(app.COMBO1), 0);
+    QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kTrue);
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    // The new frame is drawn highlighted into the view, and the picture shows the view
+    // without any band left on it.
+    const QPoint corner = expected.topLeft().toPoint();
+    QCOMPARE(
+        rgb(view(app), corner.x(), corner.y()), rgb(scene.clean, corner.x(), corner.y()) ^ kHighlightMask);
+    QCOMPARE(differences(view(app), scene.clean).size(),
+        expected.width() == 1 ? 4 : int(2 * (expected.width() + expected.height())));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+}
+
+void TestTrimming::pressDragReleaseLeavesSecondCornerPending()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.press(60, 50);
+    scene.move(90, 80, Qt::LeftButton);
+    scene.move(160, 130, Qt::LeftButton);
+    scene.release(160, 130);
+    QCOMPARE(app.TrimState, int16_t(2));
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    // The band follows the pointer with no button held.
+    scene.move(200, 170);
+    QCOMPARE(app.BandLeft, 60.0f);
+    QCOMPARE(app.BandBottom, 170.0f);
+    QCOMPARE(app.BandDrawn, int16_t(1));
+    scene.click(200, 170);
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(scene.frame(0), QRectF(QPointF(60, 50), QPointF(200, 170)));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+}
+
+void TestTrimming::frameLimit()
+{
+    Scene scene;
+    App& app = scene.app();
+    for (int i = 0; i < 50; ++i)
+        scene.place(10 + i, 10, 20 + i, 20 + i);
+    QCOMPARE(app.CatFrameCount[1], 50.0f);
+    QCOMPARE(scene.frameList().last(), QStringLiteral("範囲50"));
+
+    scene.program.dialogs().clearCalls();
+    scene.program.dialogs().answerMessage();
+    scene.press(200, 200);
+    scene.release(200, 200);
+    scene.program.dialogs().answerMessage();
+    scene.button("BUTTON2");
+    const auto messages = scene.program.dialogs().messages();
+    QCOMPARE(messages.size(), 2);
+    for (const auto& message : messages) {
+        QCOMPARE(message.title, QString());
+        QCOMPARE(message.text, QStringLiteral("この分類の登録数が限界に達しました"));
+        QCOMPARE(message.buttons, 0);
+    }
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.CatFrameCount[1], 50.0f);
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 50);
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    // The other category still takes frames.
+    scene.chooseCategory(1);
+    scene.place(30, 30, 80, 80);
+    QCOMPARE(app.CatFrameCount[2], 1.0f);
+}
+
+void TestTrimming::hoverAndGrab_data()
+{
+    QTest::addColumn<QPoint>("pointer");
+    QTest::addColumn<int>("grab");
+    QTest::addColumn<int>("shape");
+    QTest::newRow("near top-left corner") << QPoint(21, 29) << 5 << 5;
+    QTest::newRow("below bottom edge") << QPoint(120, 131) << 4 << 10;
+    QTest::newRow("inside") << QPoint(120, 80) << 0 << 3;
+    QTest::newRow("1 px above top edge") << QPoint(120, 29) << 1 << 10;
+    QTest::newRow("left edge") << QPoint(19, 80) << 2 << 9;
+    QTest::newRow("right edge") << QPoint(221, 80) << 3 << 9;
+    QTest::newRow("top-right corner") << QPoint(220, 30) << 6 << 5;
+    QTest::newRow("bottom-left corner") << QPoint(19, 131) << 7 << 5;
+    QTest::newRow("bottom-right corner") << QPoint(219, 129) << 8 << 5;
+    QTest::newRow("outside") << QPoint(300, 200) << 0 << 3;
+    QTest::newRow("beyond top edge's end") << QPoint(225, 30) << 0 << 3;
+}
+
+void TestTrimming::hoverAndGrab()
+{
+    QFETCH(QPoint, pointer);
+    QFETCH(int, grab);
+    QFETCH(int, shape);
+    Scene scene;
+    App& app = scene.app();
+    scene.place(20, 30, 220, 130);
+    scene.chooseFrame(0);
+    scene.button("BUTTON3");
+    QCOMPARE(app.TrimState, int16_t(3));
+    scene.move(pointer.x(), pointer.y());
+    QCOMPARE(app.BandLeft, 20.0f);
+    QCOMPARE(app.BandTop, 30.0f);
+    QCOMPARE(app.BandRight, 220.0f);
+    QCOMPARE(app.BandBottom, 130.0f);
+    QCOMPARE(app.GrabCode, int16_t(grab));
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), shape);
+    scene.press(pointer.x(), pointer.y());
+    QCOMPARE(app.TrimState, int16_t(grab > 0 ? 4 : 3));
+}
+
+void TestTrimming::reshapeClamps_data()
+{
+    QTest::addColumn<QPoint>("grab");
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<QRectF>("expected");
+    const QPointF tl(20, 30), br(220, 130);
+    QTest::newRow("left edge moved") << QPoint(20, 80) << QPoint(50, 90) << QRectF(QPointF(50, 30), br);
+    QTest::newRow("left past right") << QPoint(20, 80) << QPoint(300, 80) << QRectF(QPointF(210, 30), br);
+    QTest::newRow("right past left") << QPoint(220, 80) << QPoint(0, 80) << QRectF(tl, QPointF(30, 130));
+    QTest::newRow("top past bottom") << QPoint(120, 30) << QPoint(120, 250) << QRectF(QPointF(20, 120), br);
+    QTest::newRow("bottom past top") << QPoint(120, 130) << QPoint(120, 0) << QRectF(tl, QPointF(220, 40));
+    QTest::newRow("top-left corner past")
+        << QPoint(20, 30) << QPoint(300, 250) << QRectF(QPointF(210, 120), br);
+    QTest::newRow("top-right corner")
+        << QPoint(220, 30) << QPoint(260, 10) << QRectF(QPointF(20, 10), QPointF(260, 130));
+    QTest::newRow("bottom-left corner past")
+        << QPoint(20, 130) << QPoint(250, 5) << QRectF(QPointF(210, 30), QPointF(220, 40));
+    QTest::newRow("bottom-right corner past")
+        << QPoint(220, 130) << QPoint(5, 5) << QRectF(tl, QPointF(30, 40));
+}
+
+void TestTrimming::reshapeClamps()
+{
+    QFETCH(QPoint, grab);
+    QFETCH(QPoint, to);
+    QFETCH(QRectF, expected);
+    Scene scene;
+    App& app = scene.app();
+    scene.place(20, 30, 220, 130);
+    scene.chooseFrame(0);
+    scene.button("BUTTON3");
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON3), QStringLiteral("修正完了"));
+    scene.move(grab.x(), grab.y());
+    scene.press(grab.x(), grab.y());
+    scene.release(grab.x(), grab.y());
+    QCOMPARE(app.TrimState, int16_t(4));
+    scene.move((grab.x() + to.x()) / 2, (grab.y() + to.y()) / 2);
+    scene.move(to.x(), to.y());
+    QCOMPARE(QRectF(QPointF(app.SelX1, app.SelY1), QPointF(app.SelX2, app.SelY2)), expected);
+    // The picture shows the view with exactly the band of the working frame on it.
+    const QImage shown = shownPart(app);
+    const int l = int(expected.left()), t = int(expected.top()), r = int(expected.right()),
+              b = int(expected.bottom());
+    const QSet<QPoint> band = xorOf(
+        { linePixels(l, t, r, t), linePixels(l, t, l, b), linePixels(r, t, r, b), linePixels(l, b, r, b) });
+    QCOMPARE(differences(shown, blockAtOrigin(app)), band);
+
+    scene.press(to.x(), to.y()); // put down
+    QCOMPARE(app.TrimState, int16_t(3));
+    scene.button("BUTTON3");
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON3), QStringLiteral("修正"));
+    QCOMPARE(scene.frame(0), expected);
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+    QCOMPARE(rgb(view(app), l, t), rgb(scene.clean, l, t) ^ kHighlightMask);
+    BOX2_SUB(app);
+    QCOMPARE(view(app), scene.clean);
+}
+
+void TestTrimming::panning_data()
+{
+    QTest::addColumn<QSize>("image");
+    QTest::addColumn<bool>("hbar");
+    QTest::addColumn<bool>("vbar");
+    QTest::newRow("both bars") << QSize(1100, 700) << true << true;
+    QTest::newRow("horizontal bar only") << QSize(1100, 150) << true << false;
+    QTest::newRow("vertical bar only") << QSize(150, 700) << false << true;
+    QTest::newRow("no bar") << QSize(150, 150) << false << false;
+}
+
+void TestTrimming::panning()
+{
+    QFETCH(QSize, image);
+    QFETCH(bool, hbar);
+    QFETCH(bool, vbar);
+    Scene scene(image.width(), image.height());
+    App& app = scene.app();
+    QCOMPARE(bool(app.rt.IsWindowVisible(app.HSCROLL1)), hbar);
+    QCOMPARE(bool(app.rt.IsWindowVisible(app.VSCROLL1)), vbar);
+    const float excessX = hbar ? app.ViewWidth - float(app.VisibleWidth) : 0;
+    const float excessY = vbar ? app.ViewHeight - float(app.VisibleHeight) : 0;
+
+    // Pointer left and up: the origin moves right and down by as much, up to the far end.
+    scene.drag(250, 200, 100, 80, Qt::RightButton);
+    QCOMPARE(app.ViewOriginX, std::min(150.0f, excessX));
+    QCOMPARE(app.ViewOriginY, std::min(120.0f, excessY));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+    // Far the other way: stops at 0.
+    scene.drag(100, 80, 390, 290, Qt::RightButton);
+    QCOMPARE(app.ViewOriginX, 0.0f);
+    QCOMPARE(app.ViewOriginY, 0.0f);
+    // Far again: stops where the view's far edge meets the picture's.
+    scene.drag(390, 290, 0, 0, Qt::RightButton);
+    scene.drag(390, 290, 0, 0, Qt::RightButton);
+    QCOMPARE(app.ViewOriginX, excessX);
+    QCOMPARE(app.ViewOriginY, excessY);
+    if (hbar) QCOMPARE(scene.bar("HSCROLL1")->value(), int(excessX));
+    if (vbar) QCOMPARE(scene.bar("VSCROLL1")->value(), int(excessY));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+    QCOMPARE(app.TrimState, int16_t(0)); // the right button never starts trimming
+}
+
+void TestTrimming::bandMask_data()
+{
+    QTest::addColumn<QRectF>("frame");
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<QRectF>("band");
+    QTest::addColumn<QList<QLine>>("lines");
+    // Visible part of the view: (100, 50) to (499, 349).
+    QTest::newRow("left and bottom outside")
+        << QRectF(QPointF(50, 80), QPointF(300, 400)) << 5 << QRectF(QPointF(0, 30), QPointF(200, 299))
+        << QList<QLine> { QLine(0, 30, 200, 30), QLine(200, 30, 200, 299) };
+    QTest::newRow("left edge outside")
+        << QRectF(QPointF(50, 80), QPointF(300, 200)) << 13 << QRectF(QPointF(0, 30), QPointF(200, 150))
+        << QList<QLine> { QLine(0, 30, 200, 30), QLine(200, 30, 200, 150), QLine(0, 150, 200, 150) };
+    QTest::newRow("wholly visible") << QRectF(QPointF(150, 80), QPointF(300, 200)) << 15
+                                    << QRectF(QPointF(50, 30), QPointF(200, 150))
+                                    << QList<QLine> { QLine(50, 30, 200, 30), QLine(50, 30, 50, 150),
+                                           QLine(200, 30, 200, 150), QLine(50, 150, 200, 150) };
+    QTest::newRow("only the top crosses")
+        << QRectF(QPointF(50, 80), QPointF(600, 400)) << 1 << QRectF(QPointF(0, 30), QPointF(399, 350))
+        << QList<QLine> { QLine(0, 30, 399, 30) };
+    QTest::newRow("exceeds every side")
+        << QRectF(QPointF(50, 20), QPointF(600, 400)) << 0 << QRectF() << QList<QLine> {};
+}
+
+void TestTrimming::bandMask()
+{
+    QFETCH(QRectF, frame);
+    QFETCH(int, mask);
+    QFETCH(QRectF, band);
+    QFETCH(QList<QLine>, lines);
+    Scene scene(1000, 800, 800, 450);
+    App& app = scene.app();
+    app.VisibleLeft = 100;
+    app.VisibleTop = 50;
+    app.VisibleRight = 499;
+    app.VisibleBottom = 349;
+    app.TrimState = 2;
+    app.BandDrawn = 0;
+    // The anchor is the bottom-right corner: the computation orders a copy only.
+    app.SelX1 = float(frame.right());
+    app.SelY1 = float(frame.bottom());
+    app.SelX2 = float(frame.left());
+    app.SelY2 = float(frame.top());
+    const QImage before = picture(app).copy();
+
+    P1BOX_SUB(app);
+    QCOMPARE(app.BandEdgeMask, int16_t(mask));
+    QCOMPARE(app.SelX1, float(frame.right()));
+    QCOMPARE(app.SelY2, float(frame.top()));
+    QCOMPARE(app.BandDrawn, int16_t(mask ? 1 : 0));
+    if (mask)
+        QCOMPARE(QRectF(QPointF(app.BandLeft, app.BandTop), QPointF(app.BandRight, app.BandBottom)), band);
+    QList<QSet<QPoint>> drawn;
+    for (const QLine& line : lines)
+        drawn << linePixels(line.x1(), line.y1(), line.x2(), line.y2());
+    const QSet<QPoint> changed = differences(picture(app), before);
+    QCOMPARE(changed, xorOf(drawn));
+    for (const QPoint& p : changed)
+        QCOMPARE(rgb(picture(app), p.x(), p.y()), rgb(before, p.x(), p.y()) ^ kHighlightMask);
+}
+
+void TestTrimming::bandDrawnTwiceLeavesPicture()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.click(40, 30);
+    scene.move(200, 150);
+    const QImage withBand = picture(app).copy();
+    P1LINE_SUB(app);
+    QCOMPARE(app.BandDrawn, int16_t(0));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+    P1BOX_SUB(app);
+    QCOMPARE(picture(app), withBand);
+    P1BOX_SUB(app);
+    QCOMPARE(app.BandDrawn, int16_t(0));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+}
+
+void TestTrimming::sharedPixelsOfTwoFramesCancel()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.place(20, 30, 100, 80);
+    scene.place(100, 80, 180, 140);
+    scene.place(200, 150, 250, 200); // selected: the first two are drawn with the list pen
+    QCOMPARE(rgb(view(app), 100, 80), rgb(scene.clean, 100, 80));
+    QCOMPARE(rgb(view(app), 100, 79), rgb(scene.clean, 100, 79) ^ kListMask);
+    QCOMPARE(rgb(view(app), 101, 80), rgb(scene.clean, 101, 80) ^ kListMask);
+    QCOMPARE(rgb(view(app), 200, 150), rgb(scene.clean, 200, 150) ^ kHighlightMask);
+}
+
+void TestTrimming::penColours()
+{
+    // The highlight pen moves every channel of any pixel, mid-grey included, by half its range;
+    // the list pen moves green alike and leaves a result far from the highlight pen's.
+    auto distance = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+    };
+    for (QRgb pixel : { 0x000000u, 0xFFFFFFu, 0x808080u, 0x7F7F7Fu, 0x8080FFu, 0x123456u }) {
+        const QRgb highlight = pixel ^ (penColour(Pen::Default, DrawMode::Xor) & 0xFFFFFFu);
+        const QRgb list = pixel ^ (penColour(Pen::Second, DrawMode::Xor) & 0xFFFFFFu);
+        QCOMPARE(distance(highlight, pixel), 384);
+        QCOMPARE(distance(list, pixel), 128);
+        QCOMPARE(distance(highlight, list), 256);
+    }
+    QCOMPARE(penColour(Pen::Default, DrawMode::Normal) & 0xFFFFFFu, 0u);
+}
+
+void TestTrimming::xorBookkeeping_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::newRow("one frame") << "place 20 30 120 90";
+    QTest::newRow("three frames") << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100";
+    QTest::newRow("cancel before the first corner") << "place 20 30 120 90 | trim | trim";
+    QTest::newRow("cancel after the first corner")
+        << "place 20 30 120 90 | place 40 40 90 90 | click 150 150 | move 250 200 | trim";
+    QTest::newRow("zero-width release, then a frame")
+        << "place 20 30 120 90 | click 50 50 | move 50 120 | click 50 120 | move 140 130 | click 140 130";
+    QTest::newRow("select with the mouse")
+        << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100 | choose 0 | choose 1";
+    QTest::newRow("select from the keyboard") << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 "
+                                                 "300 100 | key 0 | key 1 | choose 2 | key 0";
+    QTest::newRow("modify edges and corners")
+        << "place 20 30 220 130 | place 60 50 200 160 | choose 0 | modify | move 20 80 | press 20 80 | "
+           "release 20 80 | move 60 85 | press 60 85 | move 220 130 | press 220 130 | move 260 170 | "
+           "press 260 170 | modify";
+    QTest::newRow("modify then select another")
+        << "place 20 30 220 130 | place 60 50 200 160 | choose 0 | modify | move 220 80 | press 220 80 | "
+           "move 250 80 | press 250 80 | modify | choose 1";
+    QTest::newRow("delete the middle frame")
+        << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100 | choose 1 | delete";
+    QTest::newRow("delete everything")
+        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | delete | choose 0 | delete";
+    QTest::newRow("category switch and back")
+        << "place 20 30 120 90 | place 60 50 200 160 | category 1 | place 30 40 150 150 | category 0 | "
+           "place 100 100 180 180 | category 1 | category 0";
+    QTest::newRow("scroll while placing")
+        << "place 20 30 120 90 | click 150 150 | move 200 180 | hscroll 80 | move 250 200 | click 250 200";
+    QTest::newRow("scroll while modifying")
+        << "place 20 30 220 130 | choose 0 | modify | move 220 80 | press 220 80 | move 240 90 | vscroll 40 "
+           "| "
+           "move 200 60 | hscroll 30 | move 150 60 | press 150 60 | modify";
+    QTest::newRow("pan while placing")
+        << "place 20 30 120 90 | click 150 150 | move 200 180 | pan 200 180 150 120 | move 250 200 | "
+           "click 250 200";
+    QTest::newRow("corner button and press from a chosen frame")
+        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | corner | place 30 30 80 80 | corner";
+}
+
+// Whatever the user did, erasing the frames of the current category leaves the view exactly
+// as a rebuild makes it: every exclusive-or figure was drawn an even number of times.
+void TestTrimming::xorBookkeeping()
+{
+    QFETCH(QString, steps);
+    Scene scene;
+    App& app = scene.app();
+    scene.run(steps);
+    QCOMPARE(app.TrimState, int16_t(0));
+    BOX2_SUB(app);
+    const QSet<QPoint> stray = differences(view(app), scene.clean);
+    QVERIFY2(stray.isEmpty(),
+        qPrintable(QStringLiteral("%1 stray pixels, first at (%2, %3)")
+                       .arg(stray.size())
+                       .arg(stray.isEmpty() ? 0 : stray.begin()->x())
+                       .arg(stray.isEmpty() ? 0 : stray.begin()->y())));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+    BAI_SUB(app);
+    QCOMPARE(view(app), scene.clean);
+}
+
+void TestTrimming::controlSets()
+{
+    Scene scene;
+    App& app = scene.app();
+    const QList<Control> all { app.BUTTON2, app.BUTTON3, app.BUTTON4, app.BUTTON5, app.BUTTON9, app.BUTTON11,
+        app.BUTTON12, app.COMBO1, app.COMBO2, app.COMBO5 };
+    auto usable = [&](const QList<Control>& expected, const char* situation) {
+        for (Control control : all)
+            QVERIFY2(app.rt.IsWindowEnabled(control) == (expected.contains(control) ? kTrue : kFalse),
+                qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(situation), app.rt.NameOf(control))));
+    };
+    const int normalFont = app.rt.GetFontSize(app.BUTTON3);
+    const QList<Control> normal { app.BUTTON2, app.BUTTON5, app.BUTTON9, app.BUTTON11, app.BUTTON12,
+        app.COMBO2, app.COMBO5 };
+    usable(normal, "normal without frames");
+
+    scene.button("BUTTON2");
+    QCOMPARE(app.TrimState, int16_t(1));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング中止"));
+    usable({ app.BUTTON2 }, "placing");
+    scene.click(30, 30);
+    scene.click(90, 90);
+    usable(normal + QList<Control> { app.COMBO1 }, "normal with a frame");
+
+    scene.chooseFrame(0);
+    usable({ app.COMBO1, app.BUTTON3, app.BUTTON4 }, "frame chosen");
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON1), kTrue);
+
+    scene.button("BUTTON3");
+    QCOMPARE(app.TrimState, int16_t(3));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON3), QStringLiteral("修正完了"));
+    QVERIFY(app.rt.GetFontSize(app.BUTTON3) < normalFont);
+    usable({ app.BUTTON3 }, "modifying");
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON1), kFalse);
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 0);
+    scene.move(150, 150);
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 3);
+
+    scene.button("BUTTON3");
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON3), QStringLiteral("修正"));
+    QCOMPARE(app.rt.GetFontSize(app.BUTTON3), normalFont);
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 0);
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON1), kTrue);
+    usable(normal + QList<Control> { app.COMBO1 }, "normal after modifying");
+
+    // A press on the picture while a frame is chosen still starts trimming; the chosen-frame
+    // buttons stay as they were, and recording re-enables only the placing set.
+    scene.chooseFrame(0);
+    scene.click(120, 120);
+    QCOMPARE(app.TrimState, int16_t(2));
+    usable({ app.BUTTON3, app.BUTTON4 }, "placing from a chosen frame");
+    scene.click(170, 170);
+    usable({ app.BUTTON3, app.BUTTON4, app.BUTTON5, app.BUTTON9, app.BUTTON11, app.BUTTON12, app.COMBO1,
+               app.COMBO2, app.COMBO5 },
+        "recorded from a chosen frame");
+}
+
+void TestTrimming::deleteKeepsOrderAndSelectsLast()
+{
+    Scene scene;
+    App& app = scene.app();
+    const QList<QRectF> placed { QRectF(20, 20, 40, 40), QRectF(80, 20, 40, 40), QRectF(140, 20, 40, 40),
+        QRectF(200, 20, 40, 40) };
+    for (const QRectF& r : placed)
+        scene.place(int(r.left()), int(r.top()), int(r.right()), int(r.bottom()));
+    scene.chooseFrame(1);
+    scene.button("BUTTON4");
+    QCOMPARE(scene.frameList(),
+        (QStringList { QStringLiteral("範囲1"), QStringLiteral("範囲2"), QStringLiteral("範囲3") }));
+    QCOMPARE(app.rt.GetCurSel(app.COMBO1), 2);
+    QCOMPARE(app.CatFrameCount[1], 3.0f);
+    QCOMPARE(scene.frame(0), placed[0]);
+    QCOMPARE(scene.frame(1), placed[2]);
+    QCOMPARE(scene.frame(2), placed[3]);
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON2), kTrue);
+    QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON4), kFalse);
+    // The last frame is highlighted, the others drawn with the list pen, the deleted one gone.
+    QCOMPARE(rgb(view(app), 200, 20), rgb(scene.clean, 200, 20) ^ kHighlightMask);
+    QCOMPARE(rgb(view(app), 20, 20), rgb(scene.clean, 20, 20) ^ kListMask);
+    QCOMPARE(rgb(view(app), 80, 20), rgb(scene.clean, 80, 20));
+}
+
+void TestTrimming::deleteOnlyFrame()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.place(20, 20, 60, 60);
+    scene.chooseFrame(0);
+    scene.button("BUTTON4");
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
+    QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.FrameListMode, int16_t(0));
+    QCOMPARE(view(app), scene.clean);
+    // The next frame is number 1 again.
+    scene.place(30, 30, 70, 70);
+    QCOMPARE(scene.frameList(), QStringList { QStringLiteral("範囲1") });
+}
+
+void TestTrimming::scrollPutsDownPickedUpEdge()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.place(20, 30, 220, 130);
+    scene.chooseFrame(0);
+    scene.button("BUTTON3");
+    scene.move(20, 80);
+    scene.press(20, 80);
+    scene.move(60, 80);
+    QCOMPARE(app.TrimState, int16_t(4));
+    scene.scrollTo("HSCROLL1", 25);
+    QCOMPARE(app.TrimState, int16_t(3));
+    QCOMPARE(app.GrabCode, int16_t(0));
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 3);
+    QCOMPARE(app.SelX1, 60.0f);
+    // The band is drawn where the edge was put down, at the new scroll position.
+    QCOMPARE(app.BandDrawn, int16_t(1));
+    QCOMPARE(app.BandLeft, 35.0f);
+    const QImage block = blockAtOrigin(app);
+    QCOMPARE(rgb(picture(app), 35, 80), rgb(block, 35, 80) ^ kHighlightMask);
+    QCOMPARE(rgb(picture(app), 60, 80), rgb(block, 60, 80));
+    // The pointer no longer drags the edge.
+    scene.move(100, 80);
+    QCOMPARE(app.SelX1, 60.0f);
+}
+
+void TestTrimming::cancelShowsFramesAgain()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.place(20, 30, 120, 90);
+    scene.place(60, 50, 200, 160);
+    QImage idle = view(app).copy();
+    scene.click(150, 150);
+    scene.move(250, 200);
+    scene.button("BUTTON2");
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.BandLeft, -1.0f);
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    QCOMPARE(app.rt.GetCurSel(app.COMBO1), 1);
+    QCOMPARE(view(app), idle);
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+}
+
+void TestTrimming::categorySwitchKeepsFrames()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.place(20, 30, 120, 90);
+    scene.place(60, 50, 200, 160);
+    const QImage first = view(app).copy();
+    scene.chooseCategory(1);
+    QCOMPARE(app.CurCat, int16_t(2));
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
+    QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
+    QCOMPARE(view(app), scene.clean);
+    scene.place(30, 40, 150, 150);
+    scene.chooseCategory(0);
+    QCOMPARE(app.CurCat, int16_t(1));
+    QCOMPARE(scene.frameList(), (QStringList { QStringLiteral("範囲1"), QStringLiteral("範囲2") }));
+    QCOMPARE(app.rt.GetCurSel(app.COMBO1), 1);
+    QCOMPARE(view(app), first);
+    scene.chooseCategory(1);
+    QCOMPARE(scene.frame(0, 2), QRectF(QPointF(30, 40), QPointF(150, 150)));
+    QCOMPARE(app.rt.GetCurSel(app.COMBO1), 0);
+}
+
+void TestTrimming::relayoutForgetsAllFrames_data()
+{
+    QTest::addColumn<QString>("relayout");
+    QTest::newRow("magnification") << "magnification";
+    QTest::newRow("window resize") << "resize";
+    QTest::newRow("new image") << "image";
+}
+
+void TestTrimming::relayoutForgetsAllFrames()
+{
+    QFETCH(QString, relayout);
+    Scene scene;
+    App& app = scene.app();
+    scene.place(20, 30, 120, 90);
+    scene.chooseCategory(1);
+    scene.place(30, 40, 150, 150);
+    scene.click(200, 200); // placing is under way
+    if (relayout == QLatin1String("magnification")) {
+        scene.combo("COMBO5")->setCurrentIndex(3);
+        scene.program.runEvents();
+    } else if (relayout == QLatin1String("resize")) {
+        app.rt.SetWindowSize(
+            app.MAINFORM, app.rt.GetWidth(app.MAINFORM) + 40, app.rt.GetHeight(app.MAINFORM));
+        scene.program.runEvents();
+    } else {
+        *app.rt.Image(app.SourceBitmap) = pattern(300, 200);
+        app.ImageWidth = 300;
+        app.ImageHeight = 200;
+        CG_ON_SUB(app);
+    }
+    for (int category = 0; category <= kCategoryCount; ++category)
+        QCOMPARE(app.CatFrameCount[category], 0.0f);
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
+    QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+}
+
+void TestTrimming::bandAfterScrollWhilePlacing_data()
+{
+    QTest::addColumn<QString>("scroll");
+    QTest::newRow("horizontal bar") << "hscroll 80";
+    QTest::newRow("vertical bar") << "vscroll 40";
+    QTest::newRow("corner button") << "corner";
+}
+
+// The picture shows the view and the band of the working frame, nothing else.
+void TestTrimming::bandAfterScrollWhilePlacing()
+{
+    QFETCH(QString, scroll);
+    Scene scene;
+    App& app = scene.app();
+    scene.run(QStringLiteral("click 100 100 | move 200 180 | ") + scroll + QStringLiteral(" | move 250 200"));
+    QCOMPARE(app.BandDrawn, int16_t(1));
+    QVERIFY(app.BandEdgeMask > 0);
+    QCOMPARE(differences(shownPart(app), blockAtOrigin(app)), bandPixels(app));
+}
+
+// Trimming started by the button has no working frame until the first corner is set: a
+// repaint then shows no band, not one made from the corners of the frame placed before.
+void TestTrimming::noBandBeforeFirstCorner()
+{
+    Scene scene;
+    App& app = scene.app();
+    scene.run(QStringLiteral("place 20 30 120 90 | trim | hscroll 30 | move 200 150"));
+    QCOMPARE(app.TrimState, int16_t(1));
+    QCOMPARE(app.BandLeft, -1.0f);
+    QCOMPARE(app.BandDrawn, int16_t(0));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+    scene.run(QStringLiteral("click 100 100 | move 200 150"));
+    QCOMPARE(differences(shownPart(app), blockAtOrigin(app)), bandPixels(app));
+}
+
+void TestTrimming::editButtonsWhilePlacing_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::newRow("modify")
+        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | click 150 150 | move 250 200 | "
+           "modify | modify";
+    QTest::newRow("delete")
+        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | click 150 150 | move 250 200 | "
+           "delete";
+    QTest::newRow("modify after recording") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | place "
+                                               "150 150 250 200 | modify | move 250 170 | "
+                                               "press 250 170 | move 280 170 | press 280 170 | modify";
+    QTest::newRow("delete after recording")
+        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | place 150 150 250 200 | delete";
+}
+
+// A press on the picture while a frame is chosen starts placing with the modify and delete
+// buttons still usable; using them then must not leave a frame drawn in the view.
+void TestTrimming::editButtonsWhilePlacing()
+{
+    QFETCH(QString, steps);
+    Scene scene;
+    App& app = scene.app();
+    scene.run(steps);
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    QCOMPARE(scene.frame(0), QRectF(QPointF(20, 30), QPointF(120, 90))); // the frame clicked is untouched
+    BOX2_SUB(app);
+    QCOMPARE(differences(view(app), scene.clean).size(), 0);
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
+}
+
+QTEST_MAIN(TestTrimming)
+#include "tst_trimming.moc"
