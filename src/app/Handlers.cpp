@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
+#include "categories/AfterSave.h"
 #include "categories/RegistrationWindow.h"
 #include "source/FolderListing.h"
 #include "source/LoadSetup.h"
@@ -12,13 +13,16 @@
 #include "view/Scrolling.h"
 
 #include <exception>
+#include <functional>
 
-void registerHandler(App& app, const char* eventName, Handler handler)
+namespace {
+
+void install(App& app, const char* eventName, std::function<void(const ControlEvent&)> run)
 {
-    app.rt.SetHandler(QString::fromLatin1(eventName), [&app, eventName, handler](const ControlEvent& event) {
+    app.rt.SetHandler(QString::fromLatin1(eventName), [&app, eventName, run](const ControlEvent& event) {
         app.EventOwner = event.owner;
         try {
-            handler(app, event);
+            run(event);
         } catch (const UnexpectedError&) {
             throw;
         } catch (const std::exception&) {
@@ -27,32 +31,52 @@ void registerHandler(App& app, const char* eventName, Handler handler)
     });
 }
 
+} // namespace
+
+void registerHandler(App& app, const char* eventName, Handler handler)
+{
+    install(app, eventName, [&app, handler](const ControlEvent& event) { handler(app, event); });
+}
+
+void registerHandler(App& app, const char* eventName, void (*handler)(App&))
+{
+    install(app, eventName, [&app, handler](const ControlEvent&) { handler(app); });
+}
+
 void registerHandlers(App& app)
 {
     app.RequestActions[1] = listSourceFolder;
-    registerHandler(app, "MAINFORM_END", [](App& a, const ControlEvent&) { MAINFORM_END(a); });
-    registerHandler(app, "MAINFORM_RESIZE", [](App& a, const ControlEvent&) { MAINFORM_RESIZE(a); });
-    registerHandler(app, "HSCROLL1_CHANGE", [](App& a, const ControlEvent&) { HSCROLL1_CHANGE(a); });
-    registerHandler(app, "VSCROLL1_CHANGE", [](App& a, const ControlEvent&) { VSCROLL1_CHANGE(a); });
-    registerHandler(app, "BUTTON1_ON", [](App& a, const ControlEvent&) { BUTTON1_ON(a); });
-    registerHandler(app, "COMBO5_CHANGE", [](App& a, const ControlEvent&) { COMBO5_CHANGE(a); });
-    registerHandler(app, "BUTTON5_ON", [](App& a, const ControlEvent&) { BUTTON5_ON(a); });
-    registerHandler(app, "LIST1_CLICK", [](App& a, const ControlEvent&) { LIST1_CLICK(a); });
-    registerHandler(app, "CHECK1_ON", [](App& a, const ControlEvent&) { CHECK1_ON(a); });
-    registerHandler(app, "BUTTON10_ON", [](App& a, const ControlEvent&) { BUTTON10_ON(a); });
-    registerHandler(app, "BUTTON8_ON", [](App& a, const ControlEvent&) { BUTTON8_ON(a); });
-    registerHandler(app, "BUTTON6_ON", [](App& a, const ControlEvent&) { BUTTON6_ON(a); });
-    registerHandler(app, "BUTTON7_ON", [](App& a, const ControlEvent&) { BUTTON7_ON(a); });
+    app.RequestActions[2] = saveThenNext;
+    app.RequestActions[3] = saveThenPrevious;
+    registerHandler(app, "MAINFORM_END", MAINFORM_END);
+    registerHandler(app, "MAINFORM_RESIZE", MAINFORM_RESIZE);
+    registerHandler(app, "HSCROLL1_CHANGE", HSCROLL1_CHANGE);
+    registerHandler(app, "VSCROLL1_CHANGE", VSCROLL1_CHANGE);
+    registerHandler(app, "BUTTON1_ON", BUTTON1_ON);
+    registerHandler(app, "COMBO5_CHANGE", COMBO5_CHANGE);
+    registerHandler(app, "BUTTON5_ON", BUTTON5_ON);
+    registerHandler(app, "LIST1_CLICK", LIST1_CLICK);
+    registerHandler(app, "CHECK1_ON", CHECK1_ON);
+    registerHandler(app, "BUTTON10_ON", BUTTON10_ON);
+    registerHandler(app, "BUTTON8_ON", BUTTON8_ON);
+    registerHandler(app, "BUTTON6_ON", BUTTON6_ON);
+    registerHandler(app, "BUTTON7_ON", BUTTON7_ON);
+    registerHandler(app, "BUTTON9_ON", BUTTON9_ON);
+    registerHandler(app, "BUTTON11_ON", BUTTON11_ON);
+    registerHandler(app, "BUTTON12_ON", BUTTON12_ON);
+    registerHandler(app, "BUTTON13_ON", BUTTON13_ON);
+    registerHandler(app, "BUTTON14_ON", BUTTON14_ON);
+    registerHandler(app, "BUTTON15_ON", BUTTON15_ON);
     registerHandler(app, "PICTURE1_MOUSEDOWN",
         [](App& a, const ControlEvent& e) { PICTURE1_MOUSEDOWN(a, e.button, e.shift, e.x, e.y); });
     registerHandler(app, "PICTURE1_MOUSEUP",
         [](App& a, const ControlEvent& e) { PICTURE1_MOUSEUP(a, e.button, e.shift, e.x, e.y); });
     registerHandler(app, "PICTURE1_MOUSEMOVE",
         [](App& a, const ControlEvent& e) { PICTURE1_MOUSEMOVE(a, e.button, e.shift, e.x, e.y); });
-    registerHandler(app, "BUTTON2_ON", [](App& a, const ControlEvent&) { BUTTON2_ON(a); });
-    registerHandler(app, "BUTTON3_ON", [](App& a, const ControlEvent&) { BUTTON3_ON(a); });
-    registerHandler(app, "BUTTON4_ON", [](App& a, const ControlEvent&) { BUTTON4_ON(a); });
-    registerHandler(app, "COMBO1_CLICK", [](App& a, const ControlEvent&) { COMBO1_CLICK(a); });
-    registerHandler(app, "COMBO1_CHANGE", [](App& a, const ControlEvent&) { COMBO1_CHANGE(a); });
-    registerHandler(app, "COMBO2_CHANGE", [](App& a, const ControlEvent&) { COMBO2_CHANGE(a); });
+    registerHandler(app, "BUTTON2_ON", BUTTON2_ON);
+    registerHandler(app, "BUTTON3_ON", BUTTON3_ON);
+    registerHandler(app, "BUTTON4_ON", BUTTON4_ON);
+    registerHandler(app, "COMBO1_CLICK", COMBO1_CLICK);
+    registerHandler(app, "COMBO1_CHANGE", COMBO1_CHANGE);
+    registerHandler(app, "COMBO2_CHANGE", COMBO2_CHANGE);
 }

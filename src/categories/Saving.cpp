@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "platform/FileSystem.h"
 #include "source/SequenceNaming.h"
+#include "trimming/FrameDrawing.h"
 
 #include <limits>
 
@@ -72,4 +73,29 @@ PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
     }
     advanceAfterSaving(app, category);
     return PieceOutcome::Saved;
+}
+
+void HOZON_SUB(App& app)
+{
+    // The frames are drawn into the view bitmap, which is about to become the cut buffer.
+    BOX2_SUB(app);
+    if (!app.rt.CheckObject(app.SourceBitmap)) {
+        // After a load that failed with nothing to return to there is no image to cut from.
+        app.rt.MessageBox(app.EventOwner, QString(),
+            QStringLiteral("切り出す画像がないため保存しませんでした"), MessageButtons::Ok,
+            MessageIcon::Exclamation);
+    } else {
+        for (int16_t category = 1; category <= kCategoryCount; ++category) {
+            if (app.CatValid[category] != 1) continue;
+            for (int frame = 0; frame < int(app.CatFrameCount[category]); ++frame) {
+                const CropRect crop = cropOfFrame(app.FrameLeft[frame][category],
+                    app.FrameTop[frame][category], app.FrameRight[frame][category],
+                    app.FrameBottom[frame][category], app.Magnification, app.ImageWidth, app.ImageHeight);
+                if (savePiece(app, category, crop) == PieceOutcome::NumbersExhausted) break;
+            }
+            app.CatFrameCount[category] = 0;
+        }
+    }
+    app.TrimState = 0;
+    app.GrabCode = 0;
 }

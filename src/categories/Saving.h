@@ -8,6 +8,11 @@
 
 struct App;
 
+// Saves every frame of every valid category as a BMP file cut at full resolution from the
+// source image, each under its category's next free name, and empties their frame lists. The
+// view bitmap serves as the cut buffer, so the caller shows an image afterwards.
+void HOZON_SUB(App& app);
+
 // How saving one trimmed piece ended.
 enum class PieceOutcome {
     Saved, // written under the category's next free name; the number advanced

@@ -12,3 +12,13 @@ void adoptLoadedFile(App& app)
     TITLE_SET(app);
     CG_ON_SUB(app);
 }
+
+void finishLoad(App& app)
+{
+    if (app.LoadFailed == 0) {
+        adoptLoadedFile(app);
+        return;
+    }
+    TITLE_SET(app);
+    CG_ON_SUB(app);
+}

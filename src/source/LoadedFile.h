@@ -6,3 +6,7 @@ struct App;
 // its path and name are kept, the title names it and the picture shows it. Every loader calls
 // this after a successful LOAD_BMP.
 void adoptLoadedFile(App& app);
+
+// Ends a load of LoadFilePath: a successful load is adopted; after a failed one the view is
+// rebuilt for whatever image came back (or for none), so it never shows what was there before.
+void finishLoad(App& app);

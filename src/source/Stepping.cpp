@@ -1,11 +1,10 @@
 #include "source/Stepping.h"
 
 #include "app/App.h"
-#include "app/StartUp.h"
+#include "platform/FileSystem.h"
 #include "source/ImageLoading.h"
 #include "source/LoadedFile.h"
 #include "source/SequenceNaming.h"
-#include "view/Scrolling.h"
 
 void REN_LOAD(App& app)
 {
@@ -15,14 +14,22 @@ void REN_LOAD(App& app)
     // keeps its own extension, or every later number would be composed with the wrong one.
     const QString sequenceExtension = app.SeqExt;
     LOAD_BMP(app);
-    if (app.LoadFailed == 0) {
-        adoptLoadedFile(app);
+    if (app.LoadFailed != 0) app.SeqExt = sequenceExtension;
+    finishLoad(app);
+}
+
+void REN_LOAD2(App& app, const QString& fileName)
+{
+    app.LoadFilePath = withTrailingSeparator(app.LoadPath) + fileName;
+    app.LoadFailed = 0;
+    app.rt.EnableWindow(app.BUTTON2, kTrue);
+    if (!isExistingFile(app.LoadFilePath)) {
+        app.LoadFailed = 1;
+        app.rt.MessageBox(app.EventOwner, fileName, QStringLiteral("ロードするファイルがありません。"),
+            MessageButtons::Ok, MessageIcon::None);
+        app.rt.EnableWindow(app.BUTTON2, kFalse);
         return;
     }
-    app.SeqExt = sequenceExtension;
-    // The image shown before came back: show it again, as it was.
-    if (!app.CurrentFilePath.isEmpty()) {
-        TITLE_SET(app);
-        CG_ON_SUB(app);
-    }
+    LOAD_BMP(app);
+    finishLoad(app);
 }

@@ -1,0 +1,142 @@
+#include "categories/AfterSave.h"
+
+#include "app/App.h"
+#include "categories/RegistrationWindow.h"
+#include "categories/Saving.h"
+#include "platform/FileSystem.h"
+#include "source/ImageLoading.h"
+#include "source/LoadedFile.h"
+#include "source/Stepping.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString kNoMoreFiles = QStringLiteral("ロードするファイルがこれ以上ありません");
+const QString kImageFilter = QStringLiteral("(*.BMP,*.JPG);(*.*)");
+
+void reloadCurrentFile(App& app)
+{
+    LOAD_BMP(app);
+    finishLoad(app);
+}
+
+// At either end of the folder list nothing is loaded; the index stays on the end entry.
+void reportEndOfList(App& app)
+{
+    const int index = int(app.SrcIndex);
+    const QString title = index >= 0 && index < app.SrcList.size() ? app.SrcList[index] : QString();
+    app.rt.MessageBox(app.EventOwner, title, kNoMoreFiles, MessageButtons::Ok, MessageIcon::None);
+    app.rt.EnableWindow(app.BUTTON2, kFalse);
+}
+
+QString deleteFailedText(const QString& path)
+{
+    return QStringLiteral("「%1」を削除できませんでした").arg(path);
+}
+
+void loadListEntry(App& app)
+{
+    REN_LOAD2(app, app.SrcList[int(app.SrcIndex)]);
+}
+
+} // namespace
+
+void BUTTON9_ON(App& app)
+{
+    app.PendingAction = 2;
+}
+
+void BUTTON12_ON(App& app)
+{
+    app.PendingAction = 3;
+}
+
+void saveThenNext(App& app)
+{
+    HOZON_SUB(app);
+    switch (app.LoadMode) {
+    case 1:
+        app.SeqNumber += 1;
+        REN_LOAD(app);
+        break;
+    case 3:
+        app.SrcIndex += 1;
+        if (app.SrcIndex < app.SrcCount) {
+            loadListEntry(app);
+        } else {
+            app.SrcIndex = std::max(app.SrcIndex - 1, 0.0f);
+            reportEndOfList(app);
+        }
+        break;
+    default: reloadCurrentFile(app); break;
+    }
+}
+
+void saveThenPrevious(App& app)
+{
+    HOZON_SUB(app);
+    if (app.LoadMode == 1) {
+        app.SeqNumber = std::max(app.SeqNumber - 1, 0.0);
+        REN_LOAD(app);
+        return;
+    }
+    app.SrcIndex -= 1;
+    if (app.SrcIndex >= 0 && app.SrcIndex < app.SrcCount) {
+        loadListEntry(app);
+    } else {
+        app.SrcIndex = 0;
+        reportEndOfList(app);
+    }
+}
+
+void BUTTON11_ON(App& app)
+{
+    HOZON_SUB(app);
+    reloadCurrentFile(app);
+}
+
+void ALL1_SUB(App& app)
+{
+    for (int category = 1; category <= kCategoryCount; ++category)
+        if (app.CatValid[category] == 1) app.CatNextNo[category] = 1;
+    app.rt.SetWindowText(app.EDIT8, QStringLiteral("1"));
+    // Stores the fields on show, and the summary rewrites every start text from its number.
+    GETEDIT_SUB(app);
+}
+
+void BUTTON13_ON(App& app)
+{
+    ALL1_SUB(app);
+}
+
+void BUTTON14_ON(App& app)
+{
+    const int answer = app.rt.MessageBox(app.EventOwner, QString(),
+        QStringLiteral("本当に全ての保存先の画像を削除しますか？"), MessageButtons::YesNo,
+        MessageIcon::Exclamation);
+    if (answer != MessageAnswer::Yes) return;
+    for (int category = 1; category <= kCategoryCount; ++category) {
+        const QString& folder = app.CatFolder[category];
+        if (app.CatValid[category] != 1 || folder.isEmpty()) continue;
+        for (const QString& name : listFolder(folder, QStringLiteral("*.BMP"))) {
+            if (deleteFile(folder + name)) continue;
+            app.rt.MessageBox(app.EventOwner, name, deleteFailedText(folder + name), MessageButtons::Ok,
+                MessageIcon::Exclamation);
+        }
+    }
+    ALL1_SUB(app);
+}
+
+void BUTTON15_ON(App& app)
+{
+    app.LoadMode = 3;
+    app.LoadFilePath = app.rt.WinOpenDlg(
+        app.EventOwner, QStringLiteral("トリミングする画像ファイルは？"), app.LoadPath, kImageFilter, 0);
+    if (app.LoadFilePath == dialogCancelled()) return;
+    LOAD_BMP(app);
+    finishLoad(app);
+    if (app.LoadFailed != 0) return;
+    app.ListFolder = app.LoadPath;
+    app.PendingAction = 1;
+}
