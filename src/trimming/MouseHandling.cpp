@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
+#include "view/Scrolling.h"
 
 #include <cmath>
 #include <utility>
@@ -63,13 +64,7 @@ void pan(App& app, float x, float y)
         app.HScrollPos);
     panAxis(app, app.VSCROLL1, app.ViewOriginY, app.PanDY, app.ViewHeight, app.VisibleHeight, app.VScrollUnit,
         app.VScrollPos);
-    if (!app.rt.CheckObject(app.ViewBitmap)) return;
-    app.rt.BitBlt(app.PICTURE1, 0, 0, app.VisibleWidth, app.VisibleHeight, app.ViewBitmap,
-        int(app.ViewOriginX), int(app.ViewOriginY));
-    app.VisibleLeft = app.ViewOriginX;
-    app.VisibleTop = app.ViewOriginY;
-    app.VisibleRight = app.VisibleLeft + float(app.VisibleWidth) - 1;
-    app.VisibleBottom = app.VisibleTop + float(app.VisibleHeight) - 1;
+    if (app.rt.CheckObject(app.ViewBitmap)) showBlockAtOrigin(app);
 }
 
 // Which edge or corner of the band the pointer is on. The tests run in a fixed order; a test

@@ -26,7 +26,8 @@ void scrollRange(float viewSide, int16_t visibleSide, float& excess, float& unit
     }
 }
 
-// Copies the shown block of the view to the picture and records which block that is.
+} // namespace
+
 void showBlockAtOrigin(App& app)
 {
     app.rt.BitBlt(app.PICTURE1, 0, 0, app.VisibleWidth, app.VisibleHeight, app.ViewBitmap,
@@ -39,8 +40,6 @@ void showBlockAtOrigin(App& app)
     // while a frame is placed would count as erased, and the next move would leave it behind.
     app.BandDrawn = 0;
 }
-
-} // namespace
 
 void SCROLL_XD_SUB(App& app)
 {

@@ -8,6 +8,10 @@ struct App;
 void SCROLL_XD_SUB(App& app);
 void SCROLL_YD_SUB(App& app);
 
+// Copies the block of the view at the origin (ViewOriginX, ViewOriginY) to the picture and
+// records it as the visible rectangle. The copy wipes the rubber band off the picture.
+void showBlockAtOrigin(App& app);
+
 // Repaints the picture with the block of the view at the scroll positions, then the rubber
 // band (unless a one-shot skip is set).
 void CG_UP_SUB(App& app);
