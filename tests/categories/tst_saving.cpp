@@ -43,6 +43,7 @@ private slots:
     void sequenceSteppingCrossesAGap();
     void sequenceStepBackAtZeroLoadsZeroAgain();
     void folderListSteppingStopsAtBothEnds();
+    void shownFileOutsideTheListStartsAtTheFirstEntry();
     void singleFileSavesAndReloads();
     void saveThenReloadKeepsTheImage();
     void allToOneRestartsValidAndShownCategories();
@@ -486,24 +487,28 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
 // the reason, nothing is left behind, no number is used, and category 2 is still saved.
 void TestSaving::failedWriteIsReportedAndTheSaveGoesOn_data()
 {
-    QTest::addColumn<bool>("readOnly");
-    QTest::newRow("folder removed after the check") << false;
-    QTest::newRow("read-only folder") << true;
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("folder removed after the check") << "removed";
+    QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("a file in place of the folder") << "file";
 }
 
 void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
 {
-    QFETCH(bool, readOnly);
+    QFETCH(QString, damage);
+    const bool readOnly = damage == QLatin1String("read-only");
 #ifdef Q_OS_UNIX
     if (readOnly && ::geteuid() == 0) QSKIP("the superuser writes into read-only folders");
 #endif
     SavingProgram saving;
     App& app = saving.app();
     const QString folder = makeFolder(saving.program, QStringLiteral("target"));
-    if (readOnly)
+    if (readOnly) {
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-    else
+    } else {
         QVERIFY(QDir(folder).removeRecursively());
+        if (damage == QLatin1String("file")) touch(folder.chopped(1));
+    }
     app.CatFolder[1] = folder;
     app.CatValid[2] = 1;
     app.CatFolder[2] = saving.program.dir() + kSep;
@@ -523,6 +528,7 @@ void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
         QVERIFY2(message.text != saveFailedText(path, QString()), "the reason is given");
     }
     QCOMPARE(filesIn(folder), QStringList());
+    QCOMPARE(filesIn(saving.program.dir()).filter(QStringLiteral("tmp")), QStringList());
     QCOMPARE(app.CatNextNo[1], int16_t(1));
     QCOMPARE(app.CatStartText[1].toInt(), 1);
     QCOMPARE(app.CatFrameCount[1], 0.0f);
@@ -697,6 +703,31 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     step("BUTTON9", false);
     showing("c.JPG", 33, 2);
     QVERIFY(enabled(program, "BUTTON2"));
+}
+
+// "全画像" with a file the list leaves out (a PNG chosen through "*.*"): the index is -1, so
+// "保存実行" shows the first entry.
+void TestSaving::shownFileOutsideTheListStartsAtTheFirstEntry()
+{
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    writeImage(source + QStringLiteral("a.BMP"), 1, 31, 11);
+    writeImage(source + QStringLiteral("b.BMP"), 2, 32, 12);
+    writeImage(source + QStringLiteral("d.png"), 4, 34, 14, "PNG");
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    program.dialogs().answerOpenFile(source + QStringLiteral("d.png"));
+    click(program, "BUTTON15");
+    QCOMPARE(app.SrcList, QStringList({ "a.BMP", "b.BMP" }));
+    QCOMPARE(app.SrcIndex, -1.0f);
+    click(program, "BUTTON8");
+    QCOMPARE(app.CurrentFileName, QStringLiteral("d.png"));
+    click(program, "BUTTON9");
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("a.BMP"));
+    QCOMPARE(app.SrcIndex, 0.0f);
 }
 
 // A single file: "保存実行" saves the frame placed with the mouse and shows the same file again.
