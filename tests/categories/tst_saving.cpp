@@ -544,7 +544,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     TestProgram program;
     const QString source = makeFolder(program, QStringLiteral("scans"));
     for (int n : { 1, 2, 4 })
-        writeImage(source + QStringLiteral("IMG00%1.BMP").arg(n), n, 20 + n, 10 + n);
+        writeImage(source + QStringLiteral("IMG00%1.BMP").arg(n), n, 100 + n, 80 + n);
     QFile broken(source + QStringLiteral("IMG005.BMP"));
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("no picture here");
@@ -563,8 +563,8 @@ void TestSaving::sequenceSteppingCrossesAGap()
     };
     auto showing = [&](int n) {
         QCOMPARE(app.CurrentFileName, QStringLiteral("IMG00%1.BMP").arg(n));
-        QCOMPARE(app.ImageWidth, float(20 + n));
-        QCOMPARE(*app.rt.Image(app.SourceBitmap), pattern(20 + n, 10 + n, n));
+        QCOMPARE(app.ImageWidth, float(100 + n));
+        QCOMPARE(*app.rt.Image(app.SourceBitmap), pattern(100 + n, 80 + n, n));
         QVERIFY(app.rt.GetWindowText(app.MAINFORM).contains(QStringLiteral("IMG00%1.BMP").arg(n)));
     };
     const QString gap = QStringLiteral("IMG003.BMP|ロードするファイル名の構成に誤りがあります|0");
@@ -574,12 +574,19 @@ void TestSaving::sequenceSteppingCrossesAGap()
     QCOMPARE(app.SeqNumber, 2.0);
     QVERIFY(enabled(program, "BUTTON2"));
 
+    // The save before the missing number uses the view bitmap to cut the piece; the image that
+    // stays is shown again, not the piece.
+    const QImage viewOfTwo = *app.rt.Image(app.ViewBitmap);
+    const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(60, 50));
     step("BUTTON9", 1);
     QCOMPARE(messageLines(program.dialogs()), QStringList { gap });
     QCOMPARE(app.LoadFailed, int16_t(1));
     showing(2);
     QCOMPARE(app.SeqNumber, 3.0);
     QVERIFY(!enabled(program, "BUTTON2"));
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), pattern(102, 82, 2), blockOf(frame));
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfTwo);
+    QCOMPARE(app.rt.Surface(app.PICTURE1)->copy(0, 0, 100, 80), viewOfTwo.copy(0, 0, 100, 80));
 
     step("BUTTON9", 0);
     QCOMPARE(program.dialogs().messages().size(), 0);
@@ -605,7 +612,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     step("BUTTON12", 0);
     showing(2);
     QCOMPARE(app.SeqNumber, 2.0);
-    QCOMPARE(filesIn(program.dir()), QStringList()); // nothing to save: no frames were placed
+    QCOMPARE(filesIn(program.dir()), QStringList { "CG01_001.BMP" });
 }
 
 // At number 0, "保存後逆読込" saves the frame placed with the mouse and loads number 0 again.
@@ -639,9 +646,9 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
 {
     TestProgram program;
     const QString source = makeFolder(program, QStringLiteral("scans"));
-    writeImage(source + QStringLiteral("a.BMP"), 1, 31, 11);
-    writeImage(source + QStringLiteral("B.bmp"), 2, 32, 12);
-    writeImage(source + QStringLiteral("c.JPG"), 3, 33, 13, "JPG");
+    writeImage(source + QStringLiteral("a.BMP"), 1, 131, 91);
+    writeImage(source + QStringLiteral("B.bmp"), 2, 132, 92);
+    const QImage third = writeImage(source + QStringLiteral("c.JPG"), 3, 133, 93, "JPG");
     touch(source + QStringLiteral("notes.txt"));
     program.start();
     App& app = program.app();
@@ -675,33 +682,41 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     const QString end = QStringLiteral("|ロードするファイルがこれ以上ありません|0");
 
     step("BUTTON9", false);
-    showing("c.JPG", 33, 2);
+    showing("c.JPG", 133, 2);
     QVERIFY(enabled(program, "BUTTON2"));
+    const QImage viewOfThird = *app.rt.Image(app.ViewBitmap);
+    const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(60, 50));
     step("BUTTON9", true);
     QCOMPARE(messageLines(program.dialogs()), QStringList { QStringLiteral("c.JPG") + end });
-    showing("c.JPG", 33, 2);
+    QCOMPARE(program.dialogs().messages().first().owner, QStringLiteral("MAINFORM"));
+    showing("c.JPG", 133, 2);
     QVERIFY(!enabled(program, "BUTTON2"));
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), third, blockOf(frame));
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfThird);
 
     step("BUTTON12", false);
-    showing("B.bmp", 32, 1);
+    showing("B.bmp", 132, 1);
     QVERIFY(enabled(program, "BUTTON2"));
     step("BUTTON12", false);
-    showing("a.BMP", 31, 0);
+    showing("a.BMP", 131, 0);
     step("BUTTON12", true);
     QCOMPARE(messageLines(program.dialogs()), QStringList { QStringLiteral("a.BMP") + end });
-    showing("a.BMP", 31, 0);
+    showing("a.BMP", 131, 0);
     QVERIFY(!enabled(program, "BUTTON2"));
 
     QVERIFY(QFile::remove(source + QStringLiteral("B.bmp")));
+    const QImage viewOfFirst = *app.rt.Image(app.ViewBitmap);
+    placeFrame(program, QPoint(20, 20), QPoint(60, 50));
     step("BUTTON9", true);
     QCOMPARE(messageLines(program.dialogs()),
         QStringList { QStringLiteral("B.bmp|ロードするファイルがありません。|0") });
     QCOMPARE(app.SrcIndex, 1.0f);
     QCOMPARE(app.CurrentFileName, QStringLiteral("a.BMP"));
-    QCOMPARE(app.ImageWidth, 31.0f);
+    QCOMPARE(app.ImageWidth, 131.0f);
     QVERIFY(!enabled(program, "BUTTON2"));
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfFirst);
     step("BUTTON9", false);
-    showing("c.JPG", 33, 2);
+    showing("c.JPG", 133, 2);
     QVERIFY(enabled(program, "BUTTON2"));
 }
 
