@@ -7,6 +7,7 @@
 #include "source/ImageLoading.h"
 #include "source/LoadedFile.h"
 #include "source/Stepping.h"
+#include "view/Scrolling.h"
 
 #include <algorithm>
 
@@ -35,6 +36,17 @@ QString deleteFailedText(const QString& path)
     return QStringLiteral("「%1」を削除できませんでした").arg(path);
 }
 
+// The save cut its pieces in the view bitmap. When the step after it loads nothing (a missing
+// file, the end of the list), the view is built again from the image still held, or it would
+// hold the last piece and show it on the next repaint. The rebuild enables the trimming
+// controls; "トリミング開始" stays as the failed step left it.
+void showKeptImage(App& app)
+{
+    const int trimEnabled = app.rt.IsWindowEnabled(app.BUTTON2);
+    CG_ON_SUB(app);
+    app.rt.EnableWindow(app.BUTTON2, trimEnabled);
+}
+
 void loadListEntry(App& app)
 {
     REN_LOAD2(app, app.SrcList[int(app.SrcIndex)]);
@@ -55,22 +67,27 @@ void BUTTON12_ON(App& app)
 void saveThenNext(App& app)
 {
     HOZON_SUB(app);
+    bool loaded = true;
     switch (app.LoadMode) {
     case 1:
         app.SeqNumber += 1;
         REN_LOAD(app);
+        loaded = app.LoadFailed == 0;
         break;
     case 3:
         app.SrcIndex += 1;
         if (app.SrcIndex < app.SrcCount) {
             loadListEntry(app);
+            loaded = app.LoadFailed == 0;
         } else {
             app.SrcIndex = std::max(app.SrcIndex - 1, 0.0f);
             reportEndOfList(app);
+            loaded = false;
         }
         break;
     default: reloadCurrentFile(app); break;
     }
+    if (!loaded) showKeptImage(app);
 }
 
 void saveThenPrevious(App& app)
@@ -79,14 +96,17 @@ void saveThenPrevious(App& app)
     if (app.LoadMode == 1) {
         app.SeqNumber = std::max(app.SeqNumber - 1, 0.0);
         REN_LOAD(app);
+        if (app.LoadFailed != 0) showKeptImage(app);
         return;
     }
     app.SrcIndex -= 1;
     if (app.SrcIndex >= 0 && app.SrcIndex < app.SrcCount) {
         loadListEntry(app);
+        if (app.LoadFailed != 0) showKeptImage(app);
     } else {
         app.SrcIndex = 0;
         reportEndOfList(app);
+        showKeptImage(app);
     }
 }
 

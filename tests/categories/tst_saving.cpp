@@ -1,14 +1,25 @@
 #include "categories/Cropping.h"
 #include "categories/Saving.h"
 #include "fixture/TestProgram.h"
+#include "platform/FileSystem.h"
+#include "settings/SettingsFormat.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QRandomGenerator>
 
 #include <QRectF>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 class TestSaving : public QObject
 {
@@ -21,6 +32,25 @@ private slots:
     void emptyPieceIsSkipped();
     void failedWriteIsReportedAndConsumesNoNumber();
     void numbersStopAtTheLastOne();
+    void saveCutsTheFrameBlock_data();
+    void saveCutsTheFrameBlock();
+    void saveTakesTheNextFreeName();
+    void saveWritesCategoriesAndFramesInOrder();
+    void saveStopsACategoryAtTheLastNumber_data();
+    void saveStopsACategoryAtTheLastNumber();
+    void failedWriteIsReportedAndTheSaveGoesOn_data();
+    void failedWriteIsReportedAndTheSaveGoesOn();
+    void sequenceSteppingCrossesAGap();
+    void sequenceStepBackAtZeroLoadsZeroAgain();
+    void folderListSteppingStopsAtBothEnds();
+    void shownFileOutsideTheListStartsAtTheFirstEntry();
+    void singleFileSavesAndReloads();
+    void saveThenReloadKeepsTheImage();
+    void allToOneRestartsValidAndShownCategories();
+    void deleteAllFiles_data();
+    void deleteAllFiles();
+    void allImagesCancelled();
+    void wholeRunOfWork();
 };
 
 namespace {
@@ -61,6 +91,156 @@ struct SavingProgram
 };
 
 const CropRect kBlock { 100, 50, 199, 149 };
+
+const QString kSep = QStringLiteral("/");
+
+// Pixels that differ from their neighbours and between images of different seeds.
+QImage pattern(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y,
+                qRgb((x * 7 + seed * 40) & 0xFF, (y * 13 + seed) & 0xFF, (x + 3 * y + seed * 90) & 0xFF));
+    return image;
+}
+
+QString makeFolder(TestProgram& program, const QString& name)
+{
+    QDir(program.dir()).mkpath(name);
+    return program.path(name) + kSep;
+}
+
+// Writes an image file and returns its pixels as the program decodes them.
+QImage writeImage(const QString& path, int seed, int width, int height, const char* format = "BMP")
+{
+    pattern(width, height, seed).save(path, format);
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+void touch(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+int bmpBitsPerPixel(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray header = file.read(30);
+    if (header.size() < 30 || !header.startsWith("BM")) return -1;
+    return uchar(header[28]) | (uchar(header[29]) << 8);
+}
+
+// A written piece is a 24-bit BMP holding exactly the block of the source.
+void verifyPiece(const QString& path, const QImage& source, const QRect& block)
+{
+    QVERIFY2(isExistingFile(path), qPrintable(path));
+    QCOMPARE(bmpBitsPerPixel(path), 24);
+    QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), source.copy(block));
+}
+
+void setFrame(App& app, int category, int frame, QRect rect)
+{
+    app.FrameLeft[frame][category] = float(rect.left());
+    app.FrameTop[frame][category] = float(rect.top());
+    app.FrameRight[frame][category] = float(rect.right());
+    app.FrameBottom[frame][category] = float(rect.bottom());
+}
+
+// Frames in view pixels, registered in the given order.
+void setFrames(App& app, int category, const QList<QRect>& frames)
+{
+    for (int j = 0; j < frames.size(); ++j)
+        setFrame(app, category, j, frames[j]);
+    app.CatFrameCount[category] = float(frames.size());
+}
+
+// The image block a frame cuts at actual size.
+QRect blockOf(QRect frame)
+{
+    return frame.translated(-10, -10);
+}
+
+void click(TestProgram& program, const char* name)
+{
+    QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
+    program.runEvents();
+}
+
+void clickValidBox(TestProgram& program)
+{
+    auto* box = qobject_cast<QCheckBox*>(program.widget(QStringLiteral("CHECK1")));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    program.runEvents();
+}
+
+void selectRow(TestProgram& program, int row)
+{
+    auto* list = qobject_cast<QListWidget*>(program.widget(QStringLiteral("LIST1")));
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    program.runEvents();
+}
+
+bool shown(TestProgram& program, const char* name)
+{
+    return !program.widget(QString::fromLatin1(name))->isHidden();
+}
+
+bool enabled(TestProgram& program, const char* name)
+{
+    return program.widget(QString::fromLatin1(name))->isEnabled();
+}
+
+QStringList messageLines(const ScriptedDialogs& dialogs)
+{
+    QStringList lines;
+    for (const ScriptedDialogs::Call& call : dialogs.messages())
+        lines << call.title + QLatin1Char('|') + call.text + QLatin1Char('|') + QString::number(call.icon);
+    return lines;
+}
+
+// A frame placed as the user does: click, move, click on the picture. Returns it in view
+// pixels.
+QRect placeFrame(TestProgram& program, QPoint first, QPoint second)
+{
+    QWidget* picture = program.widget(QStringLiteral("PICTURE1"));
+    auto clickAt = [&](QPoint at) {
+        QTest::mousePress(picture, Qt::LeftButton, {}, at);
+        program.runEvents();
+        QTest::mouseRelease(picture, Qt::LeftButton, {}, at);
+        program.runEvents();
+    };
+    clickAt(first);
+    QMouseEvent move(QEvent::MouseMove, QPointF(second), picture->mapToGlobal(QPointF(second)), Qt::NoButton,
+        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(picture, &move);
+    program.runEvents();
+    clickAt(second);
+    const App& app = program.app();
+    const QPoint origin(int(app.ViewOriginX), int(app.ViewOriginY));
+    return QRect(first + origin, second + origin).normalized();
+}
+
+// The registration as the user does it: category 1 made valid, the file chosen as the image
+// source, "登録終了". A file name without a number is loaded directly after a notice.
+void registerSource(TestProgram& program, const QString& file, bool direct = false)
+{
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    program.dialogs().answerOpenFile(file);
+    if (direct) program.dialogs().answerMessage();
+    click(program, "BUTTON7");
+    click(program, "BUTTON8");
+    program.dialogs().clearCalls();
+}
 
 } // namespace
 
@@ -157,6 +337,639 @@ void TestSaving::numbersStopAtTheLastOne()
     QCOMPARE(saving.program.dialogs().messages().last().text, numbersExhaustedText(1));
     QCOMPARE(saving.files(), QStringList { "CG01_32767.BMP" });
     QCOMPARE(app.CatNextNo[1], int16_t(32767));
+}
+
+// Frames in view pixels -> the image block the save writes, through HOZON_SUB. The image is
+// 400 x 300; magnification index 7 of COMBO5 is "×０.５", -1 keeps actual size.
+void TestSaving::saveCutsTheFrameBlock_data()
+{
+    QTest::addColumn<int>("magnificationIndex");
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("block");
+    auto corners = [](int left, int top, int right, int bottom) {
+        return QRect(QPoint(left, top), QPoint(right, bottom));
+    };
+    QTest::newRow("actual size") << -1 << corners(110, 60, 209, 159) << corners(100, 50, 199, 149);
+    QTest::newRow("half size widens by one pixel")
+        << 7 << corners(110, 60, 209, 159) << corners(199, 99, 399, 299);
+    QTest::newRow("left and top margin") << -1 << corners(3, 5, 50, 60) << corners(0, 0, 40, 50);
+    QTest::newRow("right and bottom edge")
+        << -1 << corners(300, 200, 450, 420) << corners(290, 190, 399, 299);
+    QTest::newRow("half size past every side") << 7 << corners(0, 0, 215, 165) << corners(0, 0, 399, 299);
+    QTest::newRow("half size inside") << 7 << corners(20, 30, 40, 50) << corners(19, 39, 61, 81);
+}
+
+void TestSaving::saveCutsTheFrameBlock()
+{
+    QFETCH(int, magnificationIndex);
+    QFETCH(QRect, frame);
+    QFETCH(QRect, block);
+    SavingProgram saving;
+    App& app = saving.app();
+    if (magnificationIndex >= 0) {
+        qobject_cast<QComboBox*>(saving.program.widget(QStringLiteral("COMBO5")))
+            ->setCurrentIndex(magnificationIndex);
+        saving.program.runEvents();
+        QCOMPARE(app.Magnification, 0.5f);
+    }
+    setFrames(app, 1, { frame });
+    app.TrimState = 1;
+    app.GrabCode = 3;
+    HOZON_SUB(app);
+    QCOMPARE(saving.files(), QStringList { "CG01_001.BMP" });
+    verifyPiece(saving.program.path(QStringLiteral("CG01_001.BMP")), saving.image, block);
+    QCOMPARE(app.CatNextNo[1], int16_t(2));
+    QCOMPARE(app.CatStartText[1], QStringLiteral("2"));
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.GrabCode, int16_t(0));
+    QCOMPARE(saving.program.dialogs().messages().size(), 0);
+}
+
+void TestSaving::saveTakesTheNextFreeName()
+{
+    SavingProgram saving;
+    App& app = saving.app();
+    saving.touch(QStringLiteral("CG01_001.BMP"));
+    saving.touch(QStringLiteral("CG01_002.BMP"));
+    setFrames(app, 1, { QRect(QPoint(110, 60), QPoint(209, 159)) });
+    HOZON_SUB(app);
+    QCOMPARE(saving.files(), QStringList({ "CG01_001.BMP", "CG01_002.BMP", "CG01_003.BMP" }));
+    verifyPiece(saving.program.path(QStringLiteral("CG01_003.BMP")), saving.image, QRect(100, 50, 100, 100));
+    QCOMPARE(QFileInfo(saving.program.path(QStringLiteral("CG01_001.BMP"))).size(), 0);
+    QCOMPARE(app.CatNextNo[1], int16_t(4));
+    QCOMPARE(app.CatStartText[1], QStringLiteral("4"));
+}
+
+// Three frames of category 2 and one of category 5 give four files, category by category and
+// frame by frame; the frames of an invalid category survive, a valid category without frames
+// keeps its number.
+void TestSaving::saveWritesCategoriesAndFramesInOrder()
+{
+    SavingProgram saving;
+    App& app = saving.app();
+    app.CatValid[1] = 0;
+    for (int category : { 2, 4, 5 }) {
+        app.CatValid[category] = 1;
+        app.CatFolder[category] = saving.program.dir() + kSep;
+    }
+    app.CatFolder[3] = saving.program.dir() + kSep;
+    app.CatNextNo[4] = 7;
+    const QList<QRect> second { QRect(20, 20, 30, 40), QRect(100, 15, 50, 10), QRect(300, 250, 60, 30) };
+    const QList<QRect> fifth { QRect(200, 100, 70, 70) };
+    const QList<QRect> invalid { QRect(12, 12, 5, 5), QRect(40, 40, 8, 8) };
+    setFrames(app, 2, second);
+    setFrames(app, 5, fifth);
+    setFrames(app, 3, invalid);
+    HOZON_SUB(app);
+
+    QCOMPARE(saving.files(), QStringList({ "CG02_001.BMP", "CG02_002.BMP", "CG02_003.BMP", "CG05_001.BMP" }));
+    for (int j = 0; j < 3; ++j)
+        verifyPiece(saving.program.path(QStringLiteral("CG02_00%1.BMP").arg(j + 1)), saving.image,
+            blockOf(second[j]));
+    verifyPiece(saving.program.path(QStringLiteral("CG05_001.BMP")), saving.image, blockOf(fifth[0]));
+    // The last piece cut stays in the view bitmap.
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), saving.image.copy(blockOf(fifth[0])));
+    QCOMPARE(app.CatNextNo[2], int16_t(4));
+    QCOMPARE(app.CatNextNo[5], int16_t(2));
+    QCOMPARE(app.CatNextNo[4], int16_t(7));
+    QCOMPARE(app.CatFrameCount[2], 0.0f);
+    QCOMPARE(app.CatFrameCount[5], 0.0f);
+    QCOMPARE(app.CatFrameCount[3], 2.0f);
+    QCOMPARE(app.FrameLeft[1][3], 40.0f);
+}
+
+// Start number, names already taken, frames of category 1 -> the files written; one frame of
+// category 2 follows and is always written.
+void TestSaving::saveStopsACategoryAtTheLastNumber_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QStringList>("taken");
+    QTest::addColumn<QStringList>("written");
+    QTest::newRow("last number taken") << 32767 << QStringList { "CG01_32767.BMP" } << QStringList {};
+    QTest::newRow("two numbers left for three frames")
+        << 32766 << QStringList {} << QStringList({ "CG01_32766.BMP", "CG01_32767.BMP" });
+    QTest::newRow("one free number below a taken one")
+        << 32765 << QStringList { "CG01_32766.BMP" } << QStringList({ "CG01_32765.BMP", "CG01_32767.BMP" });
+}
+
+void TestSaving::saveStopsACategoryAtTheLastNumber()
+{
+    QFETCH(int, start);
+    QFETCH(QStringList, taken);
+    QFETCH(QStringList, written);
+    SavingProgram saving;
+    App& app = saving.app();
+    for (const QString& name : taken)
+        saving.touch(name);
+    app.CatNextNo[1] = int16_t(start);
+    app.CatStartText[1] = QString::number(start);
+    app.CatValid[2] = 1;
+    app.CatFolder[2] = app.CatFolder[1];
+    setFrames(app, 1, { QRect(20, 20, 10, 10), QRect(40, 20, 10, 10), QRect(60, 20, 10, 10) });
+    setFrames(app, 2, { QRect(80, 20, 10, 10) });
+    saving.program.dialogs().answerMessage();
+    HOZON_SUB(app);
+
+    QCOMPARE(messageLines(saving.program.dialogs()),
+        QStringList { app.CatName[1] + QLatin1Char('|') + numbersExhaustedText(1) + QStringLiteral("|2") });
+    QStringList expected = taken + written + QStringList { "CG02_001.BMP" };
+    expected.sort();
+    QCOMPARE(saving.files(), expected);
+    for (int j = 0; j < written.size(); ++j)
+        verifyPiece(saving.program.path(written[j]), saving.image, QRect(10 + 20 * j, 10, 10, 10));
+    verifyPiece(saving.program.path(QStringLiteral("CG02_001.BMP")), saving.image, QRect(70, 10, 10, 10));
+    QCOMPARE(app.CatNextNo[1], int16_t(32767));
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
+}
+
+// Category 1's folder cannot take a file: each of its two frames is reported with the path and
+// the reason, nothing is left behind, no number is used, and category 2 is still saved.
+void TestSaving::failedWriteIsReportedAndTheSaveGoesOn_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("folder removed after the check") << "removed";
+    QTest::newRow("read-only folder") << "read-only";
+    QTest::newRow("a file in place of the folder") << "file";
+}
+
+void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
+{
+    QFETCH(QString, damage);
+    const bool readOnly = damage == QLatin1String("read-only");
+#ifdef Q_OS_UNIX
+    if (readOnly && ::geteuid() == 0) QSKIP("the superuser writes into read-only folders");
+#endif
+    SavingProgram saving;
+    App& app = saving.app();
+    const QString folder = makeFolder(saving.program, QStringLiteral("target"));
+    if (readOnly) {
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    } else {
+        QVERIFY(QDir(folder).removeRecursively());
+        if (damage == QLatin1String("file")) touch(folder.chopped(1));
+    }
+    app.CatFolder[1] = folder;
+    app.CatValid[2] = 1;
+    app.CatFolder[2] = saving.program.dir() + kSep;
+    setFrames(app, 1, { QRect(20, 20, 10, 10), QRect(40, 20, 10, 10) });
+    setFrames(app, 2, { QRect(80, 20, 10, 10) });
+    saving.program.dialogs().answerMessage();
+    saving.program.dialogs().answerMessage();
+    HOZON_SUB(app);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    const auto messages = saving.program.dialogs().messages();
+    QCOMPARE(messages.size(), 2);
+    const QString path = folder + QStringLiteral("CG01_001.BMP");
+    for (const auto& message : messages) {
+        QVERIFY2(
+            message.text.startsWith(saveFailedText(path, QString()).chopped(1)), qPrintable(message.text));
+        QVERIFY2(message.text != saveFailedText(path, QString()), "the reason is given");
+    }
+    QCOMPARE(filesIn(folder), QStringList());
+    QCOMPARE(filesIn(saving.program.dir()).filter(QStringLiteral("tmp")), QStringList());
+    QCOMPARE(app.CatNextNo[1], int16_t(1));
+    QCOMPARE(app.CatStartText[1].toInt(), 1);
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    verifyPiece(saving.program.path(QStringLiteral("CG02_001.BMP")), saving.image, QRect(70, 10, 10, 10));
+    QCOMPARE(app.CatNextNo[2], int16_t(2));
+}
+
+// Sequence IMG001, IMG002, IMG004 and an IMG005 that is no picture, stepped with "保存実行"
+// and "保存後逆読込": a missing number is reported and crossed by stepping again; an unreadable
+// file brings the image before back; the number keeps its new value either way.
+void TestSaving::sequenceSteppingCrossesAGap()
+{
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    for (int n : { 1, 2, 4 })
+        writeImage(source + QStringLiteral("IMG00%1.BMP").arg(n), n, 100 + n, 80 + n);
+    QFile broken(source + QStringLiteral("IMG005.BMP"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("no picture here");
+    broken.close();
+    program.start();
+    App& app = program.app();
+    registerSource(program, source + QStringLiteral("IMG001.BMP"));
+    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
+
+    auto step = [&](const char* button, int messages) {
+        program.dialogs().clearCalls();
+        for (int i = 0; i < messages; ++i)
+            program.dialogs().answerMessage();
+        click(program, button);
+    };
+    auto showing = [&](int n) {
+        QCOMPARE(app.CurrentFileName, QStringLiteral("IMG00%1.BMP").arg(n));
+        QCOMPARE(app.ImageWidth, float(100 + n));
+        QCOMPARE(*app.rt.Image(app.SourceBitmap), pattern(100 + n, 80 + n, n));
+        QVERIFY(app.rt.GetWindowText(app.MAINFORM).contains(QStringLiteral("IMG00%1.BMP").arg(n)));
+    };
+    const QString gap = QStringLiteral("IMG003.BMP|ロードするファイル名の構成に誤りがあります|0");
+
+    step("BUTTON9", 0);
+    showing(2);
+    QCOMPARE(app.SeqNumber, 2.0);
+    QVERIFY(enabled(program, "BUTTON2"));
+
+    // The save before the missing number uses the view bitmap to cut the piece; the image that
+    // stays is shown again, not the piece.
+    const QImage viewOfTwo = *app.rt.Image(app.ViewBitmap);
+    const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(60, 50));
+    step("BUTTON9", 1);
+    QCOMPARE(messageLines(program.dialogs()), QStringList { gap });
+    QCOMPARE(app.LoadFailed, int16_t(1));
+    showing(2);
+    QCOMPARE(app.SeqNumber, 3.0);
+    QVERIFY(!enabled(program, "BUTTON2"));
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), pattern(102, 82, 2), blockOf(frame));
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfTwo);
+    QCOMPARE(app.rt.Surface(app.PICTURE1)->copy(0, 0, 100, 80), viewOfTwo.copy(0, 0, 100, 80));
+
+    step("BUTTON9", 0);
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    showing(4);
+    QCOMPARE(app.SeqNumber, 4.0);
+    QVERIFY(enabled(program, "BUTTON2"));
+
+    step("BUTTON9", 1);
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList { QStringLiteral("IMG005.BMP|このファイルは表示できません|0") });
+    showing(4);
+    QCOMPARE(app.CurrentFilePath, source + QStringLiteral("IMG004.BMP"));
+    QCOMPARE(app.SeqNumber, 5.0);
+    QCOMPARE(app.SeqExt, QStringLiteral(".BMP"));
+
+    step("BUTTON12", 0);
+    showing(4);
+    QCOMPARE(app.SeqNumber, 4.0);
+    step("BUTTON12", 1);
+    QCOMPARE(messageLines(program.dialogs()), QStringList { gap });
+    showing(4);
+    QCOMPARE(app.SeqNumber, 3.0);
+    step("BUTTON12", 0);
+    showing(2);
+    QCOMPARE(app.SeqNumber, 2.0);
+    QCOMPARE(filesIn(program.dir()), QStringList { "CG01_001.BMP" });
+}
+
+// At number 0, "保存後逆読込" saves the frame placed with the mouse and loads number 0 again.
+void TestSaving::sequenceStepBackAtZeroLoadsZeroAgain()
+{
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    const QImage zero = writeImage(source + QStringLiteral("P000.BMP"), 4, 160, 120);
+    writeImage(source + QStringLiteral("P001.BMP"), 5, 160, 120);
+    program.start();
+    App& app = program.app();
+    registerSource(program, source + QStringLiteral("P000.BMP"));
+    QCOMPARE(app.SeqNumber, 0.0);
+    QCOMPARE(app.Magnification, 1.0f);
+    const QRect frame = placeFrame(program, QPoint(30, 25), QPoint(90, 70));
+    QCOMPARE(app.CatFrameCount[1], 1.0f);
+
+    click(program, "BUTTON12");
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), zero, blockOf(frame));
+    QCOMPARE(app.SeqNumber, 0.0);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("P000.BMP"));
+    QCOMPARE(*app.rt.Image(app.SourceBitmap), zero);
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QVERIFY(enabled(program, "BUTTON2"));
+}
+
+// "全画像" lists the folder; the save buttons then walk the list and stop at both ends. A
+// listed file that has gone is reported by name and crossed by stepping again.
+void TestSaving::folderListSteppingStopsAtBothEnds()
+{
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    writeImage(source + QStringLiteral("a.BMP"), 1, 131, 91);
+    writeImage(source + QStringLiteral("B.bmp"), 2, 132, 92);
+    const QImage third = writeImage(source + QStringLiteral("c.JPG"), 3, 133, 93, "JPG");
+    touch(source + QStringLiteral("notes.txt"));
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    program.dialogs().answerOpenFile(source + QStringLiteral("B.bmp"));
+    click(program, "BUTTON15");
+    QCOMPARE(app.LoadMode, int16_t(3));
+    QCOMPARE(app.PendingAction, int16_t(0));
+    QCOMPARE(app.SrcList, QStringList({ "a.BMP", "B.bmp", "c.JPG" }));
+    QCOMPARE(app.SrcCount, 3.0f);
+    QCOMPARE(app.SrcIndex, 1.0f);
+    click(program, "BUTTON8");
+    QVERIFY(!shown(program, "FORM2"));
+    for (const char* button : { "BUTTON9", "BUTTON11", "BUTTON12" })
+        QVERIFY2(shown(program, button), button);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("B.bmp"));
+    program.dialogs().clearCalls();
+
+    auto step = [&](const char* button, bool message) {
+        program.dialogs().clearCalls();
+        if (message) program.dialogs().answerMessage();
+        click(program, button);
+    };
+    auto showing = [&](const char* name, int width, int index) {
+        QCOMPARE(app.CurrentFileName, QString::fromUtf8(name));
+        QCOMPARE(app.CurrentFilePath, source + QString::fromUtf8(name));
+        QCOMPARE(app.ImageWidth, float(width));
+        QCOMPARE(app.SrcIndex, float(index));
+    };
+    const QString end = QStringLiteral("|ロードするファイルがこれ以上ありません|0");
+
+    step("BUTTON9", false);
+    showing("c.JPG", 133, 2);
+    QVERIFY(enabled(program, "BUTTON2"));
+    const QImage viewOfThird = *app.rt.Image(app.ViewBitmap);
+    const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(60, 50));
+    step("BUTTON9", true);
+    QCOMPARE(messageLines(program.dialogs()), QStringList { QStringLiteral("c.JPG") + end });
+    QCOMPARE(program.dialogs().messages().first().owner, QStringLiteral("MAINFORM"));
+    showing("c.JPG", 133, 2);
+    QVERIFY(!enabled(program, "BUTTON2"));
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), third, blockOf(frame));
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfThird);
+
+    step("BUTTON12", false);
+    showing("B.bmp", 132, 1);
+    QVERIFY(enabled(program, "BUTTON2"));
+    step("BUTTON12", false);
+    showing("a.BMP", 131, 0);
+    step("BUTTON12", true);
+    QCOMPARE(messageLines(program.dialogs()), QStringList { QStringLiteral("a.BMP") + end });
+    showing("a.BMP", 131, 0);
+    QVERIFY(!enabled(program, "BUTTON2"));
+
+    QVERIFY(QFile::remove(source + QStringLiteral("B.bmp")));
+    const QImage viewOfFirst = *app.rt.Image(app.ViewBitmap);
+    placeFrame(program, QPoint(20, 20), QPoint(60, 50));
+    step("BUTTON9", true);
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList { QStringLiteral("B.bmp|ロードするファイルがありません。|0") });
+    QCOMPARE(app.SrcIndex, 1.0f);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("a.BMP"));
+    QCOMPARE(app.ImageWidth, 131.0f);
+    QVERIFY(!enabled(program, "BUTTON2"));
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfFirst);
+    step("BUTTON9", false);
+    showing("c.JPG", 133, 2);
+    QVERIFY(enabled(program, "BUTTON2"));
+}
+
+// "全画像" with a file the list leaves out (a PNG chosen through "*.*"): the index is -1, so
+// "保存実行" shows the first entry.
+void TestSaving::shownFileOutsideTheListStartsAtTheFirstEntry()
+{
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    writeImage(source + QStringLiteral("a.BMP"), 1, 31, 11);
+    writeImage(source + QStringLiteral("b.BMP"), 2, 32, 12);
+    writeImage(source + QStringLiteral("d.png"), 4, 34, 14, "PNG");
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    program.dialogs().answerOpenFile(source + QStringLiteral("d.png"));
+    click(program, "BUTTON15");
+    QCOMPARE(app.SrcList, QStringList({ "a.BMP", "b.BMP" }));
+    QCOMPARE(app.SrcIndex, -1.0f);
+    click(program, "BUTTON8");
+    QCOMPARE(app.CurrentFileName, QStringLiteral("d.png"));
+    click(program, "BUTTON9");
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("a.BMP"));
+    QCOMPARE(app.SrcIndex, 0.0f);
+}
+
+// A single file: "保存実行" saves the frame placed with the mouse and shows the same file again.
+void TestSaving::singleFileSavesAndReloads()
+{
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    const QImage cover = writeImage(source + QStringLiteral("cover.BMP"), 6, 150, 100);
+    program.start();
+    App& app = program.app();
+    registerSource(program, source + QStringLiteral("cover.BMP"), true);
+    QCOMPARE(app.LoadMode, int16_t(2));
+    QVERIFY(shown(program, "BUTTON9"));
+    QVERIFY(!shown(program, "BUTTON11"));
+    QVERIFY(!shown(program, "BUTTON12"));
+    const QRect first = placeFrame(program, QPoint(15, 15), QPoint(60, 50));
+    const QRect second = placeFrame(program, QPoint(70, 20), QPoint(140, 95));
+    QCOMPARE(app.CatFrameCount[1], 2.0f);
+
+    click(program, "BUTTON9");
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), cover, blockOf(first));
+    verifyPiece(program.path(QStringLiteral("CG01_002.BMP")), cover, blockOf(second));
+    QCOMPARE(app.CurrentFilePath, source + QStringLiteral("cover.BMP"));
+    QCOMPARE(*app.rt.Image(app.SourceBitmap), cover);
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
+    QCOMPARE(app.CatNextNo[1], int16_t(3));
+}
+
+// "保存後再読込" in sequence mode: saves, then shows the same number again.
+void TestSaving::saveThenReloadKeepsTheImage()
+{
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    const QImage first = writeImage(source + QStringLiteral("IMG001.BMP"), 1, 120, 90);
+    writeImage(source + QStringLiteral("IMG002.BMP"), 2, 120, 90);
+    program.start();
+    App& app = program.app();
+    registerSource(program, source + QStringLiteral("IMG001.BMP"));
+    const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(100, 70));
+
+    click(program, "BUTTON11");
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), first, blockOf(frame));
+    QCOMPARE(app.SeqNumber, 1.0);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
+    QCOMPARE(*app.rt.Image(app.SourceBitmap), first);
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QVERIFY(enabled(program, "BUTTON2"));
+}
+
+// Categories 2 and 5 valid, category 7 on show but not valid: those three number from 1 again,
+// the others keep their numbers.
+void TestSaving::allToOneRestartsValidAndShownCategories()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    for (int category = 1; category <= kCategoryCount; ++category) {
+        app.CatNextNo[category] = int16_t(10 + category);
+        app.CatStartText[category] = QString::number(10 + category);
+    }
+    app.CatValid[2] = 1;
+    app.CatValid[5] = 1;
+    click(program, "BUTTON5");
+    selectRow(program, 6);
+    QCOMPARE(app.CurCat, int16_t(7));
+    click(program, "BUTTON13");
+
+    QCOMPARE(program.dialogs().calls().size(), 0);
+    QCOMPARE(app.rt.GetWindowText(app.EDIT8), QStringLiteral("1"));
+    for (int category = 1; category <= kCategoryCount; ++category) {
+        const int expected = category == 2 || category == 5 || category == 7 ? 1 : 10 + category;
+        QCOMPARE(app.CatNextNo[category], int16_t(expected));
+        QCOMPARE(app.CatStartText[category].toInt(), expected);
+    }
+}
+
+// "全ファイル削除": categories 2 and 5 share a folder, category 6 has its own, category 8 is not
+// valid. Yes deletes every BMP file of the valid folders, whatever its name or letter case,
+// and then restarts the numbering; No changes nothing.
+void TestSaving::deleteAllFiles_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("no") << int(MessageAnswer::No);
+    QTest::newRow("yes") << int(MessageAnswer::Yes);
+}
+
+void TestSaving::deleteAllFiles()
+{
+    QFETCH(int, answer);
+    TestProgram program;
+    const QString shared = makeFolder(program, QStringLiteral("shared"));
+    const QString own = makeFolder(program, QStringLiteral("own"));
+    const QString other = makeFolder(program, QStringLiteral("other"));
+    const QStringList sharedFiles { "CG02_001.BMP", "CG05_003.BMP", "X.Bmp", "notes.txt", "photo.JPG",
+        "scan.bmp" };
+    for (const QString& name : sharedFiles)
+        touch(shared + name);
+    touch(own + QStringLiteral("a.BMP"));
+    touch(other + QStringLiteral("k.BMP"));
+    program.start();
+    App& app = program.app();
+    for (int category : { 2, 5, 6, 8 }) {
+        app.CatValid[category] = category == 8 ? 0 : 1;
+        app.CatNextNo[category] = 9;
+        app.CatStartText[category] = QStringLiteral("9");
+    }
+    app.CatFolder[2] = shared;
+    app.CatFolder[5] = shared;
+    app.CatFolder[6] = own;
+    app.CatFolder[8] = other;
+    setFrames(app, 2, { QRect(20, 20, 5, 5) });
+    click(program, "BUTTON5");
+    program.dialogs().answerMessage(answer);
+    click(program, "BUTTON14");
+
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList { QStringLiteral("|本当に全ての保存先の画像を削除しますか？|2") });
+    QCOMPARE(program.dialogs().messages().first().buttons, int(MessageButtons::YesNo));
+    const bool yes = answer == MessageAnswer::Yes;
+    QCOMPARE(filesIn(shared), yes ? QStringList({ "notes.txt", "photo.JPG" }) : sharedFiles);
+    QCOMPARE(filesIn(own), yes ? QStringList() : QStringList { "a.BMP" });
+    QCOMPARE(filesIn(other), QStringList { "k.BMP" });
+    for (int category : { 2, 5, 6 })
+        QCOMPARE(app.CatNextNo[category], int16_t(yes ? 1 : 9));
+    QCOMPARE(app.CatNextNo[8], int16_t(9));
+    QCOMPARE(app.CatFrameCount[2], 1.0f);
+    QCOMPARE(app.CatFolder[2], shared);
+}
+
+// "全画像" cancelled: folder-list mode and the cancel mark stay, nothing is listed.
+void TestSaving::allImagesCancelled()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON15");
+    QCOMPARE(app.LoadMode, int16_t(3));
+    QCOMPARE(app.LoadFilePath, dialogCancelled());
+    QCOMPARE(app.SrcCount, 0.0f);
+    QCOMPARE(app.PendingAction, int16_t(0));
+    QCOMPARE(program.dialogs().calls().size(), 1);
+    const auto& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QVERIFY(shown(program, "FORM2"));
+}
+
+// A new user's whole run: a folder of three JPEG scans is registered with two categories,
+// frames are placed with the mouse in both categories on every scan, "保存実行" goes through to
+// the end, and the program is closed. Every piece holds the pixels of its scan, and the
+// settings file carries each category's next number.
+void TestSaving::wholeRunOfWork()
+{
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    QList<QImage> scans;
+    for (int n = 1; n <= 3; ++n)
+        scans << writeImage(
+            source + QStringLiteral("scan%1.jpg").arg(n, 3, 10, QLatin1Char('0')), n, 180, 130, "JPG");
+    const QString landscapes = makeFolder(program, QStringLiteral("landscapes"));
+    program.start();
+    App& app = program.app();
+
+    click(program, "BUTTON5");
+    selectRow(program, 1);
+    clickValidBox(program);
+    selectRow(program, 3);
+    clickValidBox(program);
+    app.CatFolder[4] = landscapes; // as the folder dialog would give it
+    app.rt.SetWindowText(app.EDIT6, landscapes);
+    program.dialogs().answerOpenFile(source + QStringLiteral("scan001.jpg"));
+    click(program, "BUTTON7");
+    click(program, "BUTTON8");
+    QVERIFY(!shown(program, "FORM2"));
+    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.Magnification, 1.0f);
+    QCOMPARE(app.CatFolder[4], landscapes);
+    auto* categories = qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO2")));
+
+    QList<QRect> secondFrames, fourthFrames;
+    for (int n = 0; n < 3; ++n) {
+        QCOMPARE(app.CurrentFileName, QStringLiteral("scan%1.jpg").arg(n + 1, 3, 10, QLatin1Char('0')));
+        categories->setCurrentIndex(0);
+        program.runEvents();
+        QCOMPARE(app.CurCat, int16_t(2));
+        secondFrames << placeFrame(program, QPoint(12 + n, 14), QPoint(70, 60 + n));
+        secondFrames << placeFrame(program, QPoint(100, 20), QPoint(160 - n, 80));
+        categories->setCurrentIndex(1);
+        program.runEvents();
+        QCOMPARE(app.CurCat, int16_t(4));
+        fourthFrames << placeFrame(program, QPoint(40, 90), QPoint(175, 135));
+        if (n == 2) program.dialogs().answerMessage();
+        click(program, "BUTTON9");
+    }
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList { QStringLiteral("scan004.jpg|ロードするファイル名の構成に誤りがあります|0") });
+    program.widget(QStringLiteral("MAINFORM"))->close();
+    program.runEvents();
+    QVERIFY(app.rt.Ended());
+
+    for (int n = 0; n < 3; ++n) {
+        for (int k = 0; k < 2; ++k)
+            verifyPiece(program.path(QStringLiteral("CG02_00%1.BMP").arg(2 * n + k + 1)), scans[n],
+                blockOf(secondFrames[2 * n + k]).intersected(scans[n].rect()));
+        verifyPiece(landscapes + QStringLiteral("CG04_00%1.BMP").arg(n + 1), scans[n],
+            blockOf(fourthFrames[n]).intersected(scans[n].rect()));
+    }
+    QCOMPARE(filesIn(landscapes).size(), 3);
+    QCOMPARE(filesIn(program.dir()).filter(QStringLiteral("CG")).size(), 6);
+
+    QFile settings(program.path(QStringLiteral("KANKYO.TXT")));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QStringList lines;
+    for (const auto& line : decodeSettingsLines(settings.readAll()))
+        lines << line.value_or(QString());
+    auto startRecord = [&](int category) {
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            if (lines[i].startsWith(QStringLiteral("分類 %1,").arg(category))) return lines.value(i + 3);
+        return QString();
+    };
+    QCOMPARE(startRecord(2), QStringLiteral("連番開始番号,7"));
+    QCOMPARE(startRecord(4), QStringLiteral("連番開始番号,4"));
 }
 
 QTEST_MAIN(TestSaving)
