@@ -5,6 +5,7 @@
 #include "categories/Saving.h"
 #include "platform/FileSystem.h"
 #include "source/ImageLoading.h"
+#include "source/LoadSetup.h"
 #include "source/LoadedFile.h"
 #include "source/Stepping.h"
 #include "view/Scrolling.h"
@@ -14,7 +15,6 @@
 namespace {
 
 const QString kNoMoreFiles = QStringLiteral("ロードするファイルがこれ以上ありません");
-const QString kImageFilter = QStringLiteral("(*.BMP,*.JPG);(*.*)");
 
 void reloadCurrentFile(App& app)
 {
@@ -151,9 +151,7 @@ void BUTTON14_ON(App& app)
 void BUTTON15_ON(App& app)
 {
     app.LoadMode = 3;
-    app.LoadFilePath = app.rt.WinOpenDlg(
-        app.EventOwner, QStringLiteral("トリミングする画像ファイルは？"), app.LoadPath, kImageFilter, 0);
-    if (app.LoadFilePath == dialogCancelled()) return;
+    if (!chooseImageFile(app, QStringLiteral("トリミングする画像ファイルは？"))) return;
     LOAD_BMP(app);
     finishLoad(app);
     if (app.LoadFailed != 0) return;

@@ -39,6 +39,12 @@ void takeSequenceNumber(App& app, int p)
 
 } // namespace
 
+bool chooseImageFile(App& app, const QString& prompt)
+{
+    app.LoadFilePath = app.rt.WinOpenDlg(app.EventOwner, prompt, app.LoadPath, kImageFilter, 0);
+    return app.LoadFilePath != dialogCancelled();
+}
+
 int lastNonDigitPosition(const QString& name)
 {
     for (qsizetype i = name.size(); i >= 1; --i)
@@ -49,18 +55,14 @@ int lastNonDigitPosition(const QString& name)
 void BUTTON6_ON(App& app)
 {
     app.LoadMode = 0;
-    app.LoadFilePath = app.rt.WinOpenDlg(
-        app.EventOwner, QStringLiteral("トリミングする画像ファイルは？"), app.LoadPath, kImageFilter, 0);
-    if (app.LoadFilePath == dialogCancelled()) return;
+    if (!chooseImageFile(app, QStringLiteral("トリミングする画像ファイルは？"))) return;
     loadSingleFile(app);
 }
 
 void BUTTON7_ON(App& app)
 {
     app.LoadMode = 1;
-    app.LoadFilePath = app.rt.WinOpenDlg(app.EventOwner,
-        QStringLiteral("トリミングを開始する画像ファイルは？"), app.LoadPath, kImageFilter, 0);
-    if (app.LoadFilePath == dialogCancelled()) return;
+    if (!chooseImageFile(app, QStringLiteral("トリミングを開始する画像ファイルは？"))) return;
     splitLoadPath(app);
     app.LoadPath = app.SplitDrive + app.SplitDir;
     app.rt.SetWindowText(app.EDIT1, app.LoadPath + app.SplitName + app.SeqExt);

@@ -9,6 +9,10 @@ struct App;
 // ASCII digits "0" to "9" are digits; a full-width or any other non-ASCII character never is.
 int lastNonDigitPosition(const QString& name);
 
+// Asks for an image file, starting in LoadPath, and keeps the answer in LoadFilePath (the
+// cancel mark when cancelled). True when a file was chosen.
+bool chooseImageFile(App& app, const QString& prompt);
+
 // "直接ファイル名を指定して画像を読み込む": picks one image file and shows it (single-file mode).
 void BUTTON6_ON(App& app);
 
