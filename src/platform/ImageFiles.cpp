@@ -13,6 +13,7 @@
 #include <new>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -199,6 +200,11 @@ SaveResult writeNewBmpFile(const QImage& image, const QString& path)
     // A write that fails only when the buffer is flushed must not pass unnoticed.
     if (!temporary.flush() || temporary.error() != QFileDevice::NoError)
         return { SaveOutcome::Failed, temporary.errorString() };
+    // The temporary file is private to its creator; the piece gets the permissions of any file
+    // the user creates.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(temporary.handle(), 0666 & ~mask);
     temporary.close();
     int error = 0;
     const SaveOutcome outcome = claimName(

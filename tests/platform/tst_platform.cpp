@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -352,6 +353,8 @@ void TestPlatform::newBmpFileHoldsTheExactPixels()
     QCOMPARE(int(uchar(bytes[28])), 24); // bits per pixel
     QCOMPARE(int(uchar(bytes[30])), 0); // uncompressed
     QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), image);
+    // Readable by others like any file the user makes, not private like a temporary file.
+    QVERIFY(QFileInfo(path).permissions() & QFileDevice::ReadOther);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "CG01_001.BMP" });
 }
 
