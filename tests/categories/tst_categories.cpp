@@ -1,6 +1,8 @@
 #include "categories/RegistrationWindow.h"
 #include "categories/SaveTargetCheck.h"
+#include "fixture/Images.h"
 #include "fixture/TestProgram.h"
+#include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 
 #include <QCheckBox>
@@ -17,43 +19,12 @@ namespace {
 
 const QString kSep = QStringLiteral("/");
 
-QImage patternImage(int width, int height, int seed)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb((x * 7 + seed * 40) % 256, (y * 5 + seed) % 256, (seed * 90) % 256));
-    return image;
-}
-
 // Writes a small BMP of its own pattern and returns its path.
 QString writeBmp(TestProgram& program, const QString& name, int seed = 1, int width = 24, int height = 16)
 {
     const QString path = program.path(name);
     patternImage(width, height, seed).save(path, "BMP");
     return path;
-}
-
-void click(TestProgram& program, const char* name)
-{
-    QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
-    program.runEvents();
-}
-
-// Clicks the box of "分類有効" itself, where the user ticks it.
-void clickValidBox(TestProgram& program)
-{
-    auto* box = qobject_cast<QCheckBox*>(program.widget(QStringLiteral("CHECK1")));
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    program.runEvents();
-}
-
-void selectRow(TestProgram& program, int row)
-{
-    auto* list = qobject_cast<QListWidget*>(program.widget(QStringLiteral("LIST1")));
-    list->scrollToItem(list->item(row));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-    program.runEvents();
 }
 
 // Replaces the text of an edit field as the user does: select all, then type. Japanese text
@@ -86,11 +57,6 @@ QStringList comboItems(App& app, Control combo)
     for (int i = 0; i < app.rt.GetCount(combo); ++i)
         items << app.rt.GetItemText(combo, i);
     return items;
-}
-
-bool shown(TestProgram& program, const char* name)
-{
-    return !program.widget(QString::fromLatin1(name))->isHidden();
 }
 
 QStringList messageLines(const ScriptedDialogs& dialogs)

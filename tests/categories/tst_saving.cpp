@@ -1,6 +1,8 @@
 #include "categories/Cropping.h"
 #include "categories/Saving.h"
+#include "fixture/Images.h"
 #include "fixture/TestProgram.h"
+#include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "settings/SettingsFormat.h"
 
@@ -12,7 +14,6 @@
 #include <QImage>
 #include <QListWidget>
 #include <QMouseEvent>
-#include <QRandomGenerator>
 
 #include <QRectF>
 #include <QTest>
@@ -55,21 +56,11 @@ private slots:
 
 namespace {
 
-QImage noise(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(7);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, 0xFF000000u | (random.generate() & 0xFFFFFFu));
-    return image;
-}
-
 // A started program showing a 400 x 300 noise image, category 1 saving into the scratch folder.
 struct SavingProgram
 {
     TestProgram program;
-    QImage image = noise(400, 300);
+    QImage image = noiseImage(400, 300, 7);
 
     SavingProgram()
     {
@@ -94,17 +85,6 @@ const CropRect kBlock { 100, 50, 199, 149 };
 
 const QString kSep = QStringLiteral("/");
 
-// Pixels that differ from their neighbours and between images of different seeds.
-QImage pattern(int width, int height, int seed)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y,
-                qRgb((x * 7 + seed * 40) & 0xFF, (y * 13 + seed) & 0xFF, (x + 3 * y + seed * 90) & 0xFF));
-    return image;
-}
-
 QString makeFolder(TestProgram& program, const QString& name)
 {
     QDir(program.dir()).mkpath(name);
@@ -114,7 +94,7 @@ QString makeFolder(TestProgram& program, const QString& name)
 // Writes an image file and returns its pixels as the program decodes them.
 QImage writeImage(const QString& path, int seed, int width, int height, const char* format = "BMP")
 {
-    pattern(width, height, seed).save(path, format);
+    patternImage(width, height, seed).save(path, format);
     return QImage(path).convertToFormat(QImage::Format_RGB32);
 }
 
@@ -166,32 +146,6 @@ void setFrames(App& app, int category, const QList<QRect>& frames)
 QRect blockOf(QRect frame)
 {
     return frame.translated(-10, -10);
-}
-
-void click(TestProgram& program, const char* name)
-{
-    QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
-    program.runEvents();
-}
-
-void clickValidBox(TestProgram& program)
-{
-    auto* box = qobject_cast<QCheckBox*>(program.widget(QStringLiteral("CHECK1")));
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    program.runEvents();
-}
-
-void selectRow(TestProgram& program, int row)
-{
-    auto* list = qobject_cast<QListWidget*>(program.widget(QStringLiteral("LIST1")));
-    list->scrollToItem(list->item(row));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-    program.runEvents();
-}
-
-bool shown(TestProgram& program, const char* name)
-{
-    return !program.widget(QString::fromLatin1(name))->isHidden();
 }
 
 bool enabled(TestProgram& program, const char* name)
@@ -564,7 +518,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     auto showing = [&](int n) {
         QCOMPARE(app.CurrentFileName, QStringLiteral("IMG00%1.BMP").arg(n));
         QCOMPARE(app.ImageWidth, float(100 + n));
-        QCOMPARE(*app.rt.Image(app.SourceBitmap), pattern(100 + n, 80 + n, n));
+        QCOMPARE(*app.rt.Image(app.SourceBitmap), patternImage(100 + n, 80 + n, n));
         QVERIFY(app.rt.GetWindowText(app.MAINFORM).contains(QStringLiteral("IMG00%1.BMP").arg(n)));
     };
     const QString gap = QStringLiteral("IMG003.BMP|ロードするファイル名の構成に誤りがあります|0");
@@ -584,7 +538,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     showing(2);
     QCOMPARE(app.SeqNumber, 3.0);
     QVERIFY(!enabled(program, "BUTTON2"));
-    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), pattern(102, 82, 2), blockOf(frame));
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), patternImage(102, 82, 2), blockOf(frame));
     QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfTwo);
     QCOMPARE(app.rt.Surface(app.PICTURE1)->copy(0, 0, 100, 80), viewOfTwo.copy(0, 0, 100, 80));
 

@@ -1,3 +1,4 @@
+#include "fixture/Images.h"
 #include "fixture/ScriptedDialogs.h"
 #include "forms/Forms.h"
 #include "platform/Drawing.h"
@@ -9,22 +10,11 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-QImage noiseImage(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(42);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, 0xFF000000u | (random.generate() & 0xFFFFFFu));
-    return image;
-}
 
 int differingPixels(const QImage& a, const QImage& b)
 {

@@ -1,3 +1,4 @@
+#include "fixture/Images.h"
 #include "fixture/TestProgram.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
@@ -16,18 +17,6 @@ namespace {
 
 constexpr QRgb kHighlightMask = 0x808080u;
 constexpr QRgb kListMask = 0x008000u;
-
-// An image whose pixels differ from their neighbours, so any stray pixel shows.
-QImage pattern(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            row[x] = qRgb((x * 7) & 0xFF, (y * 13) & 0xFF, (x + 3 * y) & 0xFF);
-    }
-    return image;
-}
 
 const QImage& view(App& app)
 {
@@ -72,7 +61,7 @@ public:
         a.CurCat = 1;
         for (Control button : { a.BUTTON2, a.BUTTON9, a.BUTTON11, a.BUTTON12 })
             a.rt.ShowWindow(button, kTrue);
-        *a.rt.Image(a.SourceBitmap) = pattern(imageWidth, imageHeight);
+        *a.rt.Image(a.SourceBitmap) = patternImage(imageWidth, imageHeight);
         a.ImageWidth = float(imageWidth);
         a.ImageHeight = float(imageHeight);
         CG_ON_SUB(a);
@@ -917,7 +906,7 @@ void TestTrimming::relayoutForgetsAllFrames()
             app.MAINFORM, app.rt.GetWidth(app.MAINFORM) + 40, app.rt.GetHeight(app.MAINFORM));
         scene.program.runEvents();
     } else {
-        *app.rt.Image(app.SourceBitmap) = pattern(300, 200);
+        *app.rt.Image(app.SourceBitmap) = patternImage(300, 200);
         app.ImageWidth = 300;
         app.ImageHeight = 200;
         CG_ON_SUB(app);

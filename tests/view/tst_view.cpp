@@ -1,3 +1,4 @@
+#include "fixture/Images.h"
 #include "fixture/TestProgram.h"
 #include "view/Layout.h"
 #include "view/Magnification.h"
@@ -13,18 +14,6 @@ namespace {
 
 constexpr QRgb kBlack = 0xFF000000u;
 constexpr QRgb kWhite = 0xFFFFFFFFu;
-
-// An image whose pixels differ from their neighbours, so a misplaced block shows.
-QImage pattern(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            row[x] = qRgb((x * 7) & 0xFF, (y * 13) & 0xFF, (x + 3 * y) & 0xFF);
-    }
-    return image;
-}
 
 QImage solid(int width, int height, QRgb colour)
 {
@@ -159,7 +148,7 @@ void TestView::magnification()
     TestProgram program;
     program.start();
     App& app = program.app();
-    putImage(app, pattern(image.width(), image.height()));
+    putImage(app, patternImage(image.width(), image.height()));
     app.PictureAreaWidth = int16_t(area.width());
     app.PictureAreaHeight = int16_t(area.height());
     app.Magnification = 0.5f;
@@ -181,7 +170,7 @@ void TestView::viewHoldsImageInsideMarginAndBorder_data()
     QTest::addColumn<QImage>("image");
     QTest::addColumn<int>("entry");
     QTest::addColumn<QImage>("imagePart");
-    const QImage photo = pattern(640, 480);
+    const QImage photo = patternImage(640, 480);
     QTest::newRow("等倍: unscaled copy") << photo << 0 << photo;
     QTest::newRow("×0.5: scaled into the part")
         << solid(200, 100, 0xFFFF0000u) << 7 << solid(100, 50, 0xFFFF0000u);
@@ -249,7 +238,7 @@ void TestView::viewWithoutSourceImageIsBlank()
     TestProgram program;
     program.start();
     App& app = program.app();
-    putImage(app, pattern(300, 200));
+    putImage(app, patternImage(300, 200));
     // A failed load with nothing to fall back to leaves no source image but its size.
     app.rt.DeleteObject(app.SourceBitmap);
     app.rt.SetCurSel(app.COMBO5, entry);
@@ -285,7 +274,7 @@ void TestView::barDecision()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(app.PictureAreaWidth + wider - 20, app.PictureAreaHeight + higher - 20));
+    showImage(app, patternImage(app.PictureAreaWidth + wider - 20, app.PictureAreaHeight + higher - 20));
     QCOMPARE(app.NeedHScroll, horizontal ? 1.0f : 0.0f);
     QCOMPARE(app.NeedVScroll, vertical ? 1.0f : 0.0f);
     QCOMPARE(app.rt.IsWindowVisible(app.HSCROLL1), horizontal ? kTrue : kFalse);
@@ -339,7 +328,7 @@ void TestView::placement()
     program.start();
     App& app = program.app();
     setPictureArea(program, 700, 500);
-    showImage(app, pattern(image.width(), image.height()));
+    showImage(app, patternImage(image.width(), image.height()));
     QCOMPARE(program.widget("PICTURE1")->geometry(), pictureRect);
     QCOMPARE(shownGeometry(program, "HSCROLL1"), hBar);
     QCOMPARE(shownGeometry(program, "VSCROLL1"), vBar);
@@ -415,7 +404,7 @@ void TestView::scrollShowsBlockAtOrigin()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(3000, 2000));
+    showImage(app, patternImage(3000, 2000));
     for (const char* name : { "HSCROLL1", "VSCROLL1" }) {
         QScrollBar* scroll = bar(program, name);
         if (action < 0)
@@ -441,7 +430,7 @@ void TestView::largeViewScrollsInCoarseSteps()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(40000, 40));
+    showImage(app, patternImage(40000, 40));
     QCOMPARE(app.NeedHScroll, 1.0f);
     QCOMPARE(app.HScrollMax, int16_t(10000));
     const float excess = 40020.0f - float(app.VisibleWidth);
@@ -462,7 +451,7 @@ void TestView::cornerButtonJumpsAndToggles()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(3000, 2000));
+    showImage(app, patternImage(3000, 2000));
     QWidget* corner = program.widget("BUTTON1");
     QCOMPARE(app.rt.GetWindowText(app.BUTTON1), QStringLiteral("┛"));
 
@@ -492,7 +481,7 @@ void TestView::keptPositionBeyondNewRangeIsClamped()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(3000, 2000));
+    showImage(app, patternImage(3000, 2000));
     QTest::mouseClick(program.widget("BUTTON1"), Qt::LeftButton);
     program.runEvents();
     const int16_t farRight = app.HScrollPos;
@@ -510,7 +499,7 @@ void TestView::magnificationListRebuildsAndShowsView()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(640, 480));
+    showImage(app, patternImage(640, 480));
     QCOMPARE(app.ViewWidth, 660.0f);
     chooseMagnification(program, 7);
     QCOMPARE(app.Magnification, 0.5f);
@@ -526,7 +515,7 @@ void TestView::resizeThatChangesNothingMovesNothing()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(3000, 2000));
+    showImage(app, patternImage(3000, 2000));
     // Controls put out of place show whether the layout touched them.
     app.rt.MoveWindow(app.PICTURE1, 1, 1);
     app.rt.ShowWindow(app.HSCROLL1, kFalse);
@@ -570,7 +559,7 @@ void TestView::rebuildResetsTrimmingState()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(640, 480));
+    showImage(app, patternImage(640, 480));
     for (int category = 0; category <= kCategoryCount; ++category)
         app.CatFrameCount[category] = 4;
     app.rt.AddString(app.COMBO1, QStringLiteral("範囲1"));
@@ -626,7 +615,7 @@ void TestView::scrollPutsDownPickedUpEdge()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(3000, 2000));
+    showImage(app, patternImage(3000, 2000));
     for (const char* name : { "HSCROLL1", "VSCROLL1", "BUTTON1" }) {
         app.TrimState = int16_t(trimState);
         app.GrabCode = 6;
@@ -648,7 +637,7 @@ void TestView::modifyRepaintKeepsOrigin()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, pattern(3000, 2000));
+    showImage(app, patternImage(3000, 2000));
     // A drag may have moved the origin away from the bar positions; modify mode keeps it.
     app.TrimState = 3;
     app.ViewOriginX = 57;
