@@ -56,55 +56,19 @@ int16_t edgeMask(float l, float t, float r, float b, float vl, float vt, float v
     return int16_t(mask);
 }
 
-// Moves the band ends that lie beyond the picture onto its border, as the drawn edges need.
+// Moves the band ends that lie beyond the picture onto its border: a horizontal edge whose
+// left or right edge is not drawn runs from the picture's border, and likewise a vertical edge
+// whose top or bottom edge is not drawn.
 void clipBand(App& app, float lastColumn, float lastRow)
 {
-    switch (app.BandEdgeMask) {
-    case 1:
-        app.BandLeft = 0;
-        app.BandRight = lastColumn;
-        break;
-    case 2:
-        app.BandTop = 0;
-        app.BandBottom = lastRow;
-        break;
-    case 3:
-        app.BandRight = lastColumn;
-        app.BandBottom = lastRow;
-        break;
-    case 4:
-        app.BandTop = 0;
-        app.BandBottom = lastRow;
-        break;
-    case 5:
-        app.BandLeft = 0;
-        app.BandBottom = lastRow;
-        break;
-    case 6:
-        app.BandTop = 0;
-        app.BandBottom = lastRow;
-        break;
-    case 7: app.BandBottom = lastRow; break;
-    case 8:
-        app.BandLeft = 0;
-        app.BandRight = lastColumn;
-        break;
-    case 9:
-        app.BandLeft = 0;
-        app.BandRight = lastColumn;
-        break;
-    case 10:
-        app.BandTop = 0;
-        app.BandRight = lastColumn;
-        break;
-    case 11: app.BandRight = lastColumn; break;
-    case 12:
-        app.BandLeft = 0;
-        app.BandTop = 0;
-        break;
-    case 13: app.BandLeft = 0; break;
-    case 14: app.BandTop = 0; break;
-    default: break;
+    const int mask = app.BandEdgeMask;
+    if (mask & (kTop | kBottom)) {
+        if (!(mask & kLeft)) app.BandLeft = 0;
+        if (!(mask & kRight)) app.BandRight = lastColumn;
+    }
+    if (mask & (kLeft | kRight)) {
+        if (!(mask & kTop)) app.BandTop = 0;
+        if (!(mask & kBottom)) app.BandBottom = lastRow;
     }
 }
 
