@@ -18,18 +18,6 @@ namespace {
 constexpr QRgb kHighlightMask = 0x808080u;
 constexpr QRgb kListMask = 0x008000u;
 
-const QImage& view(App& app)
-{
-    return *app.rt.Image(app.ViewBitmap);
-}
-const QImage& picture(App& app)
-{
-    return *app.rt.Surface(app.PICTURE1);
-}
-QImage blockAtOrigin(App& app)
-{
-    return view(app).copy(int(app.ViewOriginX), int(app.ViewOriginY), app.VisibleWidth, app.VisibleHeight);
-}
 QImage shownPart(App& app)
 {
     return picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight);

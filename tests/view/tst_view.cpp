@@ -37,21 +37,6 @@ void showImage(App& app, const QImage& image)
     CG_ON_SUB(app);
 }
 
-const QImage& view(App& app)
-{
-    return *app.rt.Image(app.ViewBitmap);
-}
-const QImage& picture(App& app)
-{
-    return *app.rt.Surface(app.PICTURE1);
-}
-
-// The part of the view the picture should show at the current origin.
-QImage blockAtOrigin(App& app)
-{
-    return view(app).copy(int(app.ViewOriginX), int(app.ViewOriginY), app.VisibleWidth, app.VisibleHeight);
-}
-
 QScrollBar* bar(TestProgram& program, const char* name)
 {
     return qobject_cast<QScrollBar*>(program.widget(QString::fromLatin1(name)));
