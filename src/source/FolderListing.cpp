@@ -4,6 +4,8 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -33,9 +35,16 @@ void ファイル名取得_SUB2(App& app, QStringList& names)
 void ソート_SUB(float& last, QStringList& names)
 {
     if (last <= 0) return;
-    const auto end = names.begin() + std::min<qsizetype>(qsizetype(last) + 1, names.size());
+    const qsizetype count = std::min<qsizetype>(qsizetype(last) + 1, names.size());
+    // Each name is folded once, not at every comparison.
+    std::vector<std::pair<QString, QString>> keyed;
+    keyed.reserve(size_t(count));
+    for (qsizetype i = 0; i < count; ++i)
+        keyed.emplace_back(names[i].toLower(), names[i]);
     std::stable_sort(
-        names.begin(), end, [](const QString& a, const QString& b) { return a.toLower() < b.toLower(); });
+        keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (qsizetype i = 0; i < count; ++i)
+        names[i] = keyed[size_t(i)].second;
 }
 
 void listSourceFolder(App& app)
