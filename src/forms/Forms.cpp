@@ -36,13 +36,15 @@ QWidget* createMainForm()
     ui.setupUi(window);
     ui.PICTURE1->setBlankColour(0xFFFFFF);
     // Trimming and saving appear only once an image source has been registered.
-    for (QWidget* button : { ui.BUTTON2, ui.BUTTON9, ui.BUTTON11, ui.BUTTON12 }) button->hide();
+    for (QWidget* button : { ui.BUTTON2, ui.BUTTON9, ui.BUTTON11, ui.BUTTON12 })
+        button->hide();
     ui.BUTTON9->setEnabled(false);
     return window;
 }
 
-// The registration window has a caption but no close box and no sizing border, and, being a
-// plain window rather than a dialog, Escape does not close it.
+// The registration window has a caption but no close box and no sizing border. Its window type
+// is a dialog, so that the window manager keeps it in front of the main window; being no
+// QDialog, Escape does not close it.
 QWidget* createForm2()
 {
     auto* window = new SurfaceWidget;
@@ -51,7 +53,7 @@ QWidget* createForm2()
     Ui::FORM2 ui;
     ui.setupUi(window);
     window->setWindowFlags(
-        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
     window->move(108, 227); // the designed place; a top-level window's position is not set up by the form
     return window;
 }

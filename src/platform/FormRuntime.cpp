@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QWidget>
+#include <QWindow>
 
 #include <cmath>
 
@@ -92,30 +93,41 @@ void FormRuntime::SetHandler(const QString& eventName, EventHandler handler)
 
 bool FormRuntime::WaitEvent(Wait wait)
 {
-    while (m_events.empty()) {
-        if (m_ended) return false;
-        if (wait == Wait::NoWait) {
-            QCoreApplication::processEvents();
-            if (m_events.empty()) return false;
-        } else {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    for (;;) {
+        while (m_events.empty()) {
+            if (m_ended) return false;
+            if (wait == Wait::NoWait) {
+                QCoreApplication::processEvents();
+                if (m_events.empty()) return false;
+            } else {
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            }
         }
+        if (m_ended) return false;
+        const QueuedEvent next = m_events.front();
+        m_events.pop_front();
+        // A handler that ran meanwhile may have disabled or hidden the control the user acted on;
+        // the input then goes nowhere, as it would had it arrived after the change.
+        if (next.fromUser && !acceptsInput(next.source)) continue;
+        if (auto handler = m_handlers.find(next.event.name); handler != m_handlers.end())
+            handler->second(next.event);
+        return true;
     }
-    if (m_ended) return false;
-    const ControlEvent event = m_events.front();
-    m_events.pop_front();
-    if (auto handler = m_handlers.find(event.name); handler != m_handlers.end()) handler->second(event);
-    return true;
 }
 
 void FormRuntime::PostEvent(const ControlEvent& event)
 {
-    if (!m_ended) m_events.push_back(event);
+    if (!m_ended) m_events.push_back({ event, {}, false });
 }
 
-void FormRuntime::queue(const QString& name, Control form, int button, int shift, float x, float y)
+bool FormRuntime::acceptsInput(const QWidget* widget)
 {
-    PostEvent(ControlEvent { name, form, button, shift, x, y });
+    return widget && widget->isEnabled() && widget->isVisible();
+}
+
+void FormRuntime::queueInput(QWidget* source, const ControlEvent& event)
+{
+    if (!m_ended && acceptsInput(source)) m_events.push_back({ event, source, true });
 }
 
 // --- windows and controls ----------------------------------------------------------------
@@ -128,6 +140,7 @@ Control FormRuntime::CreateWindow(const QString& formName, bool visible)
     const Control form { int(m_controls.size()) };
     m_controls.push_back({ window, formName, form });
     if (!m_mainWindow) m_mainWindow = form;
+    if (m_mainWindow != form) keepInFrontOf(window, Widget(m_mainWindow));
     window->installEventFilter(this);
     for (QWidget* child : window->findChildren<QWidget*>()) {
         if (!child->objectName().isEmpty() && !child->objectName().startsWith(QLatin1String("qt_")))
@@ -137,22 +150,31 @@ Control FormRuntime::CreateWindow(const QString& formName, bool visible)
     return form;
 }
 
+// Every other window stays in front of the main window: it is a transient window of the main
+// window, which the window manager keeps above it (WM_TRANSIENT_FOR on X11, for a dialog-type
+// window). It is no child widget of the main window, so disabling the main window leaves it
+// usable.
+void FormRuntime::keepInFrontOf(QWidget* window, QWidget* owner)
+{
+    if (!owner) return;
+    window->winId();
+    owner->winId();
+    window->windowHandle()->setTransientParent(owner->windowHandle());
+}
+
 // Connects the user actions of one control to its events.
 void FormRuntime::wire(QWidget* widget, const QString& name, Control form)
 {
+    auto raise = [=, this](const char* event) { queueInput(widget, { name + QLatin1String(event), form }); };
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        connect(
-            button, &QAbstractButton::clicked, this, [=, this] { queue(name + QLatin1String("_ON"), form); });
+        connect(button, &QAbstractButton::clicked, this, [=] { raise("_ON"); });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        connect(combo, &QComboBox::currentIndexChanged, this,
-            [=, this] { queue(name + QLatin1String("_CHANGE"), form); });
+        connect(combo, &QComboBox::currentIndexChanged, this, [=] { raise("_CHANGE"); });
         combo->installEventFilter(this);
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
-        connect(list, &QListWidget::currentRowChanged, this,
-            [=, this] { queue(name + QLatin1String("_CLICK"), form); });
+        connect(list, &QListWidget::currentRowChanged, this, [=] { raise("_CLICK"); });
     } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
-        connect(bar, &QScrollBar::valueChanged, this,
-            [=, this] { queue(name + QLatin1String("_CHANGE"), form); });
+        connect(bar, &QScrollBar::valueChanged, this, [=] { raise("_CHANGE"); });
     } else if (qobject_cast<SurfaceWidget*>(widget)) {
         widget->installEventFilter(this);
     }
@@ -175,47 +197,61 @@ bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
     const QString name = widget->objectName();
 
     if (widget->isWindow()) {
-        if (event->type() == QEvent::Close) {
-            // Closing a window is an event for the program to handle; the window itself
-            // stays until the program destroys it.
+        switch (event->type()) {
+        case QEvent::Close:
+            // Closing a window is an event for the program to handle; the window itself stays
+            // until the program destroys it. A disabled window's close box does nothing.
             event->ignore();
-            queue(name + QLatin1String("_END"), formOf(widget));
+            queueInput(widget, { name + QLatin1String("_END"), formOf(widget) });
             return true;
-        }
-        if (event->type() == QEvent::Resize) {
-            const auto* resize = static_cast<QResizeEvent*>(event);
-            if (resize->size() != resize->oldSize()) queue(name + QLatin1String("_RESIZE"), formOf(widget));
+        case QEvent::Resize:
+            if (const auto* resize = static_cast<QResizeEvent*>(event); resize->size() != resize->oldSize())
+                PostEvent({ name + QLatin1String("_RESIZE"), formOf(widget) });
+            break;
+        case QEvent::WindowActivate:
+            if (!widget->isEnabled()) bringTransientsForward(widget);
+            break;
+        default: break;
         }
         return QObject::eventFilter(watched, event);
     }
 
     if (qobject_cast<QComboBox*>(widget)) {
-        if (event->type() == QEvent::MouseButtonPress) queue(name + QLatin1String("_CLICK"), formOf(widget));
+        if (event->type() == QEvent::MouseButtonPress)
+            queueInput(widget, { name + QLatin1String("_CLICK"), formOf(widget) });
         return QObject::eventFilter(watched, event);
     }
 
-    // The picture control: mouse presses, releases and moves. The second press of a double
-    // click arrives as a press too; the double-click event that follows it is no new press.
+    // The picture control: mouse presses, releases and moves. Qt turns the second press of a
+    // quick pair into a double-click event instead of a press; for the program it is a press.
+    const char* suffix = nullptr;
     switch (event->type()) {
-    case QEvent::MouseButtonDblClick: return true;
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseMove: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        const float x = float(std::floor(mouse->position().x()));
-        const float y = float(std::floor(mouse->position().y()));
-        const int shift = shiftCode(mouse->modifiers());
-        if (event->type() == QEvent::MouseMove)
-            queue(name + QLatin1String("_MOUSEMOVE"), formOf(widget), buttonsHeld(mouse->buttons()), shift, x,
-                y);
-        else if (event->type() == QEvent::MouseButtonRelease)
-            queue(name + QLatin1String("_MOUSEUP"), formOf(widget), buttonCode(mouse->button()), shift, x, y);
-        else
-            queue(
-                name + QLatin1String("_MOUSEDOWN"), formOf(widget), buttonCode(mouse->button()), shift, x, y);
-        return true;
-    }
+    case QEvent::MouseButtonDblClick: suffix = "_MOUSEDOWN"; break;
+    case QEvent::MouseButtonRelease: suffix = "_MOUSEUP"; break;
+    case QEvent::MouseMove: suffix = "_MOUSEMOVE"; break;
     default: return QObject::eventFilter(watched, event);
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const int button
+        = event->type() == QEvent::MouseMove ? buttonsHeld(mouse->buttons()) : buttonCode(mouse->button());
+    queueInput(widget,
+        { name + QLatin1String(suffix), formOf(widget), button, shiftCode(mouse->modifiers()),
+            float(std::floor(mouse->position().x())), float(std::floor(mouse->position().y())) });
+    return true;
+}
+
+// A window in front of a disabled one is what the user must answer first: when the window
+// system activates the disabled window (a click on it), the shown windows it owns come forward.
+void FormRuntime::bringTransientsForward(QWidget* owner)
+{
+    for (const Bound& bound : m_controls) {
+        QWidget* window = bound.widget.data();
+        if (!window || window == owner || !window->isWindow() || !window->isVisible()) continue;
+        if (window->windowHandle() && window->windowHandle()->transientParent() == owner->windowHandle()) {
+            window->raise();
+            window->activateWindow();
+        }
     }
 }
 

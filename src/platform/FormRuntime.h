@@ -84,8 +84,10 @@ struct SaveResult
 //   FE$WAITEVENT                    WaitEvent           GetSystemMetrics      GetSystemMetrics
 //
 // Only user actions and window-system events (a resize or close of a window) raise events;
-// a change the program makes to a control never does. Events are queued as they arrive and
-// handed to the handlers one at a time by WaitEvent, so handlers never overlap.
+// a change the program makes to a control never does. A user action counts only on a control
+// that is enabled and shown in an enabled, shown window, both when it arrives and when its turn
+// comes. Events are queued as they arrive and handed to the handlers one at a time by WaitEvent,
+// so handlers never overlap. Every window after the main window stays in front of it.
 class FormRuntime : public QObject
 {
     Q_OBJECT
@@ -194,7 +196,17 @@ private:
 
     Control bind(QWidget* widget, const QString& name, Control form);
     void wire(QWidget* widget, const QString& name, Control form);
-    void queue(const QString& name, Control form, int button = 0, int shift = 0, float x = 0, float y = 0);
+    struct QueuedEvent
+    {
+        ControlEvent event;
+        QPointer<QWidget> source; // the control the user acted on
+        bool fromUser = false;
+    };
+
+    static bool acceptsInput(const QWidget* widget);
+    void queueInput(QWidget* source, const ControlEvent& event);
+    void keepInFrontOf(QWidget* window, QWidget* owner);
+    void bringTransientsForward(QWidget* owner);
     Control formOf(const QObject* watched) const;
     template <class T> T* as(Control control) const;
     QMargins frameMargins() const;
@@ -205,7 +217,7 @@ private:
     std::vector<std::unique_ptr<QImage>> m_bitmaps
         = std::vector<std::unique_ptr<QImage>>(1); // index 0: unbound
     std::map<QString, EventHandler> m_handlers;
-    std::deque<ControlEvent> m_events;
+    std::deque<QueuedEvent> m_events;
     Control m_mainWindow;
     bool m_ended = false;
     mutable std::optional<QMargins> m_frameMargins;

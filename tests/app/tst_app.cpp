@@ -375,6 +375,7 @@ void TestApp::requestIsCarriedOutOnce()
         pendingDuringAction = a.PendingAction;
     };
     app.rt.SetHandler(QStringLiteral("BUTTON9_ON"), [&](const ControlEvent&) { app.PendingAction = 2; });
+    app.rt.ShowWindow(app.BUTTON9, kTrue); // as a registration shows it
     QTest::mouseClick(program.widget(QStringLiteral("BUTTON9")), Qt::LeftButton);
     program.runEvents();
     QCOMPARE(carriedOut, 1);

@@ -1,5 +1,6 @@
 #include "fixture/Images.h"
 #include "fixture/TestProgram.h"
+#include "fixture/UserActions.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
 #include "view/Magnification.h"
@@ -84,9 +85,7 @@ public:
     }
     void move(int x, int y, Qt::MouseButtons held = Qt::NoButton)
     {
-        QMouseEvent event(QEvent::MouseMove, QPointF(x, y), pictureWidget()->mapToGlobal(QPointF(x, y)),
-            Qt::NoButton, held, Qt::NoModifier);
-        QApplication::sendEvent(pictureWidget(), &event);
+        moveMouse(pictureWidget(), QPoint(x, y), held);
         program.runEvents();
     }
     // Click, move, click: one frame between two picture points.
@@ -103,13 +102,7 @@ public:
     }
     // A user choosing an entry of the frame list with the mouse: the click on the list comes
     // first, then the change of the selection.
-    void chooseFrame(int index)
-    {
-        app().rt.PostEvent({ QStringLiteral("COMBO1_CLICK"), app().MAINFORM });
-        program.runEvents();
-        combo("COMBO1")->setCurrentIndex(index);
-        program.runEvents();
-    }
+    void chooseFrame(int index) { chooseEntry(program, "COMBO1", index); }
     // A change of the frame list from the keyboard: no click before it.
     void keyFrame(int index)
     {
@@ -511,18 +504,20 @@ void TestTrimming::panning()
     const float excessX = hbar ? app.ViewWidth - float(app.VisibleWidth) : 0;
     const float excessY = vbar ? app.ViewHeight - float(app.VisibleHeight) : 0;
 
+    // Every drag starts on the picture, which is only as large as the view where the view is
+    // smaller than the area; the pointer may leave the picture while the button is held.
     // Pointer left and up: the origin moves right and down by as much, up to the far end.
-    scene.drag(250, 200, 100, 80, Qt::RightButton);
+    scene.drag(160, 160, 10, 40, Qt::RightButton);
     QCOMPARE(app.ViewOriginX, std::min(150.0f, excessX));
     QCOMPARE(app.ViewOriginY, std::min(120.0f, excessY));
     QCOMPARE(shownPart(app), blockAtOrigin(app));
     // Far the other way: stops at 0.
-    scene.drag(100, 80, 390, 290, Qt::RightButton);
+    scene.drag(10, 40, 170, 170, Qt::RightButton);
     QCOMPARE(app.ViewOriginX, 0.0f);
     QCOMPARE(app.ViewOriginY, 0.0f);
     // Far again: stops where the view's far edge meets the picture's.
-    scene.drag(390, 290, 0, 0, Qt::RightButton);
-    scene.drag(390, 290, 0, 0, Qt::RightButton);
+    scene.drag(160, 160, -400, -400, Qt::RightButton);
+    scene.drag(160, 160, -400, -400, Qt::RightButton);
     QCOMPARE(app.ViewOriginX, excessX);
     QCOMPARE(app.ViewOriginY, excessY);
     if (hbar) QCOMPARE(scene.bar("HSCROLL1")->value(), int(excessX));
@@ -885,10 +880,10 @@ void TestTrimming::relayoutForgetsAllFrames()
     scene.place(20, 30, 120, 90);
     scene.chooseCategory(1);
     scene.place(30, 40, 150, 150);
-    scene.click(200, 200); // placing is under way
+    // Placing is under way, but where it disables the magnification list.
+    if (relayout != QLatin1String("magnification")) scene.click(200, 200);
     if (relayout == QLatin1String("magnification")) {
-        scene.combo("COMBO5")->setCurrentIndex(3);
-        scene.program.runEvents();
+        chooseEntry(scene.program, "COMBO5", 3);
     } else if (relayout == QLatin1String("resize")) {
         app.rt.SetWindowSize(
             app.MAINFORM, app.rt.GetWidth(app.MAINFORM) + 40, app.rt.GetHeight(app.MAINFORM));
