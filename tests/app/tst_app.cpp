@@ -2,9 +2,11 @@
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
 #include "fixture/TestProgram.h"
+#include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -14,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 class TestApp : public QObject
 {
@@ -29,6 +32,7 @@ private slots:
     void categoryDefaults();
     void controlStatesAfterStartUp();
     void registrationWindowIgnoresEscapeAndClose();
+    void registrationWindowStaysInFrontOfTheMainWindow();
     void requestIsCarriedOutOnce();
     void titleNamesTheImage_data();
     void titleNamesTheImage();
@@ -361,6 +365,37 @@ void TestApp::registrationWindowIgnoresEscapeAndClose()
     program.runEvents();
     QVERIFY(form2->isVisible());
     QVERIFY(!app.rt.Ended());
+}
+
+void TestApp::registrationWindowStaysInFrontOfTheMainWindow()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    QWidget* main = program.widget(QStringLiteral("MAINFORM"));
+    QWidget* form2 = program.widget(QStringLiteral("FORM2"));
+    // A transient dialog-type window of the main window: window managers keep it above it.
+    // It is no child of the main window, which would disable it together with the main window.
+    QCOMPARE(form2->windowHandle()->transientParent(), main->windowHandle());
+    QCOMPARE(form2->windowHandle()->type(), Qt::Dialog);
+    QCOMPARE(form2->parentWidget(), nullptr);
+
+    click(program, "BUTTON5");
+    QVERIFY(form2->isVisible());
+    QVERIFY(form2->isEnabled());
+    QVERIFY(!main->isEnabled());
+    QTRY_COMPARE(QApplication::activeWindow(), form2);
+
+    // The user clicks the greyed main window: the window system activates it, and the
+    // registration window comes forward again.
+    main->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), form2);
+
+    // The main window's close box does nothing while the registration window is open.
+    main->close();
+    program.runEvents();
+    QVERIFY(!app.rt.Ended());
+    QVERIFY(main->isVisible());
 }
 
 void TestApp::requestIsCarriedOutOnce()
