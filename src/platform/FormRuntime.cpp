@@ -242,13 +242,15 @@ bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
 }
 
 // A window in front of a disabled one is what the user must answer first: when the window
-// system activates the disabled window (a click on it), the shown windows it owns come forward.
+// system activates the disabled window (a click on it), the shown windows it owns come forward,
+// also from where a window manager minimised them.
 void FormRuntime::bringTransientsForward(QWidget* owner)
 {
     for (const Bound& bound : m_controls) {
         QWidget* window = bound.widget.data();
         if (!window || window == owner || !window->isWindow() || !window->isVisible()) continue;
         if (window->windowHandle() && window->windowHandle()->transientParent() == owner->windowHandle()) {
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
             window->raise();
             window->activateWindow();
         }

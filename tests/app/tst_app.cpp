@@ -390,6 +390,11 @@ void TestApp::registrationWindowStaysInFrontOfTheMainWindow()
     // registration window comes forward again.
     main->activateWindow();
     QTRY_COMPARE(QApplication::activeWindow(), form2);
+    // Also when the window manager had minimised it.
+    form2->showMinimized();
+    main->activateWindow();
+    QTRY_VERIFY(!form2->isMinimized());
+    QTRY_COMPARE(QApplication::activeWindow(), form2);
 
     // The main window's close box does nothing while the registration window is open.
     main->close();
