@@ -165,16 +165,18 @@ void FormRuntime::keepInFrontOf(QWidget* window, QWidget* owner)
 // Connects the user actions of one control to its events.
 void FormRuntime::wire(QWidget* widget, const QString& name, Control form)
 {
-    auto raise = [=, this](const char* event) { queueInput(widget, { name + QLatin1String(event), form }); };
+    auto raiseEvent = [=, this](const char* event) {
+        queueInput(widget, { name + QLatin1String(event), form });
+    };
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        connect(button, &QAbstractButton::clicked, this, [=] { raise("_ON"); });
+        connect(button, &QAbstractButton::clicked, this, [=] { raiseEvent("_ON"); });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        connect(combo, &QComboBox::currentIndexChanged, this, [=] { raise("_CHANGE"); });
+        connect(combo, &QComboBox::currentIndexChanged, this, [=] { raiseEvent("_CHANGE"); });
         combo->installEventFilter(this);
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
-        connect(list, &QListWidget::currentRowChanged, this, [=] { raise("_CLICK"); });
+        connect(list, &QListWidget::currentRowChanged, this, [=] { raiseEvent("_CLICK"); });
     } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
-        connect(bar, &QScrollBar::valueChanged, this, [=] { raise("_CHANGE"); });
+        connect(bar, &QScrollBar::valueChanged, this, [=] { raiseEvent("_CHANGE"); });
     } else if (qobject_cast<SurfaceWidget*>(widget)) {
         widget->installEventFilter(this);
     }
