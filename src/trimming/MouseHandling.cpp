@@ -5,6 +5,7 @@
 #include "trimming/TrimmingMode.h"
 #include "view/Scrolling.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -40,9 +41,11 @@ bool near(float value, float edge)
 }
 
 // Moves the origin along one axis by the pan step, keeping the shown block inside the view,
-// and puts the bar at the matching position (the origin itself stays unquantised).
+// and puts the bar at the matching position (the origin itself stays unquantised). With a
+// coarse unit the rounded unit can be smaller than the real one, so the position is kept
+// within the bar's range, as the layout keeps it.
 void panAxis(App& app, Control bar, float& origin, int16_t step, float viewSide, int16_t visibleSide,
-    float unit, int16_t& position)
+    float unit, int16_t maximum, int16_t& position)
 {
     if (!app.rt.IsWindowVisible(bar)) return;
     float t = origin - float(step);
@@ -50,7 +53,8 @@ void panAxis(App& app, Control bar, float& origin, int16_t step, float viewSide,
     if (viewSide - t < float(visibleSide)) t = viewSide - float(visibleSide);
     origin = t;
     const int wholeUnit = int(std::lround(unit));
-    position = int16_t(wholeUnit > 0 ? int(std::lround(origin)) / wholeUnit : 0);
+    const int unclamped = wholeUnit > 0 ? int(std::lround(origin)) / wholeUnit : 0;
+    position = int16_t(std::clamp(unclamped, 0, int(maximum)));
     app.rt.SetScrollPos(bar, position);
 }
 
@@ -61,9 +65,9 @@ void pan(App& app, float x, float y)
     app.LastMouseX = rounded(x);
     app.LastMouseY = rounded(y);
     panAxis(app, app.HSCROLL1, app.ViewOriginX, app.PanDX, app.ViewWidth, app.VisibleWidth, app.HScrollUnit,
-        app.HScrollPos);
+        app.HScrollMax, app.HScrollPos);
     panAxis(app, app.VSCROLL1, app.ViewOriginY, app.PanDY, app.ViewHeight, app.VisibleHeight, app.VScrollUnit,
-        app.VScrollPos);
+        app.VScrollMax, app.VScrollPos);
     if (app.rt.CheckObject(app.ViewBitmap)) showBlockAtOrigin(app);
 }
 

@@ -260,6 +260,7 @@ private slots:
     void reshapeClamps();
     void panning_data();
     void panning();
+    void panningWithACoarseBarStaysInTheView();
     void bandMask_data();
     void bandMask();
     void bandDrawnTwiceLeavesPicture();
@@ -540,6 +541,26 @@ void TestTrimming::panning()
     if (vbar) QCOMPARE(scene.bar("VSCROLL1")->value(), int(excessY));
     QCOMPARE(shownPart(app), blockAtOrigin(app));
     QCOMPARE(app.TrimState, int16_t(0)); // the right button never starts trimming
+}
+
+// A view wider than the bar can count in pixels is spread over coarse bar positions; where
+// the unit rounds down, a position computed from the origin could pass the bar's end.
+void TestTrimming::panningWithACoarseBarStaysInTheView()
+{
+    Scene scene(34780, 100);
+    App& app = scene.app();
+    QVERIFY(app.rt.IsWindowVisible(app.HSCROLL1));
+    QVERIFY(float(std::lround(app.HScrollUnit)) < app.HScrollUnit);
+    const float lastOrigin = app.ViewWidth - float(app.VisibleWidth);
+    scene.scrollTo("HSCROLL1", app.HScrollMax - 10);
+    scene.drag(700, 50, 500, 50, Qt::RightButton);
+    QCOMPARE(app.ViewOriginX, lastOrigin);
+    QVERIFY(app.HScrollPos <= app.HScrollMax);
+    QCOMPARE(scene.bar("HSCROLL1")->value(), int(app.HScrollPos));
+    // Placing a frame repaints from the bar position: the view stays within its end.
+    scene.place(100, 20, 200, 60);
+    QVERIFY(app.ViewOriginX <= lastOrigin);
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
 }
 
 void TestTrimming::bandMask_data()
