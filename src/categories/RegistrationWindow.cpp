@@ -8,6 +8,7 @@
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
 #include "source/Stepping.h"
+#include "trimming/TrimmingMode.h"
 
 namespace {
 
@@ -62,7 +63,9 @@ void rebuildCategoryList(App& app)
     }
     app.ValidCatCount = float(k);
     app.rt.SetCurSel(app.COMBO2, 0);
-    app.CurCat = app.ValidCatMap[0];
+    // The first valid category becomes current through the category switch, so the frame
+    // list and the frames on the picture follow it also when no load has just cleared them.
+    RESET_SUB(app);
 }
 
 void showMainButtons(App& app)

@@ -48,6 +48,7 @@ private slots:
     void singleFileSavesAndReloads();
     void saveThenReloadKeepsTheImage();
     void allToOneRestartsValidAndShownCategories();
+    void registrationWithoutALoadKeepsFramesAndCategoryTogether();
     void deleteAllFiles_data();
     void deleteAllFiles();
     void allImagesCancelled();
@@ -173,9 +174,7 @@ QRect placeFrame(TestProgram& program, QPoint first, QPoint second)
         program.runEvents();
     };
     clickAt(first);
-    QMouseEvent move(QEvent::MouseMove, QPointF(second), picture->mapToGlobal(QPointF(second)), Qt::NoButton,
-        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(picture, &move);
+    moveMouse(picture, second);
     program.runEvents();
     clickAt(second);
     const App& app = program.app();
@@ -751,6 +750,45 @@ void TestSaving::saveThenReloadKeepsTheImage()
 
 // Categories 2 and 5 valid, category 7 on show but not valid: those three number from 1 again,
 // the others keep their numbers.
+// "登録終了" that finds no file to load leaves the view as it was, frames and all. The category
+// list starts again at the first valid category; the frame list and the frames on the picture
+// follow it, and switching categories afterwards leaves no outline behind.
+void TestSaving::registrationWithoutALoadKeepsFramesAndCategoryTogether()
+{
+    TestProgram program;
+    writeImage(program.path(QStringLiteral("IMG001.BMP")), 1, 300, 200);
+    program.start();
+    App& app = program.app();
+    registerSource(program, program.path(QStringLiteral("IMG001.BMP")));
+    click(program, "BUTTON5");
+    selectRow(program, 1);
+    clickValidBox(program);
+    click(program, "BUTTON8");
+    const QImage clean = *app.rt.Image(app.ViewBitmap);
+    chooseEntry(program, "COMBO2", 1);
+    QCOMPARE(app.CurCat, int16_t(2));
+    placeFrame(program, QPoint(30, 30), QPoint(120, 90));
+    const QImage withFrame = *app.rt.Image(app.ViewBitmap);
+    QVERIFY(withFrame != clean);
+
+    QFile::remove(program.path(QStringLiteral("IMG001.BMP")));
+    click(program, "BUTTON5");
+    program.dialogs().answerMessage();
+    click(program, "BUTTON8");
+    QCOMPARE(program.dialogs().messages().size(), 1);
+    QCOMPARE(app.LoadFailed, int16_t(1));
+    QCOMPARE(app.CurCat, int16_t(1));
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), clean);
+    QCOMPARE(app.CatFrameCount[2], 1.0f); // kept for its own category
+
+    chooseEntry(program, "COMBO2", 1);
+    QCOMPARE(app.rt.GetCount(app.COMBO1), 1);
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), withFrame);
+    chooseEntry(program, "COMBO2", 0);
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), clean);
+}
+
 void TestSaving::allToOneRestartsValidAndShownCategories()
 {
     TestProgram program;
