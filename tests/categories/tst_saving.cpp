@@ -6,14 +6,12 @@
 #include "platform/FileSystem.h"
 #include "settings/SettingsFormat.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QListWidget>
-#include <QMouseEvent>
 
 #include <QRectF>
 #include <QTest>
