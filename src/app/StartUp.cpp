@@ -176,6 +176,9 @@ void startUp(App& app)
     app.FORM2 = rt.CreateWindow(QStringLiteral("FORM2"), false);
     rt.SetWindowSize(app.FORM2, 578, 466);
     bindControls(app, app.FORM2, kForm2Controls);
+    // A handler registered under a name no control raises would never run.
+    if (const QStringList unknown = rt.UnknownEvents(); !unknown.isEmpty())
+        qFatal("Handlers for events no control raises: %s", qPrintable(unknown.join(QLatin1String(", "))));
 
     rt.SetWindowText(app.MAINFORM, app.TitleText);
 

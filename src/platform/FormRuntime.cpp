@@ -141,7 +141,7 @@ Control FormRuntime::CreateWindow(const QString& formName, bool visible)
     m_controls.push_back({ window, formName, form });
     if (!m_mainWindow) m_mainWindow = form;
     if (m_mainWindow != form) keepInFrontOf(window, Widget(m_mainWindow));
-    window->installEventFilter(this);
+    wire(window, formName, form);
     for (QWidget* child : window->findChildren<QWidget*>()) {
         if (!child->objectName().isEmpty() && !child->objectName().startsWith(QLatin1String("qt_")))
             wire(child, child->objectName(), form);
@@ -162,24 +162,44 @@ void FormRuntime::keepInFrontOf(QWidget* window, QWidget* owner)
     window->windowHandle()->setTransientParent(owner->windowHandle());
 }
 
-// Connects the user actions of one control to its events.
+// Connects the user actions of one control to its events, and notes which events it raises.
 void FormRuntime::wire(QWidget* widget, const QString& name, Control form)
 {
+    auto raises = [&](std::initializer_list<const char*> events) {
+        for (const char* event : events)
+            m_raisedEvents.insert(name + QLatin1String(event));
+    };
     auto raiseEvent = [=, this](const char* event) {
         queueInput(widget, { name + QLatin1String(event), form });
     };
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    if (widget->isWindow()) {
+        widget->installEventFilter(this);
+        raises({ "_END", "_RESIZE" });
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         connect(button, &QAbstractButton::clicked, this, [=] { raiseEvent("_ON"); });
+        raises({ "_ON" });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         connect(combo, &QComboBox::currentIndexChanged, this, [=] { raiseEvent("_CHANGE"); });
         combo->installEventFilter(this);
+        raises({ "_CHANGE", "_CLICK" });
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
         connect(list, &QListWidget::currentRowChanged, this, [=] { raiseEvent("_CLICK"); });
+        raises({ "_CLICK" });
     } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
         connect(bar, &QScrollBar::valueChanged, this, [=] { raiseEvent("_CHANGE"); });
+        raises({ "_CHANGE" });
     } else if (qobject_cast<SurfaceWidget*>(widget)) {
         widget->installEventFilter(this);
+        raises({ "_MOUSEDOWN", "_MOUSEUP", "_MOUSEMOVE" });
     }
+}
+
+QStringList FormRuntime::UnknownEvents() const
+{
+    QStringList unknown;
+    for (const auto& entry : m_handlers)
+        if (!m_raisedEvents.contains(entry.first)) unknown << entry.first;
+    return unknown;
 }
 
 Control FormRuntime::formOf(const QObject* watched) const
@@ -556,83 +576,12 @@ void FormRuntime::LineScroll(Control edit, int /*columns*/, int lines)
     }
 }
 
-// --- bitmaps -----------------------------------------------------------------------------
-
-bool FormRuntime::CreateBitmap(Bitmap& bitmap, int width, int height)
-{
-    DeleteObject(bitmap);
-    auto image = std::make_unique<QImage>(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
-    if (image->isNull()) return false;
-    image->fill(0xFFFFFFFFu);
-    if (bitmap.id <= 0) {
-        bitmap.id = int(m_bitmaps.size());
-        m_bitmaps.push_back(std::move(image));
-    } else {
-        m_bitmaps[size_t(bitmap.id)] = std::move(image);
-    }
-    return true;
-}
-
-void FormRuntime::DeleteObject(Bitmap& bitmap)
-{
-    if (bitmap.id > 0 && size_t(bitmap.id) < m_bitmaps.size()) m_bitmaps[size_t(bitmap.id)].reset();
-}
-
-int FormRuntime::CheckObject(Bitmap bitmap) const
-{
-    return Image(bitmap) ? 1 : 0;
-}
-
-const QImage* FormRuntime::Image(Bitmap bitmap) const
-{
-    if (bitmap.id <= 0 || size_t(bitmap.id) >= m_bitmaps.size()) return nullptr;
-    return m_bitmaps[size_t(bitmap.id)].get();
-}
-
-QImage* FormRuntime::Image(Bitmap bitmap)
-{
-    return const_cast<QImage*>(static_cast<const FormRuntime*>(this)->Image(bitmap));
-}
-
-LoadResult FormRuntime::LoadBitmapFile(Bitmap& bitmap, const QString& path)
-{
-    QImage image;
-    if (const LoadResult read = readImageFile(path, image); !read.ok()) return read;
-    if (!CreateBitmap(bitmap, 1, 1)) return { LoadError::OutOfMemory, QStringLiteral("out of memory") };
-    *Image(bitmap) = std::move(image);
-    return {};
-}
-
-SaveResult FormRuntime::SaveFile(Bitmap bitmap, const QString& path)
-{
-    const QImage* image = Image(bitmap);
-    if (!image) return { SaveOutcome::Failed, QStringLiteral("no bitmap") };
-    return writeNewBmpFile(*image, path);
-}
-
-float FormRuntime::GetBitmapWidth(Bitmap bitmap) const
-{
-    return Image(bitmap) ? float(Image(bitmap)->width()) : 0;
-}
-
-float FormRuntime::GetBitmapHeight(Bitmap bitmap) const
-{
-    return Image(bitmap) ? float(Image(bitmap)->height()) : 0;
-}
-
 // --- drawing -----------------------------------------------------------------------------
 
 const QImage* FormRuntime::Surface(Control control) const
 {
     auto* surface = as<SurfaceWidget>(control);
     return surface ? &surface->surface() : nullptr;
-}
-
-void FormRuntime::BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy)
-{
-    QImage* to = Image(target);
-    const QImage* from = Image(source);
-    if (to && from) copyBlock(*to, x, y, width, height, *from, sx, sy);
 }
 
 void FormRuntime::BitBlt(Control target, int x, int y, int width, int height, Bitmap source, int sx, int sy)
@@ -642,24 +591,6 @@ void FormRuntime::BitBlt(Control target, int x, int y, int width, int height, Bi
     if (!surface || !from) return;
     copyBlock(surface->surface(), x, y, width, height, *from, sx, sy);
     surface->surfaceChanged(QRect(x, y, width, height));
-}
-
-void FormRuntime::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height)
-{
-    QImage* to = Image(target);
-    const QImage* from = Image(source);
-    if (!to || !from || width <= 0 || height <= 0) return;
-    // Smooth scaling of an RGB32 image averages the whole source area under each target pixel
-    // when it shrinks, so a line one pixel wide still shows at a tenth of the size.
-    const QImage scaled = from->scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    copyBlock(*to, x, y, width, height, scaled, 0, 0);
-}
-
-void FormRuntime::DrawLine(
-    Bitmap target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure, int pen)
-{
-    if (QImage* image = Image(target))
-        drawFigure(*image, x1, y1, x2, y2, mode, width, figure, penColour(pen, mode));
 }
 
 void FormRuntime::DrawLine(

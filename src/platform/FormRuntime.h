@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/BitmapStore.h"
 #include "platform/Dialogs.h"
 #include "platform/Drawing.h"
 #include "platform/Handles.h"
@@ -8,6 +9,7 @@
 #include <QMargins>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <deque>
@@ -36,29 +38,9 @@ using EventHandler = std::function<void(const ControlEvent&)>;
 // Builds the window named "MAINFORM" or "FORM2" from its form description.
 using FormFactory = std::function<QWidget*(const QString& formName)>;
 
-// How an image file failed to load.
-enum class LoadError { None, NotFound, OutOfMemory, Unreadable };
-
-struct LoadResult
-{
-    LoadError error = LoadError::None;
-    QString reason; // the system's own words, for messages that show them
-    bool ok() const { return error == LoadError::None; }
-};
-
-// How writing an image file ended: written, refused because a file of that name exists, or
-// failed for the reason given. A file that was not written leaves nothing behind.
-enum class SaveOutcome { Written, NameTaken, Failed };
-
-struct SaveResult
-{
-    SaveOutcome outcome = SaveOutcome::Written;
-    QString reason;
-    bool ok() const { return outcome == SaveOutcome::Written; }
-};
-
-// The form runtime: windows, controls, events, off-screen bitmaps, drawing and dialogs over Qt.
-// Each operation keeps the name of the operation it stands for:
+// The form runtime: windows, controls, events, drawing on controls and dialogs over Qt, with
+// the off-screen bitmaps of its BitmapStore. Each operation keeps the name of the operation
+// it stands for:
 //
 //   FE$GETDLGITEM, FE$ATTACH        GetDlgItem          FE$CREATEWINDOW       CreateWindow
 //   FE$SETWINDOWTEXT                SetWindowText       FE$GETWINDOWTEXT      GetWindowText
@@ -88,7 +70,7 @@ struct SaveResult
 // that is enabled and shown in an enabled, shown window, both when it arrives and when its turn
 // comes. Events are queued as they arrive and handed to the handlers one at a time by WaitEvent,
 // so handlers never overlap. Every window after the main window stays in front of it.
-class FormRuntime : public QObject
+class FormRuntime : public QObject, public BitmapStore
 {
     Q_OBJECT
 public:
@@ -102,6 +84,8 @@ public:
     // false at once when nothing is queued. It also returns false once the main window is gone.
     bool WaitEvent(Wait wait = Wait::ForEvent);
     bool Ended() const { return m_ended; }
+    // Handler names that no control of the windows created so far raises: a mistyped name.
+    QStringList UnknownEvents() const;
     // Queues an event as though the window system had raised it.
     void PostEvent(const ControlEvent& event);
 
@@ -124,7 +108,7 @@ public:
     void SetFontSize(Control control, int points);
     int GetFontSize(Control control) const;
     void SetMapMode(Control, int) { } // coordinates are always pixels
-    void SetMapMode(Bitmap, int) { }
+    using BitmapStore::SetMapMode;
     void SetMousePointer(Control control, int shape);
     int GetMousePointer(Control control) const;
 
@@ -145,24 +129,11 @@ public:
     int GetScrollPos(Control bar) const;
     void LineScroll(Control edit, int columns, int lines);
 
-    // Off-screen bitmaps.
-    bool CreateBitmap(Bitmap& bitmap, int width, int height);
-    void DeleteObject(Bitmap& bitmap);
-    int CheckObject(Bitmap bitmap) const;
-    LoadResult LoadBitmapFile(Bitmap& bitmap, const QString& path);
-    // Writes a 24-bit BMP file under a name that no file has yet; it never replaces a file.
-    SaveResult SaveFile(Bitmap bitmap, const QString& path);
-    float GetBitmapWidth(Bitmap bitmap) const;
-    float GetBitmapHeight(Bitmap bitmap) const;
-    const QImage* Image(Bitmap bitmap) const;
-    QImage* Image(Bitmap bitmap);
-
-    // Drawing: onto a bitmap, or onto a control that owns a surface (the picture, a window).
-    void BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy);
+    // Drawing onto a control that owns a surface (the picture, a window); drawing onto
+    // bitmaps is the bitmap store's.
+    using BitmapStore::BitBlt;
+    using BitmapStore::DrawLine;
     void BitBlt(Control target, int x, int y, int width, int height, Bitmap source, int sx, int sy);
-    void StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height);
-    void DrawLine(Bitmap target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
-        int pen = Pen::Default);
     void DrawLine(Control target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
         int pen = Pen::Default);
     const QImage* Surface(Control control) const;
@@ -214,9 +185,8 @@ private:
     FormFactory m_factory;
     std::unique_ptr<Dialogs> m_dialogs;
     std::vector<Bound> m_controls { Bound {} }; // index 0: unbound
-    std::vector<std::unique_ptr<QImage>> m_bitmaps
-        = std::vector<std::unique_ptr<QImage>>(1); // index 0: unbound
     std::map<QString, EventHandler> m_handlers;
+    QSet<QString> m_raisedEvents;
     std::deque<QueuedEvent> m_events;
     Control m_mainWindow;
     bool m_ended = false;

@@ -1,9 +1,28 @@
 #pragma once
 
-#include "platform/FormRuntime.h"
-
 #include <QImage>
 #include <QString>
+
+// How an image file failed to load.
+enum class LoadError { None, NotFound, OutOfMemory, Unreadable };
+
+struct LoadResult
+{
+    LoadError error = LoadError::None;
+    QString reason; // the system's own words, for messages that show them
+    bool ok() const { return error == LoadError::None; }
+};
+
+// How writing an image file ended: written, refused because a file of that name exists, or
+// failed for the reason given. A file that was not written leaves nothing behind.
+enum class SaveOutcome { Written, NameTaken, Failed };
+
+struct SaveResult
+{
+    SaveOutcome outcome = SaveOutcome::Written;
+    QString reason;
+    bool ok() const { return outcome == SaveOutcome::Written; }
+};
 
 // The largest image the program loads: 2^29 pixels (about 537 megapixels, 2 GiB at 32 bits
 // per pixel). A file that claims more is refused before anything is allocated for it.

@@ -75,6 +75,7 @@ private slots:
     void xorOnPictureAndBitmapThroughRuntime();
     void programmaticChangesRaiseNoEvent();
     void userActionsRaiseNamedEvents();
+    void handlersForEventsNoControlRaisesAreFound();
     void addingToAListSelectsNothing();
     void multiLineEditKeepsCrLf();
     void scriptedAnswerReachesHandler();
@@ -253,6 +254,18 @@ void TestPlatform::userActionsRaiseNamedEvents()
                 "PICTURE1_MOUSEUP 1 7,9", "PICTURE1_MOUSEDOWN 1 3,4", "PICTURE1_MOUSEUP 1 3,4",
                 "PICTURE1_MOUSEDOWN 1 3,4", "PICTURE1_MOUSEUP 1 3,4", "PICTURE1_MOUSEDOWN 2 10,10",
                 "PICTURE1_MOUSEMOVE 2 20,30", "PICTURE1_MOUSEUP 2 20,30", "HSCROLL1_CHANGE 0 0,0" }));
+}
+
+void TestPlatform::handlersForEventsNoControlRaisesAreFound()
+{
+    Runtime runtime;
+    FormRuntime& rt = *runtime.rt;
+    QCOMPARE(rt.UnknownEvents(), QStringList());
+    for (const char* name :
+        { "BUTTON5_CLICK", "BUTON5_ON", "MAINFORM_END", "MAINFORM_RESIZE", "LIST1_CLICK" })
+        rt.SetHandler(QString::fromLatin1(name), [](const ControlEvent&) {});
+    // LIST1 belongs to the registration window, which this runtime has not created.
+    QCOMPARE(rt.UnknownEvents(), QStringList({ "BUTON5_ON", "BUTTON5_CLICK", "LIST1_CLICK" }));
 }
 
 void TestPlatform::addingToAListSelectsNothing()
