@@ -123,6 +123,8 @@ QString field(App& app, const QString& name)
     if (name == QLatin1String("CatStartText3")) return app.CatStartText[3];
     if (name == QLatin1String("CatNextNo3")) return QString::number(app.CatNextNo[3]);
     if (name == QLatin1String("CatDigits3")) return QString::number(app.CatDigits[3]);
+    if (name == QLatin1String("CatValid3")) return QString::number(app.CatValid[3]);
+    if (name == QLatin1String("CatFill3")) return app.CatFill[3];
     if (name == QLatin1String("LoadMode")) return QString::number(app.LoadMode);
     if (name == QLatin1String("SeqNumber")) return QString::number(app.SeqNumber, 'g', 15);
     if (name == QLatin1String("SeqDigits")) return QString::number(app.SeqDigits);
@@ -383,6 +385,18 @@ void TestSettings::stringRecords_data()
                                    << "CatStartText3"
                                    << "12"
                                    << "連番開始番号,12";
+    QTest::newRow("start text with a comma") << categoryLine(3, 4) << "連番開始番号,12,5"
+                                             << "CatStartText3"
+                                             << "12,5"
+                                             << "連番開始番号,12,5";
+    QTest::newRow("fill with a comma") << categoryLine(3, 6) << "埋め文字,0,1"
+                                       << "CatFill3"
+                                       << "0,1"
+                                       << "埋め文字,0,1";
+    QTest::newRow("sequence fixed part with a comma") << 5 << "固定部分,IMG,2"
+                                                      << "SeqFixed"
+                                                      << "IMG,2"
+                                                      << "固定部分,IMG,2";
 }
 
 void TestSettings::stringRecords()
@@ -467,6 +481,28 @@ void TestSettings::numberRecords_data()
     QTest::newRow("extension other than BMP") << 9 << "拡張子,bmp"
                                               << "SeqExt"
                                               << ".JPG";
+    // A number ends at the next comma; what follows it is ignored.
+    QTest::newRow("magnification, then a field") << 2 << "倍率リスト, 3,x"
+                                                 << "COMBO5"
+                                                 << "3";
+    QTest::newRow("load mode, then a field") << 3 << "ＬＯＡＤモード, 3,1"
+                                             << "LoadMode"
+                                             << "3";
+    QTest::newRow("sequence number, then a field") << 6 << "連番開始番号, 42,abc"
+                                                   << "SeqNumber"
+                                                   << "42";
+    QTest::newRow("sequence digits, then an empty field") << 7 << "連番桁数, 5,"
+                                                          << "SeqDigits"
+                                                          << "5";
+    QTest::newRow("valid flag, then a field") << categoryLine(3, 0) << "------------------------, 1,0"
+                                              << "CatValid3"
+                                              << "1";
+    QTest::newRow("category digits, then fields") << digits << "連番桁数,4 ,x,y"
+                                                  << "CatDigits3"
+                                                  << "4";
+    QTest::newRow("start text with a comma") << start << "連番開始番号,12,5"
+                                             << "CatNextNo3"
+                                             << "12";
 }
 
 void TestSettings::numberRecords()
@@ -632,6 +668,8 @@ void TestSettings::damagedFile_data()
         << int(Replace) << categoryLine(4, 0) << cp("------------------------,yes") << false
         << categoryLine(4, 0) + 1;
     QTest::newRow("empty number") << int(Replace) << 2 << cp("x,") << false << 3;
+    QTest::newRow("no number before the next comma")
+        << int(Replace) << 2 << cp("倍率リスト,,3") << false << 3;
     QTest::newRow("invalid code page 932 bytes")
         << int(Replace) << categoryLine(2, 1) << cp("分類 2,") + "\x80\xA0\xFD" << false
         << categoryLine(2, 1) + 1;
