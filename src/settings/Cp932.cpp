@@ -28,7 +28,11 @@ std::optional<QByteArray> convert(const char* to, const char* from, QByteArrayVi
 
 std::optional<QByteArray> toCp932(const QString& text)
 {
-    return convert("CP932", "UTF-8", text.toUtf8());
+    // iconv gives some characters that have no code of their own the code of a look-alike ("¥"
+    // that of the backslash, "〜" that of "～"), so only bytes that decode to the same text count.
+    std::optional<QByteArray> bytes = convert("CP932", "UTF-8", text.toUtf8());
+    if (!bytes || fromCp932(*bytes) != text) return std::nullopt;
+    return bytes;
 }
 
 std::optional<QString> fromCp932(QByteArrayView bytes)

@@ -20,7 +20,7 @@ QString settingsBackupPath();
 std::vector<std::optional<QString>> decodeSettingsLines(const QByteArray& bytes);
 
 // The lines, each ended by CR LF, in code page 932; as UTF-8 with a byte order mark when some
-// character has no code page 932 code, so that nothing is lost.
+// character would not come back unchanged from code page 932, so that nothing is lost.
 QByteArray encodeSettingsLines(const QStringList& lines);
 
 // " 3", "-3": a blank stands where a minus sign would.

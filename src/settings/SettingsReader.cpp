@@ -17,8 +17,9 @@ struct DamageFound
     int line;
 };
 
-// Takes the records of the file one line after the other. Keys are never looked at: a value is
-// whatever follows the first comma of its line, to the line's end.
+// Takes the records of the file one line after the other. Keys are never looked at: a text value
+// is whatever follows the first comma of its line, to the line's end, so it may hold commas; a
+// number ends at the next comma, and whatever follows it there is ignored.
 class RecordReader
 {
 public:
@@ -35,7 +36,7 @@ public:
 
     double number()
     {
-        const std::optional<double> value = numberValue(text());
+        const std::optional<double> value = numberValue(text().section(QLatin1Char(','), 0, 0));
         if (!value) throw DamageFound { SettingsDamage::Unreadable, lineNumber() };
         return *value;
     }

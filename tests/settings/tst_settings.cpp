@@ -123,6 +123,8 @@ QString field(App& app, const QString& name)
     if (name == QLatin1String("CatStartText3")) return app.CatStartText[3];
     if (name == QLatin1String("CatNextNo3")) return QString::number(app.CatNextNo[3]);
     if (name == QLatin1String("CatDigits3")) return QString::number(app.CatDigits[3]);
+    if (name == QLatin1String("CatValid3")) return QString::number(app.CatValid[3]);
+    if (name == QLatin1String("CatFill3")) return app.CatFill[3];
     if (name == QLatin1String("LoadMode")) return QString::number(app.LoadMode);
     if (name == QLatin1String("SeqNumber")) return QString::number(app.SeqNumber, 'g', 15);
     if (name == QLatin1String("SeqDigits")) return QString::number(app.SeqDigits);
@@ -131,6 +133,36 @@ QString field(App& app, const QString& name)
     if (name == QLatin1String("COMBO3")) return QString::number(app.rt.GetCurSel(app.COMBO3));
     if (name == QLatin1String("SeqExt")) return app.SeqExt;
     qFatal("unknown field %s", qPrintable(name));
+}
+
+// The settings file a program writes after category 4 has been made valid with `name` and `folder`.
+QByteArray fileWithCategory4(const QString& name, const QString& folder)
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    app.CatValid[4] = 1;
+    app.CatName[4] = name;
+    app.CatFolder[4] = folder;
+    closeProgram(program);
+    return readBytes(settingsFile(program));
+}
+
+// A program started on `bytes` has category 4 exactly as written, with nothing to report, and
+// writes the same bytes again when it closes.
+void readBackCategory4(const QByteArray& bytes, const QString& name, const QString& folder)
+{
+    TestProgram program;
+    writeBytes(settingsFile(program), bytes);
+    program.start();
+    App& app = program.app();
+    QCOMPARE(program.dialogs().calls().size(), 0);
+    QCOMPARE(app.CatName[4], name);
+    QCOMPARE(app.CatFolder[4], folder);
+    QCOMPARE(comboItems(app, app.COMBO2), QStringList({ name }));
+    QCOMPARE(app.CatName[5], QStringLiteral("分類 5"));
+    closeProgram(program);
+    QCOMPARE(readBytes(settingsFile(program)), bytes);
 }
 
 // "<cwd>" in a table stands for the program's current directory.
@@ -161,7 +193,10 @@ private slots:
     void missingFileIsFirstRun();
     void damagedFile_data();
     void damagedFile();
+    void valueOutsideCodePageRoundTripsAsUtf8_data();
     void valueOutsideCodePageRoundTripsAsUtf8();
+    void lookAlikeTargetsStayInCodePage932_data();
+    void lookAlikeTargetsStayInCodePage932();
     void failedWriteKeepsTheEarlierFile();
     void folderInPlaceOfTheFileIsReported();
 };
@@ -175,6 +210,10 @@ void TestSettings::codePage932Codec()
     QCOMPARE(toCp932(QStringLiteral("C:\\a~")).value(), QByteArray("C:\\a~"));
     QCOMPARE(fromCp932(QByteArray("\x95\xAA\x97\xDE\xB6")).value(), QStringLiteral("分類ｶ"));
     QVERIFY(!toCp932(QStringLiteral("Müller")));
+    // iconv would write "〜" as the code of "～": no code of its own is no code.
+    QVERIFY(!toCp932(QStringLiteral("a〜")));
+    // Characters with two codes (NEC-selected and IBM extensions) decode to themselves.
+    QCOMPARE(toCp932(QStringLiteral("ⅰ￢")).value(), QByteArray("\xFA\x40\x81\xCA"));
     QVERIFY(!fromCp932(QByteArray("a\x80"))); // not a code of the page
     QVERIFY(!fromCp932(QByteArray("\x95"))); // a lead byte without its second byte
     QVERIFY(!fromCp932(QByteArray("\x81\x20"))); // a lead byte with an invalid second byte
@@ -346,6 +385,18 @@ void TestSettings::stringRecords_data()
                                    << "CatStartText3"
                                    << "12"
                                    << "連番開始番号,12";
+    QTest::newRow("start text with a comma") << categoryLine(3, 4) << "連番開始番号,12,5"
+                                             << "CatStartText3"
+                                             << "12,5"
+                                             << "連番開始番号,12,5";
+    QTest::newRow("fill with a comma") << categoryLine(3, 6) << "埋め文字,0,1"
+                                       << "CatFill3"
+                                       << "0,1"
+                                       << "埋め文字,0,1";
+    QTest::newRow("sequence fixed part with a comma") << 5 << "固定部分,IMG,2"
+                                                      << "SeqFixed"
+                                                      << "IMG,2"
+                                                      << "固定部分,IMG,2";
 }
 
 void TestSettings::stringRecords()
@@ -430,6 +481,28 @@ void TestSettings::numberRecords_data()
     QTest::newRow("extension other than BMP") << 9 << "拡張子,bmp"
                                               << "SeqExt"
                                               << ".JPG";
+    // A number ends at the next comma; what follows it is ignored.
+    QTest::newRow("magnification, then a field") << 2 << "倍率リスト, 3,x"
+                                                 << "COMBO5"
+                                                 << "3";
+    QTest::newRow("load mode, then a field") << 3 << "ＬＯＡＤモード, 3,1"
+                                             << "LoadMode"
+                                             << "3";
+    QTest::newRow("sequence number, then a field") << 6 << "連番開始番号, 42,abc"
+                                                   << "SeqNumber"
+                                                   << "42";
+    QTest::newRow("sequence digits, then an empty field") << 7 << "連番桁数, 5,"
+                                                          << "SeqDigits"
+                                                          << "5";
+    QTest::newRow("valid flag, then a field") << categoryLine(3, 0) << "------------------------, 1,0"
+                                              << "CatValid3"
+                                              << "1";
+    QTest::newRow("category digits, then fields") << digits << "連番桁数,4 ,x,y"
+                                                  << "CatDigits3"
+                                                  << "4";
+    QTest::newRow("start text with a comma") << start << "連番開始番号,12,5"
+                                             << "CatNextNo3"
+                                             << "12";
 }
 
 void TestSettings::numberRecords()
@@ -595,6 +668,8 @@ void TestSettings::damagedFile_data()
         << int(Replace) << categoryLine(4, 0) << cp("------------------------,yes") << false
         << categoryLine(4, 0) + 1;
     QTest::newRow("empty number") << int(Replace) << 2 << cp("x,") << false << 3;
+    QTest::newRow("no number before the next comma")
+        << int(Replace) << 2 << cp("倍率リスト,,3") << false << 3;
     QTest::newRow("invalid code page 932 bytes")
         << int(Replace) << categoryLine(2, 1) << cp("分類 2,") + "\x80\xA0\xFD" << false
         << categoryLine(2, 1) + 1;
@@ -647,39 +722,71 @@ void TestSettings::damagedFile()
     QCOMPARE(readBytes(settingsFile(program) + QStringLiteral(".bak")), bytes);
 }
 
+void TestSettings::valueOutsideCodePageRoundTripsAsUtf8_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("folderName");
+    QTest::newRow("no code at all") << "Über 分類"
+                                    << "Müller";
+    // iconv writes these as the code of a look-alike, which would come back as another character.
+    const auto lookAlike = [](const char* tag, const QString& character) {
+        QTest::newRow(tag) << QStringLiteral("分類") + character << QStringLiteral("scan") + character;
+    };
+    lookAlike("yen sign", QStringLiteral("¥"));
+    lookAlike("wave dash", QStringLiteral("〜"));
+    lookAlike("minus sign", QStringLiteral("−"));
+    lookAlike("double vertical line", QStringLiteral("‖"));
+    lookAlike("em dash", QStringLiteral("—"));
+}
+
 void TestSettings::valueOutsideCodePageRoundTripsAsUtf8()
 {
-    QByteArray bytes;
+    QFETCH(QString, name);
+    QFETCH(QString, folderName);
     // The folder exists, so the save-target check at start-up has nothing to report.
     QTemporaryDir folders;
-    QVERIFY(QDir(folders.path()).mkdir(QStringLiteral("Müller")));
-    const QString folder = folders.filePath(QStringLiteral("Müller")) + QLatin1Char('/');
-    {
-        TestProgram program;
-        program.start();
-        App& app = program.app();
-        app.CatValid[4] = 1;
-        app.CatName[4] = QStringLiteral("Über 分類");
-        app.CatFolder[4] = folder;
-        closeProgram(program);
-        bytes = readBytes(settingsFile(program));
-    }
+    QVERIFY(QDir(folders.path()).mkdir(folderName));
+    const QString folder = folders.filePath(folderName) + QLatin1Char('/');
+    const QByteArray bytes = fileWithCategory4(name, folder);
     QVERIFY(bytes.startsWith(kUtf8Bom));
     const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 151); // the last line end leaves an empty piece
-    QCOMPARE(lines[categoryLine(4, 1)], QStringLiteral("分類 4,Über 分類"));
+    QCOMPARE(lines[categoryLine(4, 1)], QStringLiteral("分類 4,") + name);
     QCOMPARE(lines[categoryLine(4, 2)], QStringLiteral("セーブパス,") + folder);
+    readBackCategory4(bytes, name, folder);
+}
 
-    TestProgram next;
-    writeBytes(settingsFile(next), bytes);
-    next.start();
-    App& app = next.app();
-    QCOMPARE(next.dialogs().calls().size(), 0);
-    QCOMPARE(app.CatFolder[4], folder);
-    QCOMPARE(comboItems(app, app.COMBO2), QStringList({ "Über 分類" }));
-    QCOMPARE(app.CatName[5], QStringLiteral("分類 5"));
-    closeProgram(next);
-    QCOMPARE(readBytes(settingsFile(next)), bytes);
+void TestSettings::lookAlikeTargetsStayInCodePage932_data()
+{
+    QTest::addColumn<QString>("character");
+    QTest::addColumn<QByteArray>("code");
+    QTest::newRow("full-width tilde") << "～" << QByteArray("\x81\x60");
+    QTest::newRow("full-width reverse solidus") << "＼" << QByteArray("\x81\x5F");
+    QTest::newRow("full-width hyphen-minus") << "－" << QByteArray("\x81\x7C");
+    QTest::newRow("parallel to") << "∥" << QByteArray("\x81\x61");
+    QTest::newRow("horizontal bar") << "―" << QByteArray("\x81\x5C");
+    // Characters with a second code among the extensions; either code decodes to them.
+    QTest::newRow("small roman numeral one") << "ⅰ" << QByteArray("\xFA\x40");
+    QTest::newRow("full-width not sign") << "￢" << QByteArray("\x81\xCA");
+}
+
+// The characters that iconv substitutes for look-alikes have codes of their own, so a file that
+// holds them is still written in code page 932, byte for byte.
+void TestSettings::lookAlikeTargetsStayInCodePage932()
+{
+    QFETCH(QString, character);
+    QFETCH(QByteArray, code);
+    QTemporaryDir folders;
+    QVERIFY(QDir(folders.path()).mkdir(QStringLiteral("scan") + character));
+    const QString folder = folders.filePath(QStringLiteral("scan") + character) + QLatin1Char('/');
+    const QString name = QStringLiteral("分類") + character;
+    const QByteArray bytes = fileWithCategory4(name, folder);
+    QVERIFY(!bytes.startsWith(kUtf8Bom));
+    const QByteArray nameLine = "\x95\xAA\x97\xDE 4,\x95\xAA\x97\xDE" + code;
+    const QByteArray folderLine
+        = "\x83\x5A\x81\x5B\x83\x75\x83\x70\x83\x58," + folders.path().toUtf8() + "/scan" + code + "/";
+    QVERIFY(bytes.contains("\r\n" + nameLine + "\r\n" + folderLine + "\r\n"));
+    readBackCategory4(bytes, name, folder);
 }
 
 void TestSettings::failedWriteKeepsTheEarlierFile()
