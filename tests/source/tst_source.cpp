@@ -667,7 +667,8 @@ void TestSource::fallBackIsTriedOnce()
     QCOMPARE(app.LoadFailed, 1);
     QVERIFY(app.CurrentFilePath.isEmpty());
     QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
-    QCOMPARE(app.ImageWidth, 30.0f);
+    QCOMPARE(app.ImageWidth, float(kBlankImageWidth));
+    QCOMPARE(app.ImageHeight, float(kBlankImageHeight));
 }
 
 void TestSource::workFileIsNeverLeft_data()
