@@ -12,7 +12,6 @@
 #include "view/Layout.h"
 #include "view/Scrolling.h"
 
-#include <exception>
 #include <functional>
 
 namespace {
@@ -21,13 +20,7 @@ void install(App& app, const char* eventName, std::function<void(const ControlEv
 {
     app.rt.SetHandler(QString::fromLatin1(eventName), [&app, eventName, run](const ControlEvent& event) {
         app.EventOwner = event.owner;
-        try {
-            run(event);
-        } catch (const UnexpectedError&) {
-            throw;
-        } catch (const std::exception&) {
-            throw UnexpectedError { QString::fromLatin1(eventName), 0 };
-        }
+        runAsUnit(QString::fromLatin1(eventName), 0, [&] { run(event); });
     });
 }
 
