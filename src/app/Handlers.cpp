@@ -18,9 +18,10 @@ namespace {
 
 void install(App& app, const char* eventName, std::function<void(const ControlEvent&)> run)
 {
-    app.rt.SetHandler(QString::fromLatin1(eventName), [&app, eventName, run](const ControlEvent& event) {
+    const QString unit = QString::fromLatin1(eventName);
+    app.rt.SetHandler(unit, [&app, unit, run](const ControlEvent& event) {
         app.EventOwner = event.owner;
-        runAsUnit(QString::fromLatin1(eventName), 0, [&] { run(event); });
+        runAsUnit(unit, 0, [&] { run(event); });
     });
 }
 

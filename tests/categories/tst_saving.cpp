@@ -773,9 +773,9 @@ void TestSaving::loadWithNothingToReturnToShowsNothing_data()
     }
 }
 
-// The next image cannot be decoded and the image on show has gone meanwhile: both failures
-// are reported, and whichever way the load was started, the program shows no image at all,
-// as at start-up: no file, no name in the title, a blank picture.
+// The next image cannot be decoded, and the image on show has been deleted or spoilt meanwhile:
+// both failures are reported, and whichever way the load was started, the program shows no
+// image at all, as at start-up: no file, no name in the title, a blank picture.
 void TestSaving::loadWithNothingToReturnToShowsNothing()
 {
     QFETCH(Step, step);
