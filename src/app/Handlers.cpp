@@ -12,22 +12,16 @@
 #include "view/Layout.h"
 #include "view/Scrolling.h"
 
-#include <exception>
 #include <functional>
 
 namespace {
 
 void install(App& app, const char* eventName, std::function<void(const ControlEvent&)> run)
 {
-    app.rt.SetHandler(QString::fromLatin1(eventName), [&app, eventName, run](const ControlEvent& event) {
+    const QString unit = QString::fromLatin1(eventName);
+    app.rt.SetHandler(unit, [&app, unit, run](const ControlEvent& event) {
         app.EventOwner = event.owner;
-        try {
-            run(event);
-        } catch (const UnexpectedError&) {
-            throw;
-        } catch (const std::exception&) {
-            throw UnexpectedError { QString::fromLatin1(eventName), 0 };
-        }
+        runAsUnit(unit, 0, [&] { run(event); });
     });
 }
 

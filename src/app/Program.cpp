@@ -6,8 +6,10 @@
 int runProgram(App& app)
 {
     try {
-        registerHandlers(app);
-        startUp(app);
+        runAsUnit(QStringLiteral("startUp"), 0, [&] {
+            registerHandlers(app);
+            startUp(app);
+        });
         RequestLoop(app);
         return 0;
     } catch (const UnexpectedError& error) {

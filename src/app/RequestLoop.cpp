@@ -1,20 +1,22 @@
 #include "app/App.h"
 #include "app/StartUp.h"
+#include "app/UnexpectedError.h"
 
 namespace {
 
+const QString kRequestLoop = QStringLiteral("RequestLoop");
+
+// An error that a request lets escape is located by the request's number.
 void carryOutRequest(App& app)
 {
     const int16_t request = app.PendingAction;
     if (request < 1 || request > 3) return;
-    if (const auto& action = app.RequestActions[size_t(request)]) action(app);
+    if (const auto& action = app.RequestActions[size_t(request)])
+        runAsUnit(kRequestLoop, unsigned(request), [&] { action(app); });
 }
 
-} // namespace
-
-void RequestLoop(App& app, bool returnWhenIdle)
+void runRequests(App& app, FormRuntime::Wait wait)
 {
-    const auto wait = returnWhenIdle ? FormRuntime::Wait::NoWait : FormRuntime::Wait::ForEvent;
     while (!app.rt.Ended()) {
         app.PendingAction = 0;
         // Handlers run one at a time; a request one of them leaves is carried out only after
@@ -23,4 +25,12 @@ void RequestLoop(App& app, bool returnWhenIdle)
             if (!app.rt.WaitEvent(wait)) return;
         carryOutRequest(app);
     }
+}
+
+} // namespace
+
+void RequestLoop(App& app, bool returnWhenIdle)
+{
+    const auto wait = returnWhenIdle ? FormRuntime::Wait::NoWait : FormRuntime::Wait::ForEvent;
+    runAsUnit(kRequestLoop, 0, [&] { runRequests(app, wait); });
 }

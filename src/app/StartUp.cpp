@@ -182,9 +182,9 @@ void startUp(App& app)
 
     rt.SetWindowText(app.MAINFORM, app.TitleText);
 
-    app.ViewWidth = app.ImageWidth = 2000;
-    app.ViewHeight = app.ImageHeight = 1000;
-    createWorkingBitmaps(app, 2000, 1000);
+    app.ViewWidth = app.ImageWidth = kBlankImageWidth;
+    app.ViewHeight = app.ImageHeight = kBlankImageHeight;
+    createWorkingBitmaps(app, kBlankImageWidth, kBlankImageHeight);
     WIN_SAIZU_SUB(app);
     rt.EnableWindow(app.BUTTON3, kFalse);
     rt.EnableWindow(app.BUTTON4, kFalse);

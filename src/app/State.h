@@ -10,6 +10,9 @@
 
 inline constexpr int kCategoryCount = 20;
 inline constexpr int kMaxFrames = 50;
+// The size of the blank image the view is built from while no image is loaded.
+inline constexpr int kBlankImageWidth = 2000;
+inline constexpr int kBlankImageHeight = 1000;
 
 // Per category, indexed 0..20; index 0 belongs to no category.
 template <class T> using PerCategory = std::array<T, kCategoryCount + 1>;

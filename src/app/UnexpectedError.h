@@ -19,6 +19,20 @@ struct UnexpectedError
     }
 };
 
+// Runs one unit of the program. Any error that escapes it becomes an UnexpectedError naming
+// the unit and the location, unless it already is one, so that every error no routine handles
+// reaches the one box at the top of the program.
+template <typename Work> void runAsUnit(const QString& unit, unsigned location, Work&& work)
+{
+    try {
+        work();
+    } catch (const UnexpectedError&) {
+        throw;
+    } catch (...) {
+        throw UnexpectedError { unit, location };
+    }
+}
+
 // "続行不可能なエラーが発生しました <unit> [<line>行]"
 QString unexpectedErrorText(const UnexpectedError& error);
 

@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "platform/FileSystem.h"
+#include "source/LoadedFile.h"
 #include "source/PathSplit.h"
 #include "view/Magnification.h"
 
@@ -81,9 +82,10 @@ void LOAD_BMP(App& app)
         app.LoadFailed = 1;
         if (app.CurrentFilePath.isEmpty()) return;
         // The image shown before is tried once. If it cannot be loaded either (deleted
-        // meanwhile, say), nothing is shown and there is no image to return to any more.
+        // meanwhile, say), there is no image to return to any more. Every loader ends here, and
+        // not all of them show anything after a failed load, so the picture is cleared here.
         if (fallingBack) {
-            app.CurrentFilePath.clear();
+            showNoImage(app);
             return;
         }
         fallingBack = true;

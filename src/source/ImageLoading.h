@@ -13,5 +13,6 @@ QString loadFailureText(LoadError error);
 void splitLoadPath(App& app);
 
 // Loads the file named by LoadFilePath into SourceBitmap and rebuilds the view. A failure is
-// reported, sets LoadFailed and shows the image that was shown before again, if there was one.
+// reported, sets LoadFailed and shows the image that was shown before again, if there was one;
+// when that cannot be loaded either, no image is shown at all.
 void LOAD_BMP(App& app);

@@ -13,6 +13,16 @@ void adoptLoadedFile(App& app)
     CG_ON_SUB(app);
 }
 
+void showNoImage(App& app)
+{
+    app.CurrentFilePath.clear();
+    app.CurrentFileName.clear();
+    app.ImageWidth = kBlankImageWidth;
+    app.ImageHeight = kBlankImageHeight;
+    TITLE_SET(app);
+    CG_ON_SUB(app);
+}
+
 void finishLoad(App& app)
 {
     if (app.LoadFailed == 0) {

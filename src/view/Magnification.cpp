@@ -64,7 +64,7 @@ void BAI_SUB(App& app)
     rt.DeleteObject(app.ViewBitmap);
 
     // After a failed load with nothing to fall back to there is no source image: the view is
-    // then built blank, at the size of the image last shown.
+    // then built blank, at the size ImageWidth and ImageHeight give.
     if (app.Magnification == 1.0f) {
         app.ViewWidth = app.ImageWidth + 2 * kViewMargin;
         app.ViewHeight = app.ImageHeight + 2 * kViewMargin;

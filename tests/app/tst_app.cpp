@@ -1,6 +1,7 @@
 #include "app/Handlers.h"
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
+#include "fixture/Files.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
@@ -39,6 +40,8 @@ private slots:
     void closingTheMainWindowEndsTheProgram();
     void unexpectedErrorEndsTheProgramWithOneBox();
     void escapingExceptionBecomesUnexpectedError();
+    void errorOutsideHandlersEndsTheProgramWithOneBox_data();
+    void errorOutsideHandlersEndsTheProgramWithOneBox();
 };
 
 void TestApp::controlsAreBoundWithTheirFontSizes_data()
@@ -493,6 +496,52 @@ void TestApp::escapingExceptionBecomesUnexpectedError()
         QCOMPARE(
             unexpectedErrorText(error), QStringLiteral("続行不可能なエラーが発生しました BUTTON5_ON [0行]"));
     }
+}
+
+void TestApp::errorOutsideHandlersEndsTheProgramWithOneBox_data()
+{
+    QTest::addColumn<bool>("duringStartUp"); // otherwise request 2 fails
+    QTest::addColumn<QByteArray>("settings"); // keys are not read; only the values count
+    QTest::addColumn<QString>("text");
+    QTest::newRow("request") << false << QByteArray("Copyright,x\r\nwork,\r\nzoom,0\r\n")
+                             << "続行不可能なエラーが発生しました RequestLoop [2行]";
+    QTest::newRow("start-up") << true << QByteArray("Copyright,x\r\nwork,\r\nzoom,big\r\n")
+                              << "続行不可能なエラーが発生しました startUp [0行]";
+}
+
+// An error that escapes a request of the loop, or the start-up, ends the program like one that
+// escapes a handler: one box, the error exit code, and KANKYO.TXT left as it was.
+void TestApp::errorOutsideHandlersEndsTheProgramWithOneBox()
+{
+    QFETCH(bool, duringStartUp);
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, text);
+    TestProgram program;
+    App& app = program.app();
+    const QString settingsFile = program.path(QStringLiteral("KANKYO.TXT"));
+    writeBytes(settingsFile, settings);
+    if (duringStartUp) {
+        // The settings file is damaged, and the message that says so cannot be shown.
+        program.dialogs().failMessage();
+    } else {
+        QTimer::singleShot(0, [&] {
+            app.RequestActions[2] = [](App&) { throw std::bad_alloc(); };
+            app.rt.ShowWindow(app.BUTTON9, kTrue); // as a registration leaves it
+            app.rt.EnableWindow(app.BUTTON9, kTrue);
+            QTest::mouseClick(program.widget(QStringLiteral("BUTTON9")), Qt::LeftButton);
+        });
+    }
+    program.dialogs().answerMessage();
+    QCOMPARE(runProgram(app), 1);
+    QCOMPARE(program.dialogs().unanswered(), 0);
+    QList<ScriptedDialogs::Call> boxes;
+    for (const ScriptedDialogs::Call& message : program.dialogs().messages())
+        if (message.icon == MessageIcon::Stop) boxes << message;
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Velmora Ver1.4"));
+    QCOMPARE(boxes[0].text, text);
+    QCOMPARE(program.dialogs().messages().last().icon, MessageIcon::Stop);
+    QCOMPARE(readBytes(settingsFile), settings);
 }
 
 QTEST_MAIN(TestApp)

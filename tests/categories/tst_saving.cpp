@@ -1,5 +1,6 @@
 #include "categories/Cropping.h"
 #include "categories/Saving.h"
+#include "fixture/Files.h"
 #include "fixture/Images.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
@@ -19,6 +20,10 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+
+// The ways a user gets from one image to another.
+enum class Step { DirectFile, SequenceStep, FolderListStep };
+Q_DECLARE_METATYPE(Step)
 
 class TestSaving : public QObject
 {
@@ -45,6 +50,8 @@ private slots:
     void shownFileOutsideTheListStartsAtTheFirstEntry();
     void singleFileSavesAndReloads();
     void saveThenReloadKeepsTheImage();
+    void loadWithNothingToReturnToShowsNothing_data();
+    void loadWithNothingToReturnToShowsNothing();
     void allToOneRestartsValidAndShownCategories();
     void registrationWithoutALoadKeepsFramesAndCategoryTogether();
     void deleteAllFiles_data();
@@ -744,6 +751,79 @@ void TestSaving::saveThenReloadKeepsTheImage()
     QCOMPARE(*app.rt.Image(app.SourceBitmap), first);
     QCOMPARE(app.CatFrameCount[1], 0.0f);
     QVERIFY(enabled(program, "BUTTON2"));
+}
+
+void TestSaving::loadWithNothingToReturnToShowsNothing_data()
+{
+    QTest::addColumn<Step>("step");
+    QTest::addColumn<bool>("previousDeleted"); // otherwise it is overwritten with text
+    const QList<QPair<const char*, Step>> steps = {
+        { "direct file", Step::DirectFile },
+        { "sequence step", Step::SequenceStep },
+        { "folder-list step", Step::FolderListStep },
+    };
+    for (const auto& [name, step] : steps) {
+        QTest::newRow(qPrintable(QStringLiteral("%1, previous deleted").arg(QLatin1String(name))))
+            << step << true;
+        QTest::newRow(qPrintable(QStringLiteral("%1, previous spoilt").arg(QLatin1String(name))))
+            << step << false;
+    }
+}
+
+// The next image cannot be decoded, and the image on show has been deleted or spoilt meanwhile:
+// both failures are reported, and whichever way the load was started, the program shows no
+// image at all, as at start-up: no file, no name in the title, a blank picture.
+void TestSaving::loadWithNothingToReturnToShowsNothing()
+{
+    QFETCH(Step, step);
+    QFETCH(bool, previousDeleted);
+    TestProgram program;
+    const QString source = makeFolder(program, QStringLiteral("scans"));
+    const QString previous = source + QStringLiteral("P001.BMP");
+    const QString next = source + QStringLiteral("P002.BMP");
+    writeImage(previous, 1, 120, 80);
+    writeBytes(next, QByteArrayLiteral("these are notes, not an image"));
+    program.start();
+    App& app = program.app();
+    const QImage blankPicture = picture(app);
+
+    switch (step) {
+    case Step::DirectFile:
+        click(program, "BUTTON5");
+        program.dialogs().answerOpenFile(previous);
+        click(program, "BUTTON6");
+        break;
+    case Step::SequenceStep: registerSource(program, previous); break;
+    case Step::FolderListStep:
+        click(program, "BUTTON5");
+        clickValidBox(program);
+        program.dialogs().answerOpenFile(previous);
+        click(program, "BUTTON15");
+        click(program, "BUTTON8");
+        break;
+    }
+    QCOMPARE(app.CurrentFilePath, previous);
+    QVERIFY(picture(app) != blankPicture);
+
+    if (previousDeleted)
+        QVERIFY(QFile::remove(previous));
+    else
+        writeBytes(previous, QByteArrayLiteral("overwritten"));
+    program.dialogs().clearCalls();
+    if (step == Step::DirectFile) program.dialogs().answerOpenFile(next);
+    program.dialogs().answerMessage();
+    program.dialogs().answerMessage();
+    click(program, step == Step::DirectFile ? "BUTTON6" : "BUTTON9");
+
+    const QString previousText = previousDeleted ? QStringLiteral("このファイルは存在しません")
+                                                 : QStringLiteral("このファイルは表示できません");
+    QCOMPARE(messageLines(program.dialogs()),
+        QStringList({ QStringLiteral("P002.BMP|このファイルは表示できません|0"),
+            QStringLiteral("P001.BMP|") + previousText + QStringLiteral("|0") }));
+    QVERIFY(app.CurrentFilePath.isEmpty());
+    QVERIFY(app.CurrentFileName.isEmpty());
+    QCOMPARE(program.widget(QStringLiteral("MAINFORM"))->windowTitle(), QStringLiteral("Velmora Ver1.4"));
+    QCOMPARE(picture(app), blankPicture);
 }
 
 // Categories 2 and 5 valid, category 7 on show but not valid: those three number from 1 again,

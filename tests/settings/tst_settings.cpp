@@ -1,3 +1,4 @@
+#include "fixture/Files.h"
 #include "fixture/TestProgram.h"
 #include "platform/FileSystem.h"
 #include "settings/Cp932.h"
@@ -58,19 +59,6 @@ QByteArray cp932Bytes(const QStringList& lines, const char* lineEnd = "\r\n")
     for (const QString& line : lines)
         bytes += toCp932(line).value() + lineEnd;
     return bytes;
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 QString settingsFile(TestProgram& program)

@@ -1,3 +1,4 @@
+#include "fixture/Files.h"
 #include "fixture/TestProgram.h"
 #include "platform/FileSystem.h"
 #include "source/FolderListing.h"
@@ -150,13 +151,6 @@ QByteArray withThumbnail(const QByteArray& jpeg, const QByteArray& thumbnail)
     return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 int largestChannelDifference(const QImage& a, const QImage& b)
 {
     int largest = 0;
@@ -290,7 +284,7 @@ void TestSource::composition()
 
     // Every composed file exists, so no message is expected.
     for (const QString& file : { name, nextName })
-        writeFile(program.path(file), "x");
+        writeBytes(program.path(file), "x");
     app.LoadPath = program.dir() + QDir::separator();
     app.SeqFixed = fixed;
     app.SeqExt = QStringLiteral(".BMP");
@@ -327,7 +321,7 @@ void TestSource::missingSourceIsReported()
     if (folder)
         QVERIFY(QDir(program.dir()).mkdir(present));
     else if (!present.isEmpty())
-        writeFile(program.path(present), "x");
+        writeBytes(program.path(present), "x");
     program.start();
     App& app = program.app();
     app.LoadPath = program.dir() + QDir::separator();
@@ -535,7 +529,7 @@ void TestSource::loadsImageFiles()
     QFETCH(int, tolerance);
     QFETCH(QImage, reference);
     TestProgram program;
-    writeFile(program.path(fileName), bytes);
+    writeBytes(program.path(fileName), bytes);
     program.start();
     App& app = program.app();
 
@@ -609,9 +603,9 @@ void TestSource::loadFailureIsReported()
     QFETCH(QString, text);
     QFETCH(bool, withPrevious);
     TestProgram program;
-    if (!bytes.isNull()) writeFile(program.path(fileName), bytes);
+    if (!bytes.isNull()) writeBytes(program.path(fileName), bytes);
     const QImage previous = paletteImage(30, 20);
-    writeFile(program.path(QStringLiteral("previous.JPG")), bmpFile(previous, 24));
+    writeBytes(program.path(QStringLiteral("previous.JPG")), bmpFile(previous, 24));
     program.start();
     App& app = program.app();
     app.EventOwner = app.MAINFORM;
@@ -653,7 +647,7 @@ void TestSource::loadFailureIsReported()
 void TestSource::fallBackIsTriedOnce()
 {
     TestProgram program;
-    writeFile(program.path(QStringLiteral("previous.BMP")), bmpFile(paletteImage(30, 20), 24));
+    writeBytes(program.path(QStringLiteral("previous.BMP")), bmpFile(paletteImage(30, 20), 24));
     program.start();
     App& app = program.app();
     app.LoadFilePath = program.path(QStringLiteral("previous.BMP"));
@@ -673,7 +667,8 @@ void TestSource::fallBackIsTriedOnce()
     QCOMPARE(app.LoadFailed, 1);
     QVERIFY(app.CurrentFilePath.isEmpty());
     QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
-    QCOMPARE(app.ImageWidth, 30.0f);
+    QCOMPARE(app.ImageWidth, float(kBlankImageWidth));
+    QCOMPARE(app.ImageHeight, float(kBlankImageHeight));
 }
 
 void TestSource::workFileIsNeverLeft_data()
@@ -706,14 +701,14 @@ void TestSource::workFileIsNeverLeft()
     const QByteArray bytes = fileName.endsWith(QLatin1String(".png")) ? encoded(image, "png")
         : fileName.endsWith(QLatin1String(".BMP"))                    ? bmpFile(image, 24)
                                                                       : jpegFile(image);
-    writeFile(program.path(fileName), valid ? bytes : bytes.left(40));
+    writeBytes(program.path(fileName), valid ? bytes : bytes.left(40));
     program.start();
     App& app = program.app();
     app.JpegWorkDrive = workDrive.isEmpty() ? QString() : program.path(workDrive);
     app.JpegTempFile = app.JpegWorkDrive + QStringLiteral("DAMMY.BMP");
     const QString workFile
         = workDrive.isEmpty() ? program.path(QStringLiteral("DAMMY.BMP")) : app.JpegTempFile;
-    writeFile(workFile, "stale");
+    writeBytes(workFile, "stale");
 
     if (!valid) program.dialogs().answerMessage();
     app.LoadFilePath = program.path(fileName);
