@@ -1,5 +1,7 @@
 #include "settings/Cp932.h"
 
+#include <algorithm>
+
 namespace {
 
 const iconv_t kNoConverter = iconv_t(-1);
@@ -8,8 +10,6 @@ const iconv_t kNoConverter = iconv_t(-1);
 std::optional<QByteArray> convert(iconv_t converter, QByteArrayView input)
 {
     if (converter == kNoConverter) return std::nullopt;
-    // A failed conversion may have left the converter inside a character.
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
     // A code page 932 character of one or two bytes takes at most three bytes of UTF-8, and the
     // other way round never grows, so four bytes per input byte always suffice.
     QByteArray output(input.size() * 4 + 16, Qt::Uninitialized);
@@ -18,10 +18,18 @@ std::optional<QByteArray> convert(iconv_t converter, QByteArrayView input)
     char* out = output.data();
     size_t outLeft = size_t(output.size());
     if (iconv(converter, &in, &inLeft, &out, &outLeft) == size_t(-1)
-        || iconv(converter, nullptr, nullptr, &out, &outLeft) == size_t(-1))
+        || iconv(converter, nullptr, nullptr, &out, &outLeft) == size_t(-1)) {
+        // The converter may be left inside a character; the next text starts afresh.
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
         return std::nullopt;
+    }
     output.truncate(output.size() - qsizetype(outLeft));
     return output;
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) < 0x80; });
 }
 
 } // namespace
@@ -53,6 +61,8 @@ std::optional<QString> Cp932Converter::decode(QByteArrayView bytes)
 std::optional<QByteArray> Cp932Converter::encodeLossless(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
+    // ASCII is its own code in code page 932, both ways; most file names need no conversion.
+    if (isAscii(utf8)) return utf8;
     std::optional<QByteArray> cp932 = convert(m_toCp932, utf8);
     if (!cp932 || convert(m_fromCp932, *cp932) != utf8) return std::nullopt;
     return cp932;
