@@ -1,14 +1,15 @@
 #include "settings/Cp932.h"
 
-#include <iconv.h>
+#include <algorithm>
 
 namespace {
 
-// One strict iconv conversion of a whole buffer.
-std::optional<QByteArray> convert(const char* to, const char* from, QByteArrayView input)
+const iconv_t kNoConverter = iconv_t(-1);
+
+// One strict conversion of a whole buffer.
+std::optional<QByteArray> convert(iconv_t converter, QByteArrayView input)
 {
-    iconv_t converter = iconv_open(to, from);
-    if (converter == iconv_t(-1)) return std::nullopt;
+    if (converter == kNoConverter) return std::nullopt;
     // A code page 932 character of one or two bytes takes at most three bytes of UTF-8, and the
     // other way round never grows, so four bytes per input byte always suffice.
     QByteArray output(input.size() * 4 + 16, Qt::Uninitialized);
@@ -16,28 +17,58 @@ std::optional<QByteArray> convert(const char* to, const char* from, QByteArrayVi
     size_t inLeft = size_t(input.size());
     char* out = output.data();
     size_t outLeft = size_t(output.size());
-    const bool ok = iconv(converter, &in, &inLeft, &out, &outLeft) != size_t(-1)
-        && iconv(converter, nullptr, nullptr, &out, &outLeft) != size_t(-1);
-    iconv_close(converter);
-    if (!ok) return std::nullopt;
+    if (iconv(converter, &in, &inLeft, &out, &outLeft) == size_t(-1)
+        || iconv(converter, nullptr, nullptr, &out, &outLeft) == size_t(-1)) {
+        // The converter may be left inside a character; the next text starts afresh.
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        return std::nullopt;
+    }
     output.truncate(output.size() - qsizetype(outLeft));
     return output;
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) < 0x80; });
+}
+
 } // namespace
+
+Cp932Converter::Cp932Converter()
+    : m_toCp932(iconv_open("CP932", "UTF-8"))
+    , m_fromCp932(iconv_open("UTF-8", "CP932"))
+{
+}
+
+Cp932Converter::~Cp932Converter()
+{
+    if (m_toCp932 != kNoConverter) iconv_close(m_toCp932);
+    if (m_fromCp932 != kNoConverter) iconv_close(m_fromCp932);
+}
+
+std::optional<QString> Cp932Converter::decode(QByteArrayView bytes)
+{
+    const std::optional<QByteArray> utf8 = convert(m_fromCp932, bytes);
+    if (!utf8) return std::nullopt;
+    return QString::fromUtf8(*utf8);
+}
+
+std::optional<QByteArray> Cp932Converter::encodeLossless(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    // ASCII is its own code in code page 932, both ways; most file names need no conversion.
+    if (isAscii(utf8)) return utf8;
+    std::optional<QByteArray> cp932 = convert(m_toCp932, utf8);
+    if (!cp932 || convert(m_fromCp932, *cp932) != utf8) return std::nullopt;
+    return cp932;
+}
 
 std::optional<QByteArray> toCp932(const QString& text)
 {
-    // iconv gives some characters that have no code of their own the code of a look-alike ("¥"
-    // that of the backslash, "〜" that of "～"), so only bytes that decode to the same text count.
-    std::optional<QByteArray> bytes = convert("CP932", "UTF-8", text.toUtf8());
-    if (!bytes || fromCp932(*bytes) != text) return std::nullopt;
-    return bytes;
+    return Cp932Converter().encodeLossless(text);
 }
 
 std::optional<QString> fromCp932(QByteArrayView bytes)
 {
-    const std::optional<QByteArray> utf8 = convert("UTF-8", "CP932", bytes);
-    if (!utf8) return std::nullopt;
-    return QString::fromUtf8(*utf8);
+    return Cp932Converter().decode(bytes);
 }

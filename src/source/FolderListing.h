@@ -10,7 +10,8 @@ void ファイル名取得_SUB1(App& app, float& count);
 // Fills `names` with the BMP names, then the JPG names, of ListFolder, and sorts them.
 void ファイル名取得_SUB2(App& app, QStringList& names);
 
-// Sorts entries 0..last of `names` by name, ignoring letter case; equal names keep their order.
+// Sorts entries 0..last of `names` by name in code page 932 order, ignoring the case of ASCII
+// letters; equal names keep their order.
 void ソート_SUB(float& last, QStringList& names);
 
 // Lists the folder of the image on show into SrcList and finds that image in it: SrcIndex is

@@ -166,6 +166,9 @@ class TestSettings : public QObject
     Q_OBJECT
 private slots:
     void codePage932Codec();
+    void codePage932LosslessEncoding_data();
+    void codePage932LosslessEncoding();
+    void codePage932ConverterServesManyTexts();
     void originalFileIsReadAndWrittenBackUnchanged();
     void fileWithLineFeedsOnlyIsRead();
     void extensionRecord_data();
@@ -205,6 +208,44 @@ void TestSettings::codePage932Codec()
     QVERIFY(!fromCp932(QByteArray("a\x80"))); // not a code of the page
     QVERIFY(!fromCp932(QByteArray("\x95"))); // a lead byte without its second byte
     QVERIFY(!fromCp932(QByteArray("\x81\x20"))); // a lead byte with an invalid second byte
+}
+
+// Lossless means that decoding the bytes gives the text back; iconv writes some characters as
+// the code of a look-alike.
+void TestSettings::codePage932LosslessEncoding_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("lossless");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("kanji and ASCII") << "分類 3" << true << QByteArray("\x95\xAA\x97\xDE 3");
+    QTest::newRow("full-width tilde") << "～" << true << QByteArray("\x81\x60");
+    QTest::newRow("wave dash as the full-width tilde") << "〜" << false << QByteArray();
+    QTest::newRow("yen sign as the backslash") << "¥100" << false << QByteArray();
+    QTest::newRow("no code at all") << "Müller" << false << QByteArray();
+    QTest::newRow("empty") << "" << true << QByteArray("");
+}
+
+void TestSettings::codePage932LosslessEncoding()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, lossless);
+    QFETCH(QByteArray, bytes);
+    Cp932Converter cp932;
+    const std::optional<QByteArray> encoded = cp932.encodeLossless(text);
+    QCOMPARE(encoded.has_value(), lossless);
+    if (lossless) QCOMPARE(*encoded, bytes);
+}
+
+// One converter goes on converting correctly after texts it refused, in both directions.
+void TestSettings::codePage932ConverterServesManyTexts()
+{
+    Cp932Converter cp932;
+    QVERIFY(!cp932.encodeLossless(QStringLiteral("Müller")));
+    QCOMPARE(cp932.encodeLossless(QStringLiteral("分類")).value(), QByteArray("\x95\xAA\x97\xDE"));
+    QVERIFY(!cp932.decode(QByteArray("\x95")));
+    QCOMPARE(cp932.decode(QByteArray("\xAA\x97\xDE")).value(), QStringLiteral("ｪ類"));
+    QVERIFY(!cp932.encodeLossless(QStringLiteral("〜")));
+    QCOMPARE(cp932.encodeLossless(QStringLiteral("ｶ")).value(), QByteArray("\xB6"));
 }
 
 void TestSettings::originalFileIsReadAndWrittenBackUnchanged()

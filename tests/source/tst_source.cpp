@@ -195,6 +195,8 @@ private slots:
     void imageBeyondTheMemoryLeftIsReported();
     void folderListIsSortedByName_data();
     void folderListIsSortedByName();
+    void sortStartsFromTheListingOrder_data();
+    void sortStartsFromTheListingOrder();
     void listingRequestFindsTheShownFile();
 };
 
@@ -803,6 +805,26 @@ void TestSource::folderListIsSortedByName_data()
         << QStringList { "ab.BMP", "a_.BMP", "AA.BMP" } << QStringList { "a_.BMP", "AA.BMP", "ab.BMP" };
     QTest::newRow("numbers as text") << QStringList { "img10.JPG", "img9.JPG", "img1.BMP" }
                                      << QStringList { "img1.BMP", "img10.JPG", "img9.JPG" };
+    // Japanese names step in code page 932 order, which is not the order of their Unicode text.
+    QTest::newRow("kanji by their codes")
+        << QStringList { "写真.BMP", "画像.BMP" } << QStringList { "画像.BMP", "写真.BMP" };
+    QTest::newRow("kanji by reading")
+        << QStringList { "一.JPG", "愛.BMP" } << QStringList { "愛.BMP", "一.JPG" };
+    QTest::newRow("full-width letters before kana")
+        << QStringList { "あ.BMP", "Ａ.BMP" } << QStringList { "Ａ.BMP", "あ.BMP" };
+    QTest::newRow("full-width letters, case kept") << QStringList { "ａ.BMP", "b.jpg", "Ｚ.BMP", "A.bmp" }
+                                                   << QStringList { "A.bmp", "b.jpg", "Ｚ.BMP", "ａ.BMP" };
+    QTest::newRow("marks, kana, kanji, half-width kana, second-level kanji")
+        << QStringList { "漾.BMP", "ｱ.BMP", "亜.BMP", "ア.BMP", "あ.BMP", "ー.BMP" }
+        << QStringList { "ー.BMP", "あ.BMP", "ア.BMP", "亜.BMP", "ｱ.BMP", "漾.BMP" };
+    QTest::newRow("ASCII before Japanese")
+        << QStringList { "あ.BMP", "z.BMP" } << QStringList { "z.BMP", "あ.BMP" };
+    // "ア" is 0x83 0x41 and "ヂ" 0x83 0x61: folding the second byte would make them equal.
+    QTest::newRow("second bytes are not letters")
+        << QStringList { "ヂ.BMP", "チ.BMP", "ア.BMP" } << QStringList { "ア.BMP", "チ.BMP", "ヂ.BMP" };
+    QTest::newRow("names without a lossless code last, in folded UTF-8 order")
+        << QStringList { "〜.BMP", "Zü.BMP", "¥.BMP", "漾.BMP", "aü.jpg", "～.jpg", "ｱ.jpg" }
+        << QStringList { "～.jpg", "ｱ.jpg", "漾.BMP", "aü.jpg", "Zü.BMP", "¥.BMP", "〜.BMP" };
 }
 
 void TestSource::folderListIsSortedByName()
@@ -827,6 +849,32 @@ void TestSource::folderListIsSortedByName()
     QStringList names;
     ファイル名取得_SUB2(app, names);
     QCOMPARE(names, listed);
+}
+
+// The sort alone, from a given listing order: names whose keys are equal keep that order.
+void TestSource::sortStartsFromTheListingOrder_data()
+{
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QStringList>("sorted");
+    QTest::newRow("ASCII case only, lower first") << QStringList { "写真a.BMP", "X.bmp", "写真A.BMP" }
+                                                  << QStringList { "X.bmp", "写真a.BMP", "写真A.BMP" };
+    QTest::newRow("ASCII case only, upper first") << QStringList { "写真A.BMP", "X.bmp", "写真a.BMP" }
+                                                  << QStringList { "X.bmp", "写真A.BMP", "写真a.BMP" };
+    QTest::newRow("full-width case is not folded")
+        << QStringList { "ａ.BMP", "Ａ.BMP" } << QStringList { "Ａ.BMP", "ａ.BMP" };
+    QTest::newRow("second byte in the letter range")
+        << QStringList { "ヂ.BMP", "ア.BMP" } << QStringList { "ア.BMP", "ヂ.BMP" };
+    QTest::newRow("ASCII case only, without a lossless code")
+        << QStringList { "Zü.BMP", "〜.BMP", "zü.bmp" } << QStringList { "Zü.BMP", "zü.bmp", "〜.BMP" };
+}
+
+void TestSource::sortStartsFromTheListingOrder()
+{
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, sorted);
+    float last = float(listed.size() - 1);
+    ソート_SUB(last, listed);
+    QCOMPARE(listed, sorted);
 }
 
 // Names equal but for letter case keep their order; the shown file is found in the list.
