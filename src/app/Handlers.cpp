@@ -1,10 +1,10 @@
 #include "app/Handlers.h"
 
-#include "app/App.h"
-#include "app/StartUp.h"
+#include "app/Shutdown.h"
 #include "app/UnexpectedError.h"
 #include "categories/AfterSave.h"
 #include "categories/RegistrationWindow.h"
+#include "core/App.h"
 #include "source/FolderListing.h"
 #include "source/LoadSetup.h"
 #include "trimming/MouseHandling.h"

@@ -1,7 +1,9 @@
-#include "app/App.h"
+#include "app/Program.h"
 #include "app/Handlers.h"
+#include "app/RequestLoop.h"
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
+#include "core/App.h"
 
 int runProgram(App& app)
 {

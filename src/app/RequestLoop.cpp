@@ -1,6 +1,6 @@
-#include "app/App.h"
-#include "app/StartUp.h"
+#include "app/RequestLoop.h"
 #include "app/UnexpectedError.h"
+#include "core/App.h"
 
 namespace {
 

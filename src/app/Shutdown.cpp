@@ -1,5 +1,5 @@
-#include "app/App.h"
-#include "app/StartUp.h"
+#include "app/Shutdown.h"
+#include "core/App.h"
 #include "settings/Settings.h"
 
 void MAINFORM_END(App& app)

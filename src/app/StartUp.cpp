@@ -1,7 +1,7 @@
 #include "app/StartUp.h"
 
-#include "app/App.h"
 #include "categories/SaveTargetCheck.h"
+#include "core/App.h"
 #include "platform/FileSystem.h"
 #include "settings/Settings.h"
 #include "view/Layout.h"

@@ -1,6 +1,6 @@
 #include "app/UnexpectedError.h"
 
-#include "app/App.h"
+#include "core/App.h"
 
 QString unexpectedErrorText(const UnexpectedError& error)
 {

@@ -1,5 +1,5 @@
-#include "app/App.h"
-#include "app/StartUp.h"
+#include "app/Program.h"
+#include "core/App.h"
 
 #include <QApplication>
 

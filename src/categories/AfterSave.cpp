@@ -1,8 +1,8 @@
 #include "categories/AfterSave.h"
 
-#include "app/App.h"
 #include "categories/RegistrationWindow.h"
 #include "categories/Saving.h"
+#include "core/App.h"
 #include "platform/FileSystem.h"
 #include "source/ImageLoading.h"
 #include "source/LoadSetup.h"

@@ -1,7 +1,7 @@
 #include "categories/RegistrationWindow.h"
 
-#include "app/App.h"
 #include "categories/SaveTargetCheck.h"
+#include "core/App.h"
 #include "settings/SettingsFormat.h"
 #include "source/ImageLoading.h"
 #include "source/LoadedFile.h"

@@ -1,6 +1,6 @@
 #include "categories/SaveTargetCheck.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "platform/FileSystem.h"
 
 namespace {

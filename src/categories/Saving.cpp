@@ -1,6 +1,6 @@
 #include "categories/Saving.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "platform/FileSystem.h"
 #include "source/SequenceNaming.h"
 #include "trimming/FrameDrawing.h"

@@ -1,6 +1,6 @@
 #include "settings/Settings.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "platform/FileSystem.h"
 #include "settings/SettingsFormat.h"
 

@@ -1,6 +1,6 @@
 #include "source/FolderListing.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "platform/FileSystem.h"
 #include "settings/Cp932.h"
 

@@ -1,6 +1,6 @@
 #include "source/ImageLoading.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "platform/FileSystem.h"
 #include "source/LoadedFile.h"
 #include "source/PathSplit.h"

@@ -1,6 +1,6 @@
 #include "source/LoadSetup.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "source/ImageLoading.h"
 #include "source/LoadedFile.h"
 #include "source/SequenceNaming.h"

@@ -1,7 +1,7 @@
 #include "source/LoadedFile.h"
 
-#include "app/App.h"
-#include "app/StartUp.h"
+#include "core/App.h"
+#include "core/Title.h"
 #include "view/Scrolling.h"
 
 void adoptLoadedFile(App& app)

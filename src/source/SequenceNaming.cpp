@@ -1,6 +1,6 @@
 #include "source/SequenceNaming.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "platform/FileSystem.h"
 
 #include <QLocale>

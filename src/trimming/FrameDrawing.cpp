@@ -1,6 +1,6 @@
 #include "trimming/FrameDrawing.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "view/Scrolling.h"
 
 #include <utility>

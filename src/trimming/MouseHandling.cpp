@@ -1,6 +1,6 @@
 #include "trimming/MouseHandling.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
 #include "view/Scrolling.h"

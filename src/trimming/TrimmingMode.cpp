@@ -1,6 +1,6 @@
 #include "trimming/TrimmingMode.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "trimming/FrameDrawing.h"
 
 namespace {

@@ -1,5 +1,9 @@
 #pragma once
 
+// The trimming and view folders call each other, as their routines do: drawing a frame
+// repaints the picture (view), and every rebuild of the view forgets the frames and a scroll
+// puts down a picked-up edge (trimming). Every other folder depends one way only.
+
 #include <QString>
 
 struct App;

@@ -1,5 +1,9 @@
 #pragma once
 
+// The view and trimming folders call each other, as their routines do: every rebuild of the
+// view forgets the frames and a scroll puts down a picked-up edge (trimming), and drawing a
+// frame repaints the picture (view). Every other folder depends one way only.
+
 struct App;
 
 // Rebuilds the view for the chosen magnification, then fits the picture, the scroll bars and

@@ -1,6 +1,6 @@
 #include "view/Magnification.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "platform/Drawing.h"
 #include "trimming/TrimmingMode.h"
 

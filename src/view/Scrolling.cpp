@@ -1,6 +1,6 @@
 #include "view/Scrolling.h"
 
-#include "app/App.h"
+#include "core/App.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
 #include "view/Layout.h"

@@ -1,6 +1,8 @@
 #include "app/Handlers.h"
+#include "app/Program.h"
 #include "app/StartUp.h"
 #include "app/UnexpectedError.h"
+#include "core/Title.h"
 #include "fixture/Files.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"

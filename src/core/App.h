@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/State.h"
+#include "core/State.h"
 #include "platform/FormRuntime.h"
 
 #include <array>

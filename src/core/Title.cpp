@@ -1,5 +1,5 @@
-#include "app/App.h"
-#include "app/StartUp.h"
+#include "core/Title.h"
+#include "core/App.h"
 
 void TITLE_SET(App& app)
 {
