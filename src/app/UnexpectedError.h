@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <source_location>
-
 struct App;
 
 // An error that no routine handles: it ends the program after one message box that names the
@@ -12,11 +10,6 @@ struct UnexpectedError
 {
     QString unit;
     unsigned line = 0;
-
-    static UnexpectedError here(const std::source_location where = std::source_location::current())
-    {
-        return { QString::fromUtf8(where.function_name()), unsigned(where.line()) };
-    }
 };
 
 // Runs one unit of the program. Any error that escapes it becomes an UnexpectedError naming

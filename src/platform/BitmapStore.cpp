@@ -42,7 +42,7 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
 {
     QImage image;
     if (const LoadResult read = readImageFile(path, image); !read.ok()) return read;
-    if (!CreateBitmap(bitmap, 1, 1)) return { LoadError::OutOfMemory, QStringLiteral("out of memory") };
+    if (!CreateBitmap(bitmap, 1, 1)) return { LoadError::OutOfMemory };
     *Image(bitmap) = std::move(image);
     return {};
 }

@@ -24,14 +24,8 @@ constexpr int kAllocationLimitMegabytes = int(kMaxImagePixels * 8 / (1024 * 1024
 // The file header and the common part of every info header but the oldest.
 constexpr qint64 kBmpHeadersSize = 14 + 40;
 
-LoadResult unreadable(const QString& reason)
-{
-    return { LoadError::Unreadable, reason };
-}
-LoadResult outOfMemory()
-{
-    return { LoadError::OutOfMemory, QStringLiteral("out of memory") };
-}
+constexpr LoadResult kUnreadable { LoadError::Unreadable };
+constexpr LoadResult kOutOfMemory { LoadError::OutOfMemory };
 
 quint32 littleEndian32(const uchar* bytes)
 {
@@ -111,9 +105,9 @@ LoadResult checkComplete(const QString& path, const QByteArray& format)
     const bool jpeg = format == "jpeg" || format == "jpg";
     if (!bmp && !jpeg) return {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return unreadable(file.errorString());
+    if (!file.open(QIODevice::ReadOnly)) return kUnreadable;
     const qint64 size = file.size();
-    if (size == 0) return unreadable(QStringLiteral("empty file"));
+    if (size == 0) return kUnreadable;
     QByteArray copy;
     const uchar* data = jpeg ? file.map(0, size) : nullptr;
     qint64 available = size; // bytes at data
@@ -123,7 +117,7 @@ LoadResult checkComplete(const QString& path, const QByteArray& format)
         available = copy.size();
     }
     const bool complete = bmp ? bmpDataComplete(data, available, size) : jpegDataComplete(data, available);
-    return complete ? LoadResult {} : unreadable(QStringLiteral("the file ends before its image data"));
+    return complete ? LoadResult {} : kUnreadable; // it ends before its image data
 }
 
 LoadResult decode(const QString& path, QImage& image)
@@ -132,14 +126,14 @@ LoadResult decode(const QString& path, QImage& image)
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();
-    if (format.isEmpty()) return unreadable(reader.errorString());
+    if (format.isEmpty()) return kUnreadable;
 
     // The header's size is checked before the decoder allocates anything for it. A top-down
     // BMP reports a negative height.
     const QSize claimed = reader.size();
     const bool sizeKnown = claimed.width() > 0 && claimed.height() != 0;
     const qint64 pixels = sizeKnown ? qint64(claimed.width()) * std::abs(claimed.height()) : 0;
-    if (pixels > kMaxImagePixels) return unreadable(QStringLiteral("the image is too large"));
+    if (pixels > kMaxImagePixels) return kUnreadable;
     if (LoadResult complete = checkComplete(path, format); !complete.ok()) return complete;
 
     QImage read = reader.read();
@@ -147,11 +141,11 @@ LoadResult decode(const QString& path, QImage& image)
         // A decoder reports a failed allocation like any other failure; try the allocation
         // once to tell the two apart.
         if (pixels > 0 && QImage(claimed.width(), std::abs(claimed.height()), QImage::Format_RGB32).isNull())
-            return outOfMemory();
-        return unreadable(reader.errorString());
+            return kOutOfMemory;
+        return kUnreadable;
     }
     image = read.convertToFormat(QImage::Format_RGB32);
-    if (image.isNull()) return outOfMemory();
+    if (image.isNull()) return kOutOfMemory;
     return {};
 }
 
@@ -160,12 +154,12 @@ LoadResult decode(const QString& path, QImage& image)
 LoadResult readImageFile(const QString& path, QImage& image)
 {
     const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) return { LoadError::NotFound, QStringLiteral("file not found") };
+    if (!info.exists() || info.isDir()) return { LoadError::NotFound };
     try {
         return decode(path, image);
     } catch (const std::bad_alloc&) {
         image = QImage();
-        return outOfMemory();
+        return kOutOfMemory;
     }
 }
 

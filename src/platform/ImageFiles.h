@@ -9,7 +9,6 @@ enum class LoadError { None, NotFound, OutOfMemory, Unreadable };
 struct LoadResult
 {
     LoadError error = LoadError::None;
-    QString reason; // the system's own words, for messages that show them
     bool ok() const { return error == LoadError::None; }
 };
 

@@ -55,13 +55,6 @@ NameKey nameKey(Cp932Converter& cp932, const QString& name)
 
 } // namespace
 
-void ファイル名取得_SUB1(App& app, float& count)
-{
-    count = 0;
-    for (const QString& pattern : kPatterns)
-        count += float(listFolder(app.ListFolder, pattern).size());
-}
-
 void ファイル名取得_SUB2(App& app, QStringList& names)
 {
     names.clear();
@@ -91,10 +84,8 @@ void ソート_SUB(float& last, QStringList& names)
 
 void listSourceFolder(App& app)
 {
-    app.SrcList.clear();
-    ファイル名取得_SUB1(app, app.SrcCount);
+    // The list grows as it is filled, so the folder is read once: its size is the count.
     ファイル名取得_SUB2(app, app.SrcList);
-    // The folder may have changed between counting and filling; the list is what counts.
     app.SrcCount = float(app.SrcList.size());
     app.SrcIndex = float(app.SrcList.indexOf(app.CurrentFileName));
 }

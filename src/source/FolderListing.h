@@ -4,9 +4,6 @@
 
 struct App;
 
-// Counts the BMP and JPG files of ListFolder into `count`.
-void ファイル名取得_SUB1(App& app, float& count);
-
 // Fills `names` with the BMP names, then the JPG names, of ListFolder, and sorts them.
 void ファイル名取得_SUB2(App& app, QStringList& names);
 

@@ -45,7 +45,7 @@ LoadResult loadAndShow(App& app)
             BAI_SUB(app);
         }
     } catch (const std::bad_alloc&) {
-        result = { LoadError::OutOfMemory, QStringLiteral("out of memory") };
+        result = { LoadError::OutOfMemory };
     }
     if (!result.ok()) {
         app.rt.DeleteObject(app.SourceBitmap);
