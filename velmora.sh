@@ -7,11 +7,16 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="${VELMORA_BUILD_DIR:-$root/build}"
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins fonts-noto-cjk)
+# What the program needs to build and run, with Qt's own Japanese texts and the forms' fonts.
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
+  fonts-ipafont-gothic fonts-noto-cjk)
+# What the tests need besides: the checkers of the desktop entry and the metainfo, and the
+# package builder's dependency scan.
+test_packages=(appstream desktop-file-utils dpkg-dev)
 
 install_missing_packages() {
   local missing=()
-  for package in "${packages[@]}"; do
+  for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -25,20 +30,21 @@ install_missing_packages() {
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-build_all() {
+configure() {
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build"
 }
 
 case "${1:-}" in
   run)
-    install_missing_packages
-    build_all
+    install_missing_packages "${packages[@]}"
+    configure
+    cmake --build "$build" --target velmora
     exec "$build/velmora"
     ;;
   test)
-    install_missing_packages
-    build_all
+    install_missing_packages "${packages[@]}" "${test_packages[@]}"
+    configure
+    cmake --build "$build"
     cd "$build"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure
     ;;

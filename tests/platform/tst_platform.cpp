@@ -5,15 +5,18 @@
 #include "platform/Drawing.h"
 #include "platform/FormRuntime.h"
 #include "platform/ImageFiles.h"
+#include "platform/Translations.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 namespace {
 
@@ -76,6 +79,7 @@ private slots:
     void programmaticChangesRaiseNoEvent();
     void userActionsRaiseNamedEvents();
     void handlersForEventsNoControlRaisesAreFound();
+    void qtTextsAreJapanese();
     void addingToAListSelectsNothing();
     void multiLineEditKeepsCrLf();
     void scriptedAnswerReachesHandler();
@@ -266,6 +270,20 @@ void TestPlatform::handlersForEventsNoControlRaisesAreFound()
         rt.SetHandler(QString::fromLatin1(name), [](const ControlEvent&) {});
     // LIST1 belongs to the registration window, which this runtime has not created.
     QCOMPARE(rt.UnknownEvents(), QStringList({ "BUTON5_ON", "BUTTON5_CLICK", "LIST1_CLICK" }));
+}
+
+// The buttons of a message box speak the language of the interface.
+void TestPlatform::qtTextsAreJapanese()
+{
+    QTranslator* translator = installJapaneseQtTexts();
+    QVERIFY(translator);
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    const QString yes = box.button(QMessageBox::Yes)->text();
+    const QString no = box.button(QMessageBox::No)->text();
+    QCoreApplication::removeTranslator(translator);
+    QVERIFY2(yes.contains(QStringLiteral("はい")), qPrintable(yes));
+    QVERIFY2(no.contains(QStringLiteral("いいえ")), qPrintable(no));
 }
 
 void TestPlatform::addingToAListSelectsNothing()
