@@ -8,17 +8,21 @@
 
 namespace {
 
-// The designed Japanese font names stand for whatever Japanese sans-serif font is installed.
+// The designed Japanese font names stand for the installed fonts closest to them: IPA P Gothic
+// has the metrics of the proportional Gothic the forms were designed for, so captions fit their
+// controls; Noto Sans CJK stands in where it is missing.
 void registerFontFallbacks()
 {
     static const bool registered = [] {
-        const QStringList japanese { QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
-            QStringLiteral("IPAGothic"), QStringLiteral("VL Gothic"), QStringLiteral("Sans Serif") };
-        QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"), japanese);
+        const QStringList fallbacks { QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP"),
+            QStringLiteral("VL Gothic"), QStringLiteral("Sans Serif") };
+        QFont::insertSubstitutions(
+            QStringLiteral("ＭＳ Ｐゴシック"), QStringList { QStringLiteral("IPAPGothic") } + fallbacks);
         QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
-            QStringList { QStringLiteral("Noto Sans Mono CJK JP") } + japanese);
+            QStringList { QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP") } + fallbacks);
         QFont::insertSubstitutions(QStringLiteral("FixedSys"),
-            QStringList { QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Monospace") });
+            QStringList { QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans Mono CJK JP"),
+                QStringLiteral("Monospace") });
         return true;
     }();
     (void)registered;

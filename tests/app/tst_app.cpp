@@ -17,6 +17,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -34,6 +37,7 @@ private slots:
     void categoryDefaults_data();
     void categoryDefaults();
     void controlStatesAfterStartUp();
+    void captionsFitTheirControls();
     void registrationWindowIgnoresEscapeAndClose();
     void registrationWindowStaysInFrontOfTheMainWindow();
     void requestIsCarriedOutOnce();
@@ -356,6 +360,56 @@ void TestApp::controlStatesAfterStartUp()
     QCOMPARE(app.SrcList.size(), 1);
     QCOMPARE(app.TitleText, QStringLiteral("Velmora Ver1.4"));
     QVERIFY(!app.BannerText.isEmpty());
+}
+
+namespace {
+
+// The room a control gives its caption, as its style lays it out.
+int captionRoom(QWidget* control)
+{
+    QStyle* style = control->style();
+    if (auto* box = qobject_cast<QCheckBox*>(control)) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        return style->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width();
+    }
+    if (auto* button = qobject_cast<QPushButton*>(control)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        return style->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    }
+    return control->contentsRect().width();
+}
+
+} // namespace
+
+// Every caption of both windows shows whole at the designed control sizes and font sizes.
+void TestApp::captionsFitTheirControls()
+{
+    TestProgram program;
+    program.start();
+    int checked = 0;
+    for (const char* form : { "MAINFORM", "FORM2" }) {
+        for (QWidget* control : program.widget(QString::fromLatin1(form))->findChildren<QWidget*>()) {
+            QString caption;
+            if (auto* button = qobject_cast<QAbstractButton*>(control))
+                caption = button->text();
+            else if (auto* label = qobject_cast<QLabel*>(control))
+                caption = label->text();
+            if (caption.isEmpty()) continue;
+            const int needed = control->fontMetrics().horizontalAdvance(caption);
+            QVERIFY2(needed <= captionRoom(control),
+                qPrintable(QStringLiteral("%1 \"%2\" needs %3 px, has %4 (font %5)")
+                               .arg(control->objectName(), caption)
+                               .arg(needed)
+                               .arg(captionRoom(control))
+                               .arg(control->fontInfo().family())));
+            ++checked;
+        }
+    }
+    QVERIFY(checked >= 25);
 }
 
 void TestApp::registrationWindowIgnoresEscapeAndClose()
