@@ -48,19 +48,32 @@ int WidgetDialogs::messageBox(
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
+namespace {
+
+// File dialogs open large enough to show long Japanese names and the date column whole.
+constexpr QSize kComfortableSize(900, 560);
+
+QString answerOf(QFileDialog& dialog)
+{
+    dialog.resize(dialog.size().expandedTo(kComfortableSize));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return dialogCancelled();
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+} // namespace
+
 QString WidgetDialogs::openFile(
     QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int /*flag*/)
 {
-    const QString path = QFileDialog::getOpenFileName(owner, prompt, start, toQtNameFilter(filter));
-    return path.isEmpty() ? dialogCancelled() : QDir::toNativeSeparators(path);
+    QFileDialog dialog(owner, prompt, start, toQtNameFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return answerOf(dialog);
 }
 
-QString WidgetDialogs::saveFile(
-    QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int /*flag*/)
+QString WidgetDialogs::chooseFolder(QWidget* owner, const QString& prompt, const QString& start)
 {
-    // Only a folder is chosen through this dialog; the name is never written, so the
-    // dialog must not ask whether to replace an existing file.
-    const QString path = QFileDialog::getSaveFileName(
-        owner, prompt, start, toQtNameFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
-    return path.isEmpty() ? dialogCancelled() : QDir::toNativeSeparators(path);
+    QFileDialog dialog(owner, prompt, start);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    return answerOf(dialog);
 }

@@ -39,9 +39,8 @@ public:
     virtual QString openFile(
         QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int flag)
         = 0;
-    virtual QString saveFile(
-        QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int flag)
-        = 0;
+    // A folder chosen by the user, starting in `start`; dialogCancelled() when cancelled.
+    virtual QString chooseFolder(QWidget* owner, const QString& prompt, const QString& start) = 0;
 };
 
 // Turns a filter written as "(*.BMP,*.JPG);(*.*)" into a Qt name filter. Patterns match
@@ -55,6 +54,5 @@ public:
     int messageBox(QWidget* owner, const QString& title, const QString& text, int buttons, int icon) override;
     QString openFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
         int flag) override;
-    QString saveFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
-        int flag) override;
+    QString chooseFolder(QWidget* owner, const QString& prompt, const QString& start) override;
 };

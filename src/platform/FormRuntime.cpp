@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -618,10 +619,16 @@ QString FormRuntime::WinOpenDlg(
     return m_dialogs->openFile(Widget(owner), prompt, start, filter, flag);
 }
 
+// The program asks for a file to save only to learn a folder: the name it offers is a
+// placeholder and nothing is written. So the user gets a folder chooser, starting in the
+// offered name's folder, and the answer is the offered name in the chosen folder.
 QString FormRuntime::WinSaveDlg(
-    Control owner, const QString& prompt, const QString& start, const QString& filter, int flag)
+    Control owner, const QString& prompt, const QString& start, const QString& /*filter*/, int /*flag*/)
 {
-    return m_dialogs->saveFile(Widget(owner), prompt, start, filter, flag);
+    const QFileInfo offered(start);
+    const QString folder = m_dialogs->chooseFolder(Widget(owner), prompt, offered.path());
+    if (folder == dialogCancelled() || folder.isEmpty()) return dialogCancelled();
+    return QDir::toNativeSeparators(QDir(folder).filePath(offered.fileName()));
 }
 
 // The main window's frame stands in for the system metrics, taken once when first needed:
