@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,6 +39,7 @@ private slots:
     void categoryDefaults();
     void controlStatesAfterStartUp();
     void captionsFitTheirControls();
+    void everyControlHasASpokenName();
     void registrationWindowIgnoresEscapeAndClose();
     void registrationWindowStaysInFrontOfTheMainWindow();
     void requestIsCarriedOutOnce();
@@ -410,6 +412,29 @@ void TestApp::captionsFitTheirControls()
         }
     }
     QVERIFY(checked >= 25);
+}
+
+// A screen reader names every control of both windows: by its caption, or by the name the
+// form gives the edits, lists and bars after the labels beside them. A drop-down list is named
+// by its current entry on this platform; what it is for is its description.
+void TestApp::everyControlHasASpokenName()
+{
+    TestProgram program;
+    program.start();
+    for (const char* form : { "MAINFORM", "FORM2" }) {
+        for (QWidget* control : program.widget(QString::fromLatin1(form))->findChildren<QWidget*>()) {
+            if (control->objectName().isEmpty() || control->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY2(accessible, qPrintable(control->objectName()));
+            const auto spoken
+                = qobject_cast<QComboBox*>(control) ? QAccessible::Description : QAccessible::Name;
+            QVERIFY2(!accessible->text(spoken).trimmed().isEmpty(), qPrintable(control->objectName()));
+        }
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(program.widget(QStringLiteral("EDIT8")))
+                 ->text(QAccessible::Name),
+        QStringLiteral("書込開始"));
 }
 
 void TestApp::registrationWindowIgnoresEscapeAndClose()
