@@ -1,5 +1,6 @@
 #include "fixture/Images.h"
 #include "fixture/TestProgram.h"
+#include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 #include "view/Magnification.h"
 #include "view/Scrolling.h"
@@ -267,7 +268,7 @@ void TestView::barDecision()
     QCOMPARE(app.rt.IsWindowVisible(app.BUTTON1), horizontal && vertical ? kTrue : kFalse);
     if (horizontal && vertical) {
         QCOMPARE(app.rt.GetWindowText(app.BUTTON1), QStringLiteral("┛"));
-        QCOMPARE(app.CornerToggle, int16_t(1));
+        QCOMPARE(app.CornerToggle, CornerToggle::ToBottomRight);
     }
 }
 
@@ -443,7 +444,7 @@ void TestView::cornerButtonJumpsAndToggles()
     QTest::mouseClick(corner, Qt::LeftButton);
     program.runEvents();
     QCOMPARE(app.rt.GetWindowText(app.BUTTON1), QStringLiteral("┏"));
-    QCOMPARE(app.CornerToggle, int16_t(0));
+    QCOMPARE(app.CornerToggle, CornerToggle::ToTopLeft);
     QCOMPARE(app.HScrollPos, app.HScrollMax);
     QCOMPARE(app.VScrollPos, app.VScrollMax);
     QCOMPARE(bar(program, "HSCROLL1")->value(), int(app.HScrollMax));
@@ -454,7 +455,7 @@ void TestView::cornerButtonJumpsAndToggles()
     QTest::mouseClick(corner, Qt::LeftButton);
     program.runEvents();
     QCOMPARE(app.rt.GetWindowText(app.BUTTON1), QStringLiteral("┛"));
-    QCOMPARE(app.CornerToggle, int16_t(1));
+    QCOMPARE(app.CornerToggle, CornerToggle::ToBottomRight);
     QCOMPARE(app.HScrollPos, int16_t(0));
     QCOMPARE(app.VScrollPos, int16_t(0));
     QCOMPARE(bar(program, "HSCROLL1")->value(), 0);
@@ -556,12 +557,13 @@ void TestView::rebuildResetsTrimmingState()
         app.rt.EnableWindow(control, kFalse);
     app.rt.EnableWindow(app.BUTTON3, kTrue);
     app.rt.EnableWindow(app.BUTTON4, kTrue);
-    app.rt.SetMousePointer(app.PICTURE1, 3);
-    app.TrimState = 2;
-    app.FrameListMode = app.HighlightDrawn = app.BandDrawn = app.SkipBandRedraw = 1;
+    app.rt.SetMousePointer(app.PICTURE1, MousePointer::Modify);
+    app.TrimState = TrimState::Placing;
+    app.FrameListMode = FrameListMode::Drawn;
+    app.HighlightDrawn = app.BandDrawn = app.SkipBandRedraw = kFlagSet;
     app.SelectedFrame = app.PreviousFrame = 3;
-    app.GrabCode = 5;
-    app.BandEdgeMask = 15;
+    app.GrabCode = grabCode(Qt::TopEdge | Qt::LeftEdge);
+    app.BandEdgeMask = bandEdgeMask(Qt::TopEdge | Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     app.BandLeft = 7;
 
     chooseMagnification(program, 3);
@@ -574,44 +576,50 @@ void TestView::rebuildResetsTrimmingState()
         QCOMPARE(app.rt.IsWindowEnabled(usable), kTrue);
     QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON3), kFalse);
     QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON4), kFalse);
-    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 0);
-    for (int16_t field : { app.TrimState, app.FrameListMode, app.HighlightDrawn, app.BandDrawn,
-             app.SkipBandRedraw, app.SelectedFrame, app.PreviousFrame, app.GrabCode, app.BandEdgeMask })
-        QCOMPARE(field, int16_t(0));
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), MousePointer::Default);
+    QCOMPARE(app.TrimState, TrimState::Idle);
+    QCOMPARE(app.FrameListMode, FrameListMode::NotDrawn);
+    for (int16_t flag : { app.HighlightDrawn, app.BandDrawn, app.SkipBandRedraw })
+        QCOMPARE(flag, kFlagClear);
+    QCOMPARE(app.SelectedFrame, int16_t(0));
+    QCOMPARE(app.PreviousFrame, int16_t(0));
+    QCOMPARE(grabbedEdges(app.GrabCode), Qt::Edges());
+    QCOMPARE(bandEdges(app.BandEdgeMask), Qt::Edges());
     for (int category = 0; category <= kCategoryCount; ++category)
         QCOMPARE(app.CatFrameCount[category], 0.0f);
-    QCOMPARE(app.BandLeft, -1.0f);
+    QCOMPARE(app.BandLeft, kNoBand);
 }
 
 void TestView::scrollPutsDownPickedUpEdge_data()
 {
-    QTest::addColumn<int>("trimState");
-    QTest::addColumn<int>("afterwards");
+    QTest::addColumn<int16_t>("trimState");
+    QTest::addColumn<int16_t>("afterwards");
     QTest::addColumn<int>("pointer");
-    QTest::newRow("edge picked up") << 4 << 3 << 3;
-    QTest::newRow("placing a frame") << 2 << 2 << 0;
+    QTest::newRow("edge picked up") << TrimState::Dragging << TrimState::Modifying << MousePointer::Modify;
+    QTest::newRow("placing a frame") << TrimState::Placing << TrimState::Placing << MousePointer::Default;
 }
 
 void TestView::scrollPutsDownPickedUpEdge()
 {
-    QFETCH(int, trimState);
-    QFETCH(int, afterwards);
+    QFETCH(int16_t, trimState);
+    QFETCH(int16_t, afterwards);
     QFETCH(int, pointer);
+    const Qt::Edges grabbed = Qt::TopEdge | Qt::RightEdge;
     TestProgram program;
     program.start();
     App& app = program.app();
     showImage(app, patternImage(3000, 2000));
     for (const char* name : { "HSCROLL1", "VSCROLL1", "BUTTON1" }) {
-        app.TrimState = int16_t(trimState);
-        app.GrabCode = 6;
-        app.rt.SetMousePointer(app.PICTURE1, 0);
+        app.TrimState = trimState;
+        app.GrabCode = grabCode(grabbed);
+        app.rt.SetMousePointer(app.PICTURE1, MousePointer::Default);
         if (QScrollBar* scroll = bar(program, name))
             scroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
         else
             QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
         program.runEvents();
-        QCOMPARE(app.TrimState, int16_t(afterwards));
-        QCOMPARE(app.GrabCode, int16_t(trimState == 4 ? 0 : 6));
+        QCOMPARE(app.TrimState, afterwards);
+        QCOMPARE(grabbedEdges(app.GrabCode), trimState == TrimState::Dragging ? Qt::Edges() : grabbed);
         QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), pointer);
         QCOMPARE(picture(app), blockAtOrigin(app));
     }
@@ -624,7 +632,7 @@ void TestView::modifyRepaintKeepsOrigin()
     App& app = program.app();
     showImage(app, patternImage(3000, 2000));
     // A drag may have moved the origin away from the bar positions; modify mode keeps it.
-    app.TrimState = 3;
+    app.TrimState = TrimState::Modifying;
     app.ViewOriginX = 57;
     app.ViewOriginY = 31;
     CG_UP(app);
