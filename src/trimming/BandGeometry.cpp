@@ -9,22 +9,17 @@ Qt::Edges grabAt(const QRectF& band, QPointF pointer, qreal reach)
         = [reach](qreal value, qreal edge) { return edge - reach <= value && value <= edge + reach; };
     qreal x = pointer.x(), y = pointer.y();
     Qt::Edges grabbed;
-    if (near(y, top)) {
-        y = top;
-        if (left <= x && x <= right) grabbed = Qt::TopEdge;
-    }
-    if (near(x, left)) {
-        x = left;
-        if (top <= y && y <= bottom) grabbed = Qt::LeftEdge;
-    }
-    if (near(x, right)) {
-        x = right;
-        if (top <= y && y <= bottom) grabbed = Qt::RightEdge;
-    }
-    if (near(y, bottom)) {
-        y = bottom;
-        if (left <= x && x <= right) grabbed = Qt::BottomEdge;
-    }
+    // A pointer near an edge across it is snapped onto it, and takes it if it lies within the
+    // edge's ends along it.
+    const auto testEdge = [&](qreal& across, qreal edge, qreal along, qreal from, qreal to, Qt::Edge which) {
+        if (!near(across, edge)) return;
+        across = edge;
+        if (from <= along && along <= to) grabbed = which;
+    };
+    testEdge(y, top, x, left, right, Qt::TopEdge);
+    testEdge(x, left, y, top, bottom, Qt::LeftEdge);
+    testEdge(x, right, y, top, bottom, Qt::RightEdge);
+    testEdge(y, bottom, x, left, right, Qt::BottomEdge);
     if (near(y, top)) {
         if (near(x, left)) grabbed = Qt::TopEdge | Qt::LeftEdge;
         if (near(x, right)) grabbed = Qt::TopEdge | Qt::RightEdge;
