@@ -108,7 +108,7 @@ struct AppState
     float VisibleLeft = 0, VisibleTop = 0, VisibleRight = 0, VisibleBottom = 0;
     int16_t CornerToggle = 0; // where the corner button jumps next, a CornerToggle:: code
 
-    // Trimming: the rubber band in picture coordinates; BandLeft -1 means there is none.
+    // Trimming: the rubber band in picture coordinates; BandLeft kNoBand (-1) means there is none.
     float BandLeft = 0, BandTop = 0, BandRight = 0, BandBottom = 0;
     int16_t BandEdgeMask = 0; // band edges drawn, as the bits of Qt::Edges
     int16_t BandDrawn = 0; // 1: the band is on the picture now
