@@ -39,9 +39,9 @@ void registerHandler(App& app, const char* eventName, void (*handler)(App&))
 
 void registerHandlers(App& app)
 {
-    app.RequestActions[1] = listSourceFolder;
-    app.RequestActions[2] = saveThenNext;
-    app.RequestActions[3] = saveThenPrevious;
+    app.RequestActions[PendingAction::ListFolder] = listSourceFolder;
+    app.RequestActions[PendingAction::SaveThenNext] = saveThenNext;
+    app.RequestActions[PendingAction::SaveThenPrevious] = saveThenPrevious;
     registerHandler(app, "MAINFORM_END", MAINFORM_END);
     registerHandler(app, "MAINFORM_RESIZE", MAINFORM_RESIZE);
     registerHandler(app, "HSCROLL1_CHANGE", HSCROLL1_CHANGE);

@@ -10,7 +10,7 @@ const QString kRequestLoop = QStringLiteral("RequestLoop");
 void carryOutRequest(App& app)
 {
     const int16_t request = app.PendingAction;
-    if (request < 1 || request > 3) return;
+    if (request < PendingAction::ListFolder || request > PendingAction::SaveThenPrevious) return;
     if (const auto& action = app.RequestActions[size_t(request)])
         runAsUnit(kRequestLoop, unsigned(request), [&] { action(app); });
 }
@@ -18,10 +18,10 @@ void carryOutRequest(App& app)
 void runRequests(App& app, FormRuntime::Wait wait)
 {
     while (!app.rt.Ended()) {
-        app.PendingAction = 0;
+        app.PendingAction = PendingAction::None;
         // Handlers run one at a time; a request one of them leaves is carried out only after
         // it has returned, before the next event is taken.
-        while (app.PendingAction == 0)
+        while (app.PendingAction == PendingAction::None)
             if (!app.rt.WaitEvent(wait)) return;
         carryOutRequest(app);
     }

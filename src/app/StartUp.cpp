@@ -2,8 +2,11 @@
 
 #include "categories/SaveTargetCheck.h"
 #include "core/App.h"
+#include "core/CategoryLabel.h"
 #include "platform/FileSystem.h"
 #include "settings/Settings.h"
+#include "source/LoadMode.h"
+#include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 
 namespace {
@@ -118,12 +121,6 @@ void createWorkingBitmaps(App& app, int width, int height)
     app.rt.SetMapMode(app.SourceBitmap, 1);
 }
 
-// "分類 7": a positive number is printed with a leading blank.
-QString categoryLabel(int category)
-{
-    return QStringLiteral("分類 %1").arg(category);
-}
-
 void setCategoryDefaults(App& app, int category)
 {
     app.CatName[category] = categoryLabel(category);
@@ -191,7 +188,7 @@ void startUp(App& app)
 
     for (const QString& entry : kMagnifications)
         rt.AddString(app.COMBO5, entry);
-    app.BandLeft = -1;
+    app.BandLeft = kNoBand;
     for (Control fill : { app.COMBO3, app.COMBO4 }) {
         rt.AddString(fill, QStringLiteral("無"));
         rt.AddString(fill, QStringLiteral("0"));
@@ -207,7 +204,7 @@ void startUp(App& app)
     app.SeqNumber = 1;
     app.SeqDigits = 3;
     rt.SetCurSel(app.COMBO3, 1);
-    app.LoadMode = 1;
+    app.LoadMode = LoadMode::Sequence;
     app.Magnification = 1.0f;
     rt.SetCurSel(app.COMBO5, 0);
     rt.ShowWindow(app.BUTTON1, kFalse);

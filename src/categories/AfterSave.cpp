@@ -5,6 +5,7 @@
 #include "core/App.h"
 #include "platform/FileSystem.h"
 #include "source/ImageLoading.h"
+#include "source/LoadMode.h"
 #include "source/LoadSetup.h"
 #include "source/LoadedFile.h"
 #include "source/Stepping.h"
@@ -56,12 +57,12 @@ void loadListEntry(App& app)
 
 void BUTTON9_ON(App& app)
 {
-    app.PendingAction = 2;
+    app.PendingAction = PendingAction::SaveThenNext;
 }
 
 void BUTTON12_ON(App& app)
 {
-    app.PendingAction = 3;
+    app.PendingAction = PendingAction::SaveThenPrevious;
 }
 
 void saveThenNext(App& app)
@@ -69,12 +70,12 @@ void saveThenNext(App& app)
     HOZON_SUB(app);
     bool loaded = true;
     switch (app.LoadMode) {
-    case 1:
+    case LoadMode::Sequence:
         app.SeqNumber += 1;
         REN_LOAD(app);
         loaded = app.LoadFailed == 0;
         break;
-    case 3:
+    case LoadMode::Folder:
         app.SrcIndex += 1;
         if (app.SrcIndex < app.SrcCount) {
             loadListEntry(app);
@@ -93,7 +94,7 @@ void saveThenNext(App& app)
 void saveThenPrevious(App& app)
 {
     HOZON_SUB(app);
-    if (app.LoadMode == 1) {
+    if (app.LoadMode == LoadMode::Sequence) {
         app.SeqNumber = std::max(app.SeqNumber - 1, 0.0);
         REN_LOAD(app);
         if (app.LoadFailed != 0) showKeptImage(app);
@@ -150,11 +151,11 @@ void BUTTON14_ON(App& app)
 
 void BUTTON15_ON(App& app)
 {
-    app.LoadMode = 3;
+    app.LoadMode = LoadMode::Folder;
     if (!chooseImageFile(app, QStringLiteral("トリミングする画像ファイルは？"))) return;
     LOAD_BMP(app);
     finishLoad(app);
     if (app.LoadFailed != 0) return;
     app.ListFolder = app.LoadPath;
-    app.PendingAction = 1;
+    app.PendingAction = PendingAction::ListFolder;
 }

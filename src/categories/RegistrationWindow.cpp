@@ -2,8 +2,10 @@
 
 #include "categories/SaveTargetCheck.h"
 #include "core/App.h"
+#include "core/CategoryLabel.h"
 #include "settings/SettingsFormat.h"
 #include "source/ImageLoading.h"
+#include "source/LoadMode.h"
 #include "source/LoadedFile.h"
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
@@ -38,7 +40,7 @@ void closeWindow(App& app)
 // Loads the registered source: the first file of the sequence, or the chosen file again.
 void loadSource(App& app)
 {
-    if (app.LoadMode == 1) {
+    if (app.LoadMode == LoadMode::Sequence) {
         app.SeqFixed = app.rt.GetWindowText(app.EDIT2);
         app.SeqNumber = leadingNumberValue(app.rt.GetWindowText(app.EDIT3));
         app.SeqDigits = int16Value(app.rt.GetWindowText(app.EDIT4));
@@ -46,7 +48,7 @@ void loadSource(App& app)
         if (app.LoadFailed == 0) REN_LOAD(app);
         return;
     }
-    if (app.LoadMode != 3) app.LoadMode = 2;
+    if (app.LoadMode != LoadMode::Folder) app.LoadMode = LoadMode::SingleFile;
     LOAD_BMP(app);
     if (app.LoadFailed == 0) adoptLoadedFile(app);
 }
@@ -72,7 +74,7 @@ void showMainButtons(App& app)
 {
     app.rt.ShowWindow(app.BUTTON2, kTrue);
     app.rt.ShowWindow(app.BUTTON9, kTrue);
-    if (app.LoadMode == 1 || app.LoadMode == 3) {
+    if (app.LoadMode == LoadMode::Sequence || app.LoadMode == LoadMode::Folder) {
         app.rt.ShowWindow(app.BUTTON11, kTrue);
         app.rt.ShowWindow(app.BUTTON12, kTrue);
     }
@@ -142,8 +144,7 @@ void CHECK1_ON(App& app)
 void BUTTON10_ON(App& app)
 {
     const int c = app.CurCat;
-    const QString prompt = QStringLiteral("分類 ") + QString::number(c)
-        + QStringLiteral(" のファイル群を保存したいフォルダは？");
+    const QString prompt = categoryLabel(c) + QStringLiteral(" のファイル群を保存したいフォルダは？");
     const QString chosen = app.rt.WinSaveDlg(
         app.EventOwner, prompt, app.CatFolder[c] + QStringLiteral("DUMMY"), QStringLiteral("(*.*)"), 1);
     if (chosen != dialogCancelled() && !chosen.isEmpty()) {
@@ -165,7 +166,7 @@ void BUTTON8_ON(App& app)
         app.rt.MessageBox(app.EventOwner, QStringLiteral("分類設定エラー"),
             QStringLiteral("全ての分類の設定が有効ではありません"), MessageButtons::Ok,
             MessageIcon::Exclamation);
-    if (check != 0 || validCount == 0 || app.LoadMode <= 0) {
+    if (check != 0 || validCount == 0 || app.LoadMode <= LoadMode::None) {
         // The window stays open. It shows what the check has put right (a missing folder is
         // now the current directory), or the next "登録終了" would take the old text back.
         SETEDIT_SUB(app);

@@ -1,15 +1,10 @@
 #include "categories/SaveTargetCheck.h"
 
 #include "core/App.h"
+#include "core/CategoryLabel.h"
 #include "platform/FileSystem.h"
 
 namespace {
-
-// "分類 3": a positive number is written with a leading blank.
-QString categoryText(int category)
-{
-    return QStringLiteral("分類 ") + QString::number(category);
-}
 
 // The folder text ends with its separator, so the folder itself is the text less its last
 // character. The file-system root is refused even though it exists: nothing is to be filed there.
@@ -27,7 +22,7 @@ float FILECHK_SUB(App& app)
         if (app.CatValid[c] != 1 || hasUsableFolder(app.CatFolder[c])) continue;
         app.rt.MessageBox(app.EventOwner,
             QStringLiteral("保存先エラー　[") + app.CatFolder[c] + QStringLiteral("]"),
-            categoryText(c) + QStringLiteral("には保存フォルダーがありません"), MessageButtons::Ok,
+            categoryLabel(c) + QStringLiteral("には保存フォルダーがありません"), MessageButtons::Ok,
             MessageIcon::Exclamation);
         result = 1;
         app.CatFolder[c] = currentDirectory() + pathSeparator();
@@ -37,8 +32,8 @@ float FILECHK_SUB(App& app)
     for (int c = 1; c < kCategoryCount; ++c) {
         for (int c2 = c + 1; c2 <= kCategoryCount; ++c2) {
             if (app.CatFolder[c] != app.CatFolder[c2] || app.CatFixed[c] != app.CatFixed[c2]) continue;
-            app.rt.MessageBox(app.EventOwner, categoryText(c) + QStringLiteral("の保存名エラー"),
-                QStringLiteral("保存ファイル名が") + categoryText(c2) + QStringLiteral("と同じです"),
+            app.rt.MessageBox(app.EventOwner, categoryLabel(c) + QStringLiteral("の保存名エラー"),
+                QStringLiteral("保存ファイル名が") + categoryLabel(c2) + QStringLiteral("と同じです"),
                 MessageButtons::Ok, MessageIcon::Exclamation);
             result = 2;
             app.rt.EnableWindow(app.BUTTON2, kFalse);

@@ -1,9 +1,11 @@
 #include "categories/Saving.h"
 
 #include "core/App.h"
+#include "core/CategoryLabel.h"
 #include "platform/FileSystem.h"
 #include "source/SequenceNaming.h"
 #include "trimming/FrameDrawing.h"
+#include "trimming/TrimmingStates.h"
 
 #include <limits>
 
@@ -44,8 +46,8 @@ QString saveFailedText(const QString& path, const QString& reason)
 
 QString numbersExhaustedText(int16_t category)
 {
-    return QStringLiteral("分類 %1の保存番号が%2を超えるため、残りの範囲は保存しませんでした")
-        .arg(category)
+    return QStringLiteral("%1の保存番号が%2を超えるため、残りの範囲は保存しませんでした")
+        .arg(categoryLabel(category))
         .arg(kLastNumber);
 }
 
@@ -96,6 +98,6 @@ void HOZON_SUB(App& app)
             app.CatFrameCount[category] = 0;
         }
     }
-    app.TrimState = 0;
-    app.GrabCode = 0;
+    app.TrimState = TrimState::Idle;
+    app.GrabCode = grabCode({});
 }

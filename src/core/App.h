@@ -16,6 +16,6 @@ struct App : AppState, Controls
     FormRuntime rt;
     // The window of the event being handled; message boxes of its handler belong to it.
     Control EventOwner;
-    // What the request loop carries out for PendingAction 1, 2 and 3.
-    std::array<std::function<void(App&)>, 4> RequestActions;
+    // What the request loop carries out for each PendingAction but None.
+    std::array<std::function<void(App&)>, PendingAction::SaveThenPrevious + 1> RequestActions;
 };

@@ -14,6 +14,19 @@ inline constexpr int kMaxFrames = 50;
 inline constexpr int kBlankImageWidth = 2000;
 inline constexpr int kBlankImageHeight = 1000;
 
+// The record's 0/1 flags (BandDrawn, HighlightDrawn, SkipBandRedraw, ReleaseArmed) are set to
+// these and read as truth values.
+inline constexpr int16_t kFlagSet = 1;
+inline constexpr int16_t kFlagClear = 0;
+
+// PendingAction: what a handler leaves for the request loop to carry out once it has returned.
+namespace PendingAction {
+inline constexpr int16_t None = 0;
+inline constexpr int16_t ListFolder = 1;
+inline constexpr int16_t SaveThenNext = 2;
+inline constexpr int16_t SaveThenPrevious = 3;
+} // namespace PendingAction
+
 // Per category, indexed 0..20; index 0 belongs to no category.
 template <class T> using PerCategory = std::array<T, kCategoryCount + 1>;
 // Per frame and category: [frame 0..49][category 0..20].
@@ -29,7 +42,7 @@ struct AppState
     QString JpegWorkDrive;
     QString JpegTempFile;
     int16_t MagnificationIndex = 0;
-    int16_t LoadMode = 0; // 0 none, 1 numbered sequence, 2 single file, 3 all images of a folder
+    int16_t LoadMode = 0; // a LoadMode:: code: none, numbered sequence, single file, folder
     QString LoadPath;
     QString SeqFixed;
     double SeqNumber = 0;
@@ -70,8 +83,7 @@ struct AppState
     float ImageWidth = 0, ImageHeight = 0;
     float ViewWidth = 0, ViewHeight = 0;
 
-    // Request from a handler to the request loop: 1 list the folder, 2 save then next,
-    // 3 save then previous.
+    // Request from a handler to the request loop, a PendingAction:: code.
     int16_t PendingAction = 0;
 
     QString TitleText;
@@ -94,17 +106,16 @@ struct AppState
     float HScrollUnit = 0, VScrollUnit = 0;
     float ViewOriginX = 0, ViewOriginY = 0;
     float VisibleLeft = 0, VisibleTop = 0, VisibleRight = 0, VisibleBottom = 0;
-    int16_t CornerToggle = 0;
+    int16_t CornerToggle = 0; // where the corner button jumps next, a CornerToggle:: code
 
-    // Trimming: the rubber band in picture coordinates; BandLeft -1 means there is none.
+    // Trimming: the rubber band in picture coordinates; BandLeft kNoBand (-1) means there is none.
     float BandLeft = 0, BandTop = 0, BandRight = 0, BandBottom = 0;
-    int16_t BandEdgeMask = 0; // band edges drawn: 1 top, 2 left, 4 right, 8 bottom
+    int16_t BandEdgeMask = 0; // band edges drawn, as the bits of Qt::Edges
     int16_t BandDrawn = 0; // 1: the band is on the picture now
     int16_t SkipBandRedraw = 0; // 1: the next repaint of the picture leaves the band out
-    // 0 idle, 1 armed, 2 second corner pending, 3 modifying a frame, 4 an edge or corner picked up
-    int16_t TrimState = 0;
-    int16_t GrabCode = 0; // in modify mode: 0 nothing, 1..4 an edge, 5..8 a corner
-    int16_t FrameListMode = 0; // 0 no frame drawn, 1 frames drawn, 2 all drawn with the list pen
+    int16_t TrimState = 0; // a TrimState:: code: idle, armed, placing, modifying, dragging
+    int16_t GrabCode = 0; // in modify mode: the edge or corner under the pointer, 0 for none
+    int16_t FrameListMode = 0; // a FrameListMode:: code: how the frames are drawn in the view
     int16_t HighlightDrawn = 0; // 1: the selected frame is drawn with the highlight pen
     int16_t SelectedFrame = 0, PreviousFrame = 0; // positions in the frame list
     // Registered frames in view pixels, [frame][category]; frames 0..CatFrameCount - 1 are valid.

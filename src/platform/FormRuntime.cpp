@@ -28,17 +28,18 @@ namespace {
 int buttonCode(Qt::MouseButton button)
 {
     switch (button) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
+    case Qt::LeftButton: return MouseButton::Left;
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
     default: return 0;
     }
 }
 
 int buttonsHeld(Qt::MouseButtons buttons)
 {
-    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0)
-        | (buttons & Qt::MiddleButton ? 4 : 0);
+    return (buttons & Qt::LeftButton ? MouseButton::Left : 0)
+        | (buttons & Qt::RightButton ? MouseButton::Right : 0)
+        | (buttons & Qt::MiddleButton ? MouseButton::Middle : 0);
 }
 
 int shiftCode(Qt::KeyboardModifiers modifiers)
@@ -54,11 +55,11 @@ struct PointerShape
 };
 
 constexpr PointerShape kPointerShapes[] = {
-    { 0, Qt::ArrowCursor },
-    { 3, Qt::CrossCursor },
-    { 5, Qt::SizeAllCursor },
-    { 9, Qt::SizeHorCursor },
-    { 10, Qt::SizeVerCursor },
+    { MousePointer::Default, Qt::ArrowCursor },
+    { MousePointer::Modify, Qt::CrossCursor },
+    { MousePointer::ResizeCorner, Qt::SizeAllCursor },
+    { MousePointer::ResizeHorizontal, Qt::SizeHorCursor },
+    { MousePointer::ResizeVertical, Qt::SizeVerCursor },
 };
 
 // Multi-line edits hold their lines with CR LF, as the program composes and reads them.
@@ -457,10 +458,10 @@ void FormRuntime::SetMousePointer(Control control, int shape)
 int FormRuntime::GetMousePointer(Control control) const
 {
     QWidget* widget = Widget(control);
-    if (!widget) return 0;
+    if (!widget) return MousePointer::Default;
     for (const PointerShape& entry : kPointerShapes)
         if (entry.shape == widget->cursor().shape()) return entry.code;
-    return 0;
+    return MousePointer::Default;
 }
 
 // --- lists -------------------------------------------------------------------------------

@@ -21,19 +21,34 @@
 
 class QWidget;
 
+// Mouse button codes of the mouse events; a move holds the bits of the buttons held.
+namespace MouseButton {
+inline constexpr int Left = 1;
+inline constexpr int Right = 2;
+inline constexpr int Middle = 4;
+} // namespace MouseButton
+
 // One user action or window-system event, addressed by name: control, "_", event
 // ("BUTTON9_ON", "PICTURE1_MOUSEMOVE", "MAINFORM_END").
 struct ControlEvent
 {
     QString name;
     Control owner; // the window the control belongs to; its message boxes are owned by it
-    int button
-        = 0; // press and release: the button (1 left, 2 right, 4 middle); move: bits of the buttons held
+    int button = 0; // press and release: the MouseButton pressed; move: the bits of the buttons held
     int shift = 0; // 1 shift, 2 control, 4 alt
     float x = 0, y = 0;
 };
 
 using EventHandler = std::function<void(const ControlEvent&)>;
+
+// Mouse pointer codes of SetMousePointer.
+namespace MousePointer {
+inline constexpr int Default = 0;
+inline constexpr int Modify = 3; // a frame is being modified
+inline constexpr int ResizeCorner = 5;
+inline constexpr int ResizeHorizontal = 9; // over a left or right edge
+inline constexpr int ResizeVertical = 10; // over a top or bottom edge
+} // namespace MousePointer
 
 // Builds the window named "MAINFORM" or "FORM2" from its form description.
 using FormFactory = std::function<QWidget*(const QString& formName)>;

@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include "core/App.h"
+#include "core/CategoryLabel.h"
 #include "settings/SettingsFormat.h"
 
 #include <QSaveFile>
@@ -36,7 +37,7 @@ QStringList categoryRecords(const App& app, int category)
 {
     return {
         kCategoryValidKey + int16Text(app.CatValid[category]),
-        QStringLiteral("分類 %1,").arg(category) + app.CatName[category],
+        categoryLabel(category) + QLatin1Char(',') + app.CatName[category],
         record("セーブパス,", app.CatFolder[category]),
         record("固定部分,", app.CatFixed[category]),
         record("連番開始番号,", app.CatStartText[category]),

@@ -2,6 +2,7 @@
 
 #include "core/App.h"
 #include "source/ImageLoading.h"
+#include "source/LoadMode.h"
 #include "source/LoadedFile.h"
 #include "source/SequenceNaming.h"
 
@@ -19,7 +20,7 @@ void loadSingleFile(App& app)
 {
     LOAD_BMP(app);
     if (app.LoadFailed != 0) return;
-    app.LoadMode = 2;
+    app.LoadMode = LoadMode::SingleFile;
     adoptLoadedFile(app);
 }
 
@@ -54,14 +55,14 @@ int lastNonDigitPosition(const QString& name)
 
 void BUTTON6_ON(App& app)
 {
-    app.LoadMode = 0;
+    app.LoadMode = LoadMode::None;
     if (!chooseImageFile(app, QStringLiteral("トリミングする画像ファイルは？"))) return;
     loadSingleFile(app);
 }
 
 void BUTTON7_ON(App& app)
 {
-    app.LoadMode = 1;
+    app.LoadMode = LoadMode::Sequence;
     if (!chooseImageFile(app, QStringLiteral("トリミングを開始する画像ファイルは？"))) return;
     splitLoadPath(app);
     app.LoadPath = app.SplitDrive + app.SplitDir;

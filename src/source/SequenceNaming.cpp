@@ -1,6 +1,7 @@
 #include "source/SequenceNaming.h"
 
 #include "core/App.h"
+#include "core/CategoryLabel.h"
 #include "platform/FileSystem.h"
 
 #include <QLocale>
@@ -63,8 +64,7 @@ void HYOJI_SUB(App& app)
     QString summary;
     for (int16_t category = 1; category <= kCategoryCount; ++category) {
         if (category > 1) summary += kLineEnd;
-        // A positive number is written with a leading blank: "分類 1".
-        summary += QStringLiteral("分類 ") + QString::number(category);
+        summary += categoryLabel(category);
         summary
             += (app.CatValid[category] == 1 ? QStringLiteral("　有効") : QStringLiteral("　無効")) + kLineEnd;
         summary += QStringLiteral("分類名：") + app.CatName[category] + kLineEnd;

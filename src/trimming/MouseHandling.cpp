@@ -1,60 +1,36 @@
 #include "trimming/MouseHandling.h"
 
 #include "core/App.h"
+#include "trimming/BandGeometry.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
+#include "trimming/TrimmingStates.h"
 #include "view/Scrolling.h"
+#include "view/ViewGeometry.h"
 
-#include <algorithm>
 #include <cmath>
 #include <utility>
 
 namespace {
 
-// Pointer shapes of the picture.
-constexpr int kPointerModify = 3, kPointerCorner = 5, kPointerHorizontal = 9, kPointerVertical = 10;
-
 // Opposite edges of a frame being reshaped stay this many view pixels apart.
 constexpr float kMinimumGap = 10;
-
-// What the pointer is on in modify mode.
-enum Grab : int16_t {
-    kNothing = 0,
-    kTopEdge,
-    kLeftEdge,
-    kRightEdge,
-    kBottomEdge,
-    kTopLeft,
-    kTopRight,
-    kBottomLeft,
-    kBottomRight
-};
+// How far from an edge, in picture pixels, the pointer still takes it.
+constexpr qreal kGrabReach = 1;
 
 int16_t rounded(float value)
 {
     return int16_t(std::lround(value));
 }
 
-bool near(float value, float edge)
-{
-    return edge - 1 <= value && value <= edge + 1;
-}
-
-// Moves the origin along one axis by the pan step, keeping the shown block inside the view,
-// and puts the bar at the matching position (the origin itself stays unquantised). With a
-// coarse unit the rounded unit can be smaller than the real one, so the position is kept
-// within the bar's range, as the layout keeps it.
+// Pans along an axis whose bar is shown, and puts the bar at the matching position; the origin
+// itself stays unquantised.
 void panAxis(App& app, Control bar, float& origin, int16_t step, float viewSide, int16_t visibleSide,
     float unit, int16_t maximum, int16_t& position)
 {
     if (!app.rt.IsWindowVisible(bar)) return;
-    float t = origin - float(step);
-    if (t < 0) t = 0;
-    if (viewSide - t < float(visibleSide)) t = viewSide - float(visibleSide);
-    origin = t;
-    const int wholeUnit = int(std::lround(unit));
-    const int unclamped = wholeUnit > 0 ? int(std::lround(origin)) / wholeUnit : 0;
-    position = int16_t(std::clamp(unclamped, 0, int(maximum)));
+    origin = pannedOrigin(origin, step, viewSide, visibleSide);
+    position = barPosition(origin, unit, maximum);
     app.rt.SetScrollPos(bar, position);
 }
 
@@ -71,58 +47,26 @@ void pan(App& app, float x, float y)
     if (app.rt.CheckObject(app.ViewBitmap)) showBlockAtOrigin(app);
 }
 
-// Which edge or corner of the band the pointer is on. The tests run in a fixed order; a test
-// that snaps a coordinate onto an edge hands the snapped value to the later ones, and later
-// results win, so corners win over edges.
-int16_t grabAt(const App& app, float x, float y)
+// The pointer over what a press would pick up: a top or bottom edge moves up and down, a left
+// or right edge sideways, a corner both ways.
+int pointerFor(Qt::Edges grabbed)
 {
-    const float left = app.BandLeft, top = app.BandTop, right = app.BandRight, bottom = app.BandBottom;
-    int16_t code = kNothing;
-    if (near(y, top)) {
-        y = top;
-        if (left <= x && x <= right) code = kTopEdge;
-    }
-    if (near(x, left)) {
-        x = left;
-        if (top <= y && y <= bottom) code = kLeftEdge;
-    }
-    if (near(x, right)) {
-        x = right;
-        if (top <= y && y <= bottom) code = kRightEdge;
-    }
-    if (near(y, bottom)) {
-        y = bottom;
-        if (left <= x && x <= right) code = kBottomEdge;
-    }
-    if (near(y, top)) {
-        if (near(x, left)) code = kTopLeft;
-        if (near(x, right)) code = kTopRight;
-    }
-    if (near(y, bottom)) {
-        if (near(x, left)) code = kBottomLeft;
-        if (near(x, right)) code = kBottomRight;
-    }
-    return code;
-}
-
-int pointerFor(int16_t grab)
-{
-    switch (grab) {
-    case kTopEdge:
-    case kBottomEdge: return kPointerVertical;
-    case kLeftEdge:
-    case kRightEdge: return kPointerHorizontal;
-    case kNothing: return kPointerModify;
-    default: return kPointerCorner;
-    }
+    const bool topOrBottom = grabbed.testAnyFlags(Qt::TopEdge | Qt::BottomEdge);
+    const bool leftOrRight = grabbed.testAnyFlags(Qt::LeftEdge | Qt::RightEdge);
+    if (topOrBottom && leftOrRight) return MousePointer::ResizeCorner;
+    if (topOrBottom) return MousePointer::ResizeVertical;
+    if (leftOrRight) return MousePointer::ResizeHorizontal;
+    return MousePointer::Modify;
 }
 
 void hoverTest(App& app, float x, float y)
 {
-    app.rt.SetMousePointer(app.PICTURE1, kPointerModify);
+    app.rt.SetMousePointer(app.PICTURE1, MousePointer::Modify);
     P1BOX_SUB(app);
-    app.GrabCode = grabAt(app, x, y);
-    app.rt.SetMousePointer(app.PICTURE1, pointerFor(app.GrabCode));
+    const QRectF band(QPointF(app.BandLeft, app.BandTop), QPointF(app.BandRight, app.BandBottom));
+    const Qt::Edges grabbed = grabAt(band, QPointF(x, y), kGrabReach);
+    app.GrabCode = grabCode(grabbed);
+    app.rt.SetMousePointer(app.PICTURE1, pointerFor(grabbed));
 }
 
 void moveTop(App& app, float y)
@@ -146,31 +90,14 @@ void moveBottom(App& app, float y)
     if (app.SelY2 < app.SelY1 + kMinimumGap) app.SelY2 = app.SelY1 + kMinimumGap;
 }
 
+// A corner moves both of its edges.
 void reshape(App& app, float x, float y)
 {
-    switch (app.GrabCode) {
-    case kTopEdge: moveTop(app, y); break;
-    case kLeftEdge: moveLeft(app, x); break;
-    case kRightEdge: moveRight(app, x); break;
-    case kBottomEdge: moveBottom(app, y); break;
-    case kTopLeft:
-        moveLeft(app, x);
-        moveTop(app, y);
-        break;
-    case kTopRight:
-        moveRight(app, x);
-        moveTop(app, y);
-        break;
-    case kBottomLeft:
-        moveLeft(app, x);
-        moveBottom(app, y);
-        break;
-    case kBottomRight:
-        moveRight(app, x);
-        moveBottom(app, y);
-        break;
-    default: break;
-    }
+    const Qt::Edges grabbed = grabbedEdges(app.GrabCode);
+    if (grabbed & Qt::LeftEdge) moveLeft(app, x);
+    if (grabbed & Qt::RightEdge) moveRight(app, x);
+    if (grabbed & Qt::TopEdge) moveTop(app, y);
+    if (grabbed & Qt::BottomEdge) moveBottom(app, y);
     P1BOX_SUB(app);
 }
 
@@ -179,7 +106,7 @@ void recordFrame(App& app)
 {
     if (app.SelX1 > app.SelX2) std::swap(app.SelX1, app.SelX2);
     if (app.SelY1 > app.SelY2) std::swap(app.SelY1, app.SelY2);
-    app.TrimState = 0;
+    app.TrimState = TrimState::Idle;
     app.rt.SetWindowText(app.BUTTON2, QStringLiteral("トリミング開始"));
     ENCHANGE_SUB(app, kTrue);
 
@@ -195,7 +122,7 @@ void recordFrame(App& app)
     app.rt.AddString(app.COMBO1, frameLabel(n + 1));
     selectFrame(app, n);
     app.rt.EnableWindow(app.COMBO1, kTrue);
-    app.FrameListMode = 1;
+    app.FrameListMode = FrameListMode::Drawn;
     SUBMP_BOX(app);
 }
 
@@ -205,22 +132,22 @@ void PICTURE1_MOUSEDOWN(App& app, int button, int, float x, float y)
 {
     app.LastMouseX = rounded(x);
     app.LastMouseY = rounded(y);
-    if (button != 1) return;
-    if (app.TrimState == 2) app.ReleaseArmed = 1;
+    if (button != MouseButton::Left) return;
+    if (app.TrimState == TrimState::Placing) app.ReleaseArmed = kFlagSet;
     // A left press on the idle picture starts trimming and sets the first corner at once.
-    if (app.TrimState == 0 && !startTrimming(app)) return;
-    if (app.TrimState == 1) {
-        app.TrimState = 2;
+    if (app.TrimState == TrimState::Idle && !startTrimming(app)) return;
+    if (app.TrimState == TrimState::Armed) {
+        app.TrimState = TrimState::Placing;
         app.SelX1 = x + app.ViewOriginX;
         app.SelY1 = y + app.ViewOriginY;
     }
-    if (app.TrimState == 4) {
-        app.TrimState = 3;
-        app.GrabCode = kNothing;
-        app.rt.SetMousePointer(app.PICTURE1, kPointerModify);
-        if (app.BandDrawn == 0) P1LINE_SUB(app);
+    if (app.TrimState == TrimState::Dragging) {
+        app.TrimState = TrimState::Modifying;
+        app.GrabCode = grabCode({});
+        app.rt.SetMousePointer(app.PICTURE1, MousePointer::Modify);
+        if (!app.BandDrawn) P1LINE_SUB(app);
     }
-    if (app.GrabCode > 0) app.TrimState = 4;
+    if (grabbedEdges(app.GrabCode)) app.TrimState = TrimState::Dragging;
 }
 
 void PICTURE1_MOUSEUP(App& app, int, int, float x, float y)
@@ -229,15 +156,15 @@ void PICTURE1_MOUSEUP(App& app, int, int, float x, float y)
     app.LastMouseY = rounded(y);
     // Only the release of a press made while the second corner was pending completes a frame;
     // the release of the press that set the first corner does not.
-    if (app.ReleaseArmed != 1) return;
-    app.ReleaseArmed = 0;
-    if (app.TrimState != 2) return;
-    if (app.BandDrawn == 1) P1LINE_SUB(app);
+    if (!app.ReleaseArmed) return;
+    app.ReleaseArmed = kFlagClear;
+    if (app.TrimState != TrimState::Placing) return;
+    if (app.BandDrawn) P1LINE_SUB(app);
     app.SelX2 = x + app.ViewOriginX;
     app.SelY2 = y + app.ViewOriginY;
     if (app.SelX2 != app.SelX1 && app.SelY2 != app.SelY1) {
         recordFrame(app);
-    } else if (app.BandDrawn == 0) {
+    } else if (!app.BandDrawn) {
         // No width or no height: nothing is recorded and the band stays.
         P1LINE_SUB(app);
     }
@@ -245,16 +172,17 @@ void PICTURE1_MOUSEUP(App& app, int, int, float x, float y)
 
 void PICTURE1_MOUSEMOVE(App& app, int button, int, float x, float y)
 {
-    if (app.BandDrawn == 1) P1LINE_SUB(app);
-    if (button == 2 || button == 3) pan(app, x, y);
+    if (app.BandDrawn) P1LINE_SUB(app);
+    // The right button pans, with or without the left one.
+    if (button == MouseButton::Right || button == (MouseButton::Left | MouseButton::Right)) pan(app, x, y);
     switch (app.TrimState) {
-    case 2:
+    case TrimState::Placing:
         app.SelX2 = x + app.VisibleLeft;
         app.SelY2 = y + app.VisibleTop;
         P1BOX_SUB(app);
         break;
-    case 3: hoverTest(app, x, y); break;
-    case 4: reshape(app, x, y); break;
+    case TrimState::Modifying: hoverTest(app, x, y); break;
+    case TrimState::Dragging: reshape(app, x, y); break;
     default: break;
     }
 }

@@ -2,8 +2,8 @@
 
 struct App;
 
-// Mouse handlers of the picture. Button: press and release the button (1 left, 2 right); move
-// the buttons held as bits (1 left, 2 right). Shift is not used. X, Y in picture pixels.
+// Mouse handlers of the picture. Button: press and release the MouseButton; move the buttons
+// held as its bits. Shift is not used. X, Y in picture pixels.
 //
 // Placing is click, move, click: a left press sets the first corner (starting trimming when
 // idle), the band follows the pointer, and the release of the next left press records the

@@ -2,6 +2,7 @@
 
 #include "core/App.h"
 #include "trimming/FrameDrawing.h"
+#include "trimming/TrimmingStates.h"
 
 namespace {
 
@@ -10,6 +11,14 @@ const QString kLimitReached = QStringLiteral("この分類の登録数が限界�
 float& frameCount(App& app)
 {
     return app.CatFrameCount[size_t(app.CurCat)];
+}
+
+// Shows the limit message when the current category holds as many frames as it may.
+bool refusedAtLimit(App& app)
+{
+    if (frameCount(app) != float(app.MaxFramesPerCat)) return false;
+    app.rt.MessageBox(app.EventOwner, QString(), kLimitReached, MessageButtons::Ok, MessageIcon::None);
+    return true;
 }
 
 void emptyFrameList(App& app)
@@ -30,11 +39,11 @@ void setTrimButtonCaption(App& app, bool placing)
 // that the drawing is the one the frame-chosen situation has.
 void giveUpPlacing(App& app)
 {
-    if (app.TrimState != 1 && app.TrimState != 2) return;
-    if (app.BandDrawn == 1) P1LINE_SUB(app);
-    app.TrimState = 0;
-    app.BandLeft = -1;
-    app.ReleaseArmed = 0;
+    if (app.TrimState != TrimState::Armed && app.TrimState != TrimState::Placing) return;
+    if (app.BandDrawn) P1LINE_SUB(app);
+    app.TrimState = TrimState::Idle;
+    app.BandLeft = kNoBand;
+    app.ReleaseArmed = kFlagClear;
     setTrimButtonCaption(app, false);
     SUBMP_BOX2(app);
     SUBMP_BOX(app);
@@ -56,10 +65,7 @@ void selectFrame(App& app, int index)
 
 bool startTrimming(App& app)
 {
-    if (frameCount(app) == float(app.MaxFramesPerCat)) {
-        app.rt.MessageBox(app.EventOwner, QString(), kLimitReached, 0, 0);
-        return false;
-    }
+    if (refusedAtLimit(app)) return false;
     const int s = app.rt.GetCurSel(app.COMBO1);
     if (frameCount(app) > float(s)) RESET_SUB(app);
     setTrimButtonCaption(app, true);
@@ -67,47 +73,44 @@ bool startTrimming(App& app)
     // The selected frame loses its highlight and is drawn like the others while a new one is placed.
     SUBMP_BOX(app);
     SUBMP_BOX2(app);
-    app.TrimState = 1;
+    app.TrimState = TrimState::Armed;
     return true;
 }
 
 void BUTTON2_ON(App& app)
 {
-    if (app.TrimState == 0) {
+    if (app.TrimState == TrimState::Idle) {
         if (!startTrimming(app)) return;
     } else {
-        if (frameCount(app) == float(app.MaxFramesPerCat)) {
-            app.rt.MessageBox(app.EventOwner, QString(), kLimitReached, 0, 0);
-            return;
-        }
-        if (app.BandDrawn == 1) P1LINE_SUB(app);
-        app.TrimState = 0;
+        if (refusedAtLimit(app)) return;
+        if (app.BandDrawn) P1LINE_SUB(app);
+        app.TrimState = TrimState::Idle;
         setTrimButtonCaption(app, false);
         ENCHANGE_SUB(app, kTrue);
         // Every frame, the selected one too, is drawn with the list pen now: the erase of
         // RESET_SUB must take all of them away before the list is drawn again.
-        app.FrameListMode = 2;
+        app.FrameListMode = FrameListMode::AllInListPen;
         RESET_SUB(app);
     }
-    app.BandLeft = -1;
+    app.BandLeft = kNoBand;
 }
 
 void BUTTON3_ON(App& app)
 {
     FormRuntime& rt = app.rt;
     giveUpPlacing(app);
-    if (app.TrimState < 3) {
+    if (app.TrimState < TrimState::Modifying) {
         // The frame taken into the band is the one the finished modification is stored into;
         // after a frame was recorded with this button usable, the list may select another
         // frame than the one clicked last.
         app.SelectedFrame = int16_t(rt.GetCurSel(app.COMBO1));
         rt.SetFontSize(app.BUTTON3, 10);
         rt.SetWindowText(app.BUTTON3, QStringLiteral("修正完了"));
-        app.TrimState = 3;
+        app.TrimState = TrimState::Modifying;
         rt.EnableWindow(app.COMBO1, kFalse);
         rt.EnableWindow(app.BUTTON4, kFalse);
         rt.EnableWindow(app.BUTTON1, kFalse);
-        if (app.HighlightDrawn == 1) SUBMP_BOX(app);
+        if (app.HighlightDrawn) SUBMP_BOX(app);
         SETBOX_SUB(app);
         return;
     }
@@ -116,8 +119,8 @@ void BUTTON3_ON(App& app)
     rt.EnableWindow(app.BUTTON1, kTrue);
     rt.EnableWindow(app.COMBO1, kTrue);
     ENCHANGE_SUB2(app, kFalse);
-    rt.SetMousePointer(app.PICTURE1, 0);
-    app.TrimState = 0;
+    rt.SetMousePointer(app.PICTURE1, MousePointer::Default);
+    app.TrimState = TrimState::Idle;
 
     if (app.SelectedFrame >= 0 && app.SelectedFrame < kMaxFrames) {
         const auto j = size_t(app.SelectedFrame);
@@ -128,7 +131,7 @@ void BUTTON3_ON(App& app)
         app.FrameBottom[j][c] = app.SelY2;
     }
     // The frame is highlighted at its new place; the repaint takes the band away.
-    app.FrameListMode = 1;
+    app.FrameListMode = FrameListMode::Drawn;
     SUBMP_BOX(app);
 }
 
@@ -155,11 +158,11 @@ void BUTTON4_ON(App& app)
         }
         frameCount(app) = float(k);
         selectFrame(app, k - 1);
-        app.FrameListMode = 1;
+        app.FrameListMode = FrameListMode::Drawn;
         BOX_SUB(app);
     } else {
         rt.EnableWindow(app.COMBO1, kFalse);
-        app.FrameListMode = 0;
+        app.FrameListMode = FrameListMode::NotDrawn;
         frameCount(app) = 0;
     }
 }
@@ -203,17 +206,17 @@ void RESET_SUB(App& app)
     const int count = int(frameCount(app));
     if (count == 0) {
         rt.EnableWindow(app.COMBO1, kFalse);
-        app.FrameListMode = 0;
+        app.FrameListMode = FrameListMode::NotDrawn;
     } else {
         rt.EnableWindow(app.COMBO1, kTrue);
         for (int n = 1; n <= count; ++n)
             rt.AddString(app.COMBO1, frameLabel(n));
         selectFrame(app, count - 1);
-        app.FrameListMode = 1;
+        app.FrameListMode = FrameListMode::Drawn;
         BOX_SUB(app);
     }
-    app.TrimState = 0;
-    app.GrabCode = 0;
+    app.TrimState = TrimState::Idle;
+    app.GrabCode = grabCode({});
 }
 
 void RESETPARA_SUB(App& app)
@@ -225,22 +228,22 @@ void RESETPARA_SUB(App& app)
     setTrimButtonCaption(app, false);
     rt.SetWindowText(app.BUTTON3, QStringLiteral("修正"));
     rt.EnableWindow(app.BUTTON1, kTrue);
-    rt.SetMousePointer(app.PICTURE1, 0);
+    rt.SetMousePointer(app.PICTURE1, MousePointer::Default);
     ENCHANGE_SUB2(app, kFalse);
 
-    app.TrimState = 0;
-    app.FrameListMode = 0;
-    app.HighlightDrawn = 0;
-    app.BandDrawn = 0;
+    app.TrimState = TrimState::Idle;
+    app.FrameListMode = FrameListMode::NotDrawn;
+    app.HighlightDrawn = kFlagClear;
+    app.BandDrawn = kFlagClear;
     app.PreviousFrame = 0;
     app.SelectedFrame = 0;
-    app.GrabCode = 0;
-    app.SkipBandRedraw = 0;
-    app.BandEdgeMask = 0;
+    app.GrabCode = grabCode({});
+    app.SkipBandRedraw = kFlagClear;
+    app.BandEdgeMask = bandEdgeMask({});
     // Frames are recorded in view pixels, so a rebuilt view makes the frames of every
     // category meaningless, valid or not.
     app.CatFrameCount.fill(0);
-    app.BandLeft = -1;
+    app.BandLeft = kNoBand;
 }
 
 void ENCHANGE_SUB(App& app, int flag)
@@ -266,8 +269,8 @@ void ENCHANGE_SUB2(App& app, int flag)
 
 void TRI3_CHK(App& app)
 {
-    if (app.TrimState != 4) return;
-    app.rt.SetMousePointer(app.PICTURE1, 3);
-    app.TrimState = 3;
-    app.GrabCode = 0;
+    if (app.TrimState != TrimState::Dragging) return;
+    app.rt.SetMousePointer(app.PICTURE1, MousePointer::Modify);
+    app.TrimState = TrimState::Modifying;
+    app.GrabCode = grabCode({});
 }

@@ -3,27 +3,17 @@
 #include "core/App.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
+#include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
+#include "view/ViewGeometry.h"
 
 namespace {
 
-// Bar positions must fit in 16 bits: a larger excess is spread over 10000 positions.
-constexpr float kLargestFineRange = 32767;
-constexpr int16_t kCoarseRange = 10000;
-
-void scrollRange(float viewSide, int16_t visibleSide, float& excess, float& unit, int16_t& maximum)
+void storeRange(const ScrollRange& range, float& excess, float& unit, int16_t& maximum)
 {
-    excess = viewSide - float(visibleSide);
-    if (excess > 0) {
-        if (excess > kLargestFineRange) {
-            unit = excess / float(kCoarseRange);
-            maximum = kCoarseRange;
-        } else {
-            maximum = int16_t(excess);
-        }
-    } else {
-        maximum = 0;
-    }
+    excess = range.excess;
+    unit = range.unit;
+    maximum = range.maximum;
 }
 
 } // namespace
@@ -38,17 +28,19 @@ void showBlockAtOrigin(App& app)
     app.VisibleBottom = app.VisibleTop + float(app.VisibleHeight) - 1;
     // The copy has wiped the band from the picture. Without this the band drawn after a scroll
     // while a frame is placed would count as erased, and the next move would leave it behind.
-    app.BandDrawn = 0;
+    app.BandDrawn = kFlagClear;
 }
 
 void SCROLL_XD_SUB(App& app)
 {
-    scrollRange(app.ViewWidth, app.VisibleWidth, app.ExcessWidth, app.HScrollUnit, app.HScrollMax);
+    storeRange(
+        scrollRange(app.ViewWidth, app.VisibleWidth), app.ExcessWidth, app.HScrollUnit, app.HScrollMax);
 }
 
 void SCROLL_YD_SUB(App& app)
 {
-    scrollRange(app.ViewHeight, app.VisibleHeight, app.ExcessHeight, app.VScrollUnit, app.VScrollMax);
+    storeRange(
+        scrollRange(app.ViewHeight, app.VisibleHeight), app.ExcessHeight, app.VScrollUnit, app.VScrollMax);
 }
 
 void CG_UP_SUB(App& app)
@@ -57,16 +49,16 @@ void CG_UP_SUB(App& app)
     app.ViewOriginX = float(app.HScrollPos) * app.HScrollUnit;
     app.ViewOriginY = float(app.VScrollPos) * app.VScrollUnit;
     showBlockAtOrigin(app);
-    if (app.SkipBandRedraw == 0) P1BOX_SUB(app);
-    app.SkipBandRedraw = 0;
+    if (!app.SkipBandRedraw) P1BOX_SUB(app);
+    app.SkipBandRedraw = kFlagClear;
 }
 
 void CG_UP(App& app)
 {
-    if (app.TrimState != 3 || !app.rt.CheckObject(app.ViewBitmap)) return;
+    if (app.TrimState != TrimState::Modifying || !app.rt.CheckObject(app.ViewBitmap)) return;
     // The origin stays where it is: a drag may have moved it off the bar positions.
     showBlockAtOrigin(app);
-    if (app.BandDrawn == 0) P1LINE_SUB(app);
+    if (!app.BandDrawn) P1LINE_SUB(app);
 }
 
 void CG_ON_SUB(App& app)
@@ -95,12 +87,12 @@ void VSCROLL1_CHANGE(App& app)
 void BUTTON1_ON(App& app)
 {
     TRI3_CHK(app);
-    if (app.CornerToggle == 0) {
-        app.CornerToggle = 1;
+    if (app.CornerToggle == CornerToggle::ToTopLeft) {
+        app.CornerToggle = CornerToggle::ToBottomRight;
         app.rt.SetWindowText(app.BUTTON1, QStringLiteral("┛"));
         app.HScrollPos = app.VScrollPos = 0;
     } else {
-        app.CornerToggle = 0;
+        app.CornerToggle = CornerToggle::ToTopLeft;
         app.rt.SetWindowText(app.BUTTON1, QStringLiteral("┏"));
         app.HScrollPos = app.HScrollMax;
         app.VScrollPos = app.VScrollMax;

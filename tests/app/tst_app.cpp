@@ -7,6 +7,8 @@
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
+#include "source/LoadMode.h"
+#include "trimming/TrimmingStates.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -353,10 +355,10 @@ void TestApp::controlStatesAfterStartUp()
     QCOMPARE(app.SeqFixed, QStringLiteral("CG"));
     QCOMPARE(app.SeqNumber, 1.0);
     QCOMPARE(app.SeqDigits, int16_t(3));
-    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.Magnification, 1.0f);
     QCOMPARE(app.MaxFramesPerCat, int16_t(50));
-    QCOMPARE(app.BandLeft, -1.0f);
+    QCOMPARE(app.BandLeft, kNoBand);
     QCOMPARE(app.ScrollBarSize, int16_t(16));
     QCOMPARE(app.JpegTempFile, QStringLiteral("DAMMY.BMP"));
     QCOMPARE(app.SrcList.size(), 1);
@@ -494,17 +496,18 @@ void TestApp::requestIsCarriedOutOnce()
     App& app = program.app();
     int carriedOut = 0;
     int16_t pendingDuringAction = -1;
-    app.RequestActions[2] = [&](App& a) {
+    app.RequestActions[PendingAction::SaveThenNext] = [&](App& a) {
         ++carriedOut;
         pendingDuringAction = a.PendingAction;
     };
-    app.rt.SetHandler(QStringLiteral("BUTTON9_ON"), [&](const ControlEvent&) { app.PendingAction = 2; });
+    app.rt.SetHandler(QStringLiteral("BUTTON9_ON"),
+        [&](const ControlEvent&) { app.PendingAction = PendingAction::SaveThenNext; });
     app.rt.ShowWindow(app.BUTTON9, kTrue); // as a registration shows it
     QTest::mouseClick(program.widget(QStringLiteral("BUTTON9")), Qt::LeftButton);
     program.runEvents();
     QCOMPARE(carriedOut, 1);
-    QCOMPARE(pendingDuringAction, int16_t(2));
-    QCOMPARE(app.PendingAction, int16_t(0));
+    QCOMPARE(pendingDuringAction, PendingAction::SaveThenNext);
+    QCOMPARE(app.PendingAction, PendingAction::None);
     program.runEvents();
     QCOMPARE(carriedOut, 1);
 }
@@ -536,11 +539,11 @@ void TestApp::closingTheMainWindowEndsTheProgram()
     TestProgram program;
     program.start();
     App& app = program.app();
-    app.LoadMode = 2;
+    app.LoadMode = LoadMode::SingleFile;
     program.widget(QStringLiteral("MAINFORM"))->close();
     program.runEvents();
     QVERIFY(app.rt.Ended());
-    QCOMPARE(app.LoadMode, int16_t(0));
+    QCOMPARE(app.LoadMode, LoadMode::None);
     QCOMPARE(app.rt.CheckObject(app.ViewBitmap), 0);
 }
 
@@ -606,7 +609,7 @@ void TestApp::errorOutsideHandlersEndsTheProgramWithOneBox()
         program.dialogs().failMessage();
     } else {
         QTimer::singleShot(0, [&] {
-            app.RequestActions[2] = [](App&) { throw std::bad_alloc(); };
+            app.RequestActions[PendingAction::SaveThenNext] = [](App&) { throw std::bad_alloc(); };
             app.rt.ShowWindow(app.BUTTON9, kTrue); // as a registration leaves it
             app.rt.EnableWindow(app.BUTTON9, kTrue);
             QTest::mouseClick(program.widget(QStringLiteral("BUTTON9")), Qt::LeftButton);

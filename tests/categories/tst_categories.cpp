@@ -4,6 +4,7 @@
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
+#include "source/LoadMode.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -101,31 +102,17 @@ void TestCategories::sequenceReference_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("digits");
     QTest::addColumn<int>("fill"); // COMBO3: 0 "無", 1 "0"
-    QTest::addColumn<int>("loadMode");
-    QTest::newRow("IMG0012") << "IMG0012.BMP" << false << "IMG"
-                             << "12"
-                             << "4" << 1 << 1;
-    QTest::newRow("IMG12") << "IMG12.BMP" << false << "IMG"
-                           << "12"
-                           << "2" << 0 << 1;
-    QTest::newRow("scan_2020_001") << "scan_2020_001.jpg" << false << "scan_2020_"
-                                   << "1"
-                                   << "3" << 1 << 1;
-    QTest::newRow("写真007") << "写真007.BMP" << false << "写真"
-                             << "7"
-                             << "3" << 1 << 1;
-    QTest::newRow("0042") << "0042.BMP" << false << ""
-                          << "42"
-                          << "4" << 1 << 1;
-    QTest::newRow("cover") << "cover.BMP" << true << ""
-                           << ""
-                           << "" << 0 << 2;
-    QTest::newRow("full-width digits") << "写真０１２.BMP" << true << ""
-                                       << ""
-                                       << "" << 0 << 2;
-    QTest::newRow("empty base name") << ".BMP" << true << ""
-                                     << ""
-                                     << "" << 0 << 2;
+    QTest::addColumn<int16_t>("loadMode");
+    // clang-format off
+    QTest::newRow("IMG0012") << "IMG0012.BMP" << false << "IMG" << "12" << "4" << 1 << LoadMode::Sequence;
+    QTest::newRow("IMG12") << "IMG12.BMP" << false << "IMG" << "12" << "2" << 0 << LoadMode::Sequence;
+    QTest::newRow("scan_2020_001") << "scan_2020_001.jpg" << false << "scan_2020_" << "1" << "3" << 1 << LoadMode::Sequence;
+    QTest::newRow("写真007") << "写真007.BMP" << false << "写真" << "7" << "3" << 1 << LoadMode::Sequence;
+    QTest::newRow("0042") << "0042.BMP" << false << "" << "42" << "4" << 1 << LoadMode::Sequence;
+    QTest::newRow("cover") << "cover.BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    QTest::newRow("full-width digits") << "写真０１２.BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    QTest::newRow("empty base name") << ".BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    // clang-format on
 }
 
 void TestCategories::sequenceReference()
@@ -136,7 +123,7 @@ void TestCategories::sequenceReference()
     QFETCH(QString, number);
     QFETCH(QString, digits);
     QFETCH(int, fill);
-    QFETCH(int, loadMode);
+    QFETCH(int16_t, loadMode);
 
     TestProgram program;
     program.start();
@@ -156,7 +143,7 @@ void TestCategories::sequenceReference()
     QCOMPARE(dialog.flag, 0);
     QCOMPARE(dialog.owner, QStringLiteral("FORM2"));
     QCOMPARE(text(program, app.EDIT1), path);
-    QCOMPARE(app.LoadMode, int16_t(loadMode));
+    QCOMPARE(app.LoadMode, loadMode);
     QCOMPARE(app.LoadPath, program.dir() + kSep);
     if (direct) {
         QCOMPARE(messageLines(program.dialogs()),
@@ -184,12 +171,12 @@ void TestCategories::cancelledDialogsLeaveTheLoadMode()
 
     program.dialogs().answerOpenFile(dialogCancelled());
     click(program, "BUTTON6");
-    QCOMPARE(app.LoadMode, int16_t(0));
+    QCOMPARE(app.LoadMode, LoadMode::None);
     QCOMPARE(app.LoadFilePath, dialogCancelled());
 
     program.dialogs().answerOpenFile(dialogCancelled());
     click(program, "BUTTON7");
-    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(text(program, app.EDIT2), QStringLiteral("CG"));
     QCOMPARE(program.dialogs().messages().size(), 0);
     QVERIFY(app.CurrentFilePath.isEmpty());
@@ -209,7 +196,7 @@ void TestCategories::directFileIsShownAtOnce()
     const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
     QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
     QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
-    QCOMPARE(app.LoadMode, int16_t(2));
+    QCOMPARE(app.LoadMode, LoadMode::SingleFile);
     QCOMPARE(app.LoadPath, program.dir() + QStringLiteral("/scans/"));
     QCOMPARE(app.CurrentFileName, QStringLiteral("page7.BMP"));
     QCOMPARE(app.ImageWidth, 30.0f);
@@ -222,7 +209,7 @@ void TestCategories::directFileIsShownAtOnce()
     program.dialogs().answerOpenFile(broken.fileName());
     program.dialogs().answerMessage();
     click(program, "BUTTON6");
-    QCOMPARE(app.LoadMode, int16_t(0));
+    QCOMPARE(app.LoadMode, LoadMode::None);
     QCOMPARE(app.CurrentFilePath, path);
 }
 
@@ -495,7 +482,7 @@ void TestCategories::finishStaysOpenUntilAllIsRight()
     click(program, "BUTTON6");
     click(program, "BUTTON8");
     QVERIFY(!shown(program, "FORM2"));
-    QCOMPARE(app.LoadMode, int16_t(2));
+    QCOMPARE(app.LoadMode, LoadMode::SingleFile);
     QCOMPARE(app.CurrentFileName, QStringLiteral("photo.BMP"));
     QVERIFY(shown(program, "BUTTON2"));
     QVERIFY(shown(program, "BUTTON9"));

@@ -6,6 +6,8 @@
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "settings/SettingsFormat.h"
+#include "source/LoadMode.h"
+#include "trimming/TrimmingStates.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -331,16 +333,16 @@ void TestSaving::saveCutsTheFrameBlock()
         QCOMPARE(app.Magnification, 0.5f);
     }
     setFrames(app, 1, { frame });
-    app.TrimState = 1;
-    app.GrabCode = 3;
+    app.TrimState = TrimState::Armed;
+    app.GrabCode = grabCode(Qt::RightEdge);
     HOZON_SUB(app);
     QCOMPARE(saving.files(), QStringList { "CG01_001.BMP" });
     verifyPiece(saving.program.path(QStringLiteral("CG01_001.BMP")), saving.image, block);
     QCOMPARE(app.CatNextNo[1], int16_t(2));
     QCOMPARE(app.CatStartText[1], QStringLiteral("2"));
     QCOMPARE(app.CatFrameCount[1], 0.0f);
-    QCOMPARE(app.TrimState, int16_t(0));
-    QCOMPARE(app.GrabCode, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
+    QCOMPARE(grabbedEdges(app.GrabCode), Qt::Edges());
     QCOMPARE(saving.program.dialogs().messages().size(), 0);
 }
 
@@ -510,7 +512,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     program.start();
     App& app = program.app();
     registerSource(program, source + QStringLiteral("IMG001.BMP"));
-    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
 
     auto step = [&](const char* button, int messages) {
@@ -614,8 +616,8 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     clickValidBox(program);
     program.dialogs().answerOpenFile(source + QStringLiteral("B.bmp"));
     click(program, "BUTTON15");
-    QCOMPARE(app.LoadMode, int16_t(3));
-    QCOMPARE(app.PendingAction, int16_t(0));
+    QCOMPARE(app.LoadMode, LoadMode::Folder);
+    QCOMPARE(app.PendingAction, PendingAction::None);
     QCOMPARE(app.SrcList, QStringList({ "a.BMP", "B.bmp", "c.JPG" }));
     QCOMPARE(app.SrcCount, 3.0f);
     QCOMPARE(app.SrcIndex, 1.0f);
@@ -712,7 +714,7 @@ void TestSaving::singleFileSavesAndReloads()
     program.start();
     App& app = program.app();
     registerSource(program, source + QStringLiteral("cover.BMP"), true);
-    QCOMPARE(app.LoadMode, int16_t(2));
+    QCOMPARE(app.LoadMode, LoadMode::SingleFile);
     QVERIFY(shown(program, "BUTTON9"));
     QVERIFY(!shown(program, "BUTTON11"));
     QVERIFY(!shown(program, "BUTTON12"));
@@ -954,10 +956,10 @@ void TestSaving::allImagesCancelled()
     click(program, "BUTTON5");
     program.dialogs().answerOpenFile(dialogCancelled());
     click(program, "BUTTON15");
-    QCOMPARE(app.LoadMode, int16_t(3));
+    QCOMPARE(app.LoadMode, LoadMode::Folder);
     QCOMPARE(app.LoadFilePath, dialogCancelled());
     QCOMPARE(app.SrcCount, 0.0f);
-    QCOMPARE(app.PendingAction, int16_t(0));
+    QCOMPARE(app.PendingAction, PendingAction::None);
     QCOMPARE(program.dialogs().calls().size(), 1);
     const auto& dialog = program.dialogs().calls().first();
     QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
@@ -992,7 +994,7 @@ void TestSaving::wholeRunOfWork()
     click(program, "BUTTON7");
     click(program, "BUTTON8");
     QVERIFY(!shown(program, "FORM2"));
-    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.Magnification, 1.0f);
     QCOMPARE(app.CatFolder[4], landscapes);
     auto* categories = qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO2")));

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "settings/Cp932.h"
 #include "settings/SettingsFormat.h"
+#include "source/LoadMode.h"
 
 #include <QDir>
 #include <QFile>
@@ -265,7 +266,7 @@ void TestSettings::originalFileIsReadAndWrittenBackUnchanged()
     QCOMPARE(app.JpegTempFile, folder + QStringLiteral("DAMMY.BMP"));
     QCOMPARE(app.MagnificationIndex, int16_t(3));
     QCOMPARE(app.rt.GetCurSel(app.COMBO5), 3);
-    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.LoadPath, folder + QStringLiteral("画像/"));
     QCOMPARE(app.SeqFixed, QStringLiteral("IMG"));
     QCOMPARE(app.SeqNumber, 25.0);
@@ -551,33 +552,29 @@ void TestSettings::numberRecords()
 
 void TestSettings::numbersAreWrittenWithSignPlace_data()
 {
-    QTest::addColumn<int>("loadMode");
+    QTest::addColumn<int16_t>("loadMode");
     QTest::addColumn<double>("seqNumber");
     QTest::addColumn<int>("digits");
     QTest::addColumn<QStringList>("written"); // lines 4, 7 and the digits of category 1
-    QTest::newRow("single file becomes none")
-        << 2 << 1.0 << 3 << QStringList({ "ＬＯＡＤモード, 0", "連番開始番号, 1", "連番桁数, 3" });
-    QTest::newRow("none") << 0 << 0.0 << 0
-                          << QStringList({ "ＬＯＡＤモード, 0", "連番開始番号, 0", "連番桁数, 0" });
-    QTest::newRow("folder and large numbers")
-        << 3 << 1234567.0 << 32767
-        << QStringList({ "ＬＯＡＤモード, 3", "連番開始番号, 1234567", "連番桁数, 32767" });
-    QTest::newRow("negative numbers")
-        << 1 << -1.0 << -2 << QStringList({ "ＬＯＡＤモード, 1", "連番開始番号,-1", "連番桁数,-2" });
-    QTest::newRow("fraction") << 1 << 2.5 << 3
-                              << QStringList({ "ＬＯＡＤモード, 1", "連番開始番号, 2.5", "連番桁数, 3" });
+    // clang-format off
+    QTest::newRow("single file becomes none") << LoadMode::SingleFile << 1.0 << 3 << QStringList({ "ＬＯＡＤモード, 0", "連番開始番号, 1", "連番桁数, 3" });
+    QTest::newRow("none") << LoadMode::None << 0.0 << 0 << QStringList({ "ＬＯＡＤモード, 0", "連番開始番号, 0", "連番桁数, 0" });
+    QTest::newRow("folder and large numbers") << LoadMode::Folder << 1234567.0 << 32767 << QStringList({ "ＬＯＡＤモード, 3", "連番開始番号, 1234567", "連番桁数, 32767" });
+    QTest::newRow("negative numbers") << LoadMode::Sequence << -1.0 << -2 << QStringList({ "ＬＯＡＤモード, 1", "連番開始番号,-1", "連番桁数,-2" });
+    QTest::newRow("fraction") << LoadMode::Sequence << 2.5 << 3 << QStringList({ "ＬＯＡＤモード, 1", "連番開始番号, 2.5", "連番桁数, 3" });
+    // clang-format on
 }
 
 void TestSettings::numbersAreWrittenWithSignPlace()
 {
-    QFETCH(int, loadMode);
+    QFETCH(int16_t, loadMode);
     QFETCH(double, seqNumber);
     QFETCH(int, digits);
     QFETCH(QStringList, written);
     TestProgram program;
     program.start();
     App& app = program.app();
-    app.LoadMode = int16_t(loadMode);
+    app.LoadMode = loadMode;
     app.SeqNumber = seqNumber;
     app.CatDigits[1] = int16_t(digits);
     closeProgram(program);
@@ -612,7 +609,7 @@ void TestSettings::shortFileKeepsDefaults()
     QCOMPARE(app.JpegTempFile, withFile ? QStringLiteral("/w/DAMMY.BMP") : QStringLiteral("DAMMY.BMP"));
     QCOMPARE(app.rt.GetCurSel(app.COMBO5), withFile ? 2 : 0);
     QCOMPARE(app.LoadPath, cwd);
-    QCOMPARE(app.LoadMode, int16_t(1));
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.SeqFixed, QStringLiteral("CG"));
     QCOMPARE(app.SeqNumber, 1.0);
     QCOMPARE(app.SeqDigits, int16_t(3));

@@ -1,8 +1,10 @@
+#include "core/CategoryLabel.h"
 #include "fixture/Images.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
+#include "trimming/TrimmingStates.h"
 #include "view/Magnification.h"
 #include "view/Scrolling.h"
 
@@ -44,8 +46,8 @@ public:
             a.MAINFORM, areaWidth + 2 * a.FrameHeight, areaHeight + a.CaptionHeight + a.FrameHeight + 25);
         program.runEvents();
         a.rt.ResetContent(a.COMBO2);
-        a.rt.AddString(a.COMBO2, QStringLiteral("分類 1"));
-        a.rt.AddString(a.COMBO2, QStringLiteral("分類 2"));
+        a.rt.AddString(a.COMBO2, categoryLabel(1));
+        a.rt.AddString(a.COMBO2, categoryLabel(2));
         a.ValidCatMap[0] = 1;
         a.ValidCatMap[1] = 2;
         a.rt.SetCurSel(a.COMBO2, 0);
@@ -237,10 +239,11 @@ QSet<QPoint> bandPixels(const App& app)
 {
     const int l = int(app.BandLeft), t = int(app.BandTop), r = int(app.BandRight), b = int(app.BandBottom);
     QList<QSet<QPoint>> lines;
-    if (app.BandEdgeMask & 1) lines << linePixels(l, t, r, t);
-    if (app.BandEdgeMask & 2) lines << linePixels(l, t, l, b);
-    if (app.BandEdgeMask & 4) lines << linePixels(r, t, r, b);
-    if (app.BandEdgeMask & 8) lines << linePixels(l, b, r, b);
+    const Qt::Edges edges = bandEdges(app.BandEdgeMask);
+    if (edges & Qt::TopEdge) lines << linePixels(l, t, r, t);
+    if (edges & Qt::LeftEdge) lines << linePixels(l, t, l, b);
+    if (edges & Qt::RightEdge) lines << linePixels(r, t, r, b);
+    if (edges & Qt::BottomEdge) lines << linePixels(l, b, r, b);
     return xorOf(lines);
 }
 
@@ -315,21 +318,21 @@ void TestTrimming::placing()
     const QPointF origin(app.ViewOriginX, app.ViewOriginY);
 
     scene.click(first.x(), first.y());
-    QCOMPARE(app.TrimState, int16_t(2));
+    QCOMPARE(app.TrimState, TrimState::Placing);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング中止"));
     scene.move(second.x(), second.y());
-    QCOMPARE(app.BandDrawn, int16_t(1));
+    QCOMPARE(app.BandDrawn, kFlagSet);
     scene.click(second.x(), second.y());
 
     if (!recorded) {
-        QCOMPARE(app.TrimState, int16_t(2));
+        QCOMPARE(app.TrimState, TrimState::Placing);
         QCOMPARE(app.CatFrameCount[1], 0.0f);
         QCOMPARE(scene.frameList(), QStringList());
-        QCOMPARE(app.BandDrawn, int16_t(1)); // the band stays and keeps following the pointer
+        QCOMPARE(app.BandDrawn, kFlagSet); // the band stays and keeps following the pointer
         return;
     }
     const QRectF expected = QRectF(QPointF(first) + origin, QPointF(second) + origin).normalized();
-    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(app.CatFrameCount[1], 1.0f);
     QCOMPARE(scene.frame(0), expected);
     QCOMPARE(scene.frameList(), QStringList { QStringLiteral("範囲1") });
@@ -354,15 +357,15 @@ void TestTrimming::pressDragReleaseLeavesSecondCornerPending()
     scene.move(90, 80, Qt::LeftButton);
     scene.move(160, 130, Qt::LeftButton);
     scene.release(160, 130);
-    QCOMPARE(app.TrimState, int16_t(2));
+    QCOMPARE(app.TrimState, TrimState::Placing);
     QCOMPARE(app.CatFrameCount[1], 0.0f);
     // The band follows the pointer with no button held.
     scene.move(200, 170);
     QCOMPARE(app.BandLeft, 60.0f);
     QCOMPARE(app.BandBottom, 170.0f);
-    QCOMPARE(app.BandDrawn, int16_t(1));
+    QCOMPARE(app.BandDrawn, kFlagSet);
     scene.click(200, 170);
-    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(scene.frame(0), QRectF(QPointF(60, 50), QPointF(200, 170)));
     QCOMPARE(shownPart(app), blockAtOrigin(app));
 }
@@ -387,9 +390,9 @@ void TestTrimming::frameLimit()
     for (const auto& message : messages) {
         QCOMPARE(message.title, QString());
         QCOMPARE(message.text, QStringLiteral("この分類の登録数が限界に達しました"));
-        QCOMPARE(message.buttons, 0);
+        QCOMPARE(message.buttons, MessageButtons::Ok);
     }
-    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(app.CatFrameCount[1], 50.0f);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 50);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
@@ -402,41 +405,39 @@ void TestTrimming::frameLimit()
 void TestTrimming::hoverAndGrab_data()
 {
     QTest::addColumn<QPoint>("pointer");
-    QTest::addColumn<int>("grab");
+    QTest::addColumn<Qt::Edges>("grabbed");
     QTest::addColumn<int>("shape");
-    QTest::newRow("near top-left corner") << QPoint(21, 29) << 5 << 5;
-    QTest::newRow("below bottom edge") << QPoint(120, 131) << 4 << 10;
-    QTest::newRow("inside") << QPoint(120, 80) << 0 << 3;
-    QTest::newRow("1 px above top edge") << QPoint(120, 29) << 1 << 10;
-    QTest::newRow("left edge") << QPoint(19, 80) << 2 << 9;
-    QTest::newRow("right edge") << QPoint(221, 80) << 3 << 9;
-    QTest::newRow("top-right corner") << QPoint(220, 30) << 6 << 5;
-    QTest::newRow("bottom-left corner") << QPoint(19, 131) << 7 << 5;
-    QTest::newRow("bottom-right corner") << QPoint(219, 129) << 8 << 5;
-    QTest::newRow("outside") << QPoint(300, 200) << 0 << 3;
-    QTest::newRow("beyond top edge's end") << QPoint(225, 30) << 0 << 3;
+    // The band of the frame placed at (20, 30) to (220, 130). Which edge a point takes is the
+    // table of tst_geometry; here the widgets show each kind of pointer.
+    // clang-format off
+    QTest::newRow("near top-left corner") << QPoint(21, 29) << (Qt::TopEdge | Qt::LeftEdge) << MousePointer::ResizeCorner;
+    QTest::newRow("below bottom edge") << QPoint(120, 131) << Qt::Edges(Qt::BottomEdge) << MousePointer::ResizeVertical;
+    QTest::newRow("inside") << QPoint(120, 80) << Qt::Edges() << MousePointer::Modify;
+    QTest::newRow("1 px above top edge") << QPoint(120, 29) << Qt::Edges(Qt::TopEdge) << MousePointer::ResizeVertical;
+    QTest::newRow("right edge") << QPoint(221, 80) << Qt::Edges(Qt::RightEdge) << MousePointer::ResizeHorizontal;
+    // clang-format on
 }
 
 void TestTrimming::hoverAndGrab()
 {
     QFETCH(QPoint, pointer);
-    QFETCH(int, grab);
+    QFETCH(Qt::Edges, grabbed);
     QFETCH(int, shape);
     Scene scene;
     App& app = scene.app();
     scene.place(20, 30, 220, 130);
     scene.chooseFrame(0);
     scene.button("BUTTON3");
-    QCOMPARE(app.TrimState, int16_t(3));
+    QCOMPARE(app.TrimState, TrimState::Modifying);
     scene.move(pointer.x(), pointer.y());
     QCOMPARE(app.BandLeft, 20.0f);
     QCOMPARE(app.BandTop, 30.0f);
     QCOMPARE(app.BandRight, 220.0f);
     QCOMPARE(app.BandBottom, 130.0f);
-    QCOMPARE(app.GrabCode, int16_t(grab));
+    QCOMPARE(grabbedEdges(app.GrabCode), grabbed);
     QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), shape);
     scene.press(pointer.x(), pointer.y());
-    QCOMPARE(app.TrimState, int16_t(grab > 0 ? 4 : 3));
+    QCOMPARE(app.TrimState, grabbed ? TrimState::Dragging : TrimState::Modifying);
 }
 
 void TestTrimming::reshapeClamps_data()
@@ -474,7 +475,7 @@ void TestTrimming::reshapeClamps()
     scene.move(grab.x(), grab.y());
     scene.press(grab.x(), grab.y());
     scene.release(grab.x(), grab.y());
-    QCOMPARE(app.TrimState, int16_t(4));
+    QCOMPARE(app.TrimState, TrimState::Dragging);
     scene.move((grab.x() + to.x()) / 2, (grab.y() + to.y()) / 2);
     scene.move(to.x(), to.y());
     QCOMPARE(QRectF(QPointF(app.SelX1, app.SelY1), QPointF(app.SelX2, app.SelY2)), expected);
@@ -487,9 +488,9 @@ void TestTrimming::reshapeClamps()
     QCOMPARE(differences(shown, blockAtOrigin(app)), band);
 
     scene.press(to.x(), to.y()); // put down
-    QCOMPARE(app.TrimState, int16_t(3));
+    QCOMPARE(app.TrimState, TrimState::Modifying);
     scene.button("BUTTON3");
-    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON3), QStringLiteral("修正"));
     QCOMPARE(scene.frame(0), expected);
     QCOMPARE(shownPart(app), blockAtOrigin(app));
@@ -540,7 +541,7 @@ void TestTrimming::panning()
     if (hbar) QCOMPARE(scene.bar("HSCROLL1")->value(), int(excessX));
     if (vbar) QCOMPARE(scene.bar("VSCROLL1")->value(), int(excessY));
     QCOMPARE(shownPart(app), blockAtOrigin(app));
-    QCOMPARE(app.TrimState, int16_t(0)); // the right button never starts trimming
+    QCOMPARE(app.TrimState, TrimState::Idle); // the right button never starts trimming
 }
 
 // A view wider than the bar can count in pixels is spread over coarse bar positions; where
@@ -566,31 +567,27 @@ void TestTrimming::panningWithACoarseBarStaysInTheView()
 void TestTrimming::bandMask_data()
 {
     QTest::addColumn<QRectF>("frame");
-    QTest::addColumn<int>("mask");
+    QTest::addColumn<Qt::Edges>("shown");
     QTest::addColumn<QRectF>("band");
     QTest::addColumn<QList<QLine>>("lines");
-    // Visible part of the view: (100, 50) to (499, 349).
+    // Visible part of the view: (100, 50) to (499, 349). The band of every kind of frame is the
+    // table of tst_geometry; here the lines drawn on the picture are checked.
     QTest::newRow("left and bottom outside")
-        << QRectF(QPointF(50, 80), QPointF(300, 400)) << 5 << QRectF(QPointF(0, 30), QPointF(200, 299))
+        << QRectF(QPointF(50, 80), QPointF(300, 400)) << (Qt::TopEdge | Qt::RightEdge)
+        << QRectF(QPointF(0, 30), QPointF(200, 299))
         << QList<QLine> { QLine(0, 30, 200, 30), QLine(200, 30, 200, 299) };
     QTest::newRow("left edge outside")
-        << QRectF(QPointF(50, 80), QPointF(300, 200)) << 13 << QRectF(QPointF(0, 30), QPointF(200, 150))
+        << QRectF(QPointF(50, 80), QPointF(300, 200)) << (Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge)
+        << QRectF(QPointF(0, 30), QPointF(200, 150))
         << QList<QLine> { QLine(0, 30, 200, 30), QLine(200, 30, 200, 150), QLine(0, 150, 200, 150) };
-    QTest::newRow("wholly visible") << QRectF(QPointF(150, 80), QPointF(300, 200)) << 15
-                                    << QRectF(QPointF(50, 30), QPointF(200, 150))
-                                    << QList<QLine> { QLine(50, 30, 200, 30), QLine(50, 30, 50, 150),
-                                           QLine(200, 30, 200, 150), QLine(50, 150, 200, 150) };
-    QTest::newRow("only the top crosses")
-        << QRectF(QPointF(50, 80), QPointF(600, 400)) << 1 << QRectF(QPointF(0, 30), QPointF(399, 350))
-        << QList<QLine> { QLine(0, 30, 399, 30) };
     QTest::newRow("exceeds every side")
-        << QRectF(QPointF(50, 20), QPointF(600, 400)) << 0 << QRectF() << QList<QLine> {};
+        << QRectF(QPointF(50, 20), QPointF(600, 400)) << Qt::Edges() << QRectF() << QList<QLine> {};
 }
 
 void TestTrimming::bandMask()
 {
     QFETCH(QRectF, frame);
-    QFETCH(int, mask);
+    QFETCH(Qt::Edges, shown);
     QFETCH(QRectF, band);
     QFETCH(QList<QLine>, lines);
     Scene scene(1000, 800, 800, 450);
@@ -599,8 +596,8 @@ void TestTrimming::bandMask()
     app.VisibleTop = 50;
     app.VisibleRight = 499;
     app.VisibleBottom = 349;
-    app.TrimState = 2;
-    app.BandDrawn = 0;
+    app.TrimState = TrimState::Placing;
+    app.BandDrawn = kFlagClear;
     // The anchor is the bottom-right corner: the computation orders a copy only.
     app.SelX1 = float(frame.right());
     app.SelY1 = float(frame.bottom());
@@ -609,11 +606,11 @@ void TestTrimming::bandMask()
     const QImage before = picture(app).copy();
 
     P1BOX_SUB(app);
-    QCOMPARE(app.BandEdgeMask, int16_t(mask));
+    QCOMPARE(bandEdges(app.BandEdgeMask), shown);
     QCOMPARE(app.SelX1, float(frame.right()));
     QCOMPARE(app.SelY2, float(frame.top()));
-    QCOMPARE(app.BandDrawn, int16_t(mask ? 1 : 0));
-    if (mask)
+    QCOMPARE(app.BandDrawn, shown ? kFlagSet : kFlagClear);
+    if (shown)
         QCOMPARE(QRectF(QPointF(app.BandLeft, app.BandTop), QPointF(app.BandRight, app.BandBottom)), band);
     QList<QSet<QPoint>> drawn;
     for (const QLine& line : lines)
@@ -632,12 +629,12 @@ void TestTrimming::bandDrawnTwiceLeavesPicture()
     scene.move(200, 150);
     const QImage withBand = picture(app).copy();
     P1LINE_SUB(app);
-    QCOMPARE(app.BandDrawn, int16_t(0));
+    QCOMPARE(app.BandDrawn, kFlagClear);
     QCOMPARE(shownPart(app), blockAtOrigin(app));
     P1BOX_SUB(app);
     QCOMPARE(picture(app), withBand);
     P1BOX_SUB(app);
-    QCOMPARE(app.BandDrawn, int16_t(0));
+    QCOMPARE(app.BandDrawn, kFlagClear);
     QCOMPARE(shownPart(app), blockAtOrigin(app));
 }
 
@@ -720,7 +717,7 @@ void TestTrimming::xorBookkeeping()
     Scene scene;
     App& app = scene.app();
     scene.run(steps);
-    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
     BOX2_SUB(app);
     const QSet<QPoint> stray = differences(view(app), scene.clean);
     QVERIFY2(stray.isEmpty(),
@@ -750,7 +747,7 @@ void TestTrimming::controlSets()
     usable(normal, "normal without frames");
 
     scene.button("BUTTON2");
-    QCOMPARE(app.TrimState, int16_t(1));
+    QCOMPARE(app.TrimState, TrimState::Armed);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング中止"));
     usable({ app.BUTTON2 }, "placing");
     scene.click(30, 30);
@@ -762,20 +759,20 @@ void TestTrimming::controlSets()
     QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON1), kTrue);
 
     scene.button("BUTTON3");
-    QCOMPARE(app.TrimState, int16_t(3));
+    QCOMPARE(app.TrimState, TrimState::Modifying);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON3), QStringLiteral("修正完了"));
     QVERIFY(app.rt.GetFontSize(app.BUTTON3) < normalFont);
     usable({ app.BUTTON3 }, "modifying");
     QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON1), kFalse);
-    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 0);
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), MousePointer::Default);
     scene.move(150, 150);
-    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 3);
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), MousePointer::Modify);
 
     scene.button("BUTTON3");
-    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON3), QStringLiteral("修正"));
     QCOMPARE(app.rt.GetFontSize(app.BUTTON3), normalFont);
-    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 0);
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), MousePointer::Default);
     QCOMPARE(app.rt.IsWindowEnabled(app.BUTTON1), kTrue);
     usable(normal + QList<Control> { app.COMBO1 }, "normal after modifying");
 
@@ -783,7 +780,7 @@ void TestTrimming::controlSets()
     // buttons stay as they were, and recording re-enables only the placing set.
     scene.chooseFrame(0);
     scene.click(120, 120);
-    QCOMPARE(app.TrimState, int16_t(2));
+    QCOMPARE(app.TrimState, TrimState::Placing);
     usable({ app.BUTTON3, app.BUTTON4 }, "placing from a chosen frame");
     scene.click(170, 170);
     usable({ app.BUTTON3, app.BUTTON4, app.BUTTON5, app.BUTTON9, app.BUTTON11, app.BUTTON12, app.COMBO1,
@@ -826,7 +823,7 @@ void TestTrimming::deleteOnlyFrame()
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
     QCOMPARE(app.CatFrameCount[1], 0.0f);
-    QCOMPARE(app.FrameListMode, int16_t(0));
+    QCOMPARE(app.FrameListMode, FrameListMode::NotDrawn);
     QCOMPARE(view(app), scene.clean);
     // The next frame is number 1 again.
     scene.place(30, 30, 70, 70);
@@ -843,14 +840,14 @@ void TestTrimming::scrollPutsDownPickedUpEdge()
     scene.move(20, 80);
     scene.press(20, 80);
     scene.move(60, 80);
-    QCOMPARE(app.TrimState, int16_t(4));
+    QCOMPARE(app.TrimState, TrimState::Dragging);
     scene.scrollTo("HSCROLL1", 25);
-    QCOMPARE(app.TrimState, int16_t(3));
-    QCOMPARE(app.GrabCode, int16_t(0));
-    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), 3);
+    QCOMPARE(app.TrimState, TrimState::Modifying);
+    QCOMPARE(grabbedEdges(app.GrabCode), Qt::Edges());
+    QCOMPARE(app.rt.GetMousePointer(app.PICTURE1), MousePointer::Modify);
     QCOMPARE(app.SelX1, 60.0f);
     // The band is drawn where the edge was put down, at the new scroll position.
-    QCOMPARE(app.BandDrawn, int16_t(1));
+    QCOMPARE(app.BandDrawn, kFlagSet);
     QCOMPARE(app.BandLeft, 35.0f);
     const QImage block = blockAtOrigin(app);
     QCOMPARE(rgb(picture(app), 35, 80), rgb(block, 35, 80) ^ kHighlightMask);
@@ -870,8 +867,8 @@ void TestTrimming::cancelShowsFramesAgain()
     scene.click(150, 150);
     scene.move(250, 200);
     scene.button("BUTTON2");
-    QCOMPARE(app.TrimState, int16_t(0));
-    QCOMPARE(app.BandLeft, -1.0f);
+    QCOMPARE(app.TrimState, TrimState::Idle);
+    QCOMPARE(app.BandLeft, kNoBand);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
     QCOMPARE(app.rt.GetCurSel(app.COMBO1), 1);
     QCOMPARE(view(app), idle);
@@ -935,7 +932,7 @@ void TestTrimming::relayoutForgetsAllFrames()
         QCOMPARE(app.CatFrameCount[category], 0.0f);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
-    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
     QCOMPARE(shownPart(app), blockAtOrigin(app));
 }
@@ -955,8 +952,8 @@ void TestTrimming::bandAfterScrollWhilePlacing()
     Scene scene;
     App& app = scene.app();
     scene.run(QStringLiteral("click 100 100 | move 200 180 | ") + scroll + QStringLiteral(" | move 250 200"));
-    QCOMPARE(app.BandDrawn, int16_t(1));
-    QVERIFY(app.BandEdgeMask > 0);
+    QCOMPARE(app.BandDrawn, kFlagSet);
+    QVERIFY(bandEdges(app.BandEdgeMask));
     QCOMPARE(differences(shownPart(app), blockAtOrigin(app)), bandPixels(app));
 }
 
@@ -967,9 +964,9 @@ void TestTrimming::noBandBeforeFirstCorner()
     Scene scene;
     App& app = scene.app();
     scene.run(QStringLiteral("place 20 30 120 90 | trim | hscroll 30 | move 200 150"));
-    QCOMPARE(app.TrimState, int16_t(1));
-    QCOMPARE(app.BandLeft, -1.0f);
-    QCOMPARE(app.BandDrawn, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Armed);
+    QCOMPARE(app.BandLeft, kNoBand);
+    QCOMPARE(app.BandDrawn, kFlagClear);
     QCOMPARE(shownPart(app), blockAtOrigin(app));
     scene.run(QStringLiteral("click 100 100 | move 200 150"));
     QCOMPARE(differences(shownPart(app), blockAtOrigin(app)), bandPixels(app));
@@ -999,7 +996,7 @@ void TestTrimming::editButtonsWhilePlacing()
     Scene scene;
     App& app = scene.app();
     scene.run(steps);
-    QCOMPARE(app.TrimState, int16_t(0));
+    QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
     QCOMPARE(scene.frame(0), QRectF(QPointF(20, 30), QPointF(120, 90))); // the frame clicked is untouched
     BOX2_SUB(app);
@@ -1038,7 +1035,7 @@ bool isNormal(Scene& scene)
 {
     for (const char* name : { "BUTTON2", "BUTTON5", "BUTTON9", "COMBO2", "COMBO5" })
         if (!usable(scene, name)) return false;
-    return scene.app().TrimState == 0 && !usable(scene, "BUTTON3") && !usable(scene, "BUTTON4");
+    return scene.app().TrimState == TrimState::Idle && !usable(scene, "BUTTON3") && !usable(scene, "BUTTON4");
 }
 
 // Everything a disabled control could wrongly change.
@@ -1082,7 +1079,7 @@ struct UserStep
 QPoint onLeftEdge(Scene& scene)
 {
     App& a = scene.app();
-    const bool modifying = a.TrimState >= 3;
+    const bool modifying = a.TrimState >= TrimState::Modifying;
     const float left = modifying ? std::min(a.SelX1, a.SelX2) : a.FrameLeft[0][a.CurCat];
     const float top = modifying ? a.SelY1 : a.FrameTop[0][a.CurCat];
     const float bottom = modifying ? a.SelY2 : a.FrameBottom[0][a.CurCat];
@@ -1126,7 +1123,8 @@ QList<UserStep> userSteps()
             } },
         { "click on an edge",
             [](Scene& s) {
-                return (s.app().TrimState >= 3 || s.app().CatFrameCount[s.app().CurCat] > 0)
+                return (s.app().TrimState >= TrimState::Modifying
+                           || s.app().CatFrameCount[s.app().CurCat] > 0)
                     && onPicture(s, onLeftEdge(s));
             },
             [](Scene& s) {
@@ -1183,24 +1181,24 @@ void TestTrimming::doubleClickActsAsTwoClicks_data()
 {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QPoint>("at");
-    QTest::addColumn<int>("state"); // the trimming state after the double click
+    QTest::addColumn<int16_t>("state"); // the trimming state after the double click
     QTest::addColumn<int>("frames");
-    QTest::newRow("idle: first corner, then no size") << "" << QPoint(200, 150) << 2 << 0;
-    QTest::newRow("trimming started") << "trim" << QPoint(200, 150) << 2 << 0;
+    // clang-format off
+    QTest::newRow("idle: first corner, then no size") << "" << QPoint(200, 150) << TrimState::Placing << 0;
+    QTest::newRow("trimming started") << "trim" << QPoint(200, 150) << TrimState::Placing << 0;
     // The first click records the frame, the second starts the next one.
-    QTest::newRow("first corner set") << "click 20 30 | move 120 90" << QPoint(120, 90) << 2 << 1;
+    QTest::newRow("first corner set") << "click 20 30 | move 120 90" << QPoint(120, 90) << TrimState::Placing << 1;
     // Picked up and put down again.
-    QTest::newRow("modifying, on an edge")
-        << "place 20 30 120 90 | choose 0 | modify" << QPoint(20, 60) << 3 << 1;
-    QTest::newRow("modifying, edge picked up")
-        << "place 20 30 120 90 | choose 0 | modify | click 20 60 | move 40 60" << QPoint(40, 60) << 3 << 1;
+    QTest::newRow("modifying, on an edge") << "place 20 30 120 90 | choose 0 | modify" << QPoint(20, 60) << TrimState::Modifying << 1;
+    QTest::newRow("modifying, edge picked up") << "place 20 30 120 90 | choose 0 | modify | click 20 60 | move 40 60" << QPoint(40, 60) << TrimState::Modifying << 1;
+    // clang-format on
 }
 
 void TestTrimming::doubleClickActsAsTwoClicks()
 {
     QFETCH(QString, before);
     QFETCH(QPoint, at);
-    QFETCH(int, state);
+    QFETCH(int16_t, state);
     QFETCH(int, frames);
     Scene twoClicks;
     twoClicks.run(before);
@@ -1210,7 +1208,7 @@ void TestTrimming::doubleClickActsAsTwoClicks()
     doubleClick.run(before);
     doubleClick.doubleClickAt(at.x(), at.y());
     App& app = doubleClick.app();
-    QCOMPARE(app.TrimState, int16_t(state));
+    QCOMPARE(app.TrimState, state);
     QCOMPARE(app.CatFrameCount[1], float(frames));
     QCOMPARE(situation(doubleClick), situation(twoClicks));
     QCOMPARE(QRectF(QPointF(app.SelX1, app.SelY1), QPointF(app.SelX2, app.SelY2)),
