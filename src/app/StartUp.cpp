@@ -145,14 +145,10 @@ void selectFirstValidCategory(App& app)
     }
 }
 
-} // namespace
-
-void startUp(App& app)
+// The main window, maximised, with the metrics its frame gives, then the registration window.
+void createWindows(App& app)
 {
     FormRuntime& rt = app.rt;
-    app.TitleText = kTitleText;
-    app.BannerText = kBannerText;
-
     app.MAINFORM = rt.CreateWindow(QStringLiteral("MAINFORM"), false);
     bindControls(app, app.MAINFORM, kMainFormControls);
     rt.SetMapMode(app.MAINFORM, 1);
@@ -176,16 +172,12 @@ void startUp(App& app)
     // A handler registered under a name no control raises would never run.
     if (const QStringList unknown = rt.UnknownEvents(); !unknown.isEmpty())
         qFatal("Handlers for events no control raises: %s", qPrintable(unknown.join(QLatin1String(", "))));
+}
 
-    rt.SetWindowText(app.MAINFORM, app.TitleText);
-
-    app.ViewWidth = app.ImageWidth = kBlankImageWidth;
-    app.ViewHeight = app.ImageHeight = kBlankImageHeight;
-    createWorkingBitmaps(app, kBlankImageWidth, kBlankImageHeight);
-    WIN_SAIZU_SUB(app);
-    rt.EnableWindow(app.BUTTON3, kFalse);
-    rt.EnableWindow(app.BUTTON4, kFalse);
-
+// The lists, the category table and the image source as they are before any settings.
+void fillDefaults(App& app)
+{
+    FormRuntime& rt = app.rt;
     for (const QString& entry : kMagnifications)
         rt.AddString(app.COMBO5, entry);
     app.BandLeft = kNoBand;
@@ -208,16 +200,40 @@ void startUp(App& app)
     app.Magnification = 1.0f;
     rt.SetCurSel(app.COMBO5, 0);
     rt.ShowWindow(app.BUTTON1, kFalse);
+}
 
+// What the settings file says, and what follows from it.
+void applySettings(App& app)
+{
     readSettings(app);
     FILECHK_SUB(app);
-
     // The reader has already dropped the keys of the load path and work drive records, so a
     // default load path, which was never read from the file, keeps any comma of its folder.
     if (app.LoadPath.isEmpty()) app.LoadPath = currentDirectory() + pathSeparator();
     app.JpegTempFile = app.JpegWorkDrive + QStringLiteral("DAMMY.BMP");
     app.MaxFramesPerCat = kMaxFrames;
     selectFirstValidCategory(app);
+}
+
+} // namespace
+
+void startUp(App& app)
+{
+    FormRuntime& rt = app.rt;
+    app.TitleText = kTitleText;
+    app.BannerText = kBannerText;
+    createWindows(app);
+    rt.SetWindowText(app.MAINFORM, app.TitleText);
+
+    app.ViewWidth = app.ImageWidth = kBlankImageWidth;
+    app.ViewHeight = app.ImageHeight = kBlankImageHeight;
+    createWorkingBitmaps(app, kBlankImageWidth, kBlankImageHeight);
+    WIN_SAIZU_SUB(app);
+    rt.EnableWindow(app.BUTTON3, kFalse);
+    rt.EnableWindow(app.BUTTON4, kFalse);
+
+    fillDefaults(app);
+    applySettings(app);
 
     rt.EnableWindow(app.COMBO1, kFalse);
     rt.ResetContent(app.COMBO1);

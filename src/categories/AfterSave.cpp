@@ -73,13 +73,13 @@ void saveThenNext(App& app)
     case LoadMode::Sequence:
         app.SeqNumber += 1;
         REN_LOAD(app);
-        loaded = app.LoadFailed == 0;
+        loaded = app.LoadFailed == kFlagClear;
         break;
     case LoadMode::Folder:
         app.SrcIndex += 1;
         if (app.SrcIndex < app.SrcCount) {
             loadListEntry(app);
-            loaded = app.LoadFailed == 0;
+            loaded = app.LoadFailed == kFlagClear;
         } else {
             app.SrcIndex = std::max(app.SrcIndex - 1, 0.0f);
             reportEndOfList(app);
@@ -97,13 +97,13 @@ void saveThenPrevious(App& app)
     if (app.LoadMode == LoadMode::Sequence) {
         app.SeqNumber = std::max(app.SeqNumber - 1, 0.0);
         REN_LOAD(app);
-        if (app.LoadFailed != 0) showKeptImage(app);
+        if (app.LoadFailed != kFlagClear) showKeptImage(app);
         return;
     }
     app.SrcIndex -= 1;
     if (app.SrcIndex >= 0 && app.SrcIndex < app.SrcCount) {
         loadListEntry(app);
-        if (app.LoadFailed != 0) showKeptImage(app);
+        if (app.LoadFailed != kFlagClear) showKeptImage(app);
     } else {
         app.SrcIndex = 0;
         reportEndOfList(app);
@@ -120,7 +120,7 @@ void BUTTON11_ON(App& app)
 void ALL1_SUB(App& app)
 {
     for (int category = 1; category <= kCategoryCount; ++category)
-        if (app.CatValid[category] == 1) app.CatNextNo[category] = 1;
+        if (app.CatValid[category] == kFlagSet) app.CatNextNo[category] = 1;
     app.rt.SetWindowText(app.EDIT8, QStringLiteral("1"));
     // Stores the fields on show, and the summary rewrites every start text from its number.
     GETEDIT_SUB(app);
@@ -139,7 +139,7 @@ void BUTTON14_ON(App& app)
     if (answer != MessageAnswer::Yes) return;
     for (int category = 1; category <= kCategoryCount; ++category) {
         const QString& folder = app.CatFolder[category];
-        if (app.CatValid[category] != 1 || folder.isEmpty()) continue;
+        if (app.CatValid[category] != kFlagSet || folder.isEmpty()) continue;
         for (const QString& name : listFolder(folder, QStringLiteral("*.BMP"))) {
             if (deleteFile(folder + name)) continue;
             app.rt.MessageBox(app.EventOwner, name, deleteFailedText(folder + name), MessageButtons::Ok,
@@ -155,7 +155,7 @@ void BUTTON15_ON(App& app)
     if (!chooseImageFile(app, QStringLiteral("トリミングする画像ファイルは？"))) return;
     LOAD_BMP(app);
     finishLoad(app);
-    if (app.LoadFailed != 0) return;
+    if (app.LoadFailed != kFlagClear) return;
     app.ListFolder = app.LoadPath;
     app.PendingAction = PendingAction::ListFolder;
 }

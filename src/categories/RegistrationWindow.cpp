@@ -23,7 +23,7 @@ int validCategoryCount(const App& app)
 {
     int count = 0;
     for (int c = 1; c <= kCategoryCount; ++c)
-        if (app.CatValid[c] == 1) ++count;
+        if (app.CatValid[c] == kFlagSet) ++count;
     return count;
 }
 
@@ -45,12 +45,12 @@ void loadSource(App& app)
         app.SeqNumber = leadingNumberValue(app.rt.GetWindowText(app.EDIT3));
         app.SeqDigits = int16Value(app.rt.GetWindowText(app.EDIT4));
         CHK_LOAD(app);
-        if (app.LoadFailed == 0) REN_LOAD(app);
+        if (app.LoadFailed == kFlagClear) REN_LOAD(app);
         return;
     }
     if (app.LoadMode != LoadMode::Folder) app.LoadMode = LoadMode::SingleFile;
     LOAD_BMP(app);
-    if (app.LoadFailed == 0) adoptLoadedFile(app);
+    if (app.LoadFailed == kFlagClear) adoptLoadedFile(app);
 }
 
 void rebuildCategoryList(App& app)
@@ -59,7 +59,7 @@ void rebuildCategoryList(App& app)
     app.ValidCatMap.fill(0);
     int k = 0;
     for (int16_t c = 1; c <= kCategoryCount; ++c) {
-        if (app.CatValid[c] != 1) continue;
+        if (app.CatValid[c] != kFlagSet) continue;
         app.rt.AddString(app.COMBO2, app.CatName[c]);
         app.ValidCatMap[k++] = c;
     }
@@ -92,7 +92,7 @@ void SETEDIT_SUB(App& app)
     rt.SetWindowText(app.EDIT8, QString::number(app.CatNextNo[c]));
     rt.SetWindowText(app.EDIT9, QString::number(app.CatDigits[c]));
     rt.SetCurSel(app.COMBO4, app.CatFill[c] == QLatin1String("0") ? 1 : 0);
-    rt.SetCheck(app.CHECK1, app.CatValid[c] == 1 ? 1 : 0);
+    rt.SetCheck(app.CHECK1, app.CatValid[c] == kFlagSet ? 1 : 0);
 }
 
 void GETEDIT_SUB(App& app)
@@ -106,7 +106,7 @@ void GETEDIT_SUB(App& app)
     app.CatNextNo[c] = int16Value(app.CatStartText[c]);
     app.CatDigits[c] = int16Value(rt.GetWindowText(app.EDIT9));
     app.CatFill[c] = rt.GetCurSel(app.COMBO4) == 0 ? QStringLiteral("1") : QStringLiteral("0");
-    app.CatValid[c] = rt.GetCheck(app.CHECK1) == 1 ? 1 : 0;
+    app.CatValid[c] = rt.GetCheck(app.CHECK1) == 1 ? kFlagSet : kFlagClear;
     HYOJI_SUB(app);
 }
 
@@ -176,7 +176,7 @@ void BUTTON8_ON(App& app)
 
     closeWindow(app);
     loadSource(app);
-    if (app.LoadFailed == 0) {
+    if (app.LoadFailed == kFlagClear) {
         app.rt.EnableWindow(app.BUTTON9, kTrue);
         app.rt.EnableWindow(app.BUTTON11, kTrue);
         app.rt.EnableWindow(app.BUTTON12, kTrue);

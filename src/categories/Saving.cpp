@@ -88,7 +88,7 @@ void HOZON_SUB(App& app)
             MessageIcon::Exclamation);
     } else {
         for (int16_t category = 1; category <= kCategoryCount; ++category) {
-            if (app.CatValid[category] != 1) continue;
+            if (app.CatValid[category] != kFlagSet) continue;
             for (int frame = 0; frame < int(app.CatFrameCount[category]); ++frame) {
                 const CropRect crop = cropOfFrame(app.FrameLeft[frame][category],
                     app.FrameTop[frame][category], app.FrameRight[frame][category],

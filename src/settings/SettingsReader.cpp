@@ -87,7 +87,7 @@ void readCategory(App& app, RecordReader& reader, int category)
 {
     app.CatValid[category] = reader.int16();
     app.CatName[category] = reader.text();
-    if (app.CatValid[category] == 1) {
+    if (app.CatValid[category] == kFlagSet) {
         app.rt.AddString(app.COMBO2, app.CatName[category]);
         app.ValidCatMap[size_t(app.ValidCatCount)] = int16_t(category);
         app.ValidCatCount += 1;

@@ -71,7 +71,7 @@ QString loadFailureText(LoadError error)
 void LOAD_BMP(App& app)
 {
     if (app.rt.CheckObject(app.SourceBitmap)) app.rt.DeleteObject(app.SourceBitmap);
-    app.LoadFailed = 0;
+    app.LoadFailed = kFlagClear;
     splitLoadPath(app);
     bool fallingBack = false;
     while (true) {
@@ -79,7 +79,7 @@ void LOAD_BMP(App& app)
         if (result.ok()) return;
         app.rt.MessageBox(app.EventOwner, app.SplitName + app.SeqExt, loadFailureText(result.error),
             MessageButtons::Ok, MessageIcon::None);
-        app.LoadFailed = 1;
+        app.LoadFailed = kFlagSet;
         if (app.CurrentFilePath.isEmpty()) return;
         // The image shown before is tried once. If it cannot be loaded either (deleted
         // meanwhile, say), there is no image to return to any more. Every loader ends here, and

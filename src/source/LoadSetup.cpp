@@ -19,7 +19,7 @@ bool isDigitCharacter(QChar character)
 void loadSingleFile(App& app)
 {
     LOAD_BMP(app);
-    if (app.LoadFailed != 0) return;
+    if (app.LoadFailed != kFlagClear) return;
     app.LoadMode = LoadMode::SingleFile;
     adoptLoadedFile(app);
 }

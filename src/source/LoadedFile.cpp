@@ -25,7 +25,7 @@ void showNoImage(App& app)
 
 void finishLoad(App& app)
 {
-    if (app.LoadFailed == 0) {
+    if (app.LoadFailed == kFlagClear) {
         adoptLoadedFile(app);
         return;
     }

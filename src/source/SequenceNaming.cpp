@@ -40,10 +40,10 @@ void CHK_LOAD(App& app)
     if (fill == 1) zeroFill(app.SeqNumberText, app.SeqDigits);
     // A load path taken from the current directory has no separator at its end yet.
     app.LoadFilePath = withTrailingSeparator(app.LoadPath) + sequenceFileName(app);
-    app.LoadFailed = 0;
+    app.LoadFailed = kFlagClear;
     app.rt.EnableWindow(app.BUTTON2, kTrue);
     if (!isExistingFile(app.LoadFilePath)) {
-        app.LoadFailed = 1;
+        app.LoadFailed = kFlagSet;
         app.rt.MessageBox(app.EventOwner, sequenceFileName(app),
             QStringLiteral("ロードするファイル名の構成に誤りがあります"), MessageButtons::Ok,
             MessageIcon::None);
@@ -66,7 +66,7 @@ void HYOJI_SUB(App& app)
         if (category > 1) summary += kLineEnd;
         summary += categoryLabel(category);
         summary
-            += (app.CatValid[category] == 1 ? QStringLiteral("　有効") : QStringLiteral("　無効")) + kLineEnd;
+            += (app.CatValid[category] == kFlagSet ? QStringLiteral("　有効") : QStringLiteral("　無効")) + kLineEnd;
         summary += QStringLiteral("分類名：") + app.CatName[category] + kLineEnd;
         summary += QStringLiteral("保存先：") + app.CatFolder[category] + kLineEnd;
         MIX_NAME(app, category);
