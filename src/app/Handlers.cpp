@@ -1,5 +1,6 @@
 #include "app/Handlers.h"
 
+#include "app/Keyboard.h"
 #include "app/Shutdown.h"
 #include "app/UnexpectedError.h"
 #include "categories/AfterSave.h"
@@ -10,6 +11,7 @@
 #include "trimming/MouseHandling.h"
 #include "trimming/TrimmingMode.h"
 #include "view/Layout.h"
+#include "view/Magnification.h"
 #include "view/Scrolling.h"
 
 #include <functional>
@@ -73,4 +75,12 @@ void registerHandlers(App& app)
     registerHandler(app, "COMBO1_CLICK", COMBO1_CLICK);
     registerHandler(app, "COMBO1_CHANGE", COMBO1_CHANGE);
     registerHandler(app, "COMBO2_CHANGE", COMBO2_CHANGE);
+
+    // Keys and the wheel.
+    registerHandler(app, "BUTTON2_ESCAPE", BUTTON2_ESCAPE);
+    registerHandler(app, "COMBO2_KEY", [](App& a, const ControlEvent& e) { COMBO2_KEY(a, e.button); });
+    registerHandler(app, "COMBO5_KEY", [](App& a, const ControlEvent& e) { COMBO5_KEY(a, e.button); });
+    registerHandler(
+        app, "PICTURE1_WHEEL", [](App& a, const ControlEvent& e) { PICTURE1_WHEEL(a, e.shift, e.x, e.y); });
+    registerHandler(app, "MAINFORM_HELP", MAINFORM_HELP);
 }

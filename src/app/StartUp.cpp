@@ -1,5 +1,6 @@
 #include "app/StartUp.h"
 
+#include "app/Keyboard.h"
 #include "categories/SaveTargetCheck.h"
 #include "core/App.h"
 #include "core/CategoryLabel.h"
@@ -169,6 +170,7 @@ void createWindows(App& app)
     app.FORM2 = rt.CreateWindow(QStringLiteral("FORM2"), false);
     rt.SetWindowSize(app.FORM2, 578, 466);
     bindControls(app, app.FORM2, kForm2Controls);
+    installKeys(app);
     // A handler registered under a name no control raises would never run.
     if (const QStringList unknown = rt.UnknownEvents(); !unknown.isEmpty())
         qFatal("Handlers for events no control raises: %s", qPrintable(unknown.join(QLatin1String(", "))));

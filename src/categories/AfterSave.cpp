@@ -16,6 +16,7 @@
 namespace {
 
 const QString kNoMoreFiles = QStringLiteral("ロードするファイルがこれ以上ありません");
+constexpr int kSaveNoteMilliseconds = 5000;
 
 void reloadCurrentFile(App& app)
 {
@@ -53,21 +54,8 @@ void loadListEntry(App& app)
     REN_LOAD2(app, app.SrcList[int(app.SrcIndex)]);
 }
 
-} // namespace
-
-void BUTTON9_ON(App& app)
+void stepForward(App& app)
 {
-    app.PendingAction = PendingAction::SaveThenNext;
-}
-
-void BUTTON12_ON(App& app)
-{
-    app.PendingAction = PendingAction::SaveThenPrevious;
-}
-
-void saveThenNext(App& app)
-{
-    HOZON_SUB(app);
     bool loaded = true;
     switch (app.LoadMode) {
     case LoadMode::Sequence:
@@ -91,9 +79,8 @@ void saveThenNext(App& app)
     if (!loaded) showKeptImage(app);
 }
 
-void saveThenPrevious(App& app)
+void stepBack(App& app)
 {
-    HOZON_SUB(app);
     if (app.LoadMode == LoadMode::Sequence) {
         app.SeqNumber = std::max(app.SeqNumber - 1, 0.0);
         REN_LOAD(app);
@@ -111,10 +98,43 @@ void saveThenPrevious(App& app)
     }
 }
 
+// A few seconds over the picture: what the save wrote and what it could not.
+void showSaveNote(App& app)
+{
+    app.rt.ShowNote(app.PICTURE1, saveNoteText(app.SavedPieces, app.UnsavedPieces), kSaveNoteMilliseconds);
+}
+
+} // namespace
+
+void BUTTON9_ON(App& app)
+{
+    app.PendingAction = PendingAction::SaveThenNext;
+}
+
+void BUTTON12_ON(App& app)
+{
+    app.PendingAction = PendingAction::SaveThenPrevious;
+}
+
+void saveThenNext(App& app)
+{
+    HOZON_SUB(app);
+    stepForward(app);
+    showSaveNote(app);
+}
+
+void saveThenPrevious(App& app)
+{
+    HOZON_SUB(app);
+    stepBack(app);
+    showSaveNote(app);
+}
+
 void BUTTON11_ON(App& app)
 {
     HOZON_SUB(app);
     reloadCurrentFile(app);
+    showSaveNote(app);
 }
 
 void ALL1_SUB(App& app)

@@ -63,22 +63,27 @@ PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
                                                       : app.rt.SaveFile(app.ViewBitmap, path);
         if (saved.ok()) break;
         if (saved.outcome == SaveOutcome::Failed) {
+            app.UnsavedPieces << saveFailedText(path, saved.reason);
             app.rt.MessageBox(app.EventOwner, app.SaveName, saveFailedText(path, saved.reason),
                 MessageButtons::Ok, MessageIcon::Exclamation);
             return PieceOutcome::Failed;
         }
         if (!skipTakenNumber(app, category)) {
+            app.UnsavedPieces << numbersExhaustedText(category);
             app.rt.MessageBox(app.EventOwner, app.CatName[category], numbersExhaustedText(category),
                 MessageButtons::Ok, MessageIcon::Exclamation);
             return PieceOutcome::NumbersExhausted;
         }
     }
+    app.SavedPieces << QStringLiteral("%1（%2）").arg(app.SaveName, app.CatFolder[category]);
     advanceAfterSaving(app, category);
     return PieceOutcome::Saved;
 }
 
 void HOZON_SUB(App& app)
 {
+    app.SavedPieces.clear();
+    app.UnsavedPieces.clear();
     // The frames are drawn into the view bitmap, which is about to become the cut buffer.
     BOX2_SUB(app);
     if (!app.rt.CheckObject(app.SourceBitmap)) {
@@ -100,4 +105,19 @@ void HOZON_SUB(App& app)
     }
     app.TrimState = TrimState::Idle;
     app.GrabCode = grabCode({});
+}
+
+QString saveNoteText(const QStringList& saved, const QStringList& unsaved)
+{
+    constexpr int kLinesShown = 6;
+    auto listed = [](const QStringList& lines) {
+        QStringList shown = lines.mid(0, kLinesShown);
+        if (lines.size() > kLinesShown) shown << QStringLiteral("ほか %1 件").arg(lines.size() - kLinesShown);
+        return shown;
+    };
+    QStringList note { saved.isEmpty() ? QStringLiteral("保存した範囲はありません")
+                                       : QStringLiteral("%1 枚を保存しました").arg(saved.size()) };
+    note += listed(saved);
+    if (!unsaved.isEmpty()) note << QStringLiteral("保存できなかったもの：") << listed(unsaved);
+    return note.join(QLatin1Char('\n'));
 }

@@ -28,3 +28,7 @@ PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop);
 // Message texts of the save.
 QString saveFailedText(const QString& path, const QString& reason);
 QString numbersExhaustedText(int16_t category);
+
+// The note shown after a save: how many pieces were written, each as "name（folder）", and what
+// could not be written. Long lists end with how many more there were.
+QString saveNoteText(const QStringList& saved, const QStringList& unsaved);

@@ -129,6 +129,9 @@ struct AppState
     // The frame-list position the frames in the view were last drawn for; a selection change
     // that arrives without a click on the list (from the keyboard) erases with it.
     int16_t TrackedFrame = -1;
+
+    // What the last save wrote ("name（folder）") and what it could not, for the note after it.
+    QStringList SavedPieces, UnsavedPieces;
 };
 
 // Handles of both windows and of every control, bound at start-up by name.

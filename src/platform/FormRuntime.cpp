@@ -1,6 +1,7 @@
 #include "platform/FormRuntime.h"
 
 #include "platform/ImageFiles.h"
+#include "platform/NoteOverlay.h"
 #include "platform/SurfaceWidget.h"
 
 #include <QAbstractButton>
@@ -17,7 +18,9 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
+#include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -82,6 +85,7 @@ FormRuntime::FormRuntime(FormFactory factory, std::unique_ptr<Dialogs> dialogs)
 
 FormRuntime::~FormRuntime()
 {
+    delete m_textWindow.data();
     for (Bound& bound : m_controls)
         if (bound.widget && bound.widget->isWindow()) delete bound.widget.data();
 }
@@ -129,7 +133,10 @@ bool FormRuntime::acceptsInput(const QWidget* widget)
 
 void FormRuntime::queueInput(QWidget* source, const ControlEvent& event)
 {
-    if (!m_ended && acceptsInput(source)) m_events.push_back({ event, source, true });
+    if (m_ended || !acceptsInput(source)) return;
+    // A note stays while the pointer only moves; any other action of the user ends it.
+    if (m_note && !event.name.endsWith(QLatin1String("_MOUSEMOVE"))) m_note->dismiss();
+    m_events.push_back({ event, source, true });
 }
 
 // --- windows and controls ----------------------------------------------------------------
@@ -192,7 +199,7 @@ void FormRuntime::wire(QWidget* widget, const QString& name, Control form)
         raises({ "_CHANGE" });
     } else if (qobject_cast<SurfaceWidget*>(widget)) {
         widget->installEventFilter(this);
-        raises({ "_MOUSEDOWN", "_MOUSEUP", "_MOUSEMOVE" });
+        raises({ "_MOUSEDOWN", "_MOUSEUP", "_MOUSEMOVE", "_WHEEL" });
     }
 }
 
@@ -248,6 +255,14 @@ bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
 
     // The picture control: mouse presses, releases and moves. Qt turns the second press of a
     // quick pair into a double-click event instead of a press; for the program it is a press.
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPointF notches = QPointF(wheel->angleDelta()) / 120.0;
+        queueInput(widget,
+            { name + QLatin1String("_WHEEL"), formOf(widget), 0, shiftCode(wheel->modifiers()),
+                float(notches.x()), float(notches.y()) });
+        return true;
+    }
     const char* suffix = nullptr;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -608,6 +623,60 @@ void FormRuntime::DrawLine(
 }
 
 // --- dialogs and metrics -----------------------------------------------------------------
+
+// --- keys, tooltips, notes, text windows ----------------------------------------------------
+
+void FormRuntime::SetShortcut(Control target, const QKeySequence& key, const QString& event, int value)
+{
+    QWidget* control = Widget(target);
+    if (!control) return;
+    const Control form = formOf(control);
+    const QString name = NameOf(target) + QLatin1Char('_') + event;
+    m_raisedEvents.insert(name);
+    auto* shortcut = new QShortcut(key, control->window());
+    connect(shortcut, &QShortcut::activated, this, [=, this, source = QPointer<QWidget>(control)] {
+        queueInput(source, { name, form, value });
+    });
+}
+
+void FormRuntime::SetToolTip(Control control, const QString& text)
+{
+    if (QWidget* widget = Widget(control)) widget->setToolTip(text);
+}
+
+void FormRuntime::ShowNote(Control over, const QString& text, int milliseconds)
+{
+    QWidget* widget = Widget(over);
+    if (!widget) return;
+    QWidget* window = widget->window();
+    if (!m_note || m_note->parentWidget() != window) m_note = new NoteOverlay(window);
+    m_note->showNote(text, QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()), milliseconds);
+}
+
+QString FormRuntime::ShownNote() const
+{
+    return m_note && m_note->isVisible() ? m_note->text() : QString();
+}
+
+void FormRuntime::ShowTextWindow(Control owner, const QString& title, const QString& text)
+{
+    if (!m_textWindow) {
+        auto* label = new QLabel;
+        label->setObjectName(QStringLiteral("TEXTWINDOW"));
+        label->setAttribute(Qt::WA_DeleteOnClose);
+        label->setTextFormat(Qt::PlainText);
+        label->setMargin(16);
+        label->setFont(Widget(owner) ? Widget(owner)->font() : label->font());
+        m_textWindow = label;
+    }
+    auto* label = static_cast<QLabel*>(m_textWindow.data());
+    label->setWindowTitle(title);
+    label->setText(text);
+    label->adjustSize();
+    label->show();
+    label->raise();
+    label->activateWindow();
+}
 
 int FormRuntime::MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon)
 {

@@ -19,6 +19,8 @@
 #include <optional>
 #include <vector>
 
+class NoteOverlay;
+class QKeySequence;
 class QWidget;
 
 // Mouse button codes of the mouse events; a move holds the bits of the buttons held.
@@ -34,9 +36,11 @@ struct ControlEvent
 {
     QString name;
     Control owner; // the window the control belongs to; its message boxes are owned by it
-    int button = 0; // press and release: the MouseButton pressed; move: the bits of the buttons held
+    // Press and release: the MouseButton pressed; move: the bits of the buttons held; a key
+    // of SetShortcut: the value given with it.
+    int button = 0;
     int shift = 0; // 1 shift, 2 control, 4 alt
-    float x = 0, y = 0;
+    float x = 0, y = 0; // the pointer; for the wheel, how far it turned, in notches
 };
 
 using EventHandler = std::function<void(const ControlEvent&)>;
@@ -153,6 +157,17 @@ public:
         int pen = Pen::Default);
     const QImage* Surface(Control control) const;
 
+    // Beyond the original interface: keys, tooltips, a passing note and a text window.
+    // A key that raises the event `event` of the control `target` (target name, "_", event),
+    // with `value` as the event's button, only while the target is usable, as a click would.
+    void SetShortcut(Control target, const QKeySequence& key, const QString& event, int value = 0);
+    void SetToolTip(Control control, const QString& text);
+    // Shows a note over the control for a few seconds; the next user action dismisses it.
+    void ShowNote(Control over, const QString& text, int milliseconds);
+    QString ShownNote() const; // empty when no note is shown
+    // A window of text beside the owner's window, left open until the user closes it.
+    void ShowTextWindow(Control owner, const QString& title, const QString& text);
+
     // Dialogs. The owner is a window handle, or an unbound handle for none.
     int MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon);
     QString WinOpenDlg(
@@ -206,4 +221,6 @@ private:
     Control m_mainWindow;
     bool m_ended = false;
     mutable std::optional<QMargins> m_frameMargins;
+    QPointer<NoteOverlay> m_note;
+    QPointer<QWidget> m_textWindow;
 };

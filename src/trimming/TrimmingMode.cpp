@@ -274,3 +274,22 @@ void TRI3_CHK(App& app)
     app.TrimState = TrimState::Modifying;
     app.GrabCode = grabCode({});
 }
+
+bool anyFramePlaced(const App& app)
+{
+    for (int category = 1; category <= kCategoryCount; ++category)
+        if (app.CatFrameCount[size_t(category)] > 0) return true;
+    return false;
+}
+
+void BUTTON2_ESCAPE(App& app)
+{
+    if (app.TrimState == TrimState::Armed || app.TrimState == TrimState::Placing) BUTTON2_ON(app);
+}
+
+void COMBO2_KEY(App& app, int entry)
+{
+    if (entry < 0 || entry >= app.rt.GetCount(app.COMBO2) || entry == app.rt.GetCurSel(app.COMBO2)) return;
+    app.rt.SetCurSel(app.COMBO2, entry);
+    COMBO2_CHANGE(app);
+}

@@ -3,6 +3,7 @@
 #include "core/App.h"
 #include "platform/Drawing.h"
 #include "trimming/TrimmingMode.h"
+#include "view/Scrolling.h"
 
 #include <algorithm>
 #include <cmath>
@@ -83,4 +84,25 @@ void BAI_SUB(App& app)
     drawBorder(app);
 
     RESETPARA_SUB(app);
+}
+
+void stepMagnification(App& app, int step)
+{
+    FormRuntime& rt = app.rt;
+    const int current = rt.GetCurSel(app.COMBO5);
+    const int next = std::clamp(current + step, 0, rt.GetCount(app.COMBO5) - 1);
+    if (next == current || current < 0) return;
+    if (anyFramePlaced(app)
+        && rt.MessageBox(app.EventOwner, QStringLiteral("倍率の変更"),
+               QStringLiteral("倍率を変えると、置いた枠はすべて消えます。変更しますか？"),
+               MessageButtons::YesNo, MessageIcon::Exclamation)
+            != MessageAnswer::Yes)
+        return;
+    rt.SetCurSel(app.COMBO5, next);
+    COMBO5_CHANGE(app);
+}
+
+void COMBO5_KEY(App& app, int step)
+{
+    stepMagnification(app, step);
 }

@@ -5,7 +5,11 @@
 #include "trimming/TrimmingMode.h"
 #include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
+#include "view/Magnification.h"
 #include "view/ViewGeometry.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -105,4 +109,43 @@ void BUTTON1_ON(App& app)
 void COMBO5_CHANGE(App& app)
 {
     CG_ON_SUB(app);
+}
+
+namespace {
+
+constexpr int kShiftKey = 1;
+constexpr int kControlKey = 2;
+constexpr int kNotchesPerShownPart = 8;
+
+// Moves one bar by the wheel's turn, as dragging its thumb would; a wheel turned away from the
+// user (a positive turn) scrolls towards the top or the left.
+void scrollByWheel(App& app, Control bar, int16_t visibleSide, float unit, int16_t maximum, float notches,
+    void (*barChanged)(App&))
+{
+    if (!app.rt.IsWindowVisible(bar) || notches == 0) return;
+    const float pixelsPerNotch = float(visibleSide) / kNotchesPerShownPart;
+    const int step = std::max(1, int(std::lround(pixelsPerNotch / std::max(unit, 1.0f))));
+    const int position
+        = std::clamp(app.rt.GetScrollPos(bar) - int(std::lround(notches * float(step))), 0, int(maximum));
+    if (position == app.rt.GetScrollPos(bar)) return;
+    app.rt.SetScrollPos(bar, position);
+    barChanged(app);
+}
+
+} // namespace
+
+void PICTURE1_WHEEL(App& app, int shift, float notchesX, float notchesY)
+{
+    if (shift & kControlKey) {
+        if (notchesY != 0 && app.rt.IsWindowEnabled(app.COMBO5) != kFalse)
+            stepMagnification(app, notchesY > 0 ? -1 : 1);
+        return;
+    }
+    if (shift & kShiftKey || notchesY == 0) {
+        scrollByWheel(app, app.HSCROLL1, app.VisibleWidth, app.HScrollUnit, app.HScrollMax,
+            notchesX != 0 ? notchesX : notchesY, HSCROLL1_CHANGE);
+        return;
+    }
+    scrollByWheel(
+        app, app.VSCROLL1, app.VisibleHeight, app.VScrollUnit, app.VScrollMax, notchesY, VSCROLL1_CHANGE);
 }

@@ -1,0 +1,318 @@
+#include "core/App.h"
+#include "fixture/Images.h"
+#include "fixture/TestProgram.h"
+#include "fixture/UserActions.h"
+#include "trimming/TrimmingStates.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+// A program with a sequence of three images registered and categories 1 and 2 valid, as a user
+// gets it after "登録終了": the image is larger than the picture, so both bars show.
+struct Registered
+{
+    TestProgram program;
+
+    explicit Registered(int width = 1600, int height = 1200)
+    {
+        for (int n = 1; n <= 3; ++n)
+            patternImage(width, height, n).save(program.path(QStringLiteral("IMG00%1.BMP").arg(n)), "BMP");
+        program.start();
+        click(program, "BUTTON5");
+        clickValidBox(program);
+        selectRow(program, 1);
+        clickValidBox(program);
+        program.dialogs().answerOpenFile(program.path(QStringLiteral("IMG001.BMP")));
+        click(program, "BUTTON7");
+        click(program, "BUTTON8");
+        program.dialogs().clearCalls();
+    }
+    App& app() { return program.app(); }
+    QWidget* picture() { return program.widget(QStringLiteral("PICTURE1")); }
+    void clickAt(int x, int y)
+    {
+        QTest::mouseClick(picture(), Qt::LeftButton, {}, QPoint(x, y));
+        program.runEvents();
+    }
+    void place(int x1, int y1, int x2, int y2)
+    {
+        clickAt(x1, y1);
+        moveMouse(picture(), QPoint(x2, y2));
+        program.runEvents();
+        clickAt(x2, y2);
+    }
+    void key(QKeyCombination combination) { pressKey(program, "MAINFORM", combination); }
+    void wheel(QPoint notches, Qt::KeyboardModifiers modifiers = {})
+    {
+        turnWheel(picture(), QPoint(100, 100), notches, modifiers);
+        program.runEvents();
+    }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(QKeyCombination)
+
+class TestWorkflow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void keysRunTheirButtons_data();
+    void keysRunTheirButtons();
+    void keysOfUnusableButtonsDoNothing_data();
+    void keysOfUnusableButtonsDoNothing();
+    void tooltipsAndTheKeyListShowTheKeys();
+    void wheelScrollsThroughTheBars_data();
+    void wheelScrollsThroughTheBars();
+    void magnificationByKeyOrWheelAsksBeforeDroppingFrames_data();
+    void magnificationByKeyOrWheelAsksBeforeDroppingFrames();
+    void noteAfterASaveNamesThePiecesAndLeavesThePicture();
+    void closingWithUnsavedFramesAsksFirst_data();
+    void closingWithUnsavedFramesAsksFirst();
+};
+
+void TestWorkflow::keysRunTheirButtons_data()
+{
+    QTest::addColumn<QString>("before"); // "frame": a frame is placed; "chosen": and chosen in the list
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::addColumn<QString>("shows"); // the image on show afterwards
+    QTest::addColumn<int>("trimState");
+    QTest::addColumn<int>("frames");
+    // clang-format off
+    QTest::newRow("PageDown saves and steps")     << "frame"  << QKeyCombination(Qt::Key_PageDown) << "IMG002.BMP" << 0 << 0;
+    QTest::newRow("F5 saves and reloads")         << "frame"  << QKeyCombination(Qt::Key_F5)       << "IMG001.BMP" << 0 << 0;
+    QTest::newRow("T starts trimming")            << ""       << QKeyCombination(Qt::Key_T)        << "IMG001.BMP" << int(TrimState::Armed) << 0;
+    QTest::newRow("Delete deletes the chosen")    << "chosen" << QKeyCombination(Qt::Key_Delete)   << "IMG001.BMP" << 0 << 0;
+    QTest::newRow("F2 modifies the chosen")       << "chosen" << QKeyCombination(Qt::Key_F2)       << "IMG001.BMP" << int(TrimState::Modifying) << 1;
+    // clang-format on
+}
+
+// A key does what a click on its button does.
+void TestWorkflow::keysRunTheirButtons()
+{
+    QFETCH(QString, before);
+    QFETCH(QKeyCombination, key);
+    QFETCH(QString, shows);
+    QFETCH(int, trimState);
+    QFETCH(int, frames);
+    Registered scene;
+    App& app = scene.app();
+    if (!before.isEmpty()) scene.place(20, 20, 120, 90);
+    if (before == QLatin1String("chosen")) chooseEntry(scene.program, "COMBO1", 0);
+    scene.key(key);
+    QCOMPARE(app.CurrentFileName, shows);
+    QCOMPARE(app.TrimState, int16_t(trimState));
+    QCOMPARE(app.CatFrameCount[1], float(frames));
+    if (key.key() == Qt::Key_PageDown)
+        QVERIFY(QFile::exists(scene.program.path(QStringLiteral("CG01_001.BMP"))));
+}
+
+void TestWorkflow::keysOfUnusableButtonsDoNothing_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QKeyCombination>("key");
+    // clang-format off
+    QTest::newRow("PageDown while placing")           << "placing"      << QKeyCombination(Qt::Key_PageDown);
+    QTest::newRow("Delete with no frame chosen")      << "frame"        << QKeyCombination(Qt::Key_Delete);
+    QTest::newRow("T while a frame is chosen")        << "chosen"       << QKeyCombination(Qt::Key_T);
+    QTest::newRow("Escape with nothing being placed") << "frame"        << QKeyCombination(Qt::Key_Escape);
+    QTest::newRow("a digit while placing")            << "placing"      << QKeyCombination(Qt::Key_2);
+    QTest::newRow("F2 with no frame chosen")          << "frame"        << QKeyCombination(Qt::Key_F2);
+    // clang-format on
+}
+
+// A key of a disabled button, or one that only has a meaning in another situation, changes
+// nothing: neither the state nor what the picture shows.
+void TestWorkflow::keysOfUnusableButtonsDoNothing()
+{
+    QFETCH(QString, situation);
+    QFETCH(QKeyCombination, key);
+    Registered scene;
+    App& app = scene.app();
+    scene.place(20, 20, 120, 90);
+    if (situation == QLatin1String("placing")) scene.clickAt(200, 150);
+    if (situation == QLatin1String("chosen")) chooseEntry(scene.program, "COMBO1", 0);
+    const int16_t trimState = app.TrimState;
+    const float frames = app.CatFrameCount[1];
+    const int16_t category = app.CurCat;
+    const QImage shown = picture(app).copy();
+    scene.key(key);
+    QCOMPARE(app.TrimState, trimState);
+    QCOMPARE(app.CatFrameCount[1], frames);
+    QCOMPARE(app.CurCat, category);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
+    QCOMPARE(picture(app), shown);
+    QCOMPARE(scene.program.dialogs().calls().size(), 0);
+}
+
+void TestWorkflow::tooltipsAndTheKeyListShowTheKeys()
+{
+    Registered scene;
+    App& app = scene.app();
+    QVERIFY(scene.program.widget(QStringLiteral("BUTTON9"))->toolTip().contains(QStringLiteral("PgDown")));
+    const QString trimTip = scene.program.widget(QStringLiteral("BUTTON2"))->toolTip();
+    QVERIFY2(trimTip.contains(QStringLiteral("(T)")) || trimTip.contains(QStringLiteral("（T）")),
+        qPrintable(trimTip));
+    QVERIFY2(trimTip.contains(QStringLiteral("Esc")), qPrintable(trimTip));
+
+    // Escape gives up the frame being placed, as "トリミング中止" does.
+    scene.clickAt(200, 150);
+    QCOMPARE(app.TrimState, TrimState::Placing);
+    scene.key(Qt::Key_Escape);
+    QCOMPARE(app.TrimState, TrimState::Idle);
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+
+    // The digits choose the categories of the list.
+    scene.key(Qt::Key_2);
+    QCOMPARE(app.CurCat, int16_t(2));
+
+    scene.key(Qt::Key_F1);
+    QWidget* list = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("TEXTWINDOW") && window->isVisible()) list = window;
+    QVERIFY(list);
+    const QString keys = qobject_cast<QLabel*>(list)->text();
+    for (const char* expected :
+        { "PgDown", "PgUp", "F5", "Esc", "Del", "F2", "Ctrl+O", "Ctrl+-", "ホイール" })
+        QVERIFY2(keys.contains(QString::fromUtf8(expected)), expected);
+}
+
+void TestWorkflow::wheelScrollsThroughTheBars_data()
+{
+    QTest::addColumn<QPoint>("notches");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("horizontal");
+    QTest::addColumn<int>("direction"); // +1: towards the end of the bar
+    // clang-format off
+    QTest::newRow("towards the user: down")       << QPoint(0, -2) << int(Qt::NoModifier)    << false << 1;
+    QTest::newRow("Shift: right")                  << QPoint(0, -2) << int(Qt::ShiftModifier) << true  << 1;
+    QTest::newRow("sideways wheel: right")         << QPoint(-2, 0) << int(Qt::NoModifier)    << true  << 1;
+    // clang-format on
+}
+
+// The wheel moves a bar as the bar itself would: the picture shows the view at the bar's
+// position, and a frame being placed keeps its band.
+void TestWorkflow::wheelScrollsThroughTheBars()
+{
+    QFETCH(QPoint, notches);
+    QFETCH(int, modifiers);
+    QFETCH(bool, horizontal);
+    QFETCH(int, direction);
+    Registered scene;
+    App& app = scene.app();
+    auto* bar = qobject_cast<QScrollBar*>(scene.program.widget(horizontal ? "HSCROLL1" : "VSCROLL1"));
+    auto* other = qobject_cast<QScrollBar*>(scene.program.widget(horizontal ? "VSCROLL1" : "HSCROLL1"));
+    QVERIFY(bar->isVisible());
+    scene.wheel(notches, Qt::KeyboardModifiers(modifiers));
+    QVERIFY(bar->value() * direction > 0);
+    QCOMPARE(other->value(), 0);
+    QCOMPARE(horizontal ? app.HScrollPos : app.VScrollPos, int16_t(bar->value()));
+    QCOMPARE(picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight), blockAtOrigin(app));
+    // Turning it back far enough stops at the start.
+    scene.wheel(-notches * 50, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight), blockAtOrigin(app));
+}
+
+void TestWorkflow::magnificationByKeyOrWheelAsksBeforeDroppingFrames_data()
+{
+    QTest::addColumn<bool>("byWheel");
+    QTest::addColumn<bool>("framePlaced");
+    QTest::addColumn<int>("answer"); // 0: no question expected
+    QTest::addColumn<int>("entry"); // the magnification entry afterwards
+    // clang-format off
+    QTest::newRow("key, no frame")        << false << false << 0                          << 1;
+    QTest::newRow("wheel, no frame")      << true  << false << 0                          << 1;
+    QTest::newRow("key, frame, no")       << false << true  << int(MessageAnswer::No)     << 0;
+    QTest::newRow("wheel, frame, yes")    << true  << true  << int(MessageAnswer::Yes)    << 1;
+    // clang-format on
+}
+
+void TestWorkflow::magnificationByKeyOrWheelAsksBeforeDroppingFrames()
+{
+    QFETCH(bool, byWheel);
+    QFETCH(bool, framePlaced);
+    QFETCH(int, answer);
+    QFETCH(int, entry);
+    Registered scene;
+    App& app = scene.app();
+    if (framePlaced) scene.place(20, 20, 120, 90);
+    if (answer) scene.program.dialogs().answerMessage(answer);
+    if (byWheel)
+        scene.wheel(QPoint(0, -1), Qt::ControlModifier);
+    else
+        scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Minus));
+    QCOMPARE(scene.program.dialogs().messages().size(), answer ? 1 : 0);
+    QCOMPARE(app.rt.GetCurSel(app.COMBO5), entry);
+    QCOMPARE(app.CatFrameCount[1], framePlaced && entry == 0 ? 1.0f : 0.0f);
+    // One step back up: 等倍 again.
+    if (entry == 1) {
+        scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Equal));
+        QCOMPARE(app.rt.GetCurSel(app.COMBO5), 0);
+    }
+}
+
+// After a save a note over the picture says what was written where; it covers no pixel of the
+// picture and goes at the next action.
+void TestWorkflow::noteAfterASaveNamesThePiecesAndLeavesThePicture()
+{
+    Registered scene(400, 300);
+    App& app = scene.app();
+    scene.place(20, 20, 120, 90);
+    chooseEntry(scene.program, "COMBO2", 1);
+    scene.place(50, 60, 150, 160);
+    click(scene.program, "BUTTON9");
+    const QString note = app.rt.ShownNote();
+    QVERIFY2(note.startsWith(QStringLiteral("2 枚を保存しました")), qPrintable(note));
+    QVERIFY(note.contains(QStringLiteral("CG01_001.BMP（") + scene.program.dir() + QLatin1Char('/')));
+    QVERIFY(note.contains(QStringLiteral("CG02_001.BMP（")));
+    QCOMPARE(picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight), blockAtOrigin(app));
+    // The pointer passing over leaves it; the next click ends it.
+    moveMouse(scene.picture(), QPoint(60, 60));
+    scene.program.runEvents();
+    QCOMPARE(app.rt.ShownNote(), note);
+    scene.clickAt(60, 60);
+    QCOMPARE(app.rt.ShownNote(), QString());
+}
+
+void TestWorkflow::closingWithUnsavedFramesAsksFirst_data()
+{
+    QTest::addColumn<bool>("framePlaced");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("ended");
+    // clang-format off
+    QTest::newRow("no frame: no question") << false << 0                       << true;
+    QTest::newRow("frame, no")             << true  << int(MessageAnswer::No)  << false;
+    QTest::newRow("frame, yes")            << true  << int(MessageAnswer::Yes) << true;
+    // clang-format on
+}
+
+void TestWorkflow::closingWithUnsavedFramesAsksFirst()
+{
+    QFETCH(bool, framePlaced);
+    QFETCH(int, answer);
+    QFETCH(bool, ended);
+    Registered scene;
+    App& app = scene.app();
+    if (framePlaced) scene.place(20, 20, 120, 90);
+    if (answer) scene.program.dialogs().answerMessage(answer);
+    scene.program.widget(QStringLiteral("MAINFORM"))->close();
+    scene.program.runEvents();
+    QCOMPARE(app.rt.Ended(), ended);
+    QCOMPARE(scene.program.dialogs().messages().size(), answer ? 1 : 0);
+    if (answer) {
+        QCOMPARE(scene.program.dialogs().messages().first().text,
+            QStringLiteral("保存していない枠があります。終了しますか？"));
+        QCOMPARE(scene.program.dialogs().messages().first().buttons, int(MessageButtons::YesNo));
+    }
+    QCOMPARE(QFile::exists(scene.program.path(QStringLiteral("KANKYO.TXT"))), ended);
+    if (!ended) QCOMPARE(app.CatFrameCount[1], 1.0f); // everything as it was
+}
+
+QTEST_MAIN(TestWorkflow)
+#include "tst_workflow.moc"
