@@ -31,6 +31,7 @@ class TestApp : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void controlsAreBoundWithTheirFontSizes_data();
     void controlsAreBoundWithTheirFontSizes();
     void stripAndRegistrationControlsStandAsDesigned_data();
@@ -53,6 +54,11 @@ private slots:
     void errorOutsideHandlersEndsTheProgramWithOneBox_data();
     void errorOutsideHandlersEndsTheProgramWithOneBox();
 };
+
+void TestApp::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 void TestApp::controlsAreBoundWithTheirFontSizes_data()
 {

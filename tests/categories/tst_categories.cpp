@@ -74,6 +74,7 @@ class TestCategories : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void sequenceReference_data();
     void sequenceReference();
     void cancelledDialogsLeaveTheLoadMode();
@@ -91,6 +92,11 @@ private slots:
     void correctedFieldsChooseTheFirstFile();
     void failedSequenceLoadKeepsTheImageAndExtension();
 };
+
+void TestCategories::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 // Base name -> fields of the sequence. A name of no characters (".BMP") holds no number and is
 // loaded directly, like "cover"; so is a name that ends in full-width digits.

@@ -31,6 +31,7 @@ class TestSaving : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void frameToImageBlock_data();
     void frameToImageBlock();
     void pieceTakesTheNextFreeName();
@@ -61,6 +62,11 @@ private slots:
     void allImagesCancelled();
     void wholeRunOfWork();
 };
+
+void TestSaving::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 namespace {
 

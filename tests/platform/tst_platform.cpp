@@ -69,6 +69,7 @@ class TestPlatform : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void xorFigureDrawnTwiceLeavesNoTrace_data();
     void xorFigureDrawnTwiceLeavesNoTrace();
     void boxOutlineTouchesEachPixelOnce_data();
@@ -90,6 +91,11 @@ private slots:
     void failedBmpWriteLeavesNothing_data();
     void failedBmpWriteLeavesNothing();
 };
+
+void TestPlatform::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace_data()
 {

@@ -166,6 +166,7 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void codePage932Codec();
     void codePage932LosslessEncoding_data();
     void codePage932LosslessEncoding();
@@ -192,6 +193,11 @@ private slots:
     void failedWriteKeepsTheEarlierFile();
     void folderInPlaceOfTheFileIsReported();
 };
+
+void TestSettings::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 void TestSettings::codePage932Codec()
 {

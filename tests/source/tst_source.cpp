@@ -175,6 +175,7 @@ class TestSource : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void composition_data();
     void composition();
     void missingSourceIsReported_data();
@@ -199,6 +200,11 @@ private slots:
     void sortStartsFromTheListingOrder();
     void listingRequestFindsTheShownFile();
 };
+
+void TestSource::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 // --- composition -------------------------------------------------------------------------
 

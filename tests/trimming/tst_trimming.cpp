@@ -253,6 +253,7 @@ class TestTrimming : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void placing_data();
     void placing();
     void pressDragReleaseLeavesSecondCornerPending();
@@ -290,6 +291,11 @@ private slots:
     void doubleClickActsAsTwoClicks();
     void everyTrimmingSituationCanBeLeft();
 };
+
+void TestTrimming::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 void TestTrimming::placing_data()
 {

@@ -74,6 +74,7 @@ class TestView : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void magnification_data();
     void magnification();
     void viewHoldsImageInsideMarginAndBorder_data();
@@ -101,6 +102,11 @@ private slots:
     void scrollPutsDownPickedUpEdge();
     void modifyRepaintKeepsOrigin();
 };
+
+void TestView::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 void TestView::magnification_data()
 {
