@@ -489,8 +489,7 @@ void TestApp::registrationWindowStaysInFrontOfTheMainWindow()
     QTRY_COMPARE(QApplication::activeWindow(), form2);
 
     // The main window's close box does nothing while the registration window is open.
-    main->close();
-    program.runEvents();
+    closeMainWindow(program);
     QVERIFY(!app.rt.Ended());
     QVERIFY(main->isVisible());
 }
@@ -546,8 +545,7 @@ void TestApp::closingTheMainWindowEndsTheProgram()
     program.start();
     App& app = program.app();
     app.LoadMode = LoadMode::SingleFile;
-    program.widget(QStringLiteral("MAINFORM"))->close();
-    program.runEvents();
+    closeMainWindow(program);
     QVERIFY(app.rt.Ended());
     QCOMPARE(app.LoadMode, LoadMode::None);
     QCOMPARE(app.rt.CheckObject(app.ViewBitmap), 0);

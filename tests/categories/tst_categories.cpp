@@ -1,7 +1,8 @@
 #include "categories/RegistrationWindow.h"
 #include "categories/SaveTargetCheck.h"
+#include "fixture/Files.h"
 #include "fixture/Images.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Readers.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "source/LoadMode.h"
@@ -20,14 +21,6 @@ namespace {
 
 const QString kSep = QStringLiteral("/");
 
-// Writes a small BMP of its own pattern and returns its path.
-QString writeBmp(TestProgram& program, const QString& name, int seed = 1, int width = 24, int height = 16)
-{
-    const QString path = program.path(name);
-    patternImage(width, height, seed).save(path, "BMP");
-    return path;
-}
-
 // Replaces the text of an edit field as the user does: select all, then type. Japanese text
 // arrives as the input method commits it.
 void typeInto(TestProgram& program, const char* name, const QString& text)
@@ -45,27 +38,6 @@ void typeInto(TestProgram& program, const char* name, const QString& text)
     QInputMethodEvent commit;
     commit.setCommitString(text);
     QCoreApplication::sendEvent(edit, &commit);
-}
-
-QString text(TestProgram& program, Control control)
-{
-    return program.app().rt.GetWindowText(control);
-}
-
-QStringList comboItems(App& app, Control combo)
-{
-    QStringList items;
-    for (int i = 0; i < app.rt.GetCount(combo); ++i)
-        items << app.rt.GetItemText(combo, i);
-    return items;
-}
-
-QStringList messageLines(const ScriptedDialogs& dialogs)
-{
-    QStringList lines;
-    for (const ScriptedDialogs::Call& call : dialogs.messages())
-        lines << call.title + QLatin1Char('|') + call.text + QLatin1Char('|') + QString::number(call.icon);
-    return lines;
 }
 
 } // namespace
@@ -134,7 +106,8 @@ void TestCategories::sequenceReference()
     TestProgram program;
     program.start();
     App& app = program.app();
-    const QString path = writeBmp(program, fileName, 3);
+    const QString path = program.path(fileName);
+    writeImage(path, 3, 24, 16);
     click(program, "BUTTON5");
     const QString before = text(program, app.EDIT2);
 
@@ -193,8 +166,8 @@ void TestCategories::directFileIsShownAtOnce()
     TestProgram program;
     program.start();
     App& app = program.app();
-    QDir(program.dir()).mkdir(QStringLiteral("scans"));
-    const QString path = writeBmp(program, QStringLiteral("scans/page7.BMP"), 5, 30, 20);
+    const QString path = makeFolder(program, QStringLiteral("scans")) + QStringLiteral("page7.BMP");
+    writeImage(path, 5, 30, 20);
     click(program, "BUTTON5");
     program.dialogs().answerOpenFile(path);
     click(program, "BUTTON6");
@@ -208,11 +181,9 @@ void TestCategories::directFileIsShownAtOnce()
     QCOMPARE(app.ImageWidth, 30.0f);
 
     // A file that cannot be read leaves no source chosen; the image on show stays.
-    QFile broken(program.path(QStringLiteral("broken.BMP")));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("not an image");
-    broken.close();
-    program.dialogs().answerOpenFile(broken.fileName());
+    const QString broken = program.path(QStringLiteral("broken.BMP"));
+    writeBytes(broken, "not an image");
+    program.dialogs().answerOpenFile(broken);
     program.dialogs().answerMessage();
     click(program, "BUTTON6");
     QCOMPARE(app.LoadMode, LoadMode::None);
@@ -325,7 +296,7 @@ void TestCategories::typedNumbersAreHeldInRange()
     selectRow(program, 1);
     typeInto(program, "EDIT8", startText);
     typeInto(program, "EDIT9", digitsText);
-    qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO4")))->setCurrentIndex(fill);
+    selectByKeyboard(program, "COMBO4", fill);
     selectRow(program, 2);
     QCOMPARE(app.CatNextNo[2], int16_t(nextNo));
     QCOMPARE(app.CatDigits[2], int16_t(digits));
@@ -348,7 +319,7 @@ void TestCategories::switchingCategoriesStoresTheEditsFirst()
     QCOMPARE(text(program, app.EDIT7), QStringLiteral("CG06_"));
     typeInto(program, "EDIT5", QStringLiteral("人物"));
     typeInto(program, "EDIT7", QStringLiteral("P_"));
-    auto* fill = qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO4")));
+    auto* fill = program.widget<QComboBox>(QStringLiteral("COMBO4"));
     fill->setCurrentIndex(0);
     clickValidBox(program);
     // Ticking is stored at once and the summary follows.
@@ -361,7 +332,7 @@ void TestCategories::switchingCategoriesStoresTheEditsFirst()
     QCOMPARE(app.CatFixed[6], QStringLiteral("P_"));
     QCOMPARE(app.CatFill[6], QStringLiteral("1"));
     QCOMPARE(text(program, app.EDIT5), QStringLiteral("分類 1"));
-    QCOMPARE(qobject_cast<QCheckBox*>(program.widget(QStringLiteral("CHECK1")))->isChecked(), false);
+    QCOMPARE(program.widget<QCheckBox>(QStringLiteral("CHECK1"))->isChecked(), false);
     selectRow(program, 5);
     QCOMPARE(text(program, app.EDIT5), QStringLiteral("人物"));
     QCOMPARE(fill->currentIndex(), 0);
@@ -374,7 +345,7 @@ void TestCategories::saveFolderDialog()
     TestProgram program;
     program.start();
     App& app = program.app();
-    QDir(program.dir()).mkdir(QStringLiteral("out"));
+    makeFolder(program, QStringLiteral("out"));
     click(program, "BUTTON5");
     selectRow(program, 2);
 
@@ -394,14 +365,15 @@ void TestCategories::saveFolderDialog()
     click(program, "BUTTON10");
     QCOMPARE(app.CatFolder[3], program.dir() + QStringLiteral("/out/"));
     QCOMPARE(text(program, app.EDIT6), app.CatFolder[3]);
-    QCOMPARE(QDir(program.path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(filesIn(program.path(QStringLiteral("out"))), QStringList());
 }
 
 void TestCategories::wholeRegistrationOfANewUser()
 {
     TestProgram program;
     for (int n = 1; n <= 3; ++n)
-        writeBmp(program, QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0')), n, 20 + n, 10 + n);
+        writeImage(
+            program.path(QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0'))), n, 20 + n, 10 + n);
     program.start();
     App& app = program.app();
     QVERIFY(!shown(program, "BUTTON2"));
@@ -434,7 +406,7 @@ void TestCategories::wholeRegistrationOfANewUser()
     QCOMPARE(app.CurCat, int16_t(4));
     for (const char* button : { "BUTTON2", "BUTTON9", "BUTTON11", "BUTTON12" }) {
         QVERIFY2(shown(program, button), button);
-        QVERIFY2(program.widget(QString::fromLatin1(button))->isEnabled(), button);
+        QVERIFY2(enabled(program, button), button);
     }
 
     // Opened again, the window shows where the source is and the current category.
@@ -449,7 +421,8 @@ void TestCategories::wholeRegistrationOfANewUser()
 void TestCategories::finishStaysOpenUntilAllIsRight()
 {
     TestProgram program;
-    const QString image = writeBmp(program, QStringLiteral("photo.BMP"));
+    const QString image = program.path(QStringLiteral("photo.BMP"));
+    writeImage(image, 1, 24, 16);
     program.start();
     App& app = program.app();
     click(program, "BUTTON5");
@@ -499,7 +472,8 @@ void TestCategories::finishStaysOpenUntilAllIsRight()
 void TestCategories::missingFolderPassesOnTheSecondFinish()
 {
     TestProgram program;
-    const QString image = writeBmp(program, QStringLiteral("photo.BMP"));
+    const QString image = program.path(QStringLiteral("photo.BMP"));
+    writeImage(image, 1, 24, 16);
     program.start();
     App& app = program.app();
     click(program, "BUTTON5");
@@ -529,7 +503,7 @@ void TestCategories::missingFolderPassesOnTheSecondFinish()
 void TestCategories::sequenceFromTheDefaultLoadPath()
 {
     TestProgram program;
-    writeBmp(program, QStringLiteral("CG001"), 4, 17, 9);
+    writeImage(program.path(QStringLiteral("CG001")), 4, 17, 9);
     program.start();
     App& app = program.app();
     QCOMPARE(app.LoadPath, program.dir());
@@ -548,7 +522,8 @@ void TestCategories::correctedFieldsChooseTheFirstFile()
 {
     TestProgram program;
     for (int n = 1; n <= 3; ++n)
-        writeBmp(program, QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0')), n, 20 + n, 10 + n);
+        writeImage(
+            program.path(QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0'))), n, 20 + n, 10 + n);
     program.start();
     App& app = program.app();
     click(program, "BUTTON5");
@@ -562,7 +537,7 @@ void TestCategories::correctedFieldsChooseTheFirstFile()
         QStringList { QStringLiteral("IMG005.BMP|ロードするファイル名の構成に誤りがあります|0") });
     QVERIFY(!shown(program, "FORM2"));
     QCOMPARE(app.LoadFailed, int16_t(1));
-    QVERIFY(!program.widget(QStringLiteral("BUTTON2"))->isEnabled());
+    QVERIFY(!enabled(program, "BUTTON2"));
     QVERIFY(app.CurrentFilePath.isEmpty());
 
     click(program, "BUTTON5");
@@ -572,7 +547,7 @@ void TestCategories::correctedFieldsChooseTheFirstFile()
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
     QCOMPARE(app.SeqNumber, 3.0);
     QCOMPARE(app.ImageWidth, 23.0f);
-    QVERIFY(program.widget(QStringLiteral("BUTTON2"))->isEnabled());
+    QVERIFY(enabled(program, "BUTTON2"));
 }
 
 // A sequence file that exists but cannot be read: the image shown before comes back, with its
@@ -580,11 +555,9 @@ void TestCategories::correctedFieldsChooseTheFirstFile()
 void TestCategories::failedSequenceLoadKeepsTheImageAndExtension()
 {
     TestProgram program;
-    const QString shownBefore = writeBmp(program, QStringLiteral("before.bmp"), 2, 15, 12);
-    QFile broken(program.path(QStringLiteral("S02.JPG")));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("no picture here");
-    broken.close();
+    const QString shownBefore = program.path(QStringLiteral("before.bmp"));
+    writeImage(shownBefore, 2, 15, 12);
+    writeBytes(program.path(QStringLiteral("S02.JPG")), "no picture here");
     program.start();
     App& app = program.app();
     click(program, "BUTTON5");

@@ -2,10 +2,9 @@
 #include "categories/Saving.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Readers.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
-#include "settings/SettingsFormat.h"
 #include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 
@@ -80,48 +79,16 @@ struct SavingProgram
     {
         program.start();
         App& app = program.app();
-        *app.rt.Image(app.SourceBitmap) = image;
-        app.ImageWidth = 400;
-        app.ImageHeight = 300;
+        putImage(app, image);
         app.CatValid[1] = 1;
         app.CatFolder[1] = program.dir() + QLatin1Char('/');
     }
     App& app() { return program.app(); }
-    void touch(const QString& name)
-    {
-        QFile file(program.path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    QStringList files() const { return QDir(program.dir()).entryList(QDir::Files | QDir::Hidden); }
 };
 
 const CropRect kBlock { 100, 50, 199, 149 };
 
 const QString kSep = QStringLiteral("/");
-
-QString makeFolder(TestProgram& program, const QString& name)
-{
-    QDir(program.dir()).mkpath(name);
-    return program.path(name) + kSep;
-}
-
-// Writes an image file and returns its pixels as the program decodes them.
-QImage writeImage(const QString& path, int seed, int width, int height, const char* format = "BMP")
-{
-    patternImage(width, height, seed).save(path, format);
-    return QImage(path).convertToFormat(QImage::Format_RGB32);
-}
-
-void touch(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-}
-
-QStringList filesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
 
 int bmpBitsPerPixel(const QString& path)
 {
@@ -160,39 +127,6 @@ void setFrames(App& app, int category, const QList<QRect>& frames)
 QRect blockOf(QRect frame)
 {
     return frame.translated(-10, -10);
-}
-
-bool enabled(TestProgram& program, const char* name)
-{
-    return program.widget(QString::fromLatin1(name))->isEnabled();
-}
-
-QStringList messageLines(const ScriptedDialogs& dialogs)
-{
-    QStringList lines;
-    for (const ScriptedDialogs::Call& call : dialogs.messages())
-        lines << call.title + QLatin1Char('|') + call.text + QLatin1Char('|') + QString::number(call.icon);
-    return lines;
-}
-
-// A frame placed as the user does: click, move, click on the picture. Returns it in view
-// pixels.
-QRect placeFrame(TestProgram& program, QPoint first, QPoint second)
-{
-    QWidget* picture = program.widget(QStringLiteral("PICTURE1"));
-    auto clickAt = [&](QPoint at) {
-        QTest::mousePress(picture, Qt::LeftButton, {}, at);
-        program.runEvents();
-        QTest::mouseRelease(picture, Qt::LeftButton, {}, at);
-        program.runEvents();
-    };
-    clickAt(first);
-    moveMouse(picture, second);
-    program.runEvents();
-    clickAt(second);
-    const App& app = program.app();
-    const QPoint origin(int(app.ViewOriginX), int(app.ViewOriginY));
-    return QRect(first + origin, second + origin).normalized();
 }
 
 // The registration as the user does it: category 1 made valid, the file chosen as the image
@@ -246,10 +180,10 @@ void TestSaving::frameToImageBlock()
 void TestSaving::pieceTakesTheNextFreeName()
 {
     SavingProgram saving;
-    saving.touch(QStringLiteral("CG01_001.BMP"));
-    saving.touch(QStringLiteral("CG01_002.BMP"));
+    touch(saving.program.path(QStringLiteral("CG01_001.BMP")));
+    touch(saving.program.path(QStringLiteral("CG01_002.BMP")));
     QCOMPARE(savePiece(saving.app(), 1, kBlock), PieceOutcome::Saved);
-    QVERIFY(saving.files().contains(QStringLiteral("CG01_003.BMP")));
+    QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_003.BMP")));
     QCOMPARE(saving.app().CatNextNo[1], int16_t(4));
     QCOMPARE(saving.app().CatStartText[1], QStringLiteral("4"));
     const QImage written(saving.program.path(QStringLiteral("CG01_003.BMP")));
@@ -263,7 +197,7 @@ void TestSaving::pieceNeverReplacesWhatAppearsUnderItsName()
     // name taken, as it would a file created between the test and the write.
     QVERIFY(QDir(saving.program.dir()).mkdir(QStringLiteral("CG01_001.BMP")));
     QCOMPARE(savePiece(saving.app(), 1, kBlock), PieceOutcome::Saved);
-    QVERIFY(saving.files().contains(QStringLiteral("CG01_002.BMP")));
+    QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_002.BMP")));
     QVERIFY(QFileInfo(saving.program.path(QStringLiteral("CG01_001.BMP"))).isDir());
     QCOMPARE(saving.app().CatNextNo[1], int16_t(3));
 }
@@ -272,7 +206,7 @@ void TestSaving::emptyPieceIsSkipped()
 {
     SavingProgram saving;
     QCOMPARE(savePiece(saving.app(), 1, CropRect {}), PieceOutcome::Skipped);
-    QCOMPARE(saving.files(), QStringList());
+    QCOMPARE(filesIn(saving.program.dir()), QStringList());
     QCOMPARE(saving.app().CatNextNo[1], int16_t(1));
 }
 
@@ -287,7 +221,7 @@ void TestSaving::failedWriteIsReportedAndConsumesNoNumber()
     QCOMPARE(messages.size(), 1);
     QVERIFY(messages[0].text.contains(app.CatFolder[1] + QStringLiteral("CG01_001.BMP")));
     QCOMPARE(app.CatNextNo[1], int16_t(1));
-    QCOMPARE(saving.files(), QStringList());
+    QCOMPARE(filesIn(saving.program.dir()), QStringList());
 }
 
 void TestSaving::numbersStopAtTheLastOne()
@@ -296,12 +230,12 @@ void TestSaving::numbersStopAtTheLastOne()
     App& app = saving.app();
     app.CatNextNo[1] = 32767;
     QCOMPARE(savePiece(app, 1, kBlock), PieceOutcome::Saved);
-    QVERIFY(saving.files().contains(QStringLiteral("CG01_32767.BMP")));
+    QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_32767.BMP")));
     QCOMPARE(app.CatNextNo[1], int16_t(32767));
     saving.program.dialogs().answerMessage();
     QCOMPARE(savePiece(app, 1, kBlock), PieceOutcome::NumbersExhausted);
     QCOMPARE(saving.program.dialogs().messages().last().text, numbersExhaustedText(1));
-    QCOMPARE(saving.files(), QStringList { "CG01_32767.BMP" });
+    QCOMPARE(filesIn(saving.program.dir()), QStringList { "CG01_32767.BMP" });
     QCOMPARE(app.CatNextNo[1], int16_t(32767));
 }
 
@@ -333,16 +267,14 @@ void TestSaving::saveCutsTheFrameBlock()
     SavingProgram saving;
     App& app = saving.app();
     if (magnificationIndex >= 0) {
-        qobject_cast<QComboBox*>(saving.program.widget(QStringLiteral("COMBO5")))
-            ->setCurrentIndex(magnificationIndex);
-        saving.program.runEvents();
+        selectByKeyboard(saving.program, "COMBO5", magnificationIndex);
         QCOMPARE(app.Magnification, 0.5f);
     }
     setFrames(app, 1, { frame });
     app.TrimState = TrimState::Armed;
     app.GrabCode = grabCode(Qt::RightEdge);
     HOZON_SUB(app);
-    QCOMPARE(saving.files(), QStringList { "CG01_001.BMP" });
+    QCOMPARE(filesIn(saving.program.dir()), QStringList { "CG01_001.BMP" });
     verifyPiece(saving.program.path(QStringLiteral("CG01_001.BMP")), saving.image, block);
     QCOMPARE(app.CatNextNo[1], int16_t(2));
     QCOMPARE(app.CatStartText[1], QStringLiteral("2"));
@@ -356,11 +288,11 @@ void TestSaving::saveTakesTheNextFreeName()
 {
     SavingProgram saving;
     App& app = saving.app();
-    saving.touch(QStringLiteral("CG01_001.BMP"));
-    saving.touch(QStringLiteral("CG01_002.BMP"));
+    touch(saving.program.path(QStringLiteral("CG01_001.BMP")));
+    touch(saving.program.path(QStringLiteral("CG01_002.BMP")));
     setFrames(app, 1, { QRect(QPoint(110, 60), QPoint(209, 159)) });
     HOZON_SUB(app);
-    QCOMPARE(saving.files(), QStringList({ "CG01_001.BMP", "CG01_002.BMP", "CG01_003.BMP" }));
+    QCOMPARE(filesIn(saving.program.dir()), QStringList({ "CG01_001.BMP", "CG01_002.BMP", "CG01_003.BMP" }));
     verifyPiece(saving.program.path(QStringLiteral("CG01_003.BMP")), saving.image, QRect(100, 50, 100, 100));
     QCOMPARE(QFileInfo(saving.program.path(QStringLiteral("CG01_001.BMP"))).size(), 0);
     QCOMPARE(app.CatNextNo[1], int16_t(4));
@@ -389,7 +321,8 @@ void TestSaving::saveWritesCategoriesAndFramesInOrder()
     setFrames(app, 3, invalid);
     HOZON_SUB(app);
 
-    QCOMPARE(saving.files(), QStringList({ "CG02_001.BMP", "CG02_002.BMP", "CG02_003.BMP", "CG05_001.BMP" }));
+    QCOMPARE(filesIn(saving.program.dir()),
+        QStringList({ "CG02_001.BMP", "CG02_002.BMP", "CG02_003.BMP", "CG05_001.BMP" }));
     for (int j = 0; j < 3; ++j)
         verifyPiece(saving.program.path(QStringLiteral("CG02_00%1.BMP").arg(j + 1)), saving.image,
             blockOf(second[j]));
@@ -427,7 +360,7 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
     SavingProgram saving;
     App& app = saving.app();
     for (const QString& name : taken)
-        saving.touch(name);
+        touch(saving.program.path(name));
     app.CatNextNo[1] = int16_t(start);
     app.CatStartText[1] = QString::number(start);
     app.CatValid[2] = 1;
@@ -441,7 +374,7 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
         QStringList { app.CatName[1] + QLatin1Char('|') + numbersExhaustedText(1) + QStringLiteral("|2") });
     QStringList expected = taken + written + QStringList { "CG02_001.BMP" };
     expected.sort();
-    QCOMPARE(saving.files(), expected);
+    QCOMPARE(filesIn(saving.program.dir()), expected);
     for (int j = 0; j < written.size(); ++j)
         verifyPiece(saving.program.path(written[j]), saving.image, QRect(10 + 20 * j, 10, 10, 10));
     verifyPiece(saving.program.path(QStringLiteral("CG02_001.BMP")), saving.image, QRect(70, 10, 10, 10));
@@ -511,10 +444,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     const QString source = makeFolder(program, QStringLiteral("scans"));
     for (int n : { 1, 2, 4 })
         writeImage(source + QStringLiteral("IMG00%1.BMP").arg(n), n, 100 + n, 80 + n);
-    QFile broken(source + QStringLiteral("IMG005.BMP"));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("no picture here");
-    broken.close();
+    writeBytes(source + QStringLiteral("IMG005.BMP"), "no picture here");
     program.start();
     App& app = program.app();
     registerSource(program, source + QStringLiteral("IMG001.BMP"));
@@ -1003,18 +933,15 @@ void TestSaving::wholeRunOfWork()
     QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.Magnification, 1.0f);
     QCOMPARE(app.CatFolder[4], landscapes);
-    auto* categories = qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO2")));
 
     QList<QRect> secondFrames, fourthFrames;
     for (int n = 0; n < 3; ++n) {
         QCOMPARE(app.CurrentFileName, QStringLiteral("scan%1.jpg").arg(n + 1, 3, 10, QLatin1Char('0')));
-        categories->setCurrentIndex(0);
-        program.runEvents();
+        selectByKeyboard(program, "COMBO2", 0);
         QCOMPARE(app.CurCat, int16_t(2));
         secondFrames << placeFrame(program, QPoint(12 + n, 14), QPoint(70, 60 + n));
         secondFrames << placeFrame(program, QPoint(100, 20), QPoint(160 - n, 80));
-        categories->setCurrentIndex(1);
-        program.runEvents();
+        selectByKeyboard(program, "COMBO2", 1);
         QCOMPARE(app.CurCat, int16_t(4));
         fourthFrames << placeFrame(program, QPoint(40, 90), QPoint(175, 135));
         if (n == 2) program.dialogs().answerMessage();
@@ -1022,8 +949,7 @@ void TestSaving::wholeRunOfWork()
     }
     QCOMPARE(messageLines(program.dialogs()),
         QStringList { QStringLiteral("scan004.jpg|ロードするファイル名の構成に誤りがあります|0") });
-    program.widget(QStringLiteral("MAINFORM"))->close();
-    program.runEvents();
+    closeMainWindow(program);
     QVERIFY(app.rt.Ended());
 
     for (int n = 0; n < 3; ++n) {
@@ -1036,11 +962,7 @@ void TestSaving::wholeRunOfWork()
     QCOMPARE(filesIn(landscapes).size(), 3);
     QCOMPARE(filesIn(program.dir()).filter(QStringLiteral("CG")).size(), 6);
 
-    QFile settings(program.path(QStringLiteral("KANKYO.TXT")));
-    QVERIFY(settings.open(QIODevice::ReadOnly));
-    QStringList lines;
-    for (const auto& line : decodeSettingsLines(settings.readAll()))
-        lines << line.value_or(QString());
+    const QStringList lines = settingsLines(program.dir());
     auto startRecord = [&](int category) {
         for (qsizetype i = 0; i < lines.size(); ++i)
             if (lines[i].startsWith(QStringLiteral("分類 %1,").arg(category))) return lines.value(i + 3);

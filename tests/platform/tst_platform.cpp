@@ -1,3 +1,4 @@
+#include "fixture/Files.h"
 #include "fixture/Images.h"
 #include "fixture/ScriptedDialogs.h"
 #include "fixture/UserActions.h"
@@ -19,15 +20,6 @@
 #include <QTranslator>
 
 namespace {
-
-int differingPixels(const QImage& a, const QImage& b)
-{
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y);
-    return count;
-}
 
 // A runtime with the main window built, its handlers recording the events they receive.
 struct Runtime
@@ -126,7 +118,7 @@ void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace()
     drawFigure(image, corners.x(), corners.y(), x2, y2, DrawMode::Xor, width, figure, 0xFFFFFF);
     QVERIFY(image != original);
     drawFigure(image, corners.x(), corners.y(), x2, y2, DrawMode::Xor, width, figure, 0xFFFFFF);
-    QCOMPARE(differingPixels(image, original), 0);
+    QCOMPARE(differences(image, original).size(), 0);
 }
 
 void TestPlatform::boxOutlineTouchesEachPixelOnce_data()
@@ -371,31 +363,25 @@ void TestPlatform::newBmpFileHoldsTheExactPixels()
     const QImage image = noiseImage(13, 7); // odd width: rows are padded in the file
     const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
     QVERIFY(writeNewBmpFile(image, path).ok());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = readBytes(path);
     QCOMPARE(bytes.left(2), QByteArray("BM"));
     QCOMPARE(int(uchar(bytes[28])), 24); // bits per pixel
     QCOMPARE(int(uchar(bytes[30])), 0); // uncompressed
     QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), image);
     // Readable by others like any file the user makes, not private like a temporary file.
     QVERIFY(QFileInfo(path).permissions() & QFileDevice::ReadOther);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "CG01_001.BMP" });
+    QCOMPARE(filesIn(dir.path()), QStringList { "CG01_001.BMP" });
 }
 
 void TestPlatform::newBmpFileNeverReplacesAFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
-    QFile existing(path);
-    QVERIFY(existing.open(QIODevice::WriteOnly));
-    existing.write("not mine");
-    existing.close();
+    writeBytes(path, "not mine");
     const SaveResult result = writeNewBmpFile(noiseImage(4, 4), path);
     QCOMPARE(result.outcome, SaveOutcome::NameTaken);
-    QVERIFY(existing.open(QIODevice::ReadOnly));
-    QCOMPARE(existing.readAll(), QByteArray("not mine"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "CG01_001.BMP" });
+    QCOMPARE(readBytes(path), QByteArray("not mine"));
+    QCOMPARE(filesIn(dir.path()), QStringList { "CG01_001.BMP" });
 }
 
 void TestPlatform::failedBmpWriteLeavesNothing_data()
@@ -409,14 +395,12 @@ void TestPlatform::failedBmpWriteLeavesNothing()
 {
     QFETCH(QString, folder);
     QTemporaryDir dir;
-    QFile plain(dir.filePath(QStringLiteral("plain")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    touch(dir.filePath(QStringLiteral("plain")));
     const SaveResult result
         = writeNewBmpFile(noiseImage(4, 4), dir.filePath(folder + QStringLiteral("/a.BMP")));
     QCOMPARE(result.outcome, SaveOutcome::Failed);
     QVERIFY(!result.reason.isEmpty());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "plain" });
+    QCOMPARE(filesIn(dir.path()), QStringList { "plain" });
 }
 
 QTEST_MAIN(TestPlatform)

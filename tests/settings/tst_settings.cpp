@@ -1,5 +1,6 @@
 #include "fixture/Files.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Readers.h"
+#include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "settings/Cp932.h"
 #include "settings/SettingsFormat.h"
@@ -67,30 +68,6 @@ QString settingsFile(TestProgram& program)
     return program.path(QStringLiteral("KANKYO.TXT"));
 }
 
-void closeProgram(TestProgram& program)
-{
-    program.widget(QStringLiteral("MAINFORM"))->close();
-    program.runEvents();
-}
-
-// The lines the program wrote, decoded the way the program reads them.
-QStringList writtenLines(const QString& dir)
-{
-    QStringList lines;
-    for (const std::optional<QString>& line :
-        decodeSettingsLines(readBytes(dir + QStringLiteral("/KANKYO.TXT"))))
-        lines << line.value_or(QStringLiteral("<undecodable>"));
-    return lines;
-}
-
-QStringList comboItems(App& app, Control combo)
-{
-    QStringList items;
-    for (int i = 0; i < app.rt.GetCount(combo); ++i)
-        items << app.rt.GetItemText(combo, i);
-    return items;
-}
-
 // How a test file is damaged: cut after some lines, one line replaced, or cut inside a line.
 enum Damage { Cut, Replace, CutInside };
 
@@ -133,7 +110,7 @@ QByteArray fileWithCategory4(const QString& name, const QString& folder)
     app.CatValid[4] = 1;
     app.CatName[4] = name;
     app.CatFolder[4] = folder;
-    closeProgram(program);
+    closeMainWindow(program);
     return readBytes(settingsFile(program));
 }
 
@@ -150,7 +127,7 @@ void readBackCategory4(const QByteArray& bytes, const QString& name, const QStri
     QCOMPARE(app.CatFolder[4], folder);
     QCOMPARE(comboItems(app, app.COMBO2), QStringList({ name }));
     QCOMPARE(app.CatName[5], QStringLiteral("分類 5"));
-    closeProgram(program);
+    closeMainWindow(program);
     QCOMPARE(readBytes(settingsFile(program)), bytes);
 }
 
@@ -307,11 +284,11 @@ void TestSettings::originalFileIsReadAndWrittenBackUnchanged()
     QCOMPARE(app.ValidCatMap[3], int16_t(0));
     QCOMPARE(app.CurCat, int16_t(2));
 
-    closeProgram(program);
+    closeMainWindow(program);
     lines[0] = QStringLiteral("Copyright,") + app.BannerText;
     QCOMPARE(readBytes(settingsFile(program)), cp932Bytes(lines));
     // The temporary file has been renamed away, and nothing was backed up.
-    QCOMPARE(QDir(program.dir()).entryList(QDir::Files), QStringList({ "KANKYO.TXT" }));
+    QCOMPARE(filesIn(program.dir()), QStringList({ "KANKYO.TXT" }));
 }
 
 void TestSettings::fileWithLineFeedsOnlyIsRead()
@@ -326,7 +303,7 @@ void TestSettings::fileWithLineFeedsOnlyIsRead()
     QCOMPARE(app.CatName[20], QStringLiteral("最後"));
     QCOMPARE(app.CatFill[20], QStringLiteral("1"));
 
-    closeProgram(program);
+    closeMainWindow(program);
     lines[0] = QStringLiteral("Copyright,") + app.BannerText;
     QCOMPARE(readBytes(settingsFile(program)), cp932Bytes(lines));
 }
@@ -363,8 +340,8 @@ void TestSettings::extensionRecord()
         TestProgram program;
         program.start();
         program.app().SeqExt = seqExt;
-        closeProgram(program);
-        QCOMPARE(writtenLines(program.dir()).value(9), QStringLiteral("拡張子,") + written);
+        closeMainWindow(program);
+        QCOMPARE(settingsLines(program.dir()).value(9), QStringLiteral("拡張子,") + written);
         bytes = readBytes(settingsFile(program));
     }
     TestProgram next;
@@ -449,8 +426,8 @@ void TestSettings::stringRecords()
     program.start();
     QCOMPARE(program.dialogs().calls().size(), 0);
     QCOMPARE(field(program.app(), fieldName), withCurrentDirectory(value));
-    closeProgram(program);
-    QCOMPARE(writtenLines(program.dir()).value(line), withCurrentDirectory(writtenBack));
+    closeMainWindow(program);
+    QCOMPARE(settingsLines(program.dir()).value(line), withCurrentDirectory(writtenBack));
 }
 
 void TestSettings::numberRecords_data()
@@ -583,8 +560,8 @@ void TestSettings::numbersAreWrittenWithSignPlace()
     app.LoadMode = loadMode;
     app.SeqNumber = seqNumber;
     app.CatDigits[1] = int16_t(digits);
-    closeProgram(program);
-    const QStringList lines = writtenLines(program.dir());
+    closeMainWindow(program);
+    const QStringList lines = settingsLines(program.dir());
     QCOMPARE(lines.size(), 150);
     QCOMPARE(QStringList({ lines[3], lines[6], lines[categoryLine(1, 5)] }), written);
 }
@@ -627,8 +604,8 @@ void TestSettings::shortFileKeepsDefaults()
     QCOMPARE(app.rt.GetCount(app.COMBO2), 0);
     QCOMPARE(app.ValidCatCount, 0.0f);
 
-    closeProgram(program);
-    const QStringList lines = writtenLines(cwd);
+    closeMainWindow(program);
+    const QStringList lines = settingsLines(cwd);
     QCOMPARE(lines.size(), 150);
     QCOMPARE(lines[4], QStringLiteral("ロードパス,") + cwd);
 }
@@ -639,7 +616,7 @@ void TestSettings::missingFileIsFirstRun()
     program.start();
     App& app = program.app();
     QCOMPARE(program.dialogs().calls().size(), 0);
-    closeProgram(program);
+    closeMainWindow(program);
 
     const QByteArray bytes = readBytes(settingsFile(program));
     QVERIFY(!bytes.startsWith(kUtf8Bom));
@@ -647,7 +624,7 @@ void TestSettings::missingFileIsFirstRun()
     QCOMPARE(bytes.count('\n'), 150);
     QVERIFY(bytes.endsWith("\r\n"));
     const QString cwd = currentDirectory();
-    const QStringList lines = writtenLines(program.dir());
+    const QStringList lines = settingsLines(program.dir());
     const QStringList header = {
         QStringLiteral("Copyright,") + app.BannerText,
         QStringLiteral("ＪＰＥＧ用作業ドライブ,"),
@@ -748,9 +725,9 @@ void TestSettings::damagedFile()
     QCOMPARE(app.CatFill[20], QStringLiteral("0"));
     QCOMPARE(readBytes(settingsFile(program) + QStringLiteral(".bak")), bytes);
 
-    closeProgram(program);
-    QCOMPARE(writtenLines(program.dir()).size(), 150);
-    QCOMPARE(writtenLines(program.dir())[0], QStringLiteral("Copyright,") + app.BannerText);
+    closeMainWindow(program);
+    QCOMPARE(settingsLines(program.dir()).size(), 150);
+    QCOMPARE(settingsLines(program.dir())[0], QStringLiteral("Copyright,") + app.BannerText);
     QCOMPARE(readBytes(settingsFile(program) + QStringLiteral(".bak")), bytes);
 }
 
@@ -837,7 +814,7 @@ void TestSettings::failedWriteKeepsTheEarlierFile()
     limited.rlim_cur = 100;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     program.dialogs().answerMessage();
-    closeProgram(program);
+    closeMainWindow(program);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedHandler);
 
@@ -847,7 +824,7 @@ void TestSettings::failedWriteKeepsTheEarlierFile()
     QVERIFY(messages[0].text.startsWith(
         QStringLiteral("設定ファイル「%1」を保存できませんでした。").arg(settingsFile(program))));
     QCOMPARE(readBytes(settingsFile(program)), original);
-    QCOMPARE(QDir(program.dir()).entryList(QDir::Files), QStringList({ "KANKYO.TXT" }));
+    QCOMPARE(filesIn(program.dir()), QStringList({ "KANKYO.TXT" }));
 }
 
 void TestSettings::folderInPlaceOfTheFileIsReported()
@@ -860,10 +837,10 @@ void TestSettings::folderInPlaceOfTheFileIsReported()
     QCOMPARE(program.dialogs().messages()[0].text, settingsDamageText(SettingsDamage::Unreadable, 1, false));
     QCOMPARE(program.app().CatName[1], QStringLiteral("分類 1"));
     program.dialogs().answerMessage();
-    closeProgram(program);
+    closeMainWindow(program);
     QCOMPARE(program.dialogs().messages().size(), 2);
     QVERIFY(QFileInfo(settingsFile(program)).isDir());
-    QCOMPARE(QDir(program.dir()).entryList(QDir::Files), QStringList());
+    QCOMPARE(filesIn(program.dir()), QStringList());
 }
 
 QTEST_MAIN(TestSettings)

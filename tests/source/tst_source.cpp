@@ -425,7 +425,7 @@ void TestSource::summaryScrollsToTheSelectedCategory()
     program.start();
     App& app = program.app();
     app.rt.ShowWindow(app.FORM2, kTrue);
-    auto* edit = qobject_cast<QPlainTextEdit*>(program.widget(QStringLiteral("EDIT10")));
+    auto* edit = program.widget<QPlainTextEdit>(QStringLiteral("EDIT10"));
     QVERIFY(edit);
     for (int selected : { 3, 1, 0, 6 }) {
         app.rt.SetCurSel(app.LIST1, selected);
@@ -704,7 +704,7 @@ void TestSource::workFileIsNeverLeft()
     QFETCH(bool, valid);
     QFETCH(bool, staleLeft);
     TestProgram program;
-    QVERIFY(QDir(program.dir()).mkpath(QStringLiteral("work")));
+    makeFolder(program, QStringLiteral("work"));
     const QImage image = gradientImage(20, 10);
     const QByteArray bytes = fileName.endsWith(QLatin1String(".png")) ? encoded(image, "png")
         : fileName.endsWith(QLatin1String(".BMP"))                    ? bmpFile(image, 24)
@@ -845,8 +845,7 @@ void TestSource::folderListIsSortedByName()
             QDir(program.dir()).mkdir(name.chopped(1));
             continue;
         }
-        QFile file(program.path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        touch(program.path(name));
     }
     app.ListFolder = program.dir() + QLatin1Char('/');
     QStringList names;
@@ -886,10 +885,8 @@ void TestSource::listingRequestFindsTheShownFile()
     TestProgram program;
     program.start();
     App& app = program.app();
-    for (const char* name : { "c.BMP", "a.JPG", "b.bmp", "B.jpg" }) {
-        QFile file(program.path(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    for (const char* name : { "c.BMP", "a.JPG", "b.bmp", "B.jpg" })
+        touch(program.path(QString::fromLatin1(name)));
     for (const QStringList& sameName :
         { QStringList { "b.BMP", "z.BMP", "B.bmp" }, QStringList { "B.bmp", "b.BMP" } }) {
         QStringList sorted = sameName;

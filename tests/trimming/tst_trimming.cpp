@@ -1,12 +1,10 @@
-#include "core/CategoryLabel.h"
 #include "fixture/Images.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Scene.h"
 #include "fixture/UserActions.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
 #include "trimming/TrimmingStates.h"
 #include "view/Magnification.h"
-#include "view/Scrolling.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -23,192 +21,9 @@ namespace {
 constexpr QRgb kHighlightMask = 0x808080u;
 constexpr QRgb kListMask = 0x008000u;
 
-QImage shownPart(App& app)
-{
-    return picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight);
-}
 QRgb rgb(const QImage& image, int x, int y)
 {
     return image.pixel(x, y) & 0xFFFFFFu;
-}
-
-// A program showing a generated image in a picture area of a fixed size, with categories 1 and
-// 2 valid and category 1 current, and the trimming and save buttons shown.
-class Scene
-{
-public:
-    explicit Scene(int imageWidth = 1100, int imageHeight = 700, int areaWidth = 800, int areaHeight = 400)
-    {
-        program.start();
-        App& a = app();
-        program.widget(QStringLiteral("MAINFORM"))->showNormal();
-        a.rt.SetWindowSize(
-            a.MAINFORM, areaWidth + 2 * a.FrameHeight, areaHeight + a.CaptionHeight + a.FrameHeight + 25);
-        program.runEvents();
-        a.rt.ResetContent(a.COMBO2);
-        a.rt.AddString(a.COMBO2, categoryLabel(1));
-        a.rt.AddString(a.COMBO2, categoryLabel(2));
-        a.ValidCatMap[0] = 1;
-        a.ValidCatMap[1] = 2;
-        a.rt.SetCurSel(a.COMBO2, 0);
-        a.CurCat = 1;
-        for (Control button : { a.BUTTON2, a.BUTTON9, a.BUTTON11, a.BUTTON12 })
-            a.rt.ShowWindow(button, kTrue);
-        *a.rt.Image(a.SourceBitmap) = patternImage(imageWidth, imageHeight);
-        a.ImageWidth = float(imageWidth);
-        a.ImageHeight = float(imageHeight);
-        CG_ON_SUB(a);
-        clean = view(a).copy();
-    }
-
-    App& app() { return program.app(); }
-    QWidget* pictureWidget() { return program.widget(QStringLiteral("PICTURE1")); }
-    QComboBox* combo(const char* name)
-    {
-        return qobject_cast<QComboBox*>(program.widget(QString::fromLatin1(name)));
-    }
-    QScrollBar* bar(const char* name)
-    {
-        return qobject_cast<QScrollBar*>(program.widget(QString::fromLatin1(name)));
-    }
-
-    void press(int x, int y, Qt::MouseButton button = Qt::LeftButton)
-    {
-        QTest::mousePress(pictureWidget(), button, {}, QPoint(x, y));
-        program.runEvents();
-    }
-    void release(int x, int y, Qt::MouseButton button = Qt::LeftButton)
-    {
-        QTest::mouseRelease(pictureWidget(), button, {}, QPoint(x, y));
-        program.runEvents();
-    }
-    void click(int x, int y)
-    {
-        press(x, y);
-        release(x, y);
-    }
-    void doubleClickAt(int x, int y)
-    {
-        doubleClick(pictureWidget(), QPoint(x, y));
-        program.runEvents();
-    }
-    void move(int x, int y, Qt::MouseButtons held = Qt::NoButton)
-    {
-        moveMouse(pictureWidget(), QPoint(x, y), held);
-        program.runEvents();
-    }
-    // Click, move, click: one frame between two picture points.
-    void place(int x1, int y1, int x2, int y2)
-    {
-        click(x1, y1);
-        move(x2, y2);
-        click(x2, y2);
-    }
-    void button(const char* name)
-    {
-        QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
-        program.runEvents();
-    }
-    // A user choosing an entry of the frame list with the mouse: the click on the list comes
-    // first, then the change of the selection.
-    void chooseFrame(int index) { chooseEntry(program, "COMBO1", index); }
-    // A change of the frame list from the keyboard: no click before it.
-    void keyFrame(int index)
-    {
-        combo("COMBO1")->setCurrentIndex(index);
-        program.runEvents();
-    }
-    void chooseCategory(int position)
-    {
-        combo("COMBO2")->setCurrentIndex(position);
-        program.runEvents();
-    }
-    void scrollTo(const char* name, int position)
-    {
-        bar(name)->setValue(position);
-        program.runEvents();
-    }
-    void drag(int x1, int y1, int x2, int y2, Qt::MouseButton button)
-    {
-        press(x1, y1, button);
-        move(x2, y2, button);
-        release(x2, y2, button);
-    }
-
-    QStringList frameList()
-    {
-        QStringList items;
-        for (int i = 0; i < app().rt.GetCount(app().COMBO1); ++i)
-            items << app().rt.GetItemText(app().COMBO1, i);
-        return items;
-    }
-    QRectF frame(int j, int category = 1)
-    {
-        App& a = app();
-        return QRectF(QPointF(a.FrameLeft[j][category], a.FrameTop[j][category]),
-            QPointF(a.FrameRight[j][category], a.FrameBottom[j][category]));
-    }
-
-    // Runs steps written as "verb args | verb args ...".
-    void run(const QString& script)
-    {
-        for (const QString& step : script.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
-            const QStringList words = step.simplified().split(QLatin1Char(' '));
-            const QString verb = words.first();
-            auto arg = [&](int i) { return words.at(i).toInt(); };
-            if (verb == QLatin1String("place"))
-                place(arg(1), arg(2), arg(3), arg(4));
-            else if (verb == QLatin1String("click"))
-                click(arg(1), arg(2));
-            else if (verb == QLatin1String("dclick"))
-                doubleClickAt(arg(1), arg(2));
-            else if (verb == QLatin1String("press"))
-                press(arg(1), arg(2));
-            else if (verb == QLatin1String("release"))
-                release(arg(1), arg(2));
-            else if (verb == QLatin1String("move"))
-                move(arg(1), arg(2));
-            else if (verb == QLatin1String("leftdrag"))
-                move(arg(1), arg(2), Qt::LeftButton);
-            else if (verb == QLatin1String("pan"))
-                drag(arg(1), arg(2), arg(3), arg(4), Qt::RightButton);
-            else if (verb == QLatin1String("trim"))
-                button("BUTTON2");
-            else if (verb == QLatin1String("modify"))
-                button("BUTTON3");
-            else if (verb == QLatin1String("delete"))
-                button("BUTTON4");
-            else if (verb == QLatin1String("choose"))
-                chooseFrame(arg(1));
-            else if (verb == QLatin1String("key"))
-                keyFrame(arg(1));
-            else if (verb == QLatin1String("category"))
-                chooseCategory(arg(1));
-            else if (verb == QLatin1String("hscroll"))
-                scrollTo("HSCROLL1", arg(1));
-            else if (verb == QLatin1String("vscroll"))
-                scrollTo("VSCROLL1", arg(1));
-            else if (verb == QLatin1String("corner"))
-                button("BUTTON1");
-            else if (verb == QLatin1String("registration"))
-                button("BUTTON5");
-            else
-                QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
-        }
-    }
-
-    TestProgram program;
-    QImage clean; // the view as built, before any frame was drawn
-};
-
-// The pixels in which two images differ.
-QSet<QPoint> differences(const QImage& a, const QImage& b)
-{
-    QSet<QPoint> points;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) points.insert(QPoint(x, y));
-    return points;
 }
 
 QSet<QPoint> linePixels(int x1, int y1, int x2, int y2)
@@ -929,10 +744,7 @@ void TestTrimming::relayoutForgetsAllFrames()
             app.MAINFORM, app.rt.GetWidth(app.MAINFORM) + 40, app.rt.GetHeight(app.MAINFORM));
         scene.program.runEvents();
     } else {
-        *app.rt.Image(app.SourceBitmap) = patternImage(300, 200);
-        app.ImageWidth = 300;
-        app.ImageHeight = 200;
-        CG_ON_SUB(app);
+        showImage(app, patternImage(300, 200));
     }
     for (int category = 0; category <= kCategoryCount; ++category)
         QCOMPARE(app.CatFrameCount[category], 0.0f);

@@ -1,11 +1,10 @@
 #include "fixture/Images.h"
-#include "fixture/TestProgram.h"
+#include "fixture/UserActions.h"
 #include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 #include "view/Magnification.h"
 #include "view/Scrolling.h"
 
-#include <QComboBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -23,49 +22,11 @@ QImage solid(int width, int height, QRgb colour)
     return image;
 }
 
-// Puts an image into the source bitmap as a load leaves it.
-void putImage(App& app, const QImage& image)
-{
-    *app.rt.Image(app.SourceBitmap) = image.convertToFormat(QImage::Format_RGB32);
-    app.ImageWidth = float(image.width());
-    app.ImageHeight = float(image.height());
-}
-
-// Shows an image as an adopted load does: layout pass with the view rebuilt, then a repaint.
-void showImage(App& app, const QImage& image)
-{
-    putImage(app, image);
-    CG_ON_SUB(app);
-}
-
-QScrollBar* bar(TestProgram& program, const char* name)
-{
-    return qobject_cast<QScrollBar*>(program.widget(QString::fromLatin1(name)));
-}
-
-// Gives the main window the size whose picture area is width x height on any platform.
-void setPictureArea(TestProgram& program, int width, int height)
-{
-    App& app = program.app();
-    program.widget(QStringLiteral("MAINFORM"))->showNormal();
-    app.rt.SetWindowSize(
-        app.MAINFORM, width + 2 * app.FrameHeight, height + app.CaptionHeight + app.FrameHeight + 25);
-    program.runEvents();
-    QCOMPARE(app.PictureAreaWidth, int16_t(width));
-    QCOMPARE(app.PictureAreaHeight, int16_t(height));
-}
-
 // The geometry of a control if it is shown, else an empty rectangle.
 QRect shownGeometry(TestProgram& program, const char* name)
 {
     QWidget* widget = program.widget(QString::fromLatin1(name));
     return widget->isVisible() ? widget->geometry() : QRect();
-}
-
-void chooseMagnification(TestProgram& program, int entry)
-{
-    qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO5")))->setCurrentIndex(entry);
-    program.runEvents();
 }
 
 } // namespace
@@ -239,7 +200,7 @@ void TestView::viewWithoutSourceImageIsBlank()
     QCOMPARE(view(app).copy(10, 10, viewSize.width() - 20, viewSize.height() - 20),
         solid(viewSize.width() - 20, viewSize.height() - 20, kWhite));
     QCOMPARE(view(app).pixel(0, 0), kBlack);
-    QCOMPARE(picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight), blockAtOrigin(app));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
 }
 
 void TestView::barDecision_data()
@@ -321,7 +282,7 @@ void TestView::placement()
     QCOMPARE(shownGeometry(program, "BUTTON1"), corner);
     const auto checkRange = [&](const char* name, const QList<int>& range) {
         if (range.isEmpty()) return;
-        QScrollBar* scroll = bar(program, name);
+        QScrollBar* scroll = program.widget<QScrollBar>(name);
         QCOMPARE(scroll->minimum(), 0);
         QCOMPARE(scroll->maximum(), range[0]);
         QCOMPARE(scroll->singleStep(), 1);
@@ -391,7 +352,7 @@ void TestView::scrollShowsBlockAtOrigin()
     App& app = program.app();
     showImage(app, patternImage(3000, 2000));
     for (const char* name : { "HSCROLL1", "VSCROLL1" }) {
-        QScrollBar* scroll = bar(program, name);
+        QScrollBar* scroll = program.widget<QScrollBar>(name);
         if (action < 0)
             scroll->setValue(value);
         else
@@ -399,8 +360,8 @@ void TestView::scrollShowsBlockAtOrigin()
         program.runEvents();
     }
     QVERIFY(app.HScrollPos > 0);
-    QCOMPARE(int(app.HScrollPos), bar(program, "HSCROLL1")->value());
-    QCOMPARE(int(app.VScrollPos), bar(program, "VSCROLL1")->value());
+    QCOMPARE(int(app.HScrollPos), program.widget<QScrollBar>("HSCROLL1")->value());
+    QCOMPARE(int(app.VScrollPos), program.widget<QScrollBar>("VSCROLL1")->value());
     QCOMPARE(app.ViewOriginX, float(app.HScrollPos));
     QCOMPARE(app.ViewOriginY, float(app.VScrollPos));
     QCOMPARE(app.VisibleLeft, app.ViewOriginX);
@@ -421,8 +382,7 @@ void TestView::largeViewScrollsInCoarseSteps()
     const float excess = 40020.0f - float(app.VisibleWidth);
     QCOMPARE(app.HScrollUnit, excess / 10000);
     for (int position : { 1, 5000, 10000 }) {
-        bar(program, "HSCROLL1")->setValue(position);
-        program.runEvents();
+        scrollTo(program, "HSCROLL1", position);
         QCOMPARE(app.ViewOriginX, float(position) * app.HScrollUnit);
         QCOMPARE(picture(app), blockAtOrigin(app));
     }
@@ -446,8 +406,8 @@ void TestView::cornerButtonJumpsAndToggles()
     QCOMPARE(app.CornerToggle, CornerToggle::ToTopLeft);
     QCOMPARE(app.HScrollPos, app.HScrollMax);
     QCOMPARE(app.VScrollPos, app.VScrollMax);
-    QCOMPARE(bar(program, "HSCROLL1")->value(), int(app.HScrollMax));
-    QCOMPARE(bar(program, "VSCROLL1")->value(), int(app.VScrollMax));
+    QCOMPARE(program.widget<QScrollBar>("HSCROLL1")->value(), int(app.HScrollMax));
+    QCOMPARE(program.widget<QScrollBar>("VSCROLL1")->value(), int(app.VScrollMax));
     QCOMPARE(picture(app), blockAtOrigin(app));
     QCOMPARE(picture(app).pixel(app.VisibleWidth - 1, app.VisibleHeight - 1), kBlack); // the border's corner
 
@@ -457,7 +417,7 @@ void TestView::cornerButtonJumpsAndToggles()
     QCOMPARE(app.CornerToggle, CornerToggle::ToBottomRight);
     QCOMPARE(app.HScrollPos, int16_t(0));
     QCOMPARE(app.VScrollPos, int16_t(0));
-    QCOMPARE(bar(program, "HSCROLL1")->value(), 0);
+    QCOMPARE(program.widget<QScrollBar>("HSCROLL1")->value(), 0);
     QCOMPARE(picture(app), view(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight));
 }
 
@@ -470,11 +430,11 @@ void TestView::keptPositionBeyondNewRangeIsClamped()
     QTest::mouseClick(program.widget("BUTTON1"), Qt::LeftButton);
     program.runEvents();
     const int16_t farRight = app.HScrollPos;
-    chooseMagnification(program, 7); // ×0.5
+    selectByKeyboard(program, "COMBO5", 7); // ×0.5
     QVERIFY(app.HScrollMax < farRight);
     QCOMPARE(app.HScrollPos, app.HScrollMax);
     QCOMPARE(app.VScrollPos, app.VScrollMax);
-    QCOMPARE(bar(program, "HSCROLL1")->value(), int(app.HScrollMax));
+    QCOMPARE(program.widget<QScrollBar>("HSCROLL1")->value(), int(app.HScrollMax));
     QCOMPARE(picture(app), blockAtOrigin(app));
     QCOMPARE(picture(app).pixel(app.VisibleWidth - 1, app.VisibleHeight - 1), kBlack);
 }
@@ -486,7 +446,7 @@ void TestView::magnificationListRebuildsAndShowsView()
     App& app = program.app();
     showImage(app, patternImage(640, 480));
     QCOMPARE(app.ViewWidth, 660.0f);
-    chooseMagnification(program, 7);
+    selectByKeyboard(program, "COMBO5", 7);
     QCOMPARE(app.Magnification, 0.5f);
     QCOMPARE(app.MagnificationIndex, int16_t(7));
     QCOMPARE(view(app).size(), QSize(340, 260));
@@ -565,7 +525,7 @@ void TestView::rebuildResetsTrimmingState()
     app.BandEdgeMask = bandEdgeMask(Qt::TopEdge | Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     app.BandLeft = 7;
 
-    chooseMagnification(program, 3);
+    selectByKeyboard(program, "COMBO5", 3);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
@@ -612,7 +572,7 @@ void TestView::scrollPutsDownPickedUpEdge()
         app.TrimState = trimState;
         app.GrabCode = grabCode(grabbed);
         app.rt.SetMousePointer(app.PICTURE1, MousePointer::Default);
-        if (QScrollBar* scroll = bar(program, name))
+        if (QScrollBar* scroll = program.widget<QScrollBar>(name))
             scroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
         else
             QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
