@@ -58,7 +58,6 @@ private slots:
     void registrationWithoutALoadKeepsFramesAndCategoryTogether();
     void deleteAllFiles_data();
     void deleteAllFiles();
-    void allImagesCancelled();
     void wholeRunOfWork();
 };
 
@@ -881,26 +880,6 @@ void TestSaving::deleteAllFiles()
     QCOMPARE(app.CatNextNo[8], int16_t(9));
     QCOMPARE(app.CatFrameCount[2], 1.0f);
     QCOMPARE(app.CatFolder[2], shared);
-}
-
-// "全画像" cancelled: folder-list mode and the cancel mark stay, nothing is listed.
-void TestSaving::allImagesCancelled()
-{
-    TestProgram program;
-    program.start();
-    App& app = program.app();
-    click(program, "BUTTON5");
-    program.dialogs().answerOpenFile(dialogCancelled());
-    click(program, "BUTTON15");
-    QCOMPARE(app.LoadMode, LoadMode::Folder);
-    QCOMPARE(app.LoadFilePath, dialogCancelled());
-    QCOMPARE(app.SrcCount, 0.0f);
-    QCOMPARE(app.PendingAction, PendingAction::None);
-    QCOMPARE(program.dialogs().calls().size(), 1);
-    const auto& dialog = program.dialogs().calls().first();
-    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
-    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
-    QVERIFY(shown(program, "FORM2"));
 }
 
 // A new user's whole run: a folder of three JPEG scans is registered with two categories,

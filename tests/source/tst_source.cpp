@@ -1,8 +1,11 @@
 #include "fixture/Files.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Images.h"
+#include "fixture/Readers.h"
+#include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "source/FolderListing.h"
 #include "source/ImageLoading.h"
+#include "source/LoadMode.h"
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
 
@@ -199,6 +202,11 @@ private slots:
     void sortStartsFromTheListingOrder_data();
     void sortStartsFromTheListingOrder();
     void listingRequestFindsTheShownFile();
+    void sequenceReference_data();
+    void sequenceReference();
+    void cancelledDialogsLeaveTheLoadMode();
+    void directFileIsShownAtOnce();
+    void allImagesCancelled();
 };
 
 void TestSource::cleanup()
@@ -906,6 +914,148 @@ void TestSource::listingRequestFindsTheShownFile()
     app.CurrentFileName = QStringLiteral("gone.BMP");
     app.RequestActions[1](app);
     QCOMPARE(app.SrcIndex, -1.0f);
+}
+
+// --- load setup: the source buttons of the registration window -------------------------
+
+// Base name -> fields of the sequence. A name of no characters (".BMP") holds no number and is
+// loaded directly, like "cover"; so is a name that ends in full-width digits.
+void TestSource::sequenceReference_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("direct");
+    QTest::addColumn<QString>("fixed");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<int>("fill"); // COMBO3: 0 "無", 1 "0"
+    QTest::addColumn<int16_t>("loadMode");
+    // clang-format off
+    QTest::newRow("IMG0012") << "IMG0012.BMP" << false << "IMG" << "12" << "4" << 1 << LoadMode::Sequence;
+    QTest::newRow("IMG12") << "IMG12.BMP" << false << "IMG" << "12" << "2" << 0 << LoadMode::Sequence;
+    QTest::newRow("scan_2020_001") << "scan_2020_001.jpg" << false << "scan_2020_" << "1" << "3" << 1 << LoadMode::Sequence;
+    QTest::newRow("写真007") << "写真007.BMP" << false << "写真" << "7" << "3" << 1 << LoadMode::Sequence;
+    QTest::newRow("0042") << "0042.BMP" << false << "" << "42" << "4" << 1 << LoadMode::Sequence;
+    QTest::newRow("cover") << "cover.BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    QTest::newRow("full-width digits") << "写真０１２.BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    QTest::newRow("empty base name") << ".BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    // clang-format on
+}
+
+void TestSource::sequenceReference()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, direct);
+    QFETCH(QString, fixed);
+    QFETCH(QString, number);
+    QFETCH(QString, digits);
+    QFETCH(int, fill);
+    QFETCH(int16_t, loadMode);
+
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    const QString path = program.path(fileName);
+    writeImage(path, 3, 24, 16);
+    click(program, "BUTTON5");
+    const QString before = text(program, app.EDIT2);
+
+    program.dialogs().clearCalls();
+    program.dialogs().answerOpenFile(path);
+    if (direct) program.dialogs().answerMessage();
+    click(program, "BUTTON7");
+
+    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングを開始する画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QCOMPARE(dialog.flag, 0);
+    QCOMPARE(dialog.owner, QStringLiteral("FORM2"));
+    QCOMPARE(text(program, app.EDIT1), path);
+    QCOMPARE(app.LoadMode, loadMode);
+    QCOMPARE(app.LoadPath, program.dir() + QDir::separator());
+    if (direct) {
+        QCOMPARE(messageLines(program.dialogs()),
+            QStringList { QStringLiteral("|連番部分がありませんので、直接ロードします|2") });
+        QCOMPARE(app.CurrentFilePath, path);
+        QCOMPARE(app.ImageWidth, 24.0f);
+        QVERIFY(text(program, app.MAINFORM).contains(fileName));
+        QCOMPARE(text(program, app.EDIT2), before); // the sequence fields are left alone
+        return;
+    }
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QCOMPARE(text(program, app.EDIT2), fixed);
+    QCOMPARE(text(program, app.EDIT3), number);
+    QCOMPARE(text(program, app.EDIT4), digits);
+    QCOMPARE(app.rt.GetCurSel(app.COMBO3), fill);
+    QVERIFY(app.CurrentFilePath.isEmpty()); // nothing is loaded before "登録終了"
+}
+
+void TestSource::cancelledDialogsLeaveTheLoadMode()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON6");
+    QCOMPARE(app.LoadMode, LoadMode::None);
+    QCOMPARE(app.LoadFilePath, dialogCancelled());
+
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON7");
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
+    QCOMPARE(text(program, app.EDIT2), QStringLiteral("CG"));
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QVERIFY(app.CurrentFilePath.isEmpty());
+}
+
+void TestSource::directFileIsShownAtOnce()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    const QString path = makeFolder(program, QStringLiteral("scans")) + QStringLiteral("page7.BMP");
+    writeImage(path, 5, 30, 20);
+    click(program, "BUTTON5");
+    program.dialogs().answerOpenFile(path);
+    click(program, "BUTTON6");
+
+    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QCOMPARE(app.LoadMode, LoadMode::SingleFile);
+    QCOMPARE(app.LoadPath, program.dir() + QStringLiteral("/scans/"));
+    QCOMPARE(app.CurrentFileName, QStringLiteral("page7.BMP"));
+    QCOMPARE(app.ImageWidth, 30.0f);
+
+    // A file that cannot be read leaves no source chosen; the image on show stays.
+    const QString broken = program.path(QStringLiteral("broken.BMP"));
+    writeBytes(broken, "not an image");
+    program.dialogs().answerOpenFile(broken);
+    program.dialogs().answerMessage();
+    click(program, "BUTTON6");
+    QCOMPARE(app.LoadMode, LoadMode::None);
+    QCOMPARE(app.CurrentFilePath, path);
+}
+
+// "全画像" cancelled: folder-list mode and the cancel mark stay, nothing is listed.
+void TestSource::allImagesCancelled()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON15");
+    QCOMPARE(app.LoadMode, LoadMode::Folder);
+    QCOMPARE(app.LoadFilePath, dialogCancelled());
+    QCOMPARE(app.SrcCount, 0.0f);
+    QCOMPARE(app.PendingAction, PendingAction::None);
+    QCOMPARE(program.dialogs().calls().size(), 1);
+    const auto& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QVERIFY(shown(program, "FORM2"));
 }
 
 QTEST_MAIN(TestSource)
