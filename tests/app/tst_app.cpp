@@ -32,7 +32,6 @@ class TestApp : public QObject
     Q_OBJECT
 private slots:
     void cleanup();
-    void controlsAreBoundWithTheirFontSizes_data();
     void controlsAreBoundWithTheirFontSizes();
     void stripAndRegistrationControlsStandAsDesigned_data();
     void stripAndRegistrationControlsStandAsDesigned();
@@ -60,119 +59,81 @@ void TestApp::cleanup()
     verifyEveryScriptedAnswerTaken();
 }
 
-void TestApp::controlsAreBoundWithTheirFontSizes_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("points"); // 0: no font size is set
-    const QList<QPair<const char*, int>> controls = {
-        { "HSCROLL1", 0 },
-        { "VSCROLL1", 0 },
-        { "PICTURE1", 0 },
-        { "BUTTON1", 10 },
-        { "BUTTON2", 14 },
-        { "BUTTON3", 14 },
-        { "BUTTON4", 10 },
-        { "BUTTON5", 14 },
-        { "BUTTON9", 14 },
-        { "BUTTON11", 10 },
-        { "BUTTON12", 10 },
-        { "COMBO1", 14 },
-        { "COMBO2", 14 },
-        { "COMBO5", 14 },
-        { "BUTTON6", 14 },
-        { "BUTTON7", 14 },
-        { "BUTTON8", 14 },
-        { "BUTTON10", 14 },
-        { "BUTTON13", 14 },
-        { "BUTTON14", 10 },
-        { "BUTTON15", 14 },
-        { "EDIT1", 14 },
-        { "EDIT2", 14 },
-        { "EDIT3", 14 },
-        { "EDIT4", 14 },
-        { "EDIT5", 14 },
-        { "EDIT6", 14 },
-        { "EDIT7", 14 },
-        { "EDIT8", 14 },
-        { "EDIT9", 14 },
-        { "EDIT10", 12 },
-        { "TEXT1", 14 },
-        { "TEXT2", 14 },
-        { "TEXT3", 14 },
-        { "TEXT4", 14 },
-        { "TEXT5", 14 },
-        { "TEXT6", 14 },
-        { "TEXT7", 14 },
-        { "TEXT8", 14 },
-        { "TEXT9", 14 },
-        { "COMBO3", 14 },
-        { "COMBO4", 14 },
-        { "LIST1", 14 },
-        { "CHECK1", 14 },
-    };
-    for (const auto& [name, points] : controls)
-        QTest::newRow(name) << QString::fromLatin1(name) << points;
-}
-
+// Each handle of the state stands for the control of the same name, which has its font size.
 void TestApp::controlsAreBoundWithTheirFontSizes()
 {
-    QFETCH(QString, name);
-    QFETCH(int, points);
     TestProgram program;
     program.start();
     App& app = program.app();
-    // Each handle of the state must stand for the control of the same name.
-    const std::map<QString, Control> handles = {
-        { "HSCROLL1", app.HSCROLL1 },
-        { "VSCROLL1", app.VSCROLL1 },
-        { "PICTURE1", app.PICTURE1 },
-        { "BUTTON1", app.BUTTON1 },
-        { "BUTTON2", app.BUTTON2 },
-        { "BUTTON3", app.BUTTON3 },
-        { "BUTTON4", app.BUTTON4 },
-        { "BUTTON5", app.BUTTON5 },
-        { "BUTTON9", app.BUTTON9 },
-        { "BUTTON11", app.BUTTON11 },
-        { "BUTTON12", app.BUTTON12 },
-        { "COMBO1", app.COMBO1 },
-        { "COMBO2", app.COMBO2 },
-        { "COMBO5", app.COMBO5 },
-        { "BUTTON6", app.BUTTON6 },
-        { "BUTTON7", app.BUTTON7 },
-        { "BUTTON8", app.BUTTON8 },
-        { "BUTTON10", app.BUTTON10 },
-        { "BUTTON13", app.BUTTON13 },
-        { "BUTTON14", app.BUTTON14 },
-        { "BUTTON15", app.BUTTON15 },
-        { "EDIT1", app.EDIT1 },
-        { "EDIT2", app.EDIT2 },
-        { "EDIT3", app.EDIT3 },
-        { "EDIT4", app.EDIT4 },
-        { "EDIT5", app.EDIT5 },
-        { "EDIT6", app.EDIT6 },
-        { "EDIT7", app.EDIT7 },
-        { "EDIT8", app.EDIT8 },
-        { "EDIT9", app.EDIT9 },
-        { "EDIT10", app.EDIT10 },
-        { "TEXT1", app.TEXT1 },
-        { "TEXT2", app.TEXT2 },
-        { "TEXT3", app.TEXT3 },
-        { "TEXT4", app.TEXT4 },
-        { "TEXT5", app.TEXT5 },
-        { "TEXT6", app.TEXT6 },
-        { "TEXT7", app.TEXT7 },
-        { "TEXT8", app.TEXT8 },
-        { "TEXT9", app.TEXT9 },
-        { "COMBO3", app.COMBO3 },
-        { "COMBO4", app.COMBO4 },
-        { "LIST1", app.LIST1 },
-        { "CHECK1", app.CHECK1 },
+    struct Binding
+    {
+        const char* name;
+        Control handle;
+        int points; // 0: no font size is set
     };
-    const Control handle = handles.at(name);
-    QVERIFY(handle);
-    QCOMPARE(app.rt.NameOf(handle), name);
-    QCOMPARE(app.rt.Widget(handle), program.widget(name));
-    if (points) QCOMPARE(app.rt.GetFontSize(handle), points);
+    // clang-format off
+    const Binding bindings[] = {
+        { "HSCROLL1", app.HSCROLL1, 0 },
+        { "VSCROLL1", app.VSCROLL1, 0 },
+        { "PICTURE1", app.PICTURE1, 0 },
+        { "BUTTON1",  app.BUTTON1,  10 },
+        { "BUTTON2",  app.BUTTON2,  14 },
+        { "BUTTON3",  app.BUTTON3,  14 },
+        { "BUTTON4",  app.BUTTON4,  10 },
+        { "BUTTON5",  app.BUTTON5,  14 },
+        { "BUTTON9",  app.BUTTON9,  14 },
+        { "BUTTON11", app.BUTTON11, 10 },
+        { "BUTTON12", app.BUTTON12, 10 },
+        { "COMBO1",   app.COMBO1,   14 },
+        { "COMBO2",   app.COMBO2,   14 },
+        { "COMBO5",   app.COMBO5,   14 },
+        { "BUTTON6",  app.BUTTON6,  14 },
+        { "BUTTON7",  app.BUTTON7,  14 },
+        { "BUTTON8",  app.BUTTON8,  14 },
+        { "BUTTON10", app.BUTTON10, 14 },
+        { "BUTTON13", app.BUTTON13, 14 },
+        { "BUTTON14", app.BUTTON14, 10 },
+        { "BUTTON15", app.BUTTON15, 14 },
+        { "EDIT1",    app.EDIT1,    14 },
+        { "EDIT2",    app.EDIT2,    14 },
+        { "EDIT3",    app.EDIT3,    14 },
+        { "EDIT4",    app.EDIT4,    14 },
+        { "EDIT5",    app.EDIT5,    14 },
+        { "EDIT6",    app.EDIT6,    14 },
+        { "EDIT7",    app.EDIT7,    14 },
+        { "EDIT8",    app.EDIT8,    14 },
+        { "EDIT9",    app.EDIT9,    14 },
+        { "EDIT10",   app.EDIT10,   12 },
+        { "TEXT1",    app.TEXT1,    14 },
+        { "TEXT2",    app.TEXT2,    14 },
+        { "TEXT3",    app.TEXT3,    14 },
+        { "TEXT4",    app.TEXT4,    14 },
+        { "TEXT5",    app.TEXT5,    14 },
+        { "TEXT6",    app.TEXT6,    14 },
+        { "TEXT7",    app.TEXT7,    14 },
+        { "TEXT8",    app.TEXT8,    14 },
+        { "TEXT9",    app.TEXT9,    14 },
+        { "COMBO3",   app.COMBO3,   14 },
+        { "COMBO4",   app.COMBO4,   14 },
+        { "LIST1",    app.LIST1,    14 },
+        { "CHECK1",   app.CHECK1,   14 },
+    };
+    // clang-format on
+    for (const Binding& binding : bindings) {
+        const QString name = QString::fromLatin1(binding.name);
+        QVERIFY2(binding.handle, qPrintable(name + QStringLiteral(" has no handle")));
+        QVERIFY2(app.rt.NameOf(binding.handle) == name,
+            qPrintable(
+                QStringLiteral("%1: the handle is bound to %2").arg(name, app.rt.NameOf(binding.handle))));
+        QVERIFY2(app.rt.Widget(binding.handle) == program.widget(name),
+            qPrintable(name + QStringLiteral(": the handle's widget is not the control of that name")));
+        if (binding.points)
+            QVERIFY2(app.rt.GetFontSize(binding.handle) == binding.points,
+                qPrintable(QStringLiteral("%1: font size %2, designed %3")
+                               .arg(name)
+                               .arg(app.rt.GetFontSize(binding.handle))
+                               .arg(binding.points)));
+    }
 }
 
 void TestApp::stripAndRegistrationControlsStandAsDesigned_data()
