@@ -146,6 +146,7 @@ void TestApp::stripAndRegistrationControlsStandAsDesigned_data()
     auto row = [](const char* name, QRect geometry, const char* caption, const QString& family) {
         QTest::newRow(name) << QString::fromLatin1(name) << geometry << QString::fromUtf8(caption) << family;
     };
+    // clang-format off
     row("BUTTON5", { 0, 0, 64, 24 }, "ファイル", p);
     row("COMBO2", { 64, 0, 128, 24 }, "", p);
     row("BUTTON2", { 192, 0, 96, 24 }, "トリミング開始", p);
@@ -186,6 +187,7 @@ void TestApp::stripAndRegistrationControlsStandAsDesigned_data()
     row("TEXT8", { 444, 252, 60, 18 }, "埋め文字", p);
     row("COMBO4", { 504, 246, 48, 24 }, "", p);
     row("EDIT10", { 24, 288, 528, 138 }, "", g);
+    // clang-format on
 }
 
 void TestApp::stripAndRegistrationControlsStandAsDesigned()
@@ -274,14 +276,12 @@ void TestApp::categoryDefaults_data()
     QTest::addColumn<int>("category");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("fixed");
-    QTest::newRow("1") << 1 << "分類 1"
-                       << "CG01_";
-    QTest::newRow("9") << 9 << "分類 9"
-                       << "CG09_";
-    QTest::newRow("10") << 10 << "分類 10"
-                        << "CG10_";
-    QTest::newRow("20") << 20 << "分類 20"
-                        << "CG20_";
+    // clang-format off
+    QTest::newRow("1") << 1 << "分類 1" << "CG01_";
+    QTest::newRow("9") << 9 << "分類 9" << "CG09_";
+    QTest::newRow("10") << 10 << "分類 10" << "CG10_";
+    QTest::newRow("20") << 20 << "分類 20" << "CG20_";
+    // clang-format on
 }
 
 void TestApp::categoryDefaults()
@@ -482,10 +482,10 @@ void TestApp::titleNamesTheImage_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("title");
-    QTest::newRow("no image") << ""
-                              << "Velmora Ver1.4";
-    QTest::newRow("image") << "x.BMP"
-                           << "Velmora Ver1.4 　　トリミング画像「x.BMP」";
+    // clang-format off
+    QTest::newRow("no image") << "" << "Velmora Ver1.4";
+    QTest::newRow("image") << "x.BMP" << "Velmora Ver1.4 　　トリミング画像「x.BMP」";
+    // clang-format on
 }
 
 void TestApp::titleNamesTheImage()
@@ -552,10 +552,10 @@ void TestApp::errorOutsideHandlersEndsTheProgramWithOneBox_data()
     QTest::addColumn<bool>("duringStartUp"); // otherwise request 2 fails
     QTest::addColumn<QByteArray>("settings"); // keys are not read; only the values count
     QTest::addColumn<QString>("text");
-    QTest::newRow("request") << false << QByteArray("Copyright,x\r\nwork,\r\nzoom,0\r\n")
-                             << "続行不可能なエラーが発生しました RequestLoop [2行]";
-    QTest::newRow("start-up") << true << QByteArray("Copyright,x\r\nwork,\r\nzoom,big\r\n")
-                              << "続行不可能なエラーが発生しました startUp [0行]";
+    // clang-format off
+    QTest::newRow("request") << false << QByteArray("Copyright,x\r\nwork,\r\nzoom,0\r\n") << "続行不可能なエラーが発生しました RequestLoop [2行]";
+    QTest::newRow("start-up") << true << QByteArray("Copyright,x\r\nwork,\r\nzoom,big\r\n") << "続行不可能なエラーが発生しました startUp [0行]";
+    // clang-format on
 }
 
 // An error that escapes a request of the loop, or the start-up, ends the program like one that

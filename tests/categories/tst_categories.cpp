@@ -77,24 +77,15 @@ void TestCategories::saveTargetCheck_data()
     const QString nameError = QStringLiteral("分類 %1の保存名エラー|保存ファイル名が分類 %2と同じです|2");
     const QString missing = QStringLiteral("/nonexistent/velmora/");
 
-    QTest::newRow("all well") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> {}
-                              << QStringList {} << 0;
-    QTest::newRow("missing folder") << QList<int> { 3 } << QList<int> { 3 } << QList<int> {} << QList<int> {}
-                                    << QStringList { folderError.arg(missing).arg(3) } << 1;
-    QTest::newRow("missing folder of an invalid category")
-        << QList<int> { 2 } << QList<int> { 3 } << QList<int> {} << QList<int> {} << QStringList {} << 0;
-    QTest::newRow("root folder") << QList<int> { 2 } << QList<int> {} << QList<int> { 2 } << QList<int> {}
-                                 << QStringList { folderError.arg(QStringLiteral("/")).arg(2) } << 1;
-    QTest::newRow("duplicate") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> { 1, 2 }
-                               << QStringList { nameError.arg(1).arg(2) } << 2;
-    QTest::newRow("duplicate of invalid categories")
-        << QList<int> {} << QList<int> {} << QList<int> {} << QList<int> { 5, 17 }
-        << QStringList { nameError.arg(5).arg(17) } << 2;
-    QTest::newRow("every case reported")
-        << QList<int> { 3, 4 } << QList<int> { 3, 4 } << QList<int> {} << QList<int> { 10, 11, 10, 12 }
-        << QStringList { folderError.arg(missing).arg(3), folderError.arg(missing).arg(4),
-               nameError.arg(10).arg(11), nameError.arg(10).arg(12), nameError.arg(11).arg(12) }
-        << 2;
+    // clang-format off
+    QTest::newRow("all well") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> {} << QStringList {} << 0;
+    QTest::newRow("missing folder") << QList<int> { 3 } << QList<int> { 3 } << QList<int> {} << QList<int> {} << QStringList { folderError.arg(missing).arg(3) } << 1;
+    QTest::newRow("missing folder of an invalid category") << QList<int> { 2 } << QList<int> { 3 } << QList<int> {} << QList<int> {} << QStringList {} << 0;
+    QTest::newRow("root folder") << QList<int> { 2 } << QList<int> {} << QList<int> { 2 } << QList<int> {} << QStringList { folderError.arg(QStringLiteral("/")).arg(2) } << 1;
+    QTest::newRow("duplicate") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> { 1, 2 } << QStringList { nameError.arg(1).arg(2) } << 2;
+    QTest::newRow("duplicate of invalid categories") << QList<int> {} << QList<int> {} << QList<int> {} << QList<int> { 5, 17 } << QStringList { nameError.arg(5).arg(17) } << 2;
+    QTest::newRow("every case reported") << QList<int> { 3, 4 } << QList<int> { 3, 4 } << QList<int> {} << QList<int> { 10, 11, 10, 12 } << QStringList { folderError.arg(missing).arg(3), folderError.arg(missing).arg(4), nameError.arg(10).arg(11), nameError.arg(10).arg(12), nameError.arg(11).arg(12) } << 2;
+    // clang-format on
 }
 
 void TestCategories::saveTargetCheck()
@@ -140,19 +131,15 @@ void TestCategories::typedNumbersAreHeldInRange_data()
     QTest::addColumn<int>("fill"); // COMBO4: 0 "無", 1 "0"
     QTest::addColumn<int>("nextNo");
     QTest::addColumn<int>("digits");
-    QTest::newRow("leading zeros") << "007"
-                                   << "3" << 1 << 7 << 3;
-    QTest::newRow("above the range") << "40000"
-                                     << "99999" << 0 << 32767 << 32767;
-    QTest::newRow("below the range") << "-40000"
-                                     << "-70000" << 0 << -32768 << -32768;
-    QTest::newRow("number then text") << "12abc"
-                                      << "5x" << 0 << 12 << 5;
-    QTest::newRow("not a number") << "abc"
-                                  << "桁" << 0 << 0 << 0;
+    // clang-format off
+    QTest::newRow("leading zeros") << "007" << "3" << 1 << 7 << 3;
+    QTest::newRow("above the range") << "40000" << "99999" << 0 << 32767 << 32767;
+    QTest::newRow("below the range") << "-40000" << "-70000" << 0 << -32768 << -32768;
+    QTest::newRow("number then text") << "12abc" << "5x" << 0 << 12 << 5;
+    QTest::newRow("not a number") << "abc" << "桁" << 0 << 0 << 0;
     // Zero fill widens a digit count shorter than the number to the number's length.
-    QTest::newRow("not a number, zero fill") << "123"
-                                             << "x" << 1 << 123 << 3;
+    QTest::newRow("not a number, zero fill") << "123" << "x" << 1 << 123 << 3;
+    // clang-format on
 }
 
 void TestCategories::typedNumbersAreHeldInRange()

@@ -152,6 +152,7 @@ void TestSaving::frameToImageBlock_data()
         QTest::newRow(name) << frame << magnification << crop;
     };
     // The image is 400 x 300 in every row.
+    // clang-format off
     row("actual size", { 110, 60, 209, 159 }, 1.0f, { 100, 50, 199, 149 });
     row("half size widens by one pixel", { 110, 60, 209, 159 }, 0.5f, { 199, 99, 399, 299 });
     row("into the left and top margin", { 3, 5, 50, 60 }, 1.0f, { 0, 0, 40, 50 });
@@ -159,6 +160,7 @@ void TestSaving::frameToImageBlock_data()
     row("scaled past every side", { 0, 0, 215, 165 }, 0.5f, { 0, 0, 399, 299 });
     row("wholly in the margin", { 1, 1, 8, 8 }, 1.0f, { 0, 0, -1, -1 });
     row("beyond the image", { 420, 320, 430, 330 }, 1.0f, { 0, 0, -1, -1 });
+    // clang-format on
 }
 
 void TestSaving::frameToImageBlock()
@@ -248,14 +250,14 @@ void TestSaving::saveCutsTheFrameBlock_data()
     auto corners = [](int left, int top, int right, int bottom) {
         return QRect(QPoint(left, top), QPoint(right, bottom));
     };
+    // clang-format off
     QTest::newRow("actual size") << -1 << corners(110, 60, 209, 159) << corners(100, 50, 199, 149);
-    QTest::newRow("half size widens by one pixel")
-        << 7 << corners(110, 60, 209, 159) << corners(199, 99, 399, 299);
+    QTest::newRow("half size widens by one pixel") << 7 << corners(110, 60, 209, 159) << corners(199, 99, 399, 299);
     QTest::newRow("left and top margin") << -1 << corners(3, 5, 50, 60) << corners(0, 0, 40, 50);
-    QTest::newRow("right and bottom edge")
-        << -1 << corners(300, 200, 450, 420) << corners(290, 190, 399, 299);
+    QTest::newRow("right and bottom edge") << -1 << corners(300, 200, 450, 420) << corners(290, 190, 399, 299);
     QTest::newRow("half size past every side") << 7 << corners(0, 0, 215, 165) << corners(0, 0, 399, 299);
     QTest::newRow("half size inside") << 7 << corners(20, 30, 40, 50) << corners(19, 39, 61, 81);
+    // clang-format on
 }
 
 void TestSaving::saveCutsTheFrameBlock()
@@ -344,11 +346,11 @@ void TestSaving::saveStopsACategoryAtTheLastNumber_data()
     QTest::addColumn<int>("start");
     QTest::addColumn<QStringList>("taken");
     QTest::addColumn<QStringList>("written");
+    // clang-format off
     QTest::newRow("last number taken") << 32767 << QStringList { "CG01_32767.BMP" } << QStringList {};
-    QTest::newRow("two numbers left for three frames")
-        << 32766 << QStringList {} << QStringList({ "CG01_32766.BMP", "CG01_32767.BMP" });
-    QTest::newRow("one free number below a taken one")
-        << 32765 << QStringList { "CG01_32766.BMP" } << QStringList({ "CG01_32765.BMP", "CG01_32767.BMP" });
+    QTest::newRow("two numbers left for three frames") << 32766 << QStringList {} << QStringList({ "CG01_32766.BMP", "CG01_32767.BMP" });
+    QTest::newRow("one free number below a taken one") << 32765 << QStringList { "CG01_32766.BMP" } << QStringList({ "CG01_32765.BMP", "CG01_32767.BMP" });
+    // clang-format on
 }
 
 void TestSaving::saveStopsACategoryAtTheLastNumber()
@@ -386,9 +388,11 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
 void TestSaving::failedWriteIsReportedAndTheSaveGoesOn_data()
 {
     QTest::addColumn<QString>("damage");
+    // clang-format off
     QTest::newRow("folder removed after the check") << "removed";
     QTest::newRow("read-only folder") << "read-only";
     QTest::newRow("a file in place of the folder") << "file";
+    // clang-format on
 }
 
 void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
@@ -694,11 +698,13 @@ void TestSaving::loadWithNothingToReturnToShowsNothing_data()
 {
     QTest::addColumn<Step>("step");
     QTest::addColumn<bool>("previousDeleted"); // otherwise it is overwritten with text
+    // clang-format off
     const QList<QPair<const char*, Step>> steps = {
         { "direct file", Step::DirectFile },
         { "sequence step", Step::SequenceStep },
         { "folder-list step", Step::FolderListStep },
     };
+    // clang-format on
     for (const auto& [name, step] : steps) {
         QTest::newRow(qPrintable(QStringLiteral("%1, previous deleted").arg(QLatin1String(name))))
             << step << true;
@@ -835,8 +841,10 @@ void TestSaving::allToOneRestartsValidAndShownCategories()
 void TestSaving::deleteAllFiles_data()
 {
     QTest::addColumn<int>("answer");
+    // clang-format off
     QTest::newRow("no") << int(MessageAnswer::No);
     QTest::newRow("yes") << int(MessageAnswer::Yes);
+    // clang-format on
 }
 
 void TestSaving::deleteAllFiles()

@@ -94,6 +94,7 @@ void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace_data()
     QTest::addColumn<QRect>("corners"); // (x1, y1) and (x2, y2) as left/top and width/height fields
     QTest::addColumn<int>("width");
     QTest::addColumn<bool>("box");
+    // clang-format off
     QTest::newRow("horizontal line") << QRect(3, 7, 40, 0) << 1 << false;
     QTest::newRow("vertical line") << QRect(9, 2, 0, 30) << 1 << false;
     QTest::newRow("slanted line") << QRect(1, 1, 45, 28) << 1 << false;
@@ -104,6 +105,7 @@ void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace_data()
     QTest::newRow("wide box") << QRect(0, 0, 49, 39) << 5 << true;
     QTest::newRow("wide box thinner than its pen") << QRect(10, 10, 3, 2) << 5 << true;
     QTest::newRow("box partly outside") << QRect(-5, 20, 80, 40) << 1 << true;
+    // clang-format on
 }
 
 void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace()
@@ -126,12 +128,13 @@ void TestPlatform::boxOutlineTouchesEachPixelOnce_data()
     QTest::addColumn<QRect>("box");
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("pixels");
+    // clang-format off
     QTest::newRow("10 x 6 outline") << QRect(QPoint(2, 3), QPoint(11, 8)) << 1 << 2 * 10 + 2 * 6 - 4;
     QTest::newRow("single pixel") << QRect(QPoint(5, 5), QPoint(5, 5)) << 1 << 1;
     QTest::newRow("one row") << QRect(QPoint(5, 5), QPoint(14, 5)) << 1 << 10;
     // Pen 5 is centred on the outline; inside a 30 x 20 image only 3 pixels of each side show.
-    QTest::newRow("width 5 at the image border")
-        << QRect(QPoint(0, 0), QPoint(29, 19)) << 5 << 30 * 20 - 24 * 14;
+    QTest::newRow("width 5 at the image border") << QRect(QPoint(0, 0), QPoint(29, 19)) << 5 << 30 * 20 - 24 * 14;
+    // clang-format on
 }
 
 void TestPlatform::boxOutlineTouchesEachPixelOnce()
@@ -159,12 +162,13 @@ void TestPlatform::copyBlockClipsBothSides_data()
     QTest::addColumn<QPoint>("to");
     QTest::addColumn<QRect>("from");
     QTest::addColumn<QRect>("written"); // the part of the 20 x 20 target that changes
+    // clang-format off
     QTest::newRow("inside") << QPoint(2, 3) << QRect(0, 0, 5, 4) << QRect(2, 3, 5, 4);
-    QTest::newRow("past target right and bottom")
-        << QPoint(17, 18) << QRect(0, 0, 10, 10) << QRect(17, 18, 3, 2);
+    QTest::newRow("past target right and bottom") << QPoint(17, 18) << QRect(0, 0, 10, 10) << QRect(17, 18, 3, 2);
     QTest::newRow("negative target") << QPoint(-3, -2) << QRect(0, 0, 10, 10) << QRect(0, 0, 7, 8);
     QTest::newRow("past source") << QPoint(0, 0) << QRect(25, 26, 10, 10) << QRect(0, 0, 5, 4);
     QTest::newRow("negative source") << QPoint(5, 5) << QRect(-2, -1, 4, 4) << QRect(7, 6, 2, 3);
+    // clang-format on
 }
 
 void TestPlatform::copyBlockClipsBothSides()
@@ -387,8 +391,10 @@ void TestPlatform::newBmpFileNeverReplacesAFile()
 void TestPlatform::failedBmpWriteLeavesNothing_data()
 {
     QTest::addColumn<QString>("folder"); // relative to a scratch folder
+    // clang-format off
     QTest::newRow("folder missing") << "gone";
     QTest::newRow("folder is a file") << "plain";
+    // clang-format on
 }
 
 void TestPlatform::failedBmpWriteLeavesNothing()

@@ -77,6 +77,7 @@ void TestView::magnification_data()
     QTest::addColumn<float>("factor");
     QTest::addColumn<QSize>("viewSize");
     const QSize area(796, 600);
+    // clang-format off
     QTest::newRow("等倍 640x480") << QSize(640, 480) << 0 << area << 1.0f << QSize(660, 500);
     QTest::newRow("縦合わせ 570/2000") << QSize(1000, 2000) << 1 << area << 0.285f << QSize(305, 590);
     QTest::newRow("縦合わせ never enlarges") << QSize(400, 300) << 1 << area << 1.0f << QSize(420, 320);
@@ -89,6 +90,7 @@ void TestView::magnification_data()
     QTest::newRow("×0.1 of 3 high keeps height") << QSize(200, 3) << 11 << area << 0.1f << QSize(40, 23);
     QTest::newRow("×0.1 of 5 wide keeps width") << QSize(5, 200) << 11 << area << 0.1f << QSize(25, 40);
     QTest::newRow("no selection keeps factor") << QSize(400, 200) << -1 << area << 0.5f << QSize(220, 120);
+    // clang-format on
 }
 
 void TestView::magnification()
@@ -124,9 +126,10 @@ void TestView::viewHoldsImageInsideMarginAndBorder_data()
     QTest::addColumn<int>("entry");
     QTest::addColumn<QImage>("imagePart");
     const QImage photo = patternImage(640, 480);
+    // clang-format off
     QTest::newRow("等倍: unscaled copy") << photo << 0 << photo;
-    QTest::newRow("×0.5: scaled into the part")
-        << solid(200, 100, 0xFFFF0000u) << 7 << solid(100, 50, 0xFFFF0000u);
+    QTest::newRow("×0.5: scaled into the part") << solid(200, 100, 0xFFFF0000u) << 7 << solid(100, 50, 0xFFFF0000u);
+    // clang-format on
 }
 
 void TestView::viewHoldsImageInsideMarginAndBorder()
@@ -180,8 +183,10 @@ void TestView::viewWithoutSourceImageIsBlank_data()
 {
     QTest::addColumn<int>("entry");
     QTest::addColumn<QSize>("viewSize");
+    // clang-format off
     QTest::newRow("等倍") << 0 << QSize(320, 220);
     QTest::newRow("×0.5") << 7 << QSize(170, 120);
+    // clang-format on
 }
 
 void TestView::viewWithoutSourceImageIsBlank()
@@ -211,10 +216,12 @@ void TestView::barDecision_data()
     QTest::addColumn<bool>("vertical");
     // Every case of the decision is the placement table of tst_geometry; here each set of bars
     // is shown once on the widgets.
+    // clang-format off
     QTest::newRow("fits") << -40 << -40 << false << false;
     QTest::newRow("1 wider, 16 lower") << 1 << -16 << true << false;
     QTest::newRow("1 wider, 15 lower: both") << 1 << -15 << true << true;
     QTest::newRow("1 higher, 16 narrower") << -16 << 1 << false << true;
+    // clang-format on
 }
 
 void TestView::barDecision()
@@ -249,17 +256,12 @@ void TestView::placement_data()
     QTest::addColumn<QList<int>>("vRange");
     // The picture area is 700 x 500 below the 25-pixel strip. Placements and ranges of every
     // kind are the tables of tst_geometry; here one of each set of bars is laid out on the widgets.
-    QTest::newRow("no bar: centred") << QSize(380, 280) << QRect(150, 125, 400, 300) << QRect() << QRect()
-                                     << QRect() << QList<int>() << QList<int>();
-    QTest::newRow("horizontal bar, 110 wider")
-        << QSize(790, 280) << QRect(0, 117, 700, 300) << QRect(0, 417, 700, 16) << QRect() << QRect()
-        << QList<int> { 110, 11 } << QList<int>();
-    QTest::newRow("vertical bar, 110 higher: centred horizontally")
-        << QSize(380, 590) << QRect(142, 25, 400, 500) << QRect() << QRect(542, 25, 16, 500) << QRect()
-        << QList<int>() << QList<int> { 110, 11 };
-    QTest::newRow("both bars: top-left")
-        << QSize(980, 880) << QRect(0, 25, 684, 484) << QRect(0, 509, 684, 16) << QRect(684, 25, 16, 484)
-        << QRect(684, 509, 16, 16) << QList<int> { 316, 31 } << QList<int> { 416, 41 };
+    // clang-format off
+    QTest::newRow("no bar: centred") << QSize(380, 280) << QRect(150, 125, 400, 300) << QRect() << QRect() << QRect() << QList<int>() << QList<int>();
+    QTest::newRow("horizontal bar, 110 wider") << QSize(790, 280) << QRect(0, 117, 700, 300) << QRect(0, 417, 700, 16) << QRect() << QRect() << QList<int> { 110, 11 } << QList<int>();
+    QTest::newRow("vertical bar, 110 higher: centred horizontally") << QSize(380, 590) << QRect(142, 25, 400, 500) << QRect() << QRect(542, 25, 16, 500) << QRect() << QList<int>() << QList<int> { 110, 11 };
+    QTest::newRow("both bars: top-left") << QSize(980, 880) << QRect(0, 25, 684, 484) << QRect(0, 509, 684, 16) << QRect(684, 25, 16, 484) << QRect(684, 509, 16, 16) << QList<int> { 316, 31 } << QList<int> { 416, 41 };
+    // clang-format on
 }
 
 void TestView::placement()
@@ -307,8 +309,10 @@ void TestView::scrollRange_data()
     QTest::addColumn<float>("unit");
     // The ranges of every excess are the table of tst_geometry; here both routines store one fine
     // and one coarse range.
+    // clang-format off
     QTest::newRow("excess 10") << 710.0f << 700 << 10 << 1.0f;
     QTest::newRow("excess 32768: 10000 steps") << 33468.0f << 700 << 10000 << 3.2768f;
+    // clang-format on
 }
 
 void TestView::scrollRange()
@@ -337,10 +341,12 @@ void TestView::scrollShowsBlockAtOrigin_data()
 {
     QTest::addColumn<int>("action"); // a QAbstractSlider::SliderAction, or -1 to drag to `value`
     QTest::addColumn<int>("value");
+    // clang-format off
     QTest::newRow("line step") << int(QAbstractSlider::SliderSingleStepAdd) << 0;
     QTest::newRow("page step") << int(QAbstractSlider::SliderPageStepAdd) << 0;
     QTest::newRow("dragged") << -1 << 123;
     QTest::newRow("to the end") << int(QAbstractSlider::SliderToMaximum) << 0;
+    // clang-format on
 }
 
 void TestView::scrollShowsBlockAtOrigin()
@@ -477,10 +483,12 @@ void TestView::windowSnapsToSmallestSize_data()
 {
     QTest::addColumn<QSize>("dragged");
     QTest::addColumn<QSize>("laidOut");
+    // clang-format off
     QTest::newRow("too narrow: design width") << QSize(600, 400) << QSize(730, 400);
     QTest::newRow("too low") << QSize(800, 250) << QSize(800, 300);
     QTest::newRow("both") << QSize(639, 299) << QSize(730, 300);
     QTest::newRow("smallest allowed") << QSize(640, 300) << QSize(640, 300);
+    // clang-format on
 }
 
 void TestView::windowSnapsToSmallestSize()
@@ -554,8 +562,10 @@ void TestView::scrollPutsDownPickedUpEdge_data()
     QTest::addColumn<int16_t>("trimState");
     QTest::addColumn<int16_t>("afterwards");
     QTest::addColumn<int>("pointer");
+    // clang-format off
     QTest::newRow("edge picked up") << TrimState::Dragging << TrimState::Modifying << MousePointer::Modify;
     QTest::newRow("placing a frame") << TrimState::Placing << TrimState::Placing << MousePointer::Default;
+    // clang-format on
 }
 
 void TestView::scrollPutsDownPickedUpEdge()
