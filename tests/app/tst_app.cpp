@@ -31,7 +31,7 @@ class TestApp : public QObject
 {
     Q_OBJECT
 private slots:
-    void controlsAreBoundWithTheirFontSizes_data();
+    void cleanup();
     void controlsAreBoundWithTheirFontSizes();
     void stripAndRegistrationControlsStandAsDesigned_data();
     void stripAndRegistrationControlsStandAsDesigned();
@@ -54,119 +54,86 @@ private slots:
     void errorOutsideHandlersEndsTheProgramWithOneBox();
 };
 
-void TestApp::controlsAreBoundWithTheirFontSizes_data()
+void TestApp::cleanup()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("points"); // 0: no font size is set
-    const QList<QPair<const char*, int>> controls = {
-        { "HSCROLL1", 0 },
-        { "VSCROLL1", 0 },
-        { "PICTURE1", 0 },
-        { "BUTTON1", 10 },
-        { "BUTTON2", 14 },
-        { "BUTTON3", 14 },
-        { "BUTTON4", 10 },
-        { "BUTTON5", 14 },
-        { "BUTTON9", 14 },
-        { "BUTTON11", 10 },
-        { "BUTTON12", 10 },
-        { "COMBO1", 14 },
-        { "COMBO2", 14 },
-        { "COMBO5", 14 },
-        { "BUTTON6", 14 },
-        { "BUTTON7", 14 },
-        { "BUTTON8", 14 },
-        { "BUTTON10", 14 },
-        { "BUTTON13", 14 },
-        { "BUTTON14", 10 },
-        { "BUTTON15", 14 },
-        { "EDIT1", 14 },
-        { "EDIT2", 14 },
-        { "EDIT3", 14 },
-        { "EDIT4", 14 },
-        { "EDIT5", 14 },
-        { "EDIT6", 14 },
-        { "EDIT7", 14 },
-        { "EDIT8", 14 },
-        { "EDIT9", 14 },
-        { "EDIT10", 12 },
-        { "TEXT1", 14 },
-        { "TEXT2", 14 },
-        { "TEXT3", 14 },
-        { "TEXT4", 14 },
-        { "TEXT5", 14 },
-        { "TEXT6", 14 },
-        { "TEXT7", 14 },
-        { "TEXT8", 14 },
-        { "TEXT9", 14 },
-        { "COMBO3", 14 },
-        { "COMBO4", 14 },
-        { "LIST1", 14 },
-        { "CHECK1", 14 },
-    };
-    for (const auto& [name, points] : controls)
-        QTest::newRow(name) << QString::fromLatin1(name) << points;
+    verifyEveryScriptedAnswerTaken();
 }
 
+// Each handle of the state stands for the control of the same name, which has its font size.
 void TestApp::controlsAreBoundWithTheirFontSizes()
 {
-    QFETCH(QString, name);
-    QFETCH(int, points);
     TestProgram program;
     program.start();
     App& app = program.app();
-    // Each handle of the state must stand for the control of the same name.
-    const std::map<QString, Control> handles = {
-        { "HSCROLL1", app.HSCROLL1 },
-        { "VSCROLL1", app.VSCROLL1 },
-        { "PICTURE1", app.PICTURE1 },
-        { "BUTTON1", app.BUTTON1 },
-        { "BUTTON2", app.BUTTON2 },
-        { "BUTTON3", app.BUTTON3 },
-        { "BUTTON4", app.BUTTON4 },
-        { "BUTTON5", app.BUTTON5 },
-        { "BUTTON9", app.BUTTON9 },
-        { "BUTTON11", app.BUTTON11 },
-        { "BUTTON12", app.BUTTON12 },
-        { "COMBO1", app.COMBO1 },
-        { "COMBO2", app.COMBO2 },
-        { "COMBO5", app.COMBO5 },
-        { "BUTTON6", app.BUTTON6 },
-        { "BUTTON7", app.BUTTON7 },
-        { "BUTTON8", app.BUTTON8 },
-        { "BUTTON10", app.BUTTON10 },
-        { "BUTTON13", app.BUTTON13 },
-        { "BUTTON14", app.BUTTON14 },
-        { "BUTTON15", app.BUTTON15 },
-        { "EDIT1", app.EDIT1 },
-        { "EDIT2", app.EDIT2 },
-        { "EDIT3", app.EDIT3 },
-        { "EDIT4", app.EDIT4 },
-        { "EDIT5", app.EDIT5 },
-        { "EDIT6", app.EDIT6 },
-        { "EDIT7", app.EDIT7 },
-        { "EDIT8", app.EDIT8 },
-        { "EDIT9", app.EDIT9 },
-        { "EDIT10", app.EDIT10 },
-        { "TEXT1", app.TEXT1 },
-        { "TEXT2", app.TEXT2 },
-        { "TEXT3", app.TEXT3 },
-        { "TEXT4", app.TEXT4 },
-        { "TEXT5", app.TEXT5 },
-        { "TEXT6", app.TEXT6 },
-        { "TEXT7", app.TEXT7 },
-        { "TEXT8", app.TEXT8 },
-        { "TEXT9", app.TEXT9 },
-        { "COMBO3", app.COMBO3 },
-        { "COMBO4", app.COMBO4 },
-        { "LIST1", app.LIST1 },
-        { "CHECK1", app.CHECK1 },
+    struct Binding
+    {
+        const char* name;
+        Control handle;
+        int points; // 0: no font size is set
     };
-    const Control handle = handles.at(name);
-    QVERIFY(handle);
-    QCOMPARE(app.rt.NameOf(handle), name);
-    QCOMPARE(app.rt.Widget(handle), program.widget(name));
-    if (points) QCOMPARE(app.rt.GetFontSize(handle), points);
+    // clang-format off
+    const Binding bindings[] = {
+        { "HSCROLL1", app.HSCROLL1, 0 },
+        { "VSCROLL1", app.VSCROLL1, 0 },
+        { "PICTURE1", app.PICTURE1, 0 },
+        { "BUTTON1",  app.BUTTON1,  10 },
+        { "BUTTON2",  app.BUTTON2,  14 },
+        { "BUTTON3",  app.BUTTON3,  14 },
+        { "BUTTON4",  app.BUTTON4,  10 },
+        { "BUTTON5",  app.BUTTON5,  14 },
+        { "BUTTON9",  app.BUTTON9,  14 },
+        { "BUTTON11", app.BUTTON11, 10 },
+        { "BUTTON12", app.BUTTON12, 10 },
+        { "COMBO1",   app.COMBO1,   14 },
+        { "COMBO2",   app.COMBO2,   14 },
+        { "COMBO5",   app.COMBO5,   14 },
+        { "BUTTON6",  app.BUTTON6,  14 },
+        { "BUTTON7",  app.BUTTON7,  14 },
+        { "BUTTON8",  app.BUTTON8,  14 },
+        { "BUTTON10", app.BUTTON10, 14 },
+        { "BUTTON13", app.BUTTON13, 14 },
+        { "BUTTON14", app.BUTTON14, 10 },
+        { "BUTTON15", app.BUTTON15, 14 },
+        { "EDIT1",    app.EDIT1,    14 },
+        { "EDIT2",    app.EDIT2,    14 },
+        { "EDIT3",    app.EDIT3,    14 },
+        { "EDIT4",    app.EDIT4,    14 },
+        { "EDIT5",    app.EDIT5,    14 },
+        { "EDIT6",    app.EDIT6,    14 },
+        { "EDIT7",    app.EDIT7,    14 },
+        { "EDIT8",    app.EDIT8,    14 },
+        { "EDIT9",    app.EDIT9,    14 },
+        { "EDIT10",   app.EDIT10,   12 },
+        { "TEXT1",    app.TEXT1,    14 },
+        { "TEXT2",    app.TEXT2,    14 },
+        { "TEXT3",    app.TEXT3,    14 },
+        { "TEXT4",    app.TEXT4,    14 },
+        { "TEXT5",    app.TEXT5,    14 },
+        { "TEXT6",    app.TEXT6,    14 },
+        { "TEXT7",    app.TEXT7,    14 },
+        { "TEXT8",    app.TEXT8,    14 },
+        { "TEXT9",    app.TEXT9,    14 },
+        { "COMBO3",   app.COMBO3,   14 },
+        { "COMBO4",   app.COMBO4,   14 },
+        { "LIST1",    app.LIST1,    14 },
+        { "CHECK1",   app.CHECK1,   14 },
+    };
+    // clang-format on
+    for (const Binding& binding : bindings) {
+        const QString name = QString::fromLatin1(binding.name);
+        QVERIFY2(binding.handle, qPrintable(name + QStringLiteral(" has no handle")));
+        QVERIFY2(app.rt.NameOf(binding.handle) == name,
+            qPrintable(
+                QStringLiteral("%1: the handle is bound to %2").arg(name, app.rt.NameOf(binding.handle))));
+        QVERIFY2(app.rt.Widget(binding.handle) == program.widget(name),
+            qPrintable(name + QStringLiteral(": the handle's widget is not the control of that name")));
+        if (binding.points)
+            QVERIFY2(app.rt.GetFontSize(binding.handle) == binding.points,
+                qPrintable(QStringLiteral("%1: font size %2, designed %3")
+                               .arg(name)
+                               .arg(app.rt.GetFontSize(binding.handle))
+                               .arg(binding.points)));
+    }
 }
 
 void TestApp::stripAndRegistrationControlsStandAsDesigned_data()
@@ -179,6 +146,7 @@ void TestApp::stripAndRegistrationControlsStandAsDesigned_data()
     auto row = [](const char* name, QRect geometry, const char* caption, const QString& family) {
         QTest::newRow(name) << QString::fromLatin1(name) << geometry << QString::fromUtf8(caption) << family;
     };
+    // clang-format off
     row("BUTTON5", { 0, 0, 64, 24 }, "ファイル", p);
     row("COMBO2", { 64, 0, 128, 24 }, "", p);
     row("BUTTON2", { 192, 0, 96, 24 }, "トリミング開始", p);
@@ -219,6 +187,7 @@ void TestApp::stripAndRegistrationControlsStandAsDesigned_data()
     row("TEXT8", { 444, 252, 60, 18 }, "埋め文字", p);
     row("COMBO4", { 504, 246, 48, 24 }, "", p);
     row("EDIT10", { 24, 288, 528, 138 }, "", g);
+    // clang-format on
 }
 
 void TestApp::stripAndRegistrationControlsStandAsDesigned()
@@ -307,14 +276,12 @@ void TestApp::categoryDefaults_data()
     QTest::addColumn<int>("category");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("fixed");
-    QTest::newRow("1") << 1 << "分類 1"
-                       << "CG01_";
-    QTest::newRow("9") << 9 << "分類 9"
-                       << "CG09_";
-    QTest::newRow("10") << 10 << "分類 10"
-                        << "CG10_";
-    QTest::newRow("20") << 20 << "分類 20"
-                        << "CG20_";
+    // clang-format off
+    QTest::newRow("1") << 1 << "分類 1" << "CG01_";
+    QTest::newRow("9") << 9 << "分類 9" << "CG09_";
+    QTest::newRow("10") << 10 << "分類 10" << "CG10_";
+    QTest::newRow("20") << 20 << "分類 20" << "CG20_";
+    // clang-format on
 }
 
 void TestApp::categoryDefaults()
@@ -483,8 +450,7 @@ void TestApp::registrationWindowStaysInFrontOfTheMainWindow()
     QTRY_COMPARE(QApplication::activeWindow(), form2);
 
     // The main window's close box does nothing while the registration window is open.
-    main->close();
-    program.runEvents();
+    closeMainWindow(program);
     QVERIFY(!app.rt.Ended());
     QVERIFY(main->isVisible());
 }
@@ -516,10 +482,10 @@ void TestApp::titleNamesTheImage_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("title");
-    QTest::newRow("no image") << ""
-                              << "Velmora Ver1.4";
-    QTest::newRow("image") << "x.BMP"
-                           << "Velmora Ver1.4 　　トリミング画像「x.BMP」";
+    // clang-format off
+    QTest::newRow("no image") << "" << "Velmora Ver1.4";
+    QTest::newRow("image") << "x.BMP" << "Velmora Ver1.4 　　トリミング画像「x.BMP」";
+    // clang-format on
 }
 
 void TestApp::titleNamesTheImage()
@@ -540,8 +506,7 @@ void TestApp::closingTheMainWindowEndsTheProgram()
     program.start();
     App& app = program.app();
     app.LoadMode = LoadMode::SingleFile;
-    program.widget(QStringLiteral("MAINFORM"))->close();
-    program.runEvents();
+    closeMainWindow(program);
     QVERIFY(app.rt.Ended());
     QCOMPARE(app.LoadMode, LoadMode::None);
     QCOMPARE(app.rt.CheckObject(app.ViewBitmap), 0);
@@ -587,10 +552,10 @@ void TestApp::errorOutsideHandlersEndsTheProgramWithOneBox_data()
     QTest::addColumn<bool>("duringStartUp"); // otherwise request 2 fails
     QTest::addColumn<QByteArray>("settings"); // keys are not read; only the values count
     QTest::addColumn<QString>("text");
-    QTest::newRow("request") << false << QByteArray("Copyright,x\r\nwork,\r\nzoom,0\r\n")
-                             << "続行不可能なエラーが発生しました RequestLoop [2行]";
-    QTest::newRow("start-up") << true << QByteArray("Copyright,x\r\nwork,\r\nzoom,big\r\n")
-                              << "続行不可能なエラーが発生しました startUp [0行]";
+    // clang-format off
+    QTest::newRow("request") << false << QByteArray("Copyright,x\r\nwork,\r\nzoom,0\r\n") << "続行不可能なエラーが発生しました RequestLoop [2行]";
+    QTest::newRow("start-up") << true << QByteArray("Copyright,x\r\nwork,\r\nzoom,big\r\n") << "続行不可能なエラーが発生しました startUp [0行]";
+    // clang-format on
 }
 
 // An error that escapes a request of the loop, or the start-up, ends the program like one that

@@ -62,6 +62,7 @@ class TestWorkflow : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void keysRunTheirButtons_data();
     void keysRunTheirButtons();
     void keysOfUnusableButtonsDoNothing_data();
@@ -75,6 +76,11 @@ private slots:
     void closingWithUnsavedFramesAsksFirst_data();
     void closingWithUnsavedFramesAsksFirst();
 };
+
+void TestWorkflow::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 void TestWorkflow::keysRunTheirButtons_data()
 {
@@ -205,8 +211,8 @@ void TestWorkflow::wheelScrollsThroughTheBars()
     QFETCH(int, direction);
     Registered scene;
     App& app = scene.app();
-    auto* bar = qobject_cast<QScrollBar*>(scene.program.widget(horizontal ? "HSCROLL1" : "VSCROLL1"));
-    auto* other = qobject_cast<QScrollBar*>(scene.program.widget(horizontal ? "VSCROLL1" : "HSCROLL1"));
+    auto* bar = scene.program.widget<QScrollBar>(horizontal ? "HSCROLL1" : "VSCROLL1");
+    auto* other = scene.program.widget<QScrollBar>(horizontal ? "VSCROLL1" : "HSCROLL1");
     QVERIFY(bar->isVisible());
     scene.wheel(notches, Qt::KeyboardModifiers(modifiers));
     QVERIFY(bar->value() * direction > 0);
@@ -273,8 +279,7 @@ void TestWorkflow::noteAfterASaveNamesThePiecesAndLeavesThePicture()
     QVERIFY(note.contains(QStringLiteral("CG02_001.BMP（")));
     QCOMPARE(picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight), blockAtOrigin(app));
     // The pointer passing over leaves it; the next click ends it.
-    moveMouse(scene.picture(), QPoint(60, 60));
-    scene.program.runEvents();
+    moveOnPicture(scene.program, QPoint(60, 60));
     QCOMPARE(app.rt.ShownNote(), note);
     scene.clickAt(60, 60);
     QCOMPARE(app.rt.ShownNote(), QString());
@@ -301,8 +306,7 @@ void TestWorkflow::closingWithUnsavedFramesAsksFirst()
     App& app = scene.app();
     if (framePlaced) scene.place(20, 20, 120, 90);
     if (answer) scene.program.dialogs().answerMessage(answer);
-    scene.program.widget(QStringLiteral("MAINFORM"))->close();
-    scene.program.runEvents();
+    closeMainWindow(scene.program);
     QCOMPARE(app.rt.Ended(), ended);
     QCOMPARE(scene.program.dialogs().messages().size(), answer ? 1 : 0);
     if (answer) {

@@ -1,15 +1,14 @@
 #include "categories/RegistrationWindow.h"
 #include "categories/SaveTargetCheck.h"
+#include "fixture/Files.h"
 #include "fixture/Images.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Readers.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "source/LoadMode.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -19,14 +18,6 @@
 namespace {
 
 const QString kSep = QStringLiteral("/");
-
-// Writes a small BMP of its own pattern and returns its path.
-QString writeBmp(TestProgram& program, const QString& name, int seed = 1, int width = 24, int height = 16)
-{
-    const QString path = program.path(name);
-    patternImage(width, height, seed).save(path, "BMP");
-    return path;
-}
 
 // Replaces the text of an edit field as the user does: select all, then type. Japanese text
 // arrives as the input method commits it.
@@ -47,37 +38,13 @@ void typeInto(TestProgram& program, const char* name, const QString& text)
     QCoreApplication::sendEvent(edit, &commit);
 }
 
-QString text(TestProgram& program, Control control)
-{
-    return program.app().rt.GetWindowText(control);
-}
-
-QStringList comboItems(App& app, Control combo)
-{
-    QStringList items;
-    for (int i = 0; i < app.rt.GetCount(combo); ++i)
-        items << app.rt.GetItemText(combo, i);
-    return items;
-}
-
-QStringList messageLines(const ScriptedDialogs& dialogs)
-{
-    QStringList lines;
-    for (const ScriptedDialogs::Call& call : dialogs.messages())
-        lines << call.title + QLatin1Char('|') + call.text + QLatin1Char('|') + QString::number(call.icon);
-    return lines;
-}
-
 } // namespace
 
 class TestCategories : public QObject
 {
     Q_OBJECT
 private slots:
-    void sequenceReference_data();
-    void sequenceReference();
-    void cancelledDialogsLeaveTheLoadMode();
-    void directFileIsShownAtOnce();
+    void cleanup();
     void saveTargetCheck_data();
     void saveTargetCheck();
     void typedNumbersAreHeldInRange_data();
@@ -92,125 +59,9 @@ private slots:
     void failedSequenceLoadKeepsTheImageAndExtension();
 };
 
-// Base name -> fields of the sequence. A name of no characters (".BMP") holds no number and is
-// loaded directly, like "cover"; so is a name that ends in full-width digits.
-void TestCategories::sequenceReference_data()
+void TestCategories::cleanup()
 {
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("direct");
-    QTest::addColumn<QString>("fixed");
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("digits");
-    QTest::addColumn<int>("fill"); // COMBO3: 0 "無", 1 "0"
-    QTest::addColumn<int16_t>("loadMode");
-    // clang-format off
-    QTest::newRow("IMG0012") << "IMG0012.BMP" << false << "IMG" << "12" << "4" << 1 << LoadMode::Sequence;
-    QTest::newRow("IMG12") << "IMG12.BMP" << false << "IMG" << "12" << "2" << 0 << LoadMode::Sequence;
-    QTest::newRow("scan_2020_001") << "scan_2020_001.jpg" << false << "scan_2020_" << "1" << "3" << 1 << LoadMode::Sequence;
-    QTest::newRow("写真007") << "写真007.BMP" << false << "写真" << "7" << "3" << 1 << LoadMode::Sequence;
-    QTest::newRow("0042") << "0042.BMP" << false << "" << "42" << "4" << 1 << LoadMode::Sequence;
-    QTest::newRow("cover") << "cover.BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
-    QTest::newRow("full-width digits") << "写真０１２.BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
-    QTest::newRow("empty base name") << ".BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
-    // clang-format on
-}
-
-void TestCategories::sequenceReference()
-{
-    QFETCH(QString, fileName);
-    QFETCH(bool, direct);
-    QFETCH(QString, fixed);
-    QFETCH(QString, number);
-    QFETCH(QString, digits);
-    QFETCH(int, fill);
-    QFETCH(int16_t, loadMode);
-
-    TestProgram program;
-    program.start();
-    App& app = program.app();
-    const QString path = writeBmp(program, fileName, 3);
-    click(program, "BUTTON5");
-    const QString before = text(program, app.EDIT2);
-
-    program.dialogs().clearCalls();
-    program.dialogs().answerOpenFile(path);
-    if (direct) program.dialogs().answerMessage();
-    click(program, "BUTTON7");
-
-    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
-    QCOMPARE(dialog.title, QStringLiteral("トリミングを開始する画像ファイルは？"));
-    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
-    QCOMPARE(dialog.flag, 0);
-    QCOMPARE(dialog.owner, QStringLiteral("FORM2"));
-    QCOMPARE(text(program, app.EDIT1), path);
-    QCOMPARE(app.LoadMode, loadMode);
-    QCOMPARE(app.LoadPath, program.dir() + kSep);
-    if (direct) {
-        QCOMPARE(messageLines(program.dialogs()),
-            QStringList { QStringLiteral("|連番部分がありませんので、直接ロードします|2") });
-        QCOMPARE(app.CurrentFilePath, path);
-        QCOMPARE(app.ImageWidth, 24.0f);
-        QVERIFY(text(program, app.MAINFORM).contains(fileName));
-        QCOMPARE(text(program, app.EDIT2), before); // the sequence fields are left alone
-        return;
-    }
-    QCOMPARE(program.dialogs().messages().size(), 0);
-    QCOMPARE(text(program, app.EDIT2), fixed);
-    QCOMPARE(text(program, app.EDIT3), number);
-    QCOMPARE(text(program, app.EDIT4), digits);
-    QCOMPARE(app.rt.GetCurSel(app.COMBO3), fill);
-    QVERIFY(app.CurrentFilePath.isEmpty()); // nothing is loaded before "登録終了"
-}
-
-void TestCategories::cancelledDialogsLeaveTheLoadMode()
-{
-    TestProgram program;
-    program.start();
-    App& app = program.app();
-    click(program, "BUTTON5");
-
-    program.dialogs().answerOpenFile(dialogCancelled());
-    click(program, "BUTTON6");
-    QCOMPARE(app.LoadMode, LoadMode::None);
-    QCOMPARE(app.LoadFilePath, dialogCancelled());
-
-    program.dialogs().answerOpenFile(dialogCancelled());
-    click(program, "BUTTON7");
-    QCOMPARE(app.LoadMode, LoadMode::Sequence);
-    QCOMPARE(text(program, app.EDIT2), QStringLiteral("CG"));
-    QCOMPARE(program.dialogs().messages().size(), 0);
-    QVERIFY(app.CurrentFilePath.isEmpty());
-}
-
-void TestCategories::directFileIsShownAtOnce()
-{
-    TestProgram program;
-    program.start();
-    App& app = program.app();
-    QDir(program.dir()).mkdir(QStringLiteral("scans"));
-    const QString path = writeBmp(program, QStringLiteral("scans/page7.BMP"), 5, 30, 20);
-    click(program, "BUTTON5");
-    program.dialogs().answerOpenFile(path);
-    click(program, "BUTTON6");
-
-    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
-    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
-    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
-    QCOMPARE(app.LoadMode, LoadMode::SingleFile);
-    QCOMPARE(app.LoadPath, program.dir() + QStringLiteral("/scans/"));
-    QCOMPARE(app.CurrentFileName, QStringLiteral("page7.BMP"));
-    QCOMPARE(app.ImageWidth, 30.0f);
-
-    // A file that cannot be read leaves no source chosen; the image on show stays.
-    QFile broken(program.path(QStringLiteral("broken.BMP")));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("not an image");
-    broken.close();
-    program.dialogs().answerOpenFile(broken.fileName());
-    program.dialogs().answerMessage();
-    click(program, "BUTTON6");
-    QCOMPARE(app.LoadMode, LoadMode::None);
-    QCOMPARE(app.CurrentFilePath, path);
+    verifyEveryScriptedAnswerTaken();
 }
 
 void TestCategories::saveTargetCheck_data()
@@ -226,24 +77,15 @@ void TestCategories::saveTargetCheck_data()
     const QString nameError = QStringLiteral("分類 %1の保存名エラー|保存ファイル名が分類 %2と同じです|2");
     const QString missing = QStringLiteral("/nonexistent/velmora/");
 
-    QTest::newRow("all well") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> {}
-                              << QStringList {} << 0;
-    QTest::newRow("missing folder") << QList<int> { 3 } << QList<int> { 3 } << QList<int> {} << QList<int> {}
-                                    << QStringList { folderError.arg(missing).arg(3) } << 1;
-    QTest::newRow("missing folder of an invalid category")
-        << QList<int> { 2 } << QList<int> { 3 } << QList<int> {} << QList<int> {} << QStringList {} << 0;
-    QTest::newRow("root folder") << QList<int> { 2 } << QList<int> {} << QList<int> { 2 } << QList<int> {}
-                                 << QStringList { folderError.arg(QStringLiteral("/")).arg(2) } << 1;
-    QTest::newRow("duplicate") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> { 1, 2 }
-                               << QStringList { nameError.arg(1).arg(2) } << 2;
-    QTest::newRow("duplicate of invalid categories")
-        << QList<int> {} << QList<int> {} << QList<int> {} << QList<int> { 5, 17 }
-        << QStringList { nameError.arg(5).arg(17) } << 2;
-    QTest::newRow("every case reported")
-        << QList<int> { 3, 4 } << QList<int> { 3, 4 } << QList<int> {} << QList<int> { 10, 11, 10, 12 }
-        << QStringList { folderError.arg(missing).arg(3), folderError.arg(missing).arg(4),
-               nameError.arg(10).arg(11), nameError.arg(10).arg(12), nameError.arg(11).arg(12) }
-        << 2;
+    // clang-format off
+    QTest::newRow("all well") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> {} << QStringList {} << 0;
+    QTest::newRow("missing folder") << QList<int> { 3 } << QList<int> { 3 } << QList<int> {} << QList<int> {} << QStringList { folderError.arg(missing).arg(3) } << 1;
+    QTest::newRow("missing folder of an invalid category") << QList<int> { 2 } << QList<int> { 3 } << QList<int> {} << QList<int> {} << QStringList {} << 0;
+    QTest::newRow("root folder") << QList<int> { 2 } << QList<int> {} << QList<int> { 2 } << QList<int> {} << QStringList { folderError.arg(QStringLiteral("/")).arg(2) } << 1;
+    QTest::newRow("duplicate") << QList<int> { 1, 2 } << QList<int> {} << QList<int> {} << QList<int> { 1, 2 } << QStringList { nameError.arg(1).arg(2) } << 2;
+    QTest::newRow("duplicate of invalid categories") << QList<int> {} << QList<int> {} << QList<int> {} << QList<int> { 5, 17 } << QStringList { nameError.arg(5).arg(17) } << 2;
+    QTest::newRow("every case reported") << QList<int> { 3, 4 } << QList<int> { 3, 4 } << QList<int> {} << QList<int> { 10, 11, 10, 12 } << QStringList { folderError.arg(missing).arg(3), folderError.arg(missing).arg(4), nameError.arg(10).arg(11), nameError.arg(10).arg(12), nameError.arg(11).arg(12) } << 2;
+    // clang-format on
 }
 
 void TestCategories::saveTargetCheck()
@@ -289,19 +131,15 @@ void TestCategories::typedNumbersAreHeldInRange_data()
     QTest::addColumn<int>("fill"); // COMBO4: 0 "無", 1 "0"
     QTest::addColumn<int>("nextNo");
     QTest::addColumn<int>("digits");
-    QTest::newRow("leading zeros") << "007"
-                                   << "3" << 1 << 7 << 3;
-    QTest::newRow("above the range") << "40000"
-                                     << "99999" << 0 << 32767 << 32767;
-    QTest::newRow("below the range") << "-40000"
-                                     << "-70000" << 0 << -32768 << -32768;
-    QTest::newRow("number then text") << "12abc"
-                                      << "5x" << 0 << 12 << 5;
-    QTest::newRow("not a number") << "abc"
-                                  << "桁" << 0 << 0 << 0;
+    // clang-format off
+    QTest::newRow("leading zeros") << "007" << "3" << 1 << 7 << 3;
+    QTest::newRow("above the range") << "40000" << "99999" << 0 << 32767 << 32767;
+    QTest::newRow("below the range") << "-40000" << "-70000" << 0 << -32768 << -32768;
+    QTest::newRow("number then text") << "12abc" << "5x" << 0 << 12 << 5;
+    QTest::newRow("not a number") << "abc" << "桁" << 0 << 0 << 0;
     // Zero fill widens a digit count shorter than the number to the number's length.
-    QTest::newRow("not a number, zero fill") << "123"
-                                             << "x" << 1 << 123 << 3;
+    QTest::newRow("not a number, zero fill") << "123" << "x" << 1 << 123 << 3;
+    // clang-format on
 }
 
 void TestCategories::typedNumbersAreHeldInRange()
@@ -319,7 +157,7 @@ void TestCategories::typedNumbersAreHeldInRange()
     selectRow(program, 1);
     typeInto(program, "EDIT8", startText);
     typeInto(program, "EDIT9", digitsText);
-    qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO4")))->setCurrentIndex(fill);
+    selectByKeyboard(program, "COMBO4", fill);
     selectRow(program, 2);
     QCOMPARE(app.CatNextNo[2], int16_t(nextNo));
     QCOMPARE(app.CatDigits[2], int16_t(digits));
@@ -342,7 +180,7 @@ void TestCategories::switchingCategoriesStoresTheEditsFirst()
     QCOMPARE(text(program, app.EDIT7), QStringLiteral("CG06_"));
     typeInto(program, "EDIT5", QStringLiteral("人物"));
     typeInto(program, "EDIT7", QStringLiteral("P_"));
-    auto* fill = qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO4")));
+    auto* fill = program.widget<QComboBox>(QStringLiteral("COMBO4"));
     fill->setCurrentIndex(0);
     clickValidBox(program);
     // Ticking is stored at once and the summary follows.
@@ -355,7 +193,7 @@ void TestCategories::switchingCategoriesStoresTheEditsFirst()
     QCOMPARE(app.CatFixed[6], QStringLiteral("P_"));
     QCOMPARE(app.CatFill[6], QStringLiteral("1"));
     QCOMPARE(text(program, app.EDIT5), QStringLiteral("分類 1"));
-    QCOMPARE(qobject_cast<QCheckBox*>(program.widget(QStringLiteral("CHECK1")))->isChecked(), false);
+    QCOMPARE(program.widget<QCheckBox>(QStringLiteral("CHECK1"))->isChecked(), false);
     selectRow(program, 5);
     QCOMPARE(text(program, app.EDIT5), QStringLiteral("人物"));
     QCOMPARE(fill->currentIndex(), 0);
@@ -368,7 +206,7 @@ void TestCategories::saveFolderDialog()
     TestProgram program;
     program.start();
     App& app = program.app();
-    QDir(program.dir()).mkdir(QStringLiteral("out"));
+    makeFolder(program, QStringLiteral("out"));
     click(program, "BUTTON5");
     selectRow(program, 2);
 
@@ -388,14 +226,15 @@ void TestCategories::saveFolderDialog()
     click(program, "BUTTON10");
     QCOMPARE(app.CatFolder[3], program.dir() + QStringLiteral("/out/"));
     QCOMPARE(text(program, app.EDIT6), app.CatFolder[3]);
-    QCOMPARE(QDir(program.path(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(filesIn(program.path(QStringLiteral("out"))), QStringList());
 }
 
 void TestCategories::wholeRegistrationOfANewUser()
 {
     TestProgram program;
     for (int n = 1; n <= 3; ++n)
-        writeBmp(program, QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0')), n, 20 + n, 10 + n);
+        writeImage(
+            program.path(QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0'))), n, 20 + n, 10 + n);
     program.start();
     App& app = program.app();
     QVERIFY(!shown(program, "BUTTON2"));
@@ -428,7 +267,7 @@ void TestCategories::wholeRegistrationOfANewUser()
     QCOMPARE(app.CurCat, int16_t(4));
     for (const char* button : { "BUTTON2", "BUTTON9", "BUTTON11", "BUTTON12" }) {
         QVERIFY2(shown(program, button), button);
-        QVERIFY2(program.widget(QString::fromLatin1(button))->isEnabled(), button);
+        QVERIFY2(enabled(program, button), button);
     }
 
     // Opened again, the window shows where the source is and the current category.
@@ -443,7 +282,8 @@ void TestCategories::wholeRegistrationOfANewUser()
 void TestCategories::finishStaysOpenUntilAllIsRight()
 {
     TestProgram program;
-    const QString image = writeBmp(program, QStringLiteral("photo.BMP"));
+    const QString image = program.path(QStringLiteral("photo.BMP"));
+    writeImage(image, 1, 24, 16);
     program.start();
     App& app = program.app();
     click(program, "BUTTON5");
@@ -493,7 +333,8 @@ void TestCategories::finishStaysOpenUntilAllIsRight()
 void TestCategories::missingFolderPassesOnTheSecondFinish()
 {
     TestProgram program;
-    const QString image = writeBmp(program, QStringLiteral("photo.BMP"));
+    const QString image = program.path(QStringLiteral("photo.BMP"));
+    writeImage(image, 1, 24, 16);
     program.start();
     App& app = program.app();
     click(program, "BUTTON5");
@@ -523,7 +364,7 @@ void TestCategories::missingFolderPassesOnTheSecondFinish()
 void TestCategories::sequenceFromTheDefaultLoadPath()
 {
     TestProgram program;
-    writeBmp(program, QStringLiteral("CG001"), 4, 17, 9);
+    writeImage(program.path(QStringLiteral("CG001")), 4, 17, 9);
     program.start();
     App& app = program.app();
     QCOMPARE(app.LoadPath, program.dir());
@@ -542,7 +383,8 @@ void TestCategories::correctedFieldsChooseTheFirstFile()
 {
     TestProgram program;
     for (int n = 1; n <= 3; ++n)
-        writeBmp(program, QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0')), n, 20 + n, 10 + n);
+        writeImage(
+            program.path(QStringLiteral("IMG%1.BMP").arg(n, 3, 10, QLatin1Char('0'))), n, 20 + n, 10 + n);
     program.start();
     App& app = program.app();
     click(program, "BUTTON5");
@@ -556,7 +398,7 @@ void TestCategories::correctedFieldsChooseTheFirstFile()
         QStringList { QStringLiteral("IMG005.BMP|ロードするファイル名の構成に誤りがあります|0") });
     QVERIFY(!shown(program, "FORM2"));
     QCOMPARE(app.LoadFailed, int16_t(1));
-    QVERIFY(!program.widget(QStringLiteral("BUTTON2"))->isEnabled());
+    QVERIFY(!enabled(program, "BUTTON2"));
     QVERIFY(app.CurrentFilePath.isEmpty());
 
     click(program, "BUTTON5");
@@ -566,7 +408,7 @@ void TestCategories::correctedFieldsChooseTheFirstFile()
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
     QCOMPARE(app.SeqNumber, 3.0);
     QCOMPARE(app.ImageWidth, 23.0f);
-    QVERIFY(program.widget(QStringLiteral("BUTTON2"))->isEnabled());
+    QVERIFY(enabled(program, "BUTTON2"));
 }
 
 // A sequence file that exists but cannot be read: the image shown before comes back, with its
@@ -574,11 +416,9 @@ void TestCategories::correctedFieldsChooseTheFirstFile()
 void TestCategories::failedSequenceLoadKeepsTheImageAndExtension()
 {
     TestProgram program;
-    const QString shownBefore = writeBmp(program, QStringLiteral("before.bmp"), 2, 15, 12);
-    QFile broken(program.path(QStringLiteral("S02.JPG")));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("no picture here");
-    broken.close();
+    const QString shownBefore = program.path(QStringLiteral("before.bmp"));
+    writeImage(shownBefore, 2, 15, 12);
+    writeBytes(program.path(QStringLiteral("S02.JPG")), "no picture here");
     program.start();
     App& app = program.app();
     click(program, "BUTTON5");

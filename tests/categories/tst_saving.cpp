@@ -2,10 +2,9 @@
 #include "categories/Saving.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Readers.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
-#include "settings/SettingsFormat.h"
 #include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 
@@ -31,6 +30,7 @@ class TestSaving : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void frameToImageBlock_data();
     void frameToImageBlock();
     void pieceTakesTheNextFreeName();
@@ -58,9 +58,13 @@ private slots:
     void registrationWithoutALoadKeepsFramesAndCategoryTogether();
     void deleteAllFiles_data();
     void deleteAllFiles();
-    void allImagesCancelled();
     void wholeRunOfWork();
 };
+
+void TestSaving::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 namespace {
 
@@ -74,48 +78,16 @@ struct SavingProgram
     {
         program.start();
         App& app = program.app();
-        *app.rt.Image(app.SourceBitmap) = image;
-        app.ImageWidth = 400;
-        app.ImageHeight = 300;
+        putImage(app, image);
         app.CatValid[1] = 1;
         app.CatFolder[1] = program.dir() + QLatin1Char('/');
     }
     App& app() { return program.app(); }
-    void touch(const QString& name)
-    {
-        QFile file(program.path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    QStringList files() const { return QDir(program.dir()).entryList(QDir::Files | QDir::Hidden); }
 };
 
 const CropRect kBlock { 100, 50, 199, 149 };
 
 const QString kSep = QStringLiteral("/");
-
-QString makeFolder(TestProgram& program, const QString& name)
-{
-    QDir(program.dir()).mkpath(name);
-    return program.path(name) + kSep;
-}
-
-// Writes an image file and returns its pixels as the program decodes them.
-QImage writeImage(const QString& path, int seed, int width, int height, const char* format = "BMP")
-{
-    patternImage(width, height, seed).save(path, format);
-    return QImage(path).convertToFormat(QImage::Format_RGB32);
-}
-
-void touch(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-}
-
-QStringList filesIn(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
 
 int bmpBitsPerPixel(const QString& path)
 {
@@ -156,39 +128,6 @@ QRect blockOf(QRect frame)
     return frame.translated(-10, -10);
 }
 
-bool enabled(TestProgram& program, const char* name)
-{
-    return program.widget(QString::fromLatin1(name))->isEnabled();
-}
-
-QStringList messageLines(const ScriptedDialogs& dialogs)
-{
-    QStringList lines;
-    for (const ScriptedDialogs::Call& call : dialogs.messages())
-        lines << call.title + QLatin1Char('|') + call.text + QLatin1Char('|') + QString::number(call.icon);
-    return lines;
-}
-
-// A frame placed as the user does: click, move, click on the picture. Returns it in view
-// pixels.
-QRect placeFrame(TestProgram& program, QPoint first, QPoint second)
-{
-    QWidget* picture = program.widget(QStringLiteral("PICTURE1"));
-    auto clickAt = [&](QPoint at) {
-        QTest::mousePress(picture, Qt::LeftButton, {}, at);
-        program.runEvents();
-        QTest::mouseRelease(picture, Qt::LeftButton, {}, at);
-        program.runEvents();
-    };
-    clickAt(first);
-    moveMouse(picture, second);
-    program.runEvents();
-    clickAt(second);
-    const App& app = program.app();
-    const QPoint origin(int(app.ViewOriginX), int(app.ViewOriginY));
-    return QRect(first + origin, second + origin).normalized();
-}
-
 // The registration as the user does it: category 1 made valid, the file chosen as the image
 // source, "登録終了". A file name without a number is loaded directly after a notice.
 void registerSource(TestProgram& program, const QString& file, bool direct = false)
@@ -213,6 +152,7 @@ void TestSaving::frameToImageBlock_data()
         QTest::newRow(name) << frame << magnification << crop;
     };
     // The image is 400 x 300 in every row.
+    // clang-format off
     row("actual size", { 110, 60, 209, 159 }, 1.0f, { 100, 50, 199, 149 });
     row("half size widens by one pixel", { 110, 60, 209, 159 }, 0.5f, { 199, 99, 399, 299 });
     row("into the left and top margin", { 3, 5, 50, 60 }, 1.0f, { 0, 0, 40, 50 });
@@ -220,6 +160,7 @@ void TestSaving::frameToImageBlock_data()
     row("scaled past every side", { 0, 0, 215, 165 }, 0.5f, { 0, 0, 399, 299 });
     row("wholly in the margin", { 1, 1, 8, 8 }, 1.0f, { 0, 0, -1, -1 });
     row("beyond the image", { 420, 320, 430, 330 }, 1.0f, { 0, 0, -1, -1 });
+    // clang-format on
 }
 
 void TestSaving::frameToImageBlock()
@@ -240,10 +181,10 @@ void TestSaving::frameToImageBlock()
 void TestSaving::pieceTakesTheNextFreeName()
 {
     SavingProgram saving;
-    saving.touch(QStringLiteral("CG01_001.BMP"));
-    saving.touch(QStringLiteral("CG01_002.BMP"));
+    touch(saving.program.path(QStringLiteral("CG01_001.BMP")));
+    touch(saving.program.path(QStringLiteral("CG01_002.BMP")));
     QCOMPARE(savePiece(saving.app(), 1, kBlock), PieceOutcome::Saved);
-    QVERIFY(saving.files().contains(QStringLiteral("CG01_003.BMP")));
+    QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_003.BMP")));
     QCOMPARE(saving.app().CatNextNo[1], int16_t(4));
     QCOMPARE(saving.app().CatStartText[1], QStringLiteral("4"));
     const QImage written(saving.program.path(QStringLiteral("CG01_003.BMP")));
@@ -257,7 +198,7 @@ void TestSaving::pieceNeverReplacesWhatAppearsUnderItsName()
     // name taken, as it would a file created between the test and the write.
     QVERIFY(QDir(saving.program.dir()).mkdir(QStringLiteral("CG01_001.BMP")));
     QCOMPARE(savePiece(saving.app(), 1, kBlock), PieceOutcome::Saved);
-    QVERIFY(saving.files().contains(QStringLiteral("CG01_002.BMP")));
+    QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_002.BMP")));
     QVERIFY(QFileInfo(saving.program.path(QStringLiteral("CG01_001.BMP"))).isDir());
     QCOMPARE(saving.app().CatNextNo[1], int16_t(3));
 }
@@ -266,7 +207,7 @@ void TestSaving::emptyPieceIsSkipped()
 {
     SavingProgram saving;
     QCOMPARE(savePiece(saving.app(), 1, CropRect {}), PieceOutcome::Skipped);
-    QCOMPARE(saving.files(), QStringList());
+    QCOMPARE(filesIn(saving.program.dir()), QStringList());
     QCOMPARE(saving.app().CatNextNo[1], int16_t(1));
 }
 
@@ -281,7 +222,7 @@ void TestSaving::failedWriteIsReportedAndConsumesNoNumber()
     QCOMPARE(messages.size(), 1);
     QVERIFY(messages[0].text.contains(app.CatFolder[1] + QStringLiteral("CG01_001.BMP")));
     QCOMPARE(app.CatNextNo[1], int16_t(1));
-    QCOMPARE(saving.files(), QStringList());
+    QCOMPARE(filesIn(saving.program.dir()), QStringList());
 }
 
 void TestSaving::numbersStopAtTheLastOne()
@@ -290,12 +231,12 @@ void TestSaving::numbersStopAtTheLastOne()
     App& app = saving.app();
     app.CatNextNo[1] = 32767;
     QCOMPARE(savePiece(app, 1, kBlock), PieceOutcome::Saved);
-    QVERIFY(saving.files().contains(QStringLiteral("CG01_32767.BMP")));
+    QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_32767.BMP")));
     QCOMPARE(app.CatNextNo[1], int16_t(32767));
     saving.program.dialogs().answerMessage();
     QCOMPARE(savePiece(app, 1, kBlock), PieceOutcome::NumbersExhausted);
     QCOMPARE(saving.program.dialogs().messages().last().text, numbersExhaustedText(1));
-    QCOMPARE(saving.files(), QStringList { "CG01_32767.BMP" });
+    QCOMPARE(filesIn(saving.program.dir()), QStringList { "CG01_32767.BMP" });
     QCOMPARE(app.CatNextNo[1], int16_t(32767));
 }
 
@@ -309,14 +250,14 @@ void TestSaving::saveCutsTheFrameBlock_data()
     auto corners = [](int left, int top, int right, int bottom) {
         return QRect(QPoint(left, top), QPoint(right, bottom));
     };
+    // clang-format off
     QTest::newRow("actual size") << -1 << corners(110, 60, 209, 159) << corners(100, 50, 199, 149);
-    QTest::newRow("half size widens by one pixel")
-        << 7 << corners(110, 60, 209, 159) << corners(199, 99, 399, 299);
+    QTest::newRow("half size widens by one pixel") << 7 << corners(110, 60, 209, 159) << corners(199, 99, 399, 299);
     QTest::newRow("left and top margin") << -1 << corners(3, 5, 50, 60) << corners(0, 0, 40, 50);
-    QTest::newRow("right and bottom edge")
-        << -1 << corners(300, 200, 450, 420) << corners(290, 190, 399, 299);
+    QTest::newRow("right and bottom edge") << -1 << corners(300, 200, 450, 420) << corners(290, 190, 399, 299);
     QTest::newRow("half size past every side") << 7 << corners(0, 0, 215, 165) << corners(0, 0, 399, 299);
     QTest::newRow("half size inside") << 7 << corners(20, 30, 40, 50) << corners(19, 39, 61, 81);
+    // clang-format on
 }
 
 void TestSaving::saveCutsTheFrameBlock()
@@ -327,16 +268,14 @@ void TestSaving::saveCutsTheFrameBlock()
     SavingProgram saving;
     App& app = saving.app();
     if (magnificationIndex >= 0) {
-        qobject_cast<QComboBox*>(saving.program.widget(QStringLiteral("COMBO5")))
-            ->setCurrentIndex(magnificationIndex);
-        saving.program.runEvents();
+        selectByKeyboard(saving.program, "COMBO5", magnificationIndex);
         QCOMPARE(app.Magnification, 0.5f);
     }
     setFrames(app, 1, { frame });
     app.TrimState = TrimState::Armed;
     app.GrabCode = grabCode(Qt::RightEdge);
     HOZON_SUB(app);
-    QCOMPARE(saving.files(), QStringList { "CG01_001.BMP" });
+    QCOMPARE(filesIn(saving.program.dir()), QStringList { "CG01_001.BMP" });
     verifyPiece(saving.program.path(QStringLiteral("CG01_001.BMP")), saving.image, block);
     QCOMPARE(app.CatNextNo[1], int16_t(2));
     QCOMPARE(app.CatStartText[1], QStringLiteral("2"));
@@ -350,11 +289,11 @@ void TestSaving::saveTakesTheNextFreeName()
 {
     SavingProgram saving;
     App& app = saving.app();
-    saving.touch(QStringLiteral("CG01_001.BMP"));
-    saving.touch(QStringLiteral("CG01_002.BMP"));
+    touch(saving.program.path(QStringLiteral("CG01_001.BMP")));
+    touch(saving.program.path(QStringLiteral("CG01_002.BMP")));
     setFrames(app, 1, { QRect(QPoint(110, 60), QPoint(209, 159)) });
     HOZON_SUB(app);
-    QCOMPARE(saving.files(), QStringList({ "CG01_001.BMP", "CG01_002.BMP", "CG01_003.BMP" }));
+    QCOMPARE(filesIn(saving.program.dir()), QStringList({ "CG01_001.BMP", "CG01_002.BMP", "CG01_003.BMP" }));
     verifyPiece(saving.program.path(QStringLiteral("CG01_003.BMP")), saving.image, QRect(100, 50, 100, 100));
     QCOMPARE(QFileInfo(saving.program.path(QStringLiteral("CG01_001.BMP"))).size(), 0);
     QCOMPARE(app.CatNextNo[1], int16_t(4));
@@ -383,7 +322,8 @@ void TestSaving::saveWritesCategoriesAndFramesInOrder()
     setFrames(app, 3, invalid);
     HOZON_SUB(app);
 
-    QCOMPARE(saving.files(), QStringList({ "CG02_001.BMP", "CG02_002.BMP", "CG02_003.BMP", "CG05_001.BMP" }));
+    QCOMPARE(filesIn(saving.program.dir()),
+        QStringList({ "CG02_001.BMP", "CG02_002.BMP", "CG02_003.BMP", "CG05_001.BMP" }));
     for (int j = 0; j < 3; ++j)
         verifyPiece(saving.program.path(QStringLiteral("CG02_00%1.BMP").arg(j + 1)), saving.image,
             blockOf(second[j]));
@@ -406,11 +346,11 @@ void TestSaving::saveStopsACategoryAtTheLastNumber_data()
     QTest::addColumn<int>("start");
     QTest::addColumn<QStringList>("taken");
     QTest::addColumn<QStringList>("written");
+    // clang-format off
     QTest::newRow("last number taken") << 32767 << QStringList { "CG01_32767.BMP" } << QStringList {};
-    QTest::newRow("two numbers left for three frames")
-        << 32766 << QStringList {} << QStringList({ "CG01_32766.BMP", "CG01_32767.BMP" });
-    QTest::newRow("one free number below a taken one")
-        << 32765 << QStringList { "CG01_32766.BMP" } << QStringList({ "CG01_32765.BMP", "CG01_32767.BMP" });
+    QTest::newRow("two numbers left for three frames") << 32766 << QStringList {} << QStringList({ "CG01_32766.BMP", "CG01_32767.BMP" });
+    QTest::newRow("one free number below a taken one") << 32765 << QStringList { "CG01_32766.BMP" } << QStringList({ "CG01_32765.BMP", "CG01_32767.BMP" });
+    // clang-format on
 }
 
 void TestSaving::saveStopsACategoryAtTheLastNumber()
@@ -421,7 +361,7 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
     SavingProgram saving;
     App& app = saving.app();
     for (const QString& name : taken)
-        saving.touch(name);
+        touch(saving.program.path(name));
     app.CatNextNo[1] = int16_t(start);
     app.CatStartText[1] = QString::number(start);
     app.CatValid[2] = 1;
@@ -435,7 +375,7 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
         QStringList { app.CatName[1] + QLatin1Char('|') + numbersExhaustedText(1) + QStringLiteral("|2") });
     QStringList expected = taken + written + QStringList { "CG02_001.BMP" };
     expected.sort();
-    QCOMPARE(saving.files(), expected);
+    QCOMPARE(filesIn(saving.program.dir()), expected);
     for (int j = 0; j < written.size(); ++j)
         verifyPiece(saving.program.path(written[j]), saving.image, QRect(10 + 20 * j, 10, 10, 10));
     verifyPiece(saving.program.path(QStringLiteral("CG02_001.BMP")), saving.image, QRect(70, 10, 10, 10));
@@ -448,9 +388,11 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
 void TestSaving::failedWriteIsReportedAndTheSaveGoesOn_data()
 {
     QTest::addColumn<QString>("damage");
+    // clang-format off
     QTest::newRow("folder removed after the check") << "removed";
     QTest::newRow("read-only folder") << "read-only";
     QTest::newRow("a file in place of the folder") << "file";
+    // clang-format on
 }
 
 void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
@@ -505,10 +447,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     const QString source = makeFolder(program, QStringLiteral("scans"));
     for (int n : { 1, 2, 4 })
         writeImage(source + QStringLiteral("IMG00%1.BMP").arg(n), n, 100 + n, 80 + n);
-    QFile broken(source + QStringLiteral("IMG005.BMP"));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("no picture here");
-    broken.close();
+    writeBytes(source + QStringLiteral("IMG005.BMP"), "no picture here");
     program.start();
     App& app = program.app();
     registerSource(program, source + QStringLiteral("IMG001.BMP"));
@@ -759,11 +698,13 @@ void TestSaving::loadWithNothingToReturnToShowsNothing_data()
 {
     QTest::addColumn<Step>("step");
     QTest::addColumn<bool>("previousDeleted"); // otherwise it is overwritten with text
+    // clang-format off
     const QList<QPair<const char*, Step>> steps = {
         { "direct file", Step::DirectFile },
         { "sequence step", Step::SequenceStep },
         { "folder-list step", Step::FolderListStep },
     };
+    // clang-format on
     for (const auto& [name, step] : steps) {
         QTest::newRow(qPrintable(QStringLiteral("%1, previous deleted").arg(QLatin1String(name))))
             << step << true;
@@ -900,8 +841,10 @@ void TestSaving::allToOneRestartsValidAndShownCategories()
 void TestSaving::deleteAllFiles_data()
 {
     QTest::addColumn<int>("answer");
+    // clang-format off
     QTest::newRow("no") << int(MessageAnswer::No);
     QTest::newRow("yes") << int(MessageAnswer::Yes);
+    // clang-format on
 }
 
 void TestSaving::deleteAllFiles()
@@ -947,26 +890,6 @@ void TestSaving::deleteAllFiles()
     QCOMPARE(app.CatFolder[2], shared);
 }
 
-// "全画像" cancelled: folder-list mode and the cancel mark stay, nothing is listed.
-void TestSaving::allImagesCancelled()
-{
-    TestProgram program;
-    program.start();
-    App& app = program.app();
-    click(program, "BUTTON5");
-    program.dialogs().answerOpenFile(dialogCancelled());
-    click(program, "BUTTON15");
-    QCOMPARE(app.LoadMode, LoadMode::Folder);
-    QCOMPARE(app.LoadFilePath, dialogCancelled());
-    QCOMPARE(app.SrcCount, 0.0f);
-    QCOMPARE(app.PendingAction, PendingAction::None);
-    QCOMPARE(program.dialogs().calls().size(), 1);
-    const auto& dialog = program.dialogs().calls().first();
-    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
-    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
-    QVERIFY(shown(program, "FORM2"));
-}
-
 // A new user's whole run: a folder of three JPEG scans is registered with two categories,
 // frames are placed with the mouse in both categories on every scan, "保存実行" goes through to
 // the end, and the program is closed. Every piece holds the pixels of its scan, and the
@@ -997,18 +920,15 @@ void TestSaving::wholeRunOfWork()
     QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.Magnification, 1.0f);
     QCOMPARE(app.CatFolder[4], landscapes);
-    auto* categories = qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO2")));
 
     QList<QRect> secondFrames, fourthFrames;
     for (int n = 0; n < 3; ++n) {
         QCOMPARE(app.CurrentFileName, QStringLiteral("scan%1.jpg").arg(n + 1, 3, 10, QLatin1Char('0')));
-        categories->setCurrentIndex(0);
-        program.runEvents();
+        selectByKeyboard(program, "COMBO2", 0);
         QCOMPARE(app.CurCat, int16_t(2));
         secondFrames << placeFrame(program, QPoint(12 + n, 14), QPoint(70, 60 + n));
         secondFrames << placeFrame(program, QPoint(100, 20), QPoint(160 - n, 80));
-        categories->setCurrentIndex(1);
-        program.runEvents();
+        selectByKeyboard(program, "COMBO2", 1);
         QCOMPARE(app.CurCat, int16_t(4));
         fourthFrames << placeFrame(program, QPoint(40, 90), QPoint(175, 135));
         if (n == 2) program.dialogs().answerMessage();
@@ -1016,8 +936,7 @@ void TestSaving::wholeRunOfWork()
     }
     QCOMPARE(messageLines(program.dialogs()),
         QStringList { QStringLiteral("scan004.jpg|ロードするファイル名の構成に誤りがあります|0") });
-    program.widget(QStringLiteral("MAINFORM"))->close();
-    program.runEvents();
+    closeMainWindow(program);
     QVERIFY(app.rt.Ended());
 
     for (int n = 0; n < 3; ++n) {
@@ -1030,11 +949,7 @@ void TestSaving::wholeRunOfWork()
     QCOMPARE(filesIn(landscapes).size(), 3);
     QCOMPARE(filesIn(program.dir()).filter(QStringLiteral("CG")).size(), 6);
 
-    QFile settings(program.path(QStringLiteral("KANKYO.TXT")));
-    QVERIFY(settings.open(QIODevice::ReadOnly));
-    QStringList lines;
-    for (const auto& line : decodeSettingsLines(settings.readAll()))
-        lines << line.value_or(QString());
+    const QStringList lines = settingsLines(program.dir());
     auto startRecord = [&](int category) {
         for (qsizetype i = 0; i < lines.size(); ++i)
             if (lines[i].startsWith(QStringLiteral("分類 %1,").arg(category))) return lines.value(i + 3);

@@ -1,3 +1,4 @@
+#include "fixture/ScriptedDialogs.h"
 #include "trimming/BandGeometry.h"
 #include "trimming/TrimmingStates.h"
 #include "view/ViewGeometry.h"
@@ -28,6 +29,7 @@ class TestGeometry : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void grab_data();
     void grab();
     void grabCodes_data();
@@ -44,6 +46,11 @@ private slots:
     void placement_data();
     void placement();
 };
+
+void TestGeometry::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 void TestGeometry::grab_data()
 {

@@ -1,3 +1,4 @@
+#include "fixture/Files.h"
 #include "fixture/Images.h"
 #include "fixture/ScriptedDialogs.h"
 #include "fixture/UserActions.h"
@@ -19,15 +20,6 @@
 #include <QTranslator>
 
 namespace {
-
-int differingPixels(const QImage& a, const QImage& b)
-{
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y);
-    return count;
-}
 
 // A runtime with the main window built, its handlers recording the events they receive.
 struct Runtime
@@ -69,6 +61,7 @@ class TestPlatform : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void xorFigureDrawnTwiceLeavesNoTrace_data();
     void xorFigureDrawnTwiceLeavesNoTrace();
     void boxOutlineTouchesEachPixelOnce_data();
@@ -91,11 +84,17 @@ private slots:
     void failedBmpWriteLeavesNothing();
 };
 
+void TestPlatform::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
+
 void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace_data()
 {
     QTest::addColumn<QRect>("corners"); // (x1, y1) and (x2, y2) as left/top and width/height fields
     QTest::addColumn<int>("width");
     QTest::addColumn<bool>("box");
+    // clang-format off
     QTest::newRow("horizontal line") << QRect(3, 7, 40, 0) << 1 << false;
     QTest::newRow("vertical line") << QRect(9, 2, 0, 30) << 1 << false;
     QTest::newRow("slanted line") << QRect(1, 1, 45, 28) << 1 << false;
@@ -106,6 +105,7 @@ void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace_data()
     QTest::newRow("wide box") << QRect(0, 0, 49, 39) << 5 << true;
     QTest::newRow("wide box thinner than its pen") << QRect(10, 10, 3, 2) << 5 << true;
     QTest::newRow("box partly outside") << QRect(-5, 20, 80, 40) << 1 << true;
+    // clang-format on
 }
 
 void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace()
@@ -120,7 +120,7 @@ void TestPlatform::xorFigureDrawnTwiceLeavesNoTrace()
     drawFigure(image, corners.x(), corners.y(), x2, y2, DrawMode::Xor, width, figure, 0xFFFFFF);
     QVERIFY(image != original);
     drawFigure(image, corners.x(), corners.y(), x2, y2, DrawMode::Xor, width, figure, 0xFFFFFF);
-    QCOMPARE(differingPixels(image, original), 0);
+    QCOMPARE(differences(image, original).size(), 0);
 }
 
 void TestPlatform::boxOutlineTouchesEachPixelOnce_data()
@@ -128,12 +128,13 @@ void TestPlatform::boxOutlineTouchesEachPixelOnce_data()
     QTest::addColumn<QRect>("box");
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("pixels");
+    // clang-format off
     QTest::newRow("10 x 6 outline") << QRect(QPoint(2, 3), QPoint(11, 8)) << 1 << 2 * 10 + 2 * 6 - 4;
     QTest::newRow("single pixel") << QRect(QPoint(5, 5), QPoint(5, 5)) << 1 << 1;
     QTest::newRow("one row") << QRect(QPoint(5, 5), QPoint(14, 5)) << 1 << 10;
     // Pen 5 is centred on the outline; inside a 30 x 20 image only 3 pixels of each side show.
-    QTest::newRow("width 5 at the image border")
-        << QRect(QPoint(0, 0), QPoint(29, 19)) << 5 << 30 * 20 - 24 * 14;
+    QTest::newRow("width 5 at the image border") << QRect(QPoint(0, 0), QPoint(29, 19)) << 5 << 30 * 20 - 24 * 14;
+    // clang-format on
 }
 
 void TestPlatform::boxOutlineTouchesEachPixelOnce()
@@ -161,12 +162,13 @@ void TestPlatform::copyBlockClipsBothSides_data()
     QTest::addColumn<QPoint>("to");
     QTest::addColumn<QRect>("from");
     QTest::addColumn<QRect>("written"); // the part of the 20 x 20 target that changes
+    // clang-format off
     QTest::newRow("inside") << QPoint(2, 3) << QRect(0, 0, 5, 4) << QRect(2, 3, 5, 4);
-    QTest::newRow("past target right and bottom")
-        << QPoint(17, 18) << QRect(0, 0, 10, 10) << QRect(17, 18, 3, 2);
+    QTest::newRow("past target right and bottom") << QPoint(17, 18) << QRect(0, 0, 10, 10) << QRect(17, 18, 3, 2);
     QTest::newRow("negative target") << QPoint(-3, -2) << QRect(0, 0, 10, 10) << QRect(0, 0, 7, 8);
     QTest::newRow("past source") << QPoint(0, 0) << QRect(25, 26, 10, 10) << QRect(0, 0, 5, 4);
     QTest::newRow("negative source") << QPoint(5, 5) << QRect(-2, -1, 4, 4) << QRect(7, 6, 2, 3);
+    // clang-format on
 }
 
 void TestPlatform::copyBlockClipsBothSides()
@@ -365,52 +367,46 @@ void TestPlatform::newBmpFileHoldsTheExactPixels()
     const QImage image = noiseImage(13, 7); // odd width: rows are padded in the file
     const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
     QVERIFY(writeNewBmpFile(image, path).ok());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = readBytes(path);
     QCOMPARE(bytes.left(2), QByteArray("BM"));
     QCOMPARE(int(uchar(bytes[28])), 24); // bits per pixel
     QCOMPARE(int(uchar(bytes[30])), 0); // uncompressed
     QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), image);
     // Readable by others like any file the user makes, not private like a temporary file.
     QVERIFY(QFileInfo(path).permissions() & QFileDevice::ReadOther);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "CG01_001.BMP" });
+    QCOMPARE(filesIn(dir.path()), QStringList { "CG01_001.BMP" });
 }
 
 void TestPlatform::newBmpFileNeverReplacesAFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
-    QFile existing(path);
-    QVERIFY(existing.open(QIODevice::WriteOnly));
-    existing.write("not mine");
-    existing.close();
+    writeBytes(path, "not mine");
     const SaveResult result = writeNewBmpFile(noiseImage(4, 4), path);
     QCOMPARE(result.outcome, SaveOutcome::NameTaken);
-    QVERIFY(existing.open(QIODevice::ReadOnly));
-    QCOMPARE(existing.readAll(), QByteArray("not mine"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "CG01_001.BMP" });
+    QCOMPARE(readBytes(path), QByteArray("not mine"));
+    QCOMPARE(filesIn(dir.path()), QStringList { "CG01_001.BMP" });
 }
 
 void TestPlatform::failedBmpWriteLeavesNothing_data()
 {
     QTest::addColumn<QString>("folder"); // relative to a scratch folder
+    // clang-format off
     QTest::newRow("folder missing") << "gone";
     QTest::newRow("folder is a file") << "plain";
+    // clang-format on
 }
 
 void TestPlatform::failedBmpWriteLeavesNothing()
 {
     QFETCH(QString, folder);
     QTemporaryDir dir;
-    QFile plain(dir.filePath(QStringLiteral("plain")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    touch(dir.filePath(QStringLiteral("plain")));
     const SaveResult result
         = writeNewBmpFile(noiseImage(4, 4), dir.filePath(folder + QStringLiteral("/a.BMP")));
     QCOMPARE(result.outcome, SaveOutcome::Failed);
     QVERIFY(!result.reason.isEmpty());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "plain" });
+    QCOMPARE(filesIn(dir.path()), QStringList { "plain" });
 }
 
 QTEST_MAIN(TestPlatform)

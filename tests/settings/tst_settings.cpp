@@ -1,5 +1,6 @@
 #include "fixture/Files.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Readers.h"
+#include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "settings/Cp932.h"
 #include "settings/SettingsFormat.h"
@@ -67,30 +68,6 @@ QString settingsFile(TestProgram& program)
     return program.path(QStringLiteral("KANKYO.TXT"));
 }
 
-void closeProgram(TestProgram& program)
-{
-    program.widget(QStringLiteral("MAINFORM"))->close();
-    program.runEvents();
-}
-
-// The lines the program wrote, decoded the way the program reads them.
-QStringList writtenLines(const QString& dir)
-{
-    QStringList lines;
-    for (const std::optional<QString>& line :
-        decodeSettingsLines(readBytes(dir + QStringLiteral("/KANKYO.TXT"))))
-        lines << line.value_or(QStringLiteral("<undecodable>"));
-    return lines;
-}
-
-QStringList comboItems(App& app, Control combo)
-{
-    QStringList items;
-    for (int i = 0; i < app.rt.GetCount(combo); ++i)
-        items << app.rt.GetItemText(combo, i);
-    return items;
-}
-
 // How a test file is damaged: cut after some lines, one line replaced, or cut inside a line.
 enum Damage { Cut, Replace, CutInside };
 
@@ -133,7 +110,7 @@ QByteArray fileWithCategory4(const QString& name, const QString& folder)
     app.CatValid[4] = 1;
     app.CatName[4] = name;
     app.CatFolder[4] = folder;
-    closeProgram(program);
+    closeMainWindow(program);
     return readBytes(settingsFile(program));
 }
 
@@ -150,7 +127,7 @@ void readBackCategory4(const QByteArray& bytes, const QString& name, const QStri
     QCOMPARE(app.CatFolder[4], folder);
     QCOMPARE(comboItems(app, app.COMBO2), QStringList({ name }));
     QCOMPARE(app.CatName[5], QStringLiteral("分類 5"));
-    closeProgram(program);
+    closeMainWindow(program);
     QCOMPARE(readBytes(settingsFile(program)), bytes);
 }
 
@@ -166,6 +143,7 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void codePage932Codec();
     void codePage932LosslessEncoding_data();
     void codePage932LosslessEncoding();
@@ -193,6 +171,11 @@ private slots:
     void folderInPlaceOfTheFileIsReported();
 };
 
+void TestSettings::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
+
 void TestSettings::codePage932Codec()
 {
     // Fixed points of code page 932: two-byte kanji, one-byte katakana, full-width letters, and
@@ -218,12 +201,14 @@ void TestSettings::codePage932LosslessEncoding_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("lossless");
     QTest::addColumn<QByteArray>("bytes");
+    // clang-format off
     QTest::newRow("kanji and ASCII") << "分類 3" << true << QByteArray("\x95\xAA\x97\xDE 3");
     QTest::newRow("full-width tilde") << "～" << true << QByteArray("\x81\x60");
     QTest::newRow("wave dash as the full-width tilde") << "〜" << false << QByteArray();
     QTest::newRow("yen sign as the backslash") << "¥100" << false << QByteArray();
     QTest::newRow("no code at all") << "Müller" << false << QByteArray();
     QTest::newRow("empty") << "" << true << QByteArray("");
+    // clang-format on
 }
 
 void TestSettings::codePage932LosslessEncoding()
@@ -301,11 +286,11 @@ void TestSettings::originalFileIsReadAndWrittenBackUnchanged()
     QCOMPARE(app.ValidCatMap[3], int16_t(0));
     QCOMPARE(app.CurCat, int16_t(2));
 
-    closeProgram(program);
+    closeMainWindow(program);
     lines[0] = QStringLiteral("Copyright,") + app.BannerText;
     QCOMPARE(readBytes(settingsFile(program)), cp932Bytes(lines));
     // The temporary file has been renamed away, and nothing was backed up.
-    QCOMPARE(QDir(program.dir()).entryList(QDir::Files), QStringList({ "KANKYO.TXT" }));
+    QCOMPARE(filesIn(program.dir()), QStringList({ "KANKYO.TXT" }));
 }
 
 void TestSettings::fileWithLineFeedsOnlyIsRead()
@@ -320,7 +305,7 @@ void TestSettings::fileWithLineFeedsOnlyIsRead()
     QCOMPARE(app.CatName[20], QStringLiteral("最後"));
     QCOMPARE(app.CatFill[20], QStringLiteral("1"));
 
-    closeProgram(program);
+    closeMainWindow(program);
     lines[0] = QStringLiteral("Copyright,") + app.BannerText;
     QCOMPARE(readBytes(settingsFile(program)), cp932Bytes(lines));
 }
@@ -330,21 +315,13 @@ void TestSettings::extensionRecord_data()
     QTest::addColumn<QString>("seqExt");
     QTest::addColumn<QString>("written");
     QTest::addColumn<QString>("readBack");
-    QTest::newRow("lower-case bmp") << ".bmp"
-                                    << "BMP"
-                                    << ".BMP";
-    QTest::newRow("upper-case bmp") << ".BMP"
-                                    << "BMP"
-                                    << ".BMP";
-    QTest::newRow("mixed-case bmp") << ".Bmp"
-                                    << "JPG"
-                                    << ".JPG";
-    QTest::newRow("empty") << ""
-                           << "JPG"
-                           << ".JPG";
-    QTest::newRow("jpg") << ".jpg"
-                         << "JPG"
-                         << ".JPG";
+    // clang-format off
+    QTest::newRow("lower-case bmp") << ".bmp" << "BMP" << ".BMP";
+    QTest::newRow("upper-case bmp") << ".BMP" << "BMP" << ".BMP";
+    QTest::newRow("mixed-case bmp") << ".Bmp" << "JPG" << ".JPG";
+    QTest::newRow("empty") << "" << "JPG" << ".JPG";
+    QTest::newRow("jpg") << ".jpg" << "JPG" << ".JPG";
+    // clang-format on
 }
 
 void TestSettings::extensionRecord()
@@ -357,8 +334,8 @@ void TestSettings::extensionRecord()
         TestProgram program;
         program.start();
         program.app().SeqExt = seqExt;
-        closeProgram(program);
-        QCOMPARE(writtenLines(program.dir()).value(9), QStringLiteral("拡張子,") + written);
+        closeMainWindow(program);
+        QCOMPARE(settingsLines(program.dir()).value(9), QStringLiteral("拡張子,") + written);
         bytes = readBytes(settingsFile(program));
     }
     TestProgram next;
@@ -375,58 +352,21 @@ void TestSettings::stringRecords_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("writtenBack");
     const int name = categoryLine(3, 1), folder = categoryLine(3, 2), fixed = categoryLine(3, 3);
-    QTest::newRow("empty category folder") << folder << "セーブパス,"
-                                           << "CatFolder3"
-                                           << "<cwd>/"
-                                           << "セーブパス,<cwd>/";
-    QTest::newRow("category folder with a comma") << folder << "セーブパス,/data/a,b/"
-                                                  << "CatFolder3"
-                                                  << "/data/a,b/"
-                                                  << "セーブパス,/data/a,b/";
-    QTest::newRow("load path with a comma") << 4 << "ロードパス,/data/scan,2024/"
-                                            << "LoadPath"
-                                            << "/data/scan,2024/"
-                                            << "ロードパス,/data/scan,2024/";
-    QTest::newRow("empty load path") << 4 << "ロードパス,"
-                                     << "LoadPath"
-                                     << "<cwd>/"
-                                     << "ロードパス,<cwd>/";
-    QTest::newRow("work drive with a comma") << 1 << "ＪＰＥＧ用作業ドライブ,/w,1/"
-                                             << "JpegWorkDrive"
-                                             << "/w,1/"
-                                             << "ＪＰＥＧ用作業ドライブ,/w,1/";
-    QTest::newRow("category name with a comma") << name << "分類 3,顔,正面"
-                                                << "CatName3"
-                                                << "顔,正面"
-                                                << "分類 3,顔,正面";
-    QTest::newRow("blanks of a name kept") << name << "分類 3, 顔 "
-                                           << "CatName3"
-                                           << " 顔 "
-                                           << "分類 3, 顔 ";
-    QTest::newRow("fixed part with a comma") << fixed << "固定部分,A,B_"
-                                             << "CatFixed3"
-                                             << "A,B_"
-                                             << "固定部分,A,B_";
-    QTest::newRow("keys are not compared") << 5 << "XYZ,PIC"
-                                           << "SeqFixed"
-                                           << "PIC"
-                                           << "固定部分,PIC";
-    QTest::newRow("start text 12") << categoryLine(3, 4) << "連番開始番号,12"
-                                   << "CatStartText3"
-                                   << "12"
-                                   << "連番開始番号,12";
-    QTest::newRow("start text with a comma") << categoryLine(3, 4) << "連番開始番号,12,5"
-                                             << "CatStartText3"
-                                             << "12,5"
-                                             << "連番開始番号,12,5";
-    QTest::newRow("fill with a comma") << categoryLine(3, 6) << "埋め文字,0,1"
-                                       << "CatFill3"
-                                       << "0,1"
-                                       << "埋め文字,0,1";
-    QTest::newRow("sequence fixed part with a comma") << 5 << "固定部分,IMG,2"
-                                                      << "SeqFixed"
-                                                      << "IMG,2"
-                                                      << "固定部分,IMG,2";
+    // clang-format off
+    QTest::newRow("empty category folder") << folder << "セーブパス," << "CatFolder3" << "<cwd>/" << "セーブパス,<cwd>/";
+    QTest::newRow("category folder with a comma") << folder << "セーブパス,/data/a,b/" << "CatFolder3" << "/data/a,b/" << "セーブパス,/data/a,b/";
+    QTest::newRow("load path with a comma") << 4 << "ロードパス,/data/scan,2024/" << "LoadPath" << "/data/scan,2024/" << "ロードパス,/data/scan,2024/";
+    QTest::newRow("empty load path") << 4 << "ロードパス," << "LoadPath" << "<cwd>/" << "ロードパス,<cwd>/";
+    QTest::newRow("work drive with a comma") << 1 << "ＪＰＥＧ用作業ドライブ,/w,1/" << "JpegWorkDrive" << "/w,1/" << "ＪＰＥＧ用作業ドライブ,/w,1/";
+    QTest::newRow("category name with a comma") << name << "分類 3,顔,正面" << "CatName3" << "顔,正面" << "分類 3,顔,正面";
+    QTest::newRow("blanks of a name kept") << name << "分類 3, 顔 " << "CatName3" << " 顔 " << "分類 3, 顔 ";
+    QTest::newRow("fixed part with a comma") << fixed << "固定部分,A,B_" << "CatFixed3" << "A,B_" << "固定部分,A,B_";
+    QTest::newRow("keys are not compared") << 5 << "XYZ,PIC" << "SeqFixed" << "PIC" << "固定部分,PIC";
+    QTest::newRow("start text 12") << categoryLine(3, 4) << "連番開始番号,12" << "CatStartText3" << "12" << "連番開始番号,12";
+    QTest::newRow("start text with a comma") << categoryLine(3, 4) << "連番開始番号,12,5" << "CatStartText3" << "12,5" << "連番開始番号,12,5";
+    QTest::newRow("fill with a comma") << categoryLine(3, 6) << "埋め文字,0,1" << "CatFill3" << "0,1" << "埋め文字,0,1";
+    QTest::newRow("sequence fixed part with a comma") << 5 << "固定部分,IMG,2" << "SeqFixed" << "IMG,2" << "固定部分,IMG,2";
+    // clang-format on
 }
 
 void TestSettings::stringRecords()
@@ -443,8 +383,8 @@ void TestSettings::stringRecords()
     program.start();
     QCOMPARE(program.dialogs().calls().size(), 0);
     QCOMPARE(field(program.app(), fieldName), withCurrentDirectory(value));
-    closeProgram(program);
-    QCOMPARE(writtenLines(program.dir()).value(line), withCurrentDirectory(writtenBack));
+    closeMainWindow(program);
+    QCOMPARE(settingsLines(program.dir()).value(line), withCurrentDirectory(writtenBack));
 }
 
 void TestSettings::numberRecords_data()
@@ -454,85 +394,35 @@ void TestSettings::numberRecords_data()
     QTest::addColumn<QString>("fieldName");
     QTest::addColumn<QString>("value");
     const int start = categoryLine(3, 4), digits = categoryLine(3, 5);
-    QTest::newRow("start text 12") << start << "連番開始番号,12"
-                                   << "CatNextNo3"
-                                   << "12";
-    QTest::newRow("start text with zeros") << start << "連番開始番号,007"
-                                           << "CatNextNo3"
-                                           << "7";
-    QTest::newRow("start text half rounds up") << start << "連番開始番号,12.5"
-                                               << "CatNextNo3"
-                                               << "13";
-    QTest::newRow("start text above 16 bits") << start << "連番開始番号,40000"
-                                              << "CatNextNo3"
-                                              << "32767";
-    QTest::newRow("start text below 16 bits") << start << "連番開始番号,-40000"
-                                              << "CatNextNo3"
-                                              << "-32768";
-    QTest::newRow("start text with a tail") << start << "連番開始番号,12abc"
-                                            << "CatNextNo3"
-                                            << "12";
-    QTest::newRow("start text no number") << start << "連番開始番号,abc"
-                                          << "CatNextNo3"
-                                          << "0";
-    QTest::newRow("digits with blanks") << digits << "連番桁数,  4  "
-                                        << "CatDigits3"
-                                        << "4";
-    QTest::newRow("digits above 16 bits") << digits << "連番桁数, 70000"
-                                          << "CatDigits3"
-                                          << "32767";
-    QTest::newRow("digits negative") << digits << "連番桁数,-2"
-                                     << "CatDigits3"
-                                     << "-2";
-    QTest::newRow("load mode 3") << 3 << "ＬＯＡＤモード, 3"
-                                 << "LoadMode"
-                                 << "3";
-    QTest::newRow("sequence number") << 6 << "連番開始番号, 123456789"
-                                     << "SeqNumber"
-                                     << "123456789";
-    QTest::newRow("sequence digits") << 7 << "連番桁数,2"
-                                     << "SeqDigits"
-                                     << "2";
-    QTest::newRow("last magnification") << 2 << "倍率リスト, 11"
-                                        << "COMBO5"
-                                        << "11";
-    QTest::newRow("magnification beyond the list") << 2 << "倍率リスト, 12"
-                                                   << "MagnificationIndex"
-                                                   << "0";
-    QTest::newRow("negative magnification") << 2 << "倍率リスト,-1"
-                                            << "COMBO5"
-                                            << "0";
-    QTest::newRow("fill 0 selects zero fill") << 8 << "埋め文字,0"
-                                              << "COMBO3"
-                                              << "1";
-    QTest::newRow("fill other selects none") << 8 << "埋め文字,x"
-                                             << "COMBO3"
-                                             << "0";
-    QTest::newRow("extension other than BMP") << 9 << "拡張子,bmp"
-                                              << "SeqExt"
-                                              << ".JPG";
+    // clang-format off
+    QTest::newRow("start text 12") << start << "連番開始番号,12" << "CatNextNo3" << "12";
+    QTest::newRow("start text with zeros") << start << "連番開始番号,007" << "CatNextNo3" << "7";
+    QTest::newRow("start text half rounds up") << start << "連番開始番号,12.5" << "CatNextNo3" << "13";
+    QTest::newRow("start text above 16 bits") << start << "連番開始番号,40000" << "CatNextNo3" << "32767";
+    QTest::newRow("start text below 16 bits") << start << "連番開始番号,-40000" << "CatNextNo3" << "-32768";
+    QTest::newRow("start text with a tail") << start << "連番開始番号,12abc" << "CatNextNo3" << "12";
+    QTest::newRow("start text no number") << start << "連番開始番号,abc" << "CatNextNo3" << "0";
+    QTest::newRow("digits with blanks") << digits << "連番桁数,  4  " << "CatDigits3" << "4";
+    QTest::newRow("digits above 16 bits") << digits << "連番桁数, 70000" << "CatDigits3" << "32767";
+    QTest::newRow("digits negative") << digits << "連番桁数,-2" << "CatDigits3" << "-2";
+    QTest::newRow("load mode 3") << 3 << "ＬＯＡＤモード, 3" << "LoadMode" << "3";
+    QTest::newRow("sequence number") << 6 << "連番開始番号, 123456789" << "SeqNumber" << "123456789";
+    QTest::newRow("sequence digits") << 7 << "連番桁数,2" << "SeqDigits" << "2";
+    QTest::newRow("last magnification") << 2 << "倍率リスト, 11" << "COMBO5" << "11";
+    QTest::newRow("magnification beyond the list") << 2 << "倍率リスト, 12" << "MagnificationIndex" << "0";
+    QTest::newRow("negative magnification") << 2 << "倍率リスト,-1" << "COMBO5" << "0";
+    QTest::newRow("fill 0 selects zero fill") << 8 << "埋め文字,0" << "COMBO3" << "1";
+    QTest::newRow("fill other selects none") << 8 << "埋め文字,x" << "COMBO3" << "0";
+    QTest::newRow("extension other than BMP") << 9 << "拡張子,bmp" << "SeqExt" << ".JPG";
     // A number ends at the next comma; what follows it is ignored.
-    QTest::newRow("magnification, then a field") << 2 << "倍率リスト, 3,x"
-                                                 << "COMBO5"
-                                                 << "3";
-    QTest::newRow("load mode, then a field") << 3 << "ＬＯＡＤモード, 3,1"
-                                             << "LoadMode"
-                                             << "3";
-    QTest::newRow("sequence number, then a field") << 6 << "連番開始番号, 42,abc"
-                                                   << "SeqNumber"
-                                                   << "42";
-    QTest::newRow("sequence digits, then an empty field") << 7 << "連番桁数, 5,"
-                                                          << "SeqDigits"
-                                                          << "5";
-    QTest::newRow("valid flag, then a field") << categoryLine(3, 0) << "------------------------, 1,0"
-                                              << "CatValid3"
-                                              << "1";
-    QTest::newRow("category digits, then fields") << digits << "連番桁数,4 ,x,y"
-                                                  << "CatDigits3"
-                                                  << "4";
-    QTest::newRow("start text with a comma") << start << "連番開始番号,12,5"
-                                             << "CatNextNo3"
-                                             << "12";
+    QTest::newRow("magnification, then a field") << 2 << "倍率リスト, 3,x" << "COMBO5" << "3";
+    QTest::newRow("load mode, then a field") << 3 << "ＬＯＡＤモード, 3,1" << "LoadMode" << "3";
+    QTest::newRow("sequence number, then a field") << 6 << "連番開始番号, 42,abc" << "SeqNumber" << "42";
+    QTest::newRow("sequence digits, then an empty field") << 7 << "連番桁数, 5," << "SeqDigits" << "5";
+    QTest::newRow("valid flag, then a field") << categoryLine(3, 0) << "------------------------, 1,0" << "CatValid3" << "1";
+    QTest::newRow("category digits, then fields") << digits << "連番桁数,4 ,x,y" << "CatDigits3" << "4";
+    QTest::newRow("start text with a comma") << start << "連番開始番号,12,5" << "CatNextNo3" << "12";
+    // clang-format on
 }
 
 void TestSettings::numberRecords()
@@ -577,8 +467,8 @@ void TestSettings::numbersAreWrittenWithSignPlace()
     app.LoadMode = loadMode;
     app.SeqNumber = seqNumber;
     app.CatDigits[1] = int16_t(digits);
-    closeProgram(program);
-    const QStringList lines = writtenLines(program.dir());
+    closeMainWindow(program);
+    const QStringList lines = settingsLines(program.dir());
     QCOMPARE(lines.size(), 150);
     QCOMPARE(QStringList({ lines[3], lines[6], lines[categoryLine(1, 5)] }), written);
 }
@@ -586,8 +476,10 @@ void TestSettings::numbersAreWrittenWithSignPlace()
 void TestSettings::shortFileKeepsDefaults_data()
 {
     QTest::addColumn<bool>("withFile");
+    // clang-format off
     QTest::newRow("file of three records") << true;
     QTest::newRow("no file") << false;
+    // clang-format on
 }
 
 void TestSettings::shortFileKeepsDefaults()
@@ -621,8 +513,8 @@ void TestSettings::shortFileKeepsDefaults()
     QCOMPARE(app.rt.GetCount(app.COMBO2), 0);
     QCOMPARE(app.ValidCatCount, 0.0f);
 
-    closeProgram(program);
-    const QStringList lines = writtenLines(cwd);
+    closeMainWindow(program);
+    const QStringList lines = settingsLines(cwd);
     QCOMPARE(lines.size(), 150);
     QCOMPARE(lines[4], QStringLiteral("ロードパス,") + cwd);
 }
@@ -633,7 +525,7 @@ void TestSettings::missingFileIsFirstRun()
     program.start();
     App& app = program.app();
     QCOMPARE(program.dialogs().calls().size(), 0);
-    closeProgram(program);
+    closeMainWindow(program);
 
     const QByteArray bytes = readBytes(settingsFile(program));
     QVERIFY(!bytes.startsWith(kUtf8Bom));
@@ -641,7 +533,7 @@ void TestSettings::missingFileIsFirstRun()
     QCOMPARE(bytes.count('\n'), 150);
     QVERIFY(bytes.endsWith("\r\n"));
     const QString cwd = currentDirectory();
-    const QStringList lines = writtenLines(program.dir());
+    const QStringList lines = settingsLines(program.dir());
     const QStringList header = {
         QStringLiteral("Copyright,") + app.BannerText,
         QStringLiteral("ＪＰＥＧ用作業ドライブ,"),
@@ -678,29 +570,22 @@ void TestSettings::damagedFile_data()
     QTest::addColumn<int>("line"); // 1-based, as the message names it
     const auto cp = [](const char* text) { return toCp932(QString::fromUtf8(text)).value(); };
     const QByteArray none;
+    // clang-format off
     QTest::newRow("empty file") << int(Cut) << 0 << none << true << 1;
     QTest::newRow("banner only") << int(Cut) << 1 << none << true << 2;
     QTest::newRow("ends after record 4") << int(Cut) << 4 << none << true << 5;
     QTest::newRow("ends after the header") << int(Cut) << 10 << none << true << 11;
-    QTest::newRow("ends inside a category")
-        << int(Cut) << categoryLine(3, 3) << none << true << categoryLine(3, 3) + 1;
+    QTest::newRow("ends inside a category") << int(Cut) << categoryLine(3, 3) << none << true << categoryLine(3, 3) + 1;
     QTest::newRow("ends before the last record") << int(Cut) << 149 << none << true << 150;
-    QTest::newRow("cut inside a folder line")
-        << int(CutInside) << categoryLine(8, 2) << cp("セーブパス,/t") << true << categoryLine(8, 2) + 2;
-    QTest::newRow("cut inside a character")
-        << int(CutInside) << categoryLine(2, 1) << cp("分類 2,") + "\x95" << false << categoryLine(2, 1) + 1;
+    QTest::newRow("cut inside a folder line") << int(CutInside) << categoryLine(8, 2) << cp("セーブパス,/t") << true << categoryLine(8, 2) + 2;
+    QTest::newRow("cut inside a character") << int(CutInside) << categoryLine(2, 1) << cp("分類 2,") + "\x95" << false << categoryLine(2, 1) + 1;
     QTest::newRow("garbage in digits") << int(Replace) << 7 << cp("連番桁数,abc") << false << 8;
-    QTest::newRow("garbage in a valid flag")
-        << int(Replace) << categoryLine(4, 0) << cp("------------------------,yes") << false
-        << categoryLine(4, 0) + 1;
+    QTest::newRow("garbage in a valid flag") << int(Replace) << categoryLine(4, 0) << cp("------------------------,yes") << false << categoryLine(4, 0) + 1;
     QTest::newRow("empty number") << int(Replace) << 2 << cp("x,") << false << 3;
-    QTest::newRow("no number before the next comma")
-        << int(Replace) << 2 << cp("倍率リスト,,3") << false << 3;
-    QTest::newRow("invalid code page 932 bytes")
-        << int(Replace) << categoryLine(2, 1) << cp("分類 2,") + "\x80\xA0\xFD" << false
-        << categoryLine(2, 1) + 1;
-    QTest::newRow("line without a comma")
-        << int(Replace) << categoryLine(2, 2) << cp("セーブパス") << false << categoryLine(2, 2) + 1;
+    QTest::newRow("no number before the next comma") << int(Replace) << 2 << cp("倍率リスト,,3") << false << 3;
+    QTest::newRow("invalid code page 932 bytes") << int(Replace) << categoryLine(2, 1) << cp("分類 2,") + "\x80\xA0\xFD" << false << categoryLine(2, 1) + 1;
+    QTest::newRow("line without a comma") << int(Replace) << categoryLine(2, 2) << cp("セーブパス") << false << categoryLine(2, 2) + 1;
+    // clang-format on
 }
 
 void TestSettings::damagedFile()
@@ -742,9 +627,9 @@ void TestSettings::damagedFile()
     QCOMPARE(app.CatFill[20], QStringLiteral("0"));
     QCOMPARE(readBytes(settingsFile(program) + QStringLiteral(".bak")), bytes);
 
-    closeProgram(program);
-    QCOMPARE(writtenLines(program.dir()).size(), 150);
-    QCOMPARE(writtenLines(program.dir())[0], QStringLiteral("Copyright,") + app.BannerText);
+    closeMainWindow(program);
+    QCOMPARE(settingsLines(program.dir()).size(), 150);
+    QCOMPARE(settingsLines(program.dir())[0], QStringLiteral("Copyright,") + app.BannerText);
     QCOMPARE(readBytes(settingsFile(program) + QStringLiteral(".bak")), bytes);
 }
 
@@ -752,17 +637,18 @@ void TestSettings::valueOutsideCodePageRoundTripsAsUtf8_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("folderName");
-    QTest::newRow("no code at all") << "Über 分類"
-                                    << "Müller";
-    // iconv writes these as the code of a look-alike, which would come back as another character.
     const auto lookAlike = [](const char* tag, const QString& character) {
         QTest::newRow(tag) << QStringLiteral("分類") + character << QStringLiteral("scan") + character;
     };
+    // clang-format off
+    QTest::newRow("no code at all") << "Über 分類" << "Müller";
+    // iconv writes these as the code of a look-alike, which would come back as another character.
     lookAlike("yen sign", QStringLiteral("¥"));
     lookAlike("wave dash", QStringLiteral("〜"));
     lookAlike("minus sign", QStringLiteral("−"));
     lookAlike("double vertical line", QStringLiteral("‖"));
     lookAlike("em dash", QStringLiteral("—"));
+    // clang-format on
 }
 
 void TestSettings::valueOutsideCodePageRoundTripsAsUtf8()
@@ -786,6 +672,7 @@ void TestSettings::lookAlikeTargetsStayInCodePage932_data()
 {
     QTest::addColumn<QString>("character");
     QTest::addColumn<QByteArray>("code");
+    // clang-format off
     QTest::newRow("full-width tilde") << "～" << QByteArray("\x81\x60");
     QTest::newRow("full-width reverse solidus") << "＼" << QByteArray("\x81\x5F");
     QTest::newRow("full-width hyphen-minus") << "－" << QByteArray("\x81\x7C");
@@ -794,6 +681,7 @@ void TestSettings::lookAlikeTargetsStayInCodePage932_data()
     // Characters with a second code among the extensions; either code decodes to them.
     QTest::newRow("small roman numeral one") << "ⅰ" << QByteArray("\xFA\x40");
     QTest::newRow("full-width not sign") << "￢" << QByteArray("\x81\xCA");
+    // clang-format on
 }
 
 // The characters that iconv substitutes for look-alikes have codes of their own, so a file that
@@ -831,7 +719,7 @@ void TestSettings::failedWriteKeepsTheEarlierFile()
     limited.rlim_cur = 100;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     program.dialogs().answerMessage();
-    closeProgram(program);
+    closeMainWindow(program);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedHandler);
 
@@ -841,7 +729,7 @@ void TestSettings::failedWriteKeepsTheEarlierFile()
     QVERIFY(messages[0].text.startsWith(
         QStringLiteral("設定ファイル「%1」を保存できませんでした。").arg(settingsFile(program))));
     QCOMPARE(readBytes(settingsFile(program)), original);
-    QCOMPARE(QDir(program.dir()).entryList(QDir::Files), QStringList({ "KANKYO.TXT" }));
+    QCOMPARE(filesIn(program.dir()), QStringList({ "KANKYO.TXT" }));
 }
 
 void TestSettings::folderInPlaceOfTheFileIsReported()
@@ -854,10 +742,10 @@ void TestSettings::folderInPlaceOfTheFileIsReported()
     QCOMPARE(program.dialogs().messages()[0].text, settingsDamageText(SettingsDamage::Unreadable, 1, false));
     QCOMPARE(program.app().CatName[1], QStringLiteral("分類 1"));
     program.dialogs().answerMessage();
-    closeProgram(program);
+    closeMainWindow(program);
     QCOMPARE(program.dialogs().messages().size(), 2);
     QVERIFY(QFileInfo(settingsFile(program)).isDir());
-    QCOMPARE(QDir(program.dir()).entryList(QDir::Files), QStringList());
+    QCOMPARE(filesIn(program.dir()), QStringList());
 }
 
 QTEST_MAIN(TestSettings)

@@ -1,8 +1,11 @@
 #include "fixture/Files.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Images.h"
+#include "fixture/Readers.h"
+#include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "source/FolderListing.h"
 #include "source/ImageLoading.h"
+#include "source/LoadMode.h"
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
 
@@ -175,6 +178,7 @@ class TestSource : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void composition_data();
     void composition();
     void missingSourceIsReported_data();
@@ -198,7 +202,17 @@ private slots:
     void sortStartsFromTheListingOrder_data();
     void sortStartsFromTheListingOrder();
     void listingRequestFindsTheShownFile();
+    void sequenceReference_data();
+    void sequenceReference();
+    void cancelledDialogsLeaveTheLoadMode();
+    void directFileIsShownAtOnce();
+    void allImagesCancelled();
 };
+
+void TestSource::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
 
 // --- composition -------------------------------------------------------------------------
 
@@ -216,41 +230,25 @@ void TestSource::composition_data()
     QTest::addColumn<double>("nextNumber");
     QTest::addColumn<QString>("nextName");
 
-    QTest::newRow("source, no fill") << false << "CG" << 5.0 << 3 << "0"
-                                     << "CG5.BMP" << 3 << 12.0 << "CG12.BMP";
-    QTest::newRow("source, zero fill") << false << "CG" << 5.0 << 3 << "1"
-                                       << "CG005.BMP" << 3 << 12.0 << "CG012.BMP";
-    QTest::newRow("source, number 0") << false << "CG" << 0.0 << 3 << "1"
-                                      << "CG000.BMP" << 3 << 999.0 << "CG999.BMP";
-    QTest::newRow("source, wider than the count") << false << "CG" << 12345.0 << 3 << "1"
-                                                  << "CG12345.BMP" << 5 << 5.0 << "CG00005.BMP";
-    QTest::newRow("source, wider without fill") << false << "CG" << 12345.0 << 3 << "0"
-                                                << "CG12345.BMP" << 3 << 5.0 << "CG5.BMP";
-    QTest::newRow("source, empty fixed part") << false << "" << 7.0 << 3 << "1"
-                                              << "007.BMP" << 3 << 8.0 << "008.BMP";
-    QTest::newRow("source, nothing selected") << false << "CG" << 5.0 << 3 << "-1"
-                                              << "CG5.BMP" << 3 << 6.0 << "CG6.BMP";
-    QTest::newRow("source, more than seven digits")
-        << false << "S" << 123456789012.0 << 3 << "1"
-        << "S123456789012.BMP" << 12 << 1.0 << "S000000000001.BMP";
-    QTest::newRow("category, zero fill") << true << "IMG" << 7.0 << 4 << "0"
-                                         << "IMG0007.BMP" << 4 << 8.0 << "IMG0008.BMP";
-    QTest::newRow("category, no fill") << true << "IMG" << 7.0 << 4 << "1"
-                                       << "IMG7.BMP" << 4 << 8.0 << "IMG8.BMP";
-    QTest::newRow("category, other fill text") << true << "IMG" << 7.0 << 4 << "無"
-                                               << "IMG7.BMP" << 4 << 8.0 << "IMG8.BMP";
-    QTest::newRow("category, number 0") << true << "CG01_" << 0.0 << 3 << "0"
-                                        << "CG01_000.BMP" << 3 << 1.0 << "CG01_001.BMP";
-    QTest::newRow("category, wider than the count") << true << "CG" << 12345.0 << 3 << "0"
-                                                    << "CG12345.BMP" << 5 << 5.0 << "CG00005.BMP";
-    QTest::newRow("category, 16-bit maximum") << true << "CG" << 32767.0 << 3 << "0"
-                                              << "CG32767.BMP" << 5 << 1.0 << "CG00001.BMP";
-    QTest::newRow("category, empty fixed part") << true << "" << 7.0 << 3 << "0"
-                                                << "007.BMP" << 3 << 7.0 << "007.BMP";
-    QTest::newRow("category, negative number") << true << "N" << -3.0 << 3 << "0"
-                                               << "N003.BMP" << 3 << 4.0 << "N004.BMP";
-    QTest::newRow("category, digit count 0") << true << "N" << 7.0 << 0 << "0"
-                                             << "N7.BMP" << 1 << 8.0 << "N8.BMP";
+    // clang-format off
+    QTest::newRow("source, no fill") << false << "CG" << 5.0 << 3 << "0" << "CG5.BMP" << 3 << 12.0 << "CG12.BMP";
+    QTest::newRow("source, zero fill") << false << "CG" << 5.0 << 3 << "1" << "CG005.BMP" << 3 << 12.0 << "CG012.BMP";
+    QTest::newRow("source, number 0") << false << "CG" << 0.0 << 3 << "1" << "CG000.BMP" << 3 << 999.0 << "CG999.BMP";
+    QTest::newRow("source, wider than the count") << false << "CG" << 12345.0 << 3 << "1" << "CG12345.BMP" << 5 << 5.0 << "CG00005.BMP";
+    QTest::newRow("source, wider without fill") << false << "CG" << 12345.0 << 3 << "0" << "CG12345.BMP" << 3 << 5.0 << "CG5.BMP";
+    QTest::newRow("source, empty fixed part") << false << "" << 7.0 << 3 << "1" << "007.BMP" << 3 << 8.0 << "008.BMP";
+    QTest::newRow("source, nothing selected") << false << "CG" << 5.0 << 3 << "-1" << "CG5.BMP" << 3 << 6.0 << "CG6.BMP";
+    QTest::newRow("source, more than seven digits") << false << "S" << 123456789012.0 << 3 << "1" << "S123456789012.BMP" << 12 << 1.0 << "S000000000001.BMP";
+    QTest::newRow("category, zero fill") << true << "IMG" << 7.0 << 4 << "0" << "IMG0007.BMP" << 4 << 8.0 << "IMG0008.BMP";
+    QTest::newRow("category, no fill") << true << "IMG" << 7.0 << 4 << "1" << "IMG7.BMP" << 4 << 8.0 << "IMG8.BMP";
+    QTest::newRow("category, other fill text") << true << "IMG" << 7.0 << 4 << "無" << "IMG7.BMP" << 4 << 8.0 << "IMG8.BMP";
+    QTest::newRow("category, number 0") << true << "CG01_" << 0.0 << 3 << "0" << "CG01_000.BMP" << 3 << 1.0 << "CG01_001.BMP";
+    QTest::newRow("category, wider than the count") << true << "CG" << 12345.0 << 3 << "0" << "CG12345.BMP" << 5 << 5.0 << "CG00005.BMP";
+    QTest::newRow("category, 16-bit maximum") << true << "CG" << 32767.0 << 3 << "0" << "CG32767.BMP" << 5 << 1.0 << "CG00001.BMP";
+    QTest::newRow("category, empty fixed part") << true << "" << 7.0 << 3 << "0" << "007.BMP" << 3 << 7.0 << "007.BMP";
+    QTest::newRow("category, negative number") << true << "N" << -3.0 << 3 << "0" << "N003.BMP" << 3 << 4.0 << "N004.BMP";
+    QTest::newRow("category, digit count 0") << true << "N" << 7.0 << 0 << "0" << "N7.BMP" << 1 << 8.0 << "N8.BMP";
+    // clang-format on
 }
 
 void TestSource::composition()
@@ -309,10 +307,12 @@ void TestSource::missingSourceIsReported_data()
 {
     QTest::addColumn<QString>("present"); // what lies in the folder
     QTest::addColumn<bool>("folder"); // it is a folder, not a file
+    // clang-format off
     QTest::newRow("nothing") << QString() << false;
     QTest::newRow("a folder of that name") << "CG005.JPG" << true;
     QTest::newRow("a name differing in case") << "cg005.jpg" << false;
     QTest::newRow("the number without fill") << "CG5.JPG" << false;
+    // clang-format on
 }
 
 void TestSource::missingSourceIsReported()
@@ -419,7 +419,7 @@ void TestSource::summaryScrollsToTheSelectedCategory()
     program.start();
     App& app = program.app();
     app.rt.ShowWindow(app.FORM2, kTrue);
-    auto* edit = qobject_cast<QPlainTextEdit*>(program.widget(QStringLiteral("EDIT10")));
+    auto* edit = program.widget<QPlainTextEdit>(QStringLiteral("EDIT10"));
     QVERIFY(edit);
     for (int selected : { 3, 1, 0, 6 }) {
         app.rt.SetCurSel(app.LIST1, selected);
@@ -437,28 +437,21 @@ void TestSource::pathSplit_data()
     QTest::addColumn<bool>("windows");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QStringList>("parts"); // drive, directory, name, extension
-    QTest::newRow("posix full path") << false << "/home/scan/CG001.BMP"
-                                     << QStringList { "", "/home/scan/", "CG001", ".BMP" };
+    // clang-format off
+    QTest::newRow("posix full path") << false << "/home/scan/CG001.BMP" << QStringList { "", "/home/scan/", "CG001", ".BMP" };
     QTest::newRow("posix bare name") << false << "photo.jpg" << QStringList { "", "", "photo", ".jpg" };
-    QTest::newRow("posix no extension")
-        << false << "/scan/photo" << QStringList { "", "/scan/", "photo", "" };
-    QTest::newRow("posix dot in a folder")
-        << false << "/scan.d/photo" << QStringList { "", "/scan.d/", "photo", "" };
+    QTest::newRow("posix no extension") << false << "/scan/photo" << QStringList { "", "/scan/", "photo", "" };
+    QTest::newRow("posix dot in a folder") << false << "/scan.d/photo" << QStringList { "", "/scan.d/", "photo", "" };
     QTest::newRow("posix last dot") << false << "/a/b.tar.gz" << QStringList { "", "/a/", "b.tar", ".gz" };
     QTest::newRow("posix dot file") << false << "/a/.hidden" << QStringList { "", "/a/", "", ".hidden" };
-    QTest::newRow("posix backslash is a character")
-        << false << "/a/x\\y.bmp" << QStringList { "", "/a/", "x\\y", ".bmp" };
-    QTest::newRow("posix Japanese name")
-        << false << "/画像/表示.BMP" << QStringList { "", "/画像/", "表示", ".BMP" };
-    QTest::newRow("windows drive") << true << "C:\\scan\\CG001.BMP"
-                                   << QStringList { "C:", "\\scan\\", "CG001", ".BMP" };
+    QTest::newRow("posix backslash is a character") << false << "/a/x\\y.bmp" << QStringList { "", "/a/", "x\\y", ".bmp" };
+    QTest::newRow("posix Japanese name") << false << "/画像/表示.BMP" << QStringList { "", "/画像/", "表示", ".BMP" };
+    QTest::newRow("windows drive") << true << "C:\\scan\\CG001.BMP" << QStringList { "C:", "\\scan\\", "CG001", ".BMP" };
     QTest::newRow("windows drive root") << true << "D:\\x.JPG" << QStringList { "D:", "\\", "x", ".JPG" };
-    QTest::newRow("windows forward slashes")
-        << true << "C:/a/b.bmp" << QStringList { "C:", "/a/", "b", ".bmp" };
-    QTest::newRow("windows network path") << true << "\\\\server\\share\\dir\\f.bmp"
-                                          << QStringList { "\\\\server\\share", "\\dir\\", "f", ".bmp" };
-    QTest::newRow("windows name with 表")
-        << true << "C:\\表\\ソ.bmp" << QStringList { "C:", "\\表\\", "ソ", ".bmp" };
+    QTest::newRow("windows forward slashes") << true << "C:/a/b.bmp" << QStringList { "C:", "/a/", "b", ".bmp" };
+    QTest::newRow("windows network path") << true << "\\\\server\\share\\dir\\f.bmp" << QStringList { "\\\\server\\share", "\\dir\\", "f", ".bmp" };
+    QTest::newRow("windows name with 表") << true << "C:\\表\\ソ.bmp" << QStringList { "C:", "\\表\\", "ソ", ".bmp" };
+    // clang-format on
 }
 
 void TestSource::pathSplit()
@@ -492,22 +485,7 @@ void TestSource::loadsImageFiles_data()
     const auto decoded = [](const QByteArray& bytes) {
         return QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32);
     };
-
-    QTest::newRow("24-bit BMP") << "photo.BMP" << bmpFile(colours, 24) << colours << 0 << colours;
-    QTest::newRow("24-bit BMP, lower-case name")
-        << "photo.bmp" << bmpFile(colours, 24) << colours << 0 << colours;
-    QTest::newRow("24-bit BMP, top-down")
-        << "photo.BMP" << bmpFile(colours, 24, true) << colours << 0 << colours;
-    QTest::newRow("8-bit palette BMP") << "photo.BMP" << bmpFile(colours, 8) << colours << 0 << colours;
-    QTest::newRow("32-bit BMP") << "photo.BMP" << bmpFile(colours, 32) << colours << 0 << colours;
-    QTest::newRow("BMP written by Qt") << "photo.BMP" << encoded(colours, "bmp") << colours << 0 << colours;
-    QTest::newRow("baseline JPEG") << "photo.JPG" << baseline << gradient << 8 << decoded(baseline);
-    QTest::newRow("progressive JPEG") << "photo.jpg" << progressive << gradient << 8 << decoded(progressive);
-    QTest::newRow("grayscale JPEG") << "photo.JPG" << greyJpeg << grey.convertToFormat(QImage::Format_RGB32)
-                                    << 4 << decoded(greyJpeg);
     const QByteArray thumbnailed = withThumbnail(baseline, jpegFile(paletteImage(8, 8)));
-    QTest::newRow("JPEG with a thumbnail")
-        << "photo.JPG" << thumbnailed << gradient << 8 << decoded(thumbnailed);
     // One red pixel: a two-colour table and the pixel's index 0, written by hand since Qt
     // reads GIF but does not write it.
     static const char gifBytes[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xFF\x00\x00\x00\x00\x00"
@@ -515,12 +493,25 @@ void TestSource::loadsImageFiles_data()
     const QByteArray gif(gifBytes, sizeof gifBytes - 1);
     QImage red(1, 1, QImage::Format_RGB32);
     red.fill(qRgb(255, 0, 0));
+
+    // clang-format off
+    QTest::newRow("24-bit BMP") << "photo.BMP" << bmpFile(colours, 24) << colours << 0 << colours;
+    QTest::newRow("24-bit BMP, lower-case name") << "photo.bmp" << bmpFile(colours, 24) << colours << 0 << colours;
+    QTest::newRow("24-bit BMP, top-down") << "photo.BMP" << bmpFile(colours, 24, true) << colours << 0 << colours;
+    QTest::newRow("8-bit palette BMP") << "photo.BMP" << bmpFile(colours, 8) << colours << 0 << colours;
+    QTest::newRow("32-bit BMP") << "photo.BMP" << bmpFile(colours, 32) << colours << 0 << colours;
+    QTest::newRow("BMP written by Qt") << "photo.BMP" << encoded(colours, "bmp") << colours << 0 << colours;
+    QTest::newRow("baseline JPEG") << "photo.JPG" << baseline << gradient << 8 << decoded(baseline);
+    QTest::newRow("progressive JPEG") << "photo.jpg" << progressive << gradient << 8 << decoded(progressive);
+    QTest::newRow("grayscale JPEG") << "photo.JPG" << greyJpeg << grey.convertToFormat(QImage::Format_RGB32) << 4 << decoded(greyJpeg);
+    QTest::newRow("JPEG with a thumbnail") << "photo.JPG" << thumbnailed << gradient << 8 << decoded(thumbnailed);
     QTest::newRow("GIF") << "photo.gif" << gif << red << 0 << red;
     QTest::newRow("PNG") << "photo.png" << encoded(colours, "png") << colours << 0 << colours;
     QTest::newRow("JPEG named .Bmp") << "photo.Bmp" << baseline << gradient << 8 << decoded(baseline);
     QTest::newRow("JPEG named .BMP") << "photo.BMP" << baseline << gradient << 8 << decoded(baseline);
     QTest::newRow("BMP named .JPG") << "photo.JPG" << bmpFile(colours, 24) << colours << 0 << colours;
     QTest::newRow("BMP without extension") << "photo" << bmpFile(colours, 24) << colours << 0 << colours;
+    // clang-format on
 }
 
 void TestSource::loadsImageFiles()
@@ -574,6 +565,7 @@ void TestSource::loadFailureIsReported_data()
         QByteArray bytes;
         QString text;
     };
+    // clang-format off
     const QList<Case> cases = {
         { "missing file", "gone.BMP", QByteArray(), kNotFound },
         { "missing JPEG", "gone.JPG", QByteArray(), kNotFound },
@@ -581,8 +573,7 @@ void TestSource::loadFailureIsReported_data()
         { "zero-byte JPEG", "empty.JPG", QByteArray(""), kCannotShow },
         { "truncated JPEG", "cut.JPG", jpeg.left(jpeg.size() * 2 / 3), kCannotShow },
         { "JPEG cut before its end marker", "cut.JPG", jpeg.chopped(2), kCannotShow },
-        { "truncated JPEG with a thumbnail", "cut.JPG",
-            withThumbnail(jpeg, jpegFile(paletteImage(8, 8))).chopped(jpeg.size() / 3), kCannotShow },
+        { "truncated JPEG with a thumbnail", "cut.JPG", withThumbnail(jpeg, jpegFile(paletteImage(8, 8))).chopped(jpeg.size() / 3), kCannotShow },
         { "JPEG cut in its header", "cut.JPG", jpeg.left(100), kCannotShow },
         { "truncated BMP", "cut.BMP", bmp.left(bmp.size() / 2), kCannotShow },
         { "BMP of header only", "cut.BMP", bmp.left(54), kCannotShow },
@@ -591,6 +582,7 @@ void TestSource::loadFailureIsReported_data()
         { "BMP claiming 100000 x 100000", "huge.BMP", hugeBmp, kCannotShow },
         { "JPEG claiming 60000 x 60000", "huge.JPG", withJpegSize(jpeg, 60000, 60000), kCannotShow },
     };
+    // clang-format on
     for (bool withPrevious : { false, true })
         for (const Case& c : cases)
             QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(
@@ -679,16 +671,13 @@ void TestSource::workFileIsNeverLeft_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<bool>("staleLeft"); // a direct BMP load does not touch the work file
-    QTest::newRow("JPEG, work folder") << "work/"
-                                       << "photo.JPG" << true << false;
-    QTest::newRow("JPEG, current folder") << ""
-                                          << "photo.jpg" << true << false;
-    QTest::newRow("PNG") << "work/"
-                         << "photo.png" << true << false;
-    QTest::newRow("conversion fails") << "work/"
-                                      << "broken.JPG" << false << false;
-    QTest::newRow("BMP loads directly") << "work/"
-                                        << "photo.BMP" << true << true;
+    // clang-format off
+    QTest::newRow("JPEG, work folder") << "work/" << "photo.JPG" << true << false;
+    QTest::newRow("JPEG, current folder") << "" << "photo.jpg" << true << false;
+    QTest::newRow("PNG") << "work/" << "photo.png" << true << false;
+    QTest::newRow("conversion fails") << "work/" << "broken.JPG" << false << false;
+    QTest::newRow("BMP loads directly") << "work/" << "photo.BMP" << true << true;
+    // clang-format on
 }
 
 void TestSource::workFileIsNeverLeft()
@@ -698,7 +687,7 @@ void TestSource::workFileIsNeverLeft()
     QFETCH(bool, valid);
     QFETCH(bool, staleLeft);
     TestProgram program;
-    QVERIFY(QDir(program.dir()).mkpath(QStringLiteral("work")));
+    makeFolder(program, QStringLiteral("work"));
     const QImage image = gradientImage(20, 10);
     const QByteArray bytes = fileName.endsWith(QLatin1String(".png")) ? encoded(image, "png")
         : fileName.endsWith(QLatin1String(".BMP"))                    ? bmpFile(image, 24)
@@ -794,37 +783,25 @@ void TestSource::folderListIsSortedByName_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("listed");
-    QTest::newRow("mixed case and kinds")
-        << QStringList { "b.BMP", "A.jpg", "c.bmp" } << QStringList { "A.jpg", "b.BMP", "c.bmp" };
+    // clang-format off
+    QTest::newRow("mixed case and kinds") << QStringList { "b.BMP", "A.jpg", "c.bmp" } << QStringList { "A.jpg", "b.BMP", "c.bmp" };
     QTest::newRow("two files") << QStringList { "x.BMP", "a.JPG" } << QStringList { "a.JPG", "x.BMP" };
     QTest::newRow("one file") << QStringList { "only.JpG" } << QStringList { "only.JpG" };
-    QTest::newRow("other kinds and folders left out")
-        << QStringList { "a.jpeg", "b.png", "c.BMP", "d.BMP/", "e.txt" } << QStringList { "c.BMP" };
+    QTest::newRow("other kinds and folders left out") << QStringList { "a.jpeg", "b.png", "c.BMP", "d.BMP/", "e.txt" } << QStringList { "c.BMP" };
     QTest::newRow("empty folder") << QStringList {} << QStringList {};
-    QTest::newRow("underscore before letters")
-        << QStringList { "ab.BMP", "a_.BMP", "AA.BMP" } << QStringList { "a_.BMP", "AA.BMP", "ab.BMP" };
-    QTest::newRow("numbers as text") << QStringList { "img10.JPG", "img9.JPG", "img1.BMP" }
-                                     << QStringList { "img1.BMP", "img10.JPG", "img9.JPG" };
+    QTest::newRow("underscore before letters") << QStringList { "ab.BMP", "a_.BMP", "AA.BMP" } << QStringList { "a_.BMP", "AA.BMP", "ab.BMP" };
+    QTest::newRow("numbers as text") << QStringList { "img10.JPG", "img9.JPG", "img1.BMP" } << QStringList { "img1.BMP", "img10.JPG", "img9.JPG" };
     // Japanese names step in code page 932 order, which is not the order of their Unicode text.
-    QTest::newRow("kanji by their codes")
-        << QStringList { "写真.BMP", "画像.BMP" } << QStringList { "画像.BMP", "写真.BMP" };
-    QTest::newRow("kanji by reading")
-        << QStringList { "一.JPG", "愛.BMP" } << QStringList { "愛.BMP", "一.JPG" };
-    QTest::newRow("full-width letters before kana")
-        << QStringList { "あ.BMP", "Ａ.BMP" } << QStringList { "Ａ.BMP", "あ.BMP" };
-    QTest::newRow("full-width letters, case kept") << QStringList { "ａ.BMP", "b.jpg", "Ｚ.BMP", "A.bmp" }
-                                                   << QStringList { "A.bmp", "b.jpg", "Ｚ.BMP", "ａ.BMP" };
-    QTest::newRow("marks, kana, kanji, half-width kana, second-level kanji")
-        << QStringList { "漾.BMP", "ｱ.BMP", "亜.BMP", "ア.BMP", "あ.BMP", "ー.BMP" }
-        << QStringList { "ー.BMP", "あ.BMP", "ア.BMP", "亜.BMP", "ｱ.BMP", "漾.BMP" };
-    QTest::newRow("ASCII before Japanese")
-        << QStringList { "あ.BMP", "z.BMP" } << QStringList { "z.BMP", "あ.BMP" };
+    QTest::newRow("kanji by their codes") << QStringList { "写真.BMP", "画像.BMP" } << QStringList { "画像.BMP", "写真.BMP" };
+    QTest::newRow("kanji by reading") << QStringList { "一.JPG", "愛.BMP" } << QStringList { "愛.BMP", "一.JPG" };
+    QTest::newRow("full-width letters before kana") << QStringList { "あ.BMP", "Ａ.BMP" } << QStringList { "Ａ.BMP", "あ.BMP" };
+    QTest::newRow("full-width letters, case kept") << QStringList { "ａ.BMP", "b.jpg", "Ｚ.BMP", "A.bmp" } << QStringList { "A.bmp", "b.jpg", "Ｚ.BMP", "ａ.BMP" };
+    QTest::newRow("marks, kana, kanji, half-width kana, second-level kanji") << QStringList { "漾.BMP", "ｱ.BMP", "亜.BMP", "ア.BMP", "あ.BMP", "ー.BMP" } << QStringList { "ー.BMP", "あ.BMP", "ア.BMP", "亜.BMP", "ｱ.BMP", "漾.BMP" };
+    QTest::newRow("ASCII before Japanese") << QStringList { "あ.BMP", "z.BMP" } << QStringList { "z.BMP", "あ.BMP" };
     // "ア" is 0x83 0x41 and "ヂ" 0x83 0x61: folding the second byte would make them equal.
-    QTest::newRow("second bytes are not letters")
-        << QStringList { "ヂ.BMP", "チ.BMP", "ア.BMP" } << QStringList { "ア.BMP", "チ.BMP", "ヂ.BMP" };
-    QTest::newRow("names without a lossless code last, in folded UTF-8 order")
-        << QStringList { "〜.BMP", "Zü.BMP", "¥.BMP", "漾.BMP", "aü.jpg", "～.jpg", "ｱ.jpg" }
-        << QStringList { "～.jpg", "ｱ.jpg", "漾.BMP", "aü.jpg", "Zü.BMP", "¥.BMP", "〜.BMP" };
+    QTest::newRow("second bytes are not letters") << QStringList { "ヂ.BMP", "チ.BMP", "ア.BMP" } << QStringList { "ア.BMP", "チ.BMP", "ヂ.BMP" };
+    QTest::newRow("names without a lossless code last, in folded UTF-8 order") << QStringList { "〜.BMP", "Zü.BMP", "¥.BMP", "漾.BMP", "aü.jpg", "～.jpg", "ｱ.jpg" } << QStringList { "～.jpg", "ｱ.jpg", "漾.BMP", "aü.jpg", "Zü.BMP", "¥.BMP", "〜.BMP" };
+    // clang-format on
 }
 
 void TestSource::folderListIsSortedByName()
@@ -839,8 +816,7 @@ void TestSource::folderListIsSortedByName()
             QDir(program.dir()).mkdir(name.chopped(1));
             continue;
         }
-        QFile file(program.path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        touch(program.path(name));
     }
     app.ListFolder = program.dir() + QLatin1Char('/');
     QStringList names;
@@ -853,16 +829,13 @@ void TestSource::sortStartsFromTheListingOrder_data()
 {
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<QStringList>("sorted");
-    QTest::newRow("ASCII case only, lower first") << QStringList { "写真a.BMP", "X.bmp", "写真A.BMP" }
-                                                  << QStringList { "X.bmp", "写真a.BMP", "写真A.BMP" };
-    QTest::newRow("ASCII case only, upper first") << QStringList { "写真A.BMP", "X.bmp", "写真a.BMP" }
-                                                  << QStringList { "X.bmp", "写真A.BMP", "写真a.BMP" };
-    QTest::newRow("full-width case is not folded")
-        << QStringList { "ａ.BMP", "Ａ.BMP" } << QStringList { "Ａ.BMP", "ａ.BMP" };
-    QTest::newRow("second byte in the letter range")
-        << QStringList { "ヂ.BMP", "ア.BMP" } << QStringList { "ア.BMP", "ヂ.BMP" };
-    QTest::newRow("ASCII case only, without a lossless code")
-        << QStringList { "Zü.BMP", "〜.BMP", "zü.bmp" } << QStringList { "Zü.BMP", "zü.bmp", "〜.BMP" };
+    // clang-format off
+    QTest::newRow("ASCII case only, lower first") << QStringList { "写真a.BMP", "X.bmp", "写真A.BMP" } << QStringList { "X.bmp", "写真a.BMP", "写真A.BMP" };
+    QTest::newRow("ASCII case only, upper first") << QStringList { "写真A.BMP", "X.bmp", "写真a.BMP" } << QStringList { "X.bmp", "写真A.BMP", "写真a.BMP" };
+    QTest::newRow("full-width case is not folded") << QStringList { "ａ.BMP", "Ａ.BMP" } << QStringList { "Ａ.BMP", "ａ.BMP" };
+    QTest::newRow("second byte in the letter range") << QStringList { "ヂ.BMP", "ア.BMP" } << QStringList { "ア.BMP", "ヂ.BMP" };
+    QTest::newRow("ASCII case only, without a lossless code") << QStringList { "Zü.BMP", "〜.BMP", "zü.bmp" } << QStringList { "Zü.BMP", "zü.bmp", "〜.BMP" };
+    // clang-format on
 }
 
 void TestSource::sortStartsFromTheListingOrder()
@@ -880,10 +853,8 @@ void TestSource::listingRequestFindsTheShownFile()
     TestProgram program;
     program.start();
     App& app = program.app();
-    for (const char* name : { "c.BMP", "a.JPG", "b.bmp", "B.jpg" }) {
-        QFile file(program.path(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
+    for (const char* name : { "c.BMP", "a.JPG", "b.bmp", "B.jpg" })
+        touch(program.path(QString::fromLatin1(name)));
     for (const QStringList& sameName :
         { QStringList { "b.BMP", "z.BMP", "B.bmp" }, QStringList { "B.bmp", "b.BMP" } }) {
         QStringList sorted = sameName;
@@ -903,6 +874,148 @@ void TestSource::listingRequestFindsTheShownFile()
     app.CurrentFileName = QStringLiteral("gone.BMP");
     app.RequestActions[1](app);
     QCOMPARE(app.SrcIndex, -1.0f);
+}
+
+// --- load setup: the source buttons of the registration window -------------------------
+
+// Base name -> fields of the sequence. A name of no characters (".BMP") holds no number and is
+// loaded directly, like "cover"; so is a name that ends in full-width digits.
+void TestSource::sequenceReference_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("direct");
+    QTest::addColumn<QString>("fixed");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<int>("fill"); // COMBO3: 0 "無", 1 "0"
+    QTest::addColumn<int16_t>("loadMode");
+    // clang-format off
+    QTest::newRow("IMG0012") << "IMG0012.BMP" << false << "IMG" << "12" << "4" << 1 << LoadMode::Sequence;
+    QTest::newRow("IMG12") << "IMG12.BMP" << false << "IMG" << "12" << "2" << 0 << LoadMode::Sequence;
+    QTest::newRow("scan_2020_001") << "scan_2020_001.jpg" << false << "scan_2020_" << "1" << "3" << 1 << LoadMode::Sequence;
+    QTest::newRow("写真007") << "写真007.BMP" << false << "写真" << "7" << "3" << 1 << LoadMode::Sequence;
+    QTest::newRow("0042") << "0042.BMP" << false << "" << "42" << "4" << 1 << LoadMode::Sequence;
+    QTest::newRow("cover") << "cover.BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    QTest::newRow("full-width digits") << "写真０１２.BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    QTest::newRow("empty base name") << ".BMP" << true << "" << "" << "" << 0 << LoadMode::SingleFile;
+    // clang-format on
+}
+
+void TestSource::sequenceReference()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, direct);
+    QFETCH(QString, fixed);
+    QFETCH(QString, number);
+    QFETCH(QString, digits);
+    QFETCH(int, fill);
+    QFETCH(int16_t, loadMode);
+
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    const QString path = program.path(fileName);
+    writeImage(path, 3, 24, 16);
+    click(program, "BUTTON5");
+    const QString before = text(program, app.EDIT2);
+
+    program.dialogs().clearCalls();
+    program.dialogs().answerOpenFile(path);
+    if (direct) program.dialogs().answerMessage();
+    click(program, "BUTTON7");
+
+    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングを開始する画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QCOMPARE(dialog.flag, 0);
+    QCOMPARE(dialog.owner, QStringLiteral("FORM2"));
+    QCOMPARE(text(program, app.EDIT1), path);
+    QCOMPARE(app.LoadMode, loadMode);
+    QCOMPARE(app.LoadPath, program.dir() + QDir::separator());
+    if (direct) {
+        QCOMPARE(messageLines(program.dialogs()),
+            QStringList { QStringLiteral("|連番部分がありませんので、直接ロードします|2") });
+        QCOMPARE(app.CurrentFilePath, path);
+        QCOMPARE(app.ImageWidth, 24.0f);
+        QVERIFY(text(program, app.MAINFORM).contains(fileName));
+        QCOMPARE(text(program, app.EDIT2), before); // the sequence fields are left alone
+        return;
+    }
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QCOMPARE(text(program, app.EDIT2), fixed);
+    QCOMPARE(text(program, app.EDIT3), number);
+    QCOMPARE(text(program, app.EDIT4), digits);
+    QCOMPARE(app.rt.GetCurSel(app.COMBO3), fill);
+    QVERIFY(app.CurrentFilePath.isEmpty()); // nothing is loaded before "登録終了"
+}
+
+void TestSource::cancelledDialogsLeaveTheLoadMode()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON6");
+    QCOMPARE(app.LoadMode, LoadMode::None);
+    QCOMPARE(app.LoadFilePath, dialogCancelled());
+
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON7");
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
+    QCOMPARE(text(program, app.EDIT2), QStringLiteral("CG"));
+    QCOMPARE(program.dialogs().messages().size(), 0);
+    QVERIFY(app.CurrentFilePath.isEmpty());
+}
+
+void TestSource::directFileIsShownAtOnce()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    const QString path = makeFolder(program, QStringLiteral("scans")) + QStringLiteral("page7.BMP");
+    writeImage(path, 5, 30, 20);
+    click(program, "BUTTON5");
+    program.dialogs().answerOpenFile(path);
+    click(program, "BUTTON6");
+
+    const ScriptedDialogs::Call& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QCOMPARE(app.LoadMode, LoadMode::SingleFile);
+    QCOMPARE(app.LoadPath, program.dir() + QStringLiteral("/scans/"));
+    QCOMPARE(app.CurrentFileName, QStringLiteral("page7.BMP"));
+    QCOMPARE(app.ImageWidth, 30.0f);
+
+    // A file that cannot be read leaves no source chosen; the image on show stays.
+    const QString broken = program.path(QStringLiteral("broken.BMP"));
+    writeBytes(broken, "not an image");
+    program.dialogs().answerOpenFile(broken);
+    program.dialogs().answerMessage();
+    click(program, "BUTTON6");
+    QCOMPARE(app.LoadMode, LoadMode::None);
+    QCOMPARE(app.CurrentFilePath, path);
+}
+
+// "全画像" cancelled: folder-list mode and the cancel mark stay, nothing is listed.
+void TestSource::allImagesCancelled()
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    click(program, "BUTTON5");
+    program.dialogs().answerOpenFile(dialogCancelled());
+    click(program, "BUTTON15");
+    QCOMPARE(app.LoadMode, LoadMode::Folder);
+    QCOMPARE(app.LoadFilePath, dialogCancelled());
+    QCOMPARE(app.SrcCount, 0.0f);
+    QCOMPARE(app.PendingAction, PendingAction::None);
+    QCOMPARE(program.dialogs().calls().size(), 1);
+    const auto& dialog = program.dialogs().calls().first();
+    QCOMPARE(dialog.title, QStringLiteral("トリミングする画像ファイルは？"));
+    QCOMPARE(dialog.filter, QStringLiteral("(*.BMP,*.JPG);(*.*)"));
+    QVERIFY(shown(program, "FORM2"));
 }
 
 QTEST_MAIN(TestSource)

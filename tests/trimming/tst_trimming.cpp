@@ -1,12 +1,10 @@
-#include "core/CategoryLabel.h"
 #include "fixture/Images.h"
-#include "fixture/TestProgram.h"
+#include "fixture/Scene.h"
 #include "fixture/UserActions.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
 #include "trimming/TrimmingStates.h"
 #include "view/Magnification.h"
-#include "view/Scrolling.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -23,192 +21,9 @@ namespace {
 constexpr QRgb kHighlightMask = 0x808080u;
 constexpr QRgb kListMask = 0x008000u;
 
-QImage shownPart(App& app)
-{
-    return picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight);
-}
 QRgb rgb(const QImage& image, int x, int y)
 {
     return image.pixel(x, y) & 0xFFFFFFu;
-}
-
-// A program showing a generated image in a picture area of a fixed size, with categories 1 and
-// 2 valid and category 1 current, and the trimming and save buttons shown.
-class Scene
-{
-public:
-    explicit Scene(int imageWidth = 1100, int imageHeight = 700, int areaWidth = 800, int areaHeight = 400)
-    {
-        program.start();
-        App& a = app();
-        program.widget(QStringLiteral("MAINFORM"))->showNormal();
-        a.rt.SetWindowSize(
-            a.MAINFORM, areaWidth + 2 * a.FrameHeight, areaHeight + a.CaptionHeight + a.FrameHeight + 25);
-        program.runEvents();
-        a.rt.ResetContent(a.COMBO2);
-        a.rt.AddString(a.COMBO2, categoryLabel(1));
-        a.rt.AddString(a.COMBO2, categoryLabel(2));
-        a.ValidCatMap[0] = 1;
-        a.ValidCatMap[1] = 2;
-        a.rt.SetCurSel(a.COMBO2, 0);
-        a.CurCat = 1;
-        for (Control button : { a.BUTTON2, a.BUTTON9, a.BUTTON11, a.BUTTON12 })
-            a.rt.ShowWindow(button, kTrue);
-        *a.rt.Image(a.SourceBitmap) = patternImage(imageWidth, imageHeight);
-        a.ImageWidth = float(imageWidth);
-        a.ImageHeight = float(imageHeight);
-        CG_ON_SUB(a);
-        clean = view(a).copy();
-    }
-
-    App& app() { return program.app(); }
-    QWidget* pictureWidget() { return program.widget(QStringLiteral("PICTURE1")); }
-    QComboBox* combo(const char* name)
-    {
-        return qobject_cast<QComboBox*>(program.widget(QString::fromLatin1(name)));
-    }
-    QScrollBar* bar(const char* name)
-    {
-        return qobject_cast<QScrollBar*>(program.widget(QString::fromLatin1(name)));
-    }
-
-    void press(int x, int y, Qt::MouseButton button = Qt::LeftButton)
-    {
-        QTest::mousePress(pictureWidget(), button, {}, QPoint(x, y));
-        program.runEvents();
-    }
-    void release(int x, int y, Qt::MouseButton button = Qt::LeftButton)
-    {
-        QTest::mouseRelease(pictureWidget(), button, {}, QPoint(x, y));
-        program.runEvents();
-    }
-    void click(int x, int y)
-    {
-        press(x, y);
-        release(x, y);
-    }
-    void doubleClickAt(int x, int y)
-    {
-        doubleClick(pictureWidget(), QPoint(x, y));
-        program.runEvents();
-    }
-    void move(int x, int y, Qt::MouseButtons held = Qt::NoButton)
-    {
-        moveMouse(pictureWidget(), QPoint(x, y), held);
-        program.runEvents();
-    }
-    // Click, move, click: one frame between two picture points.
-    void place(int x1, int y1, int x2, int y2)
-    {
-        click(x1, y1);
-        move(x2, y2);
-        click(x2, y2);
-    }
-    void button(const char* name)
-    {
-        QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
-        program.runEvents();
-    }
-    // A user choosing an entry of the frame list with the mouse: the click on the list comes
-    // first, then the change of the selection.
-    void chooseFrame(int index) { chooseEntry(program, "COMBO1", index); }
-    // A change of the frame list from the keyboard: no click before it.
-    void keyFrame(int index)
-    {
-        combo("COMBO1")->setCurrentIndex(index);
-        program.runEvents();
-    }
-    void chooseCategory(int position)
-    {
-        combo("COMBO2")->setCurrentIndex(position);
-        program.runEvents();
-    }
-    void scrollTo(const char* name, int position)
-    {
-        bar(name)->setValue(position);
-        program.runEvents();
-    }
-    void drag(int x1, int y1, int x2, int y2, Qt::MouseButton button)
-    {
-        press(x1, y1, button);
-        move(x2, y2, button);
-        release(x2, y2, button);
-    }
-
-    QStringList frameList()
-    {
-        QStringList items;
-        for (int i = 0; i < app().rt.GetCount(app().COMBO1); ++i)
-            items << app().rt.GetItemText(app().COMBO1, i);
-        return items;
-    }
-    QRectF frame(int j, int category = 1)
-    {
-        App& a = app();
-        return QRectF(QPointF(a.FrameLeft[j][category], a.FrameTop[j][category]),
-            QPointF(a.FrameRight[j][category], a.FrameBottom[j][category]));
-    }
-
-    // Runs steps written as "verb args | verb args ...".
-    void run(const QString& script)
-    {
-        for (const QString& step : script.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
-            const QStringList words = step.simplified().split(QLatin1Char(' '));
-            const QString verb = words.first();
-            auto arg = [&](int i) { return words.at(i).toInt(); };
-            if (verb == QLatin1String("place"))
-                place(arg(1), arg(2), arg(3), arg(4));
-            else if (verb == QLatin1String("click"))
-                click(arg(1), arg(2));
-            else if (verb == QLatin1String("dclick"))
-                doubleClickAt(arg(1), arg(2));
-            else if (verb == QLatin1String("press"))
-                press(arg(1), arg(2));
-            else if (verb == QLatin1String("release"))
-                release(arg(1), arg(2));
-            else if (verb == QLatin1String("move"))
-                move(arg(1), arg(2));
-            else if (verb == QLatin1String("leftdrag"))
-                move(arg(1), arg(2), Qt::LeftButton);
-            else if (verb == QLatin1String("pan"))
-                drag(arg(1), arg(2), arg(3), arg(4), Qt::RightButton);
-            else if (verb == QLatin1String("trim"))
-                button("BUTTON2");
-            else if (verb == QLatin1String("modify"))
-                button("BUTTON3");
-            else if (verb == QLatin1String("delete"))
-                button("BUTTON4");
-            else if (verb == QLatin1String("choose"))
-                chooseFrame(arg(1));
-            else if (verb == QLatin1String("key"))
-                keyFrame(arg(1));
-            else if (verb == QLatin1String("category"))
-                chooseCategory(arg(1));
-            else if (verb == QLatin1String("hscroll"))
-                scrollTo("HSCROLL1", arg(1));
-            else if (verb == QLatin1String("vscroll"))
-                scrollTo("VSCROLL1", arg(1));
-            else if (verb == QLatin1String("corner"))
-                button("BUTTON1");
-            else if (verb == QLatin1String("registration"))
-                button("BUTTON5");
-            else
-                QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
-        }
-    }
-
-    TestProgram program;
-    QImage clean; // the view as built, before any frame was drawn
-};
-
-// The pixels in which two images differ.
-QSet<QPoint> differences(const QImage& a, const QImage& b)
-{
-    QSet<QPoint> points;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) points.insert(QPoint(x, y));
-    return points;
 }
 
 QSet<QPoint> linePixels(int x1, int y1, int x2, int y2)
@@ -253,6 +68,7 @@ class TestTrimming : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void placing_data();
     void placing();
     void pressDragReleaseLeavesSecondCornerPending();
@@ -291,12 +107,18 @@ private slots:
     void everyTrimmingSituationCanBeLeft();
 };
 
+void TestTrimming::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
+
 void TestTrimming::placing_data()
 {
     QTest::addColumn<QPoint>("first");
     QTest::addColumn<QPoint>("second");
     QTest::addColumn<int>("hscroll");
     QTest::addColumn<bool>("recorded");
+    // clang-format off
     QTest::newRow("left to right") << QPoint(50, 40) << QPoint(150, 120) << 0 << true;
     QTest::newRow("right to left") << QPoint(150, 120) << QPoint(50, 40) << 0 << true;
     QTest::newRow("bottom to top") << QPoint(50, 120) << QPoint(150, 40) << 0 << true;
@@ -304,6 +126,7 @@ void TestTrimming::placing_data()
     QTest::newRow("scrolled view") << QPoint(50, 40) << QPoint(150, 120) << 70 << true;
     QTest::newRow("anchor row") << QPoint(50, 40) << QPoint(150, 40) << 0 << false;
     QTest::newRow("anchor column") << QPoint(50, 40) << QPoint(50, 120) << 0 << false;
+    // clang-format on
 }
 
 void TestTrimming::placing()
@@ -446,19 +269,17 @@ void TestTrimming::reshapeClamps_data()
     QTest::addColumn<QPoint>("to");
     QTest::addColumn<QRectF>("expected");
     const QPointF tl(20, 30), br(220, 130);
+    // clang-format off
     QTest::newRow("left edge moved") << QPoint(20, 80) << QPoint(50, 90) << QRectF(QPointF(50, 30), br);
     QTest::newRow("left past right") << QPoint(20, 80) << QPoint(300, 80) << QRectF(QPointF(210, 30), br);
     QTest::newRow("right past left") << QPoint(220, 80) << QPoint(0, 80) << QRectF(tl, QPointF(30, 130));
     QTest::newRow("top past bottom") << QPoint(120, 30) << QPoint(120, 250) << QRectF(QPointF(20, 120), br);
     QTest::newRow("bottom past top") << QPoint(120, 130) << QPoint(120, 0) << QRectF(tl, QPointF(220, 40));
-    QTest::newRow("top-left corner past")
-        << QPoint(20, 30) << QPoint(300, 250) << QRectF(QPointF(210, 120), br);
-    QTest::newRow("top-right corner")
-        << QPoint(220, 30) << QPoint(260, 10) << QRectF(QPointF(20, 10), QPointF(260, 130));
-    QTest::newRow("bottom-left corner past")
-        << QPoint(20, 130) << QPoint(250, 5) << QRectF(QPointF(210, 30), QPointF(220, 40));
-    QTest::newRow("bottom-right corner past")
-        << QPoint(220, 130) << QPoint(5, 5) << QRectF(tl, QPointF(30, 40));
+    QTest::newRow("top-left corner past") << QPoint(20, 30) << QPoint(300, 250) << QRectF(QPointF(210, 120), br);
+    QTest::newRow("top-right corner") << QPoint(220, 30) << QPoint(260, 10) << QRectF(QPointF(20, 10), QPointF(260, 130));
+    QTest::newRow("bottom-left corner past") << QPoint(20, 130) << QPoint(250, 5) << QRectF(QPointF(210, 30), QPointF(220, 40));
+    QTest::newRow("bottom-right corner past") << QPoint(220, 130) << QPoint(5, 5) << QRectF(tl, QPointF(30, 40));
+    // clang-format on
 }
 
 void TestTrimming::reshapeClamps()
@@ -504,10 +325,12 @@ void TestTrimming::panning_data()
     QTest::addColumn<QSize>("image");
     QTest::addColumn<bool>("hbar");
     QTest::addColumn<bool>("vbar");
+    // clang-format off
     QTest::newRow("both bars") << QSize(1100, 700) << true << true;
     QTest::newRow("horizontal bar only") << QSize(1100, 150) << true << false;
     QTest::newRow("vertical bar only") << QSize(150, 700) << false << true;
     QTest::newRow("no bar") << QSize(150, 150) << false << false;
+    // clang-format on
 }
 
 void TestTrimming::panning()
@@ -572,16 +395,11 @@ void TestTrimming::bandMask_data()
     QTest::addColumn<QList<QLine>>("lines");
     // Visible part of the view: (100, 50) to (499, 349). The band of every kind of frame is the
     // table of tst_geometry; here the lines drawn on the picture are checked.
-    QTest::newRow("left and bottom outside")
-        << QRectF(QPointF(50, 80), QPointF(300, 400)) << (Qt::TopEdge | Qt::RightEdge)
-        << QRectF(QPointF(0, 30), QPointF(200, 299))
-        << QList<QLine> { QLine(0, 30, 200, 30), QLine(200, 30, 200, 299) };
-    QTest::newRow("left edge outside")
-        << QRectF(QPointF(50, 80), QPointF(300, 200)) << (Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge)
-        << QRectF(QPointF(0, 30), QPointF(200, 150))
-        << QList<QLine> { QLine(0, 30, 200, 30), QLine(200, 30, 200, 150), QLine(0, 150, 200, 150) };
-    QTest::newRow("exceeds every side")
-        << QRectF(QPointF(50, 20), QPointF(600, 400)) << Qt::Edges() << QRectF() << QList<QLine> {};
+    // clang-format off
+    QTest::newRow("left and bottom outside") << QRectF(QPointF(50, 80), QPointF(300, 400)) << (Qt::TopEdge | Qt::RightEdge) << QRectF(QPointF(0, 30), QPointF(200, 299)) << QList<QLine> { QLine(0, 30, 200, 30), QLine(200, 30, 200, 299) };
+    QTest::newRow("left edge outside") << QRectF(QPointF(50, 80), QPointF(300, 200)) << (Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge) << QRectF(QPointF(0, 30), QPointF(200, 150)) << QList<QLine> { QLine(0, 30, 200, 30), QLine(200, 30, 200, 150), QLine(0, 150, 200, 150) };
+    QTest::newRow("exceeds every side") << QRectF(QPointF(50, 20), QPointF(600, 400)) << Qt::Edges() << QRectF() << QList<QLine> {};
+    // clang-format on
 }
 
 void TestTrimming::bandMask()
@@ -671,42 +489,24 @@ void TestTrimming::penColours()
 void TestTrimming::xorBookkeeping_data()
 {
     QTest::addColumn<QString>("steps");
+    // clang-format off
     QTest::newRow("one frame") << "place 20 30 120 90";
     QTest::newRow("three frames") << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100";
     QTest::newRow("cancel before the first corner") << "place 20 30 120 90 | trim | trim";
-    QTest::newRow("cancel after the first corner")
-        << "place 20 30 120 90 | place 40 40 90 90 | click 150 150 | move 250 200 | trim";
-    QTest::newRow("zero-width release, then a frame")
-        << "place 20 30 120 90 | click 50 50 | move 50 120 | click 50 120 | move 140 130 | click 140 130";
-    QTest::newRow("select with the mouse")
-        << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100 | choose 0 | choose 1";
-    QTest::newRow("select from the keyboard") << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 "
-                                                 "300 100 | key 0 | key 1 | choose 2 | key 0";
-    QTest::newRow("modify edges and corners")
-        << "place 20 30 220 130 | place 60 50 200 160 | choose 0 | modify | move 20 80 | press 20 80 | "
-           "release 20 80 | move 60 85 | press 60 85 | move 220 130 | press 220 130 | move 260 170 | "
-           "press 260 170 | modify";
-    QTest::newRow("modify then select another")
-        << "place 20 30 220 130 | place 60 50 200 160 | choose 0 | modify | move 220 80 | press 220 80 | "
-           "move 250 80 | press 250 80 | modify | choose 1";
-    QTest::newRow("delete the middle frame")
-        << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100 | choose 1 | delete";
-    QTest::newRow("delete everything")
-        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | delete | choose 0 | delete";
-    QTest::newRow("category switch and back")
-        << "place 20 30 120 90 | place 60 50 200 160 | category 1 | place 30 40 150 150 | category 0 | "
-           "place 100 100 180 180 | category 1 | category 0";
-    QTest::newRow("scroll while placing")
-        << "place 20 30 120 90 | click 150 150 | move 200 180 | hscroll 80 | move 250 200 | click 250 200";
-    QTest::newRow("scroll while modifying")
-        << "place 20 30 220 130 | choose 0 | modify | move 220 80 | press 220 80 | move 240 90 | vscroll 40 "
-           "| "
-           "move 200 60 | hscroll 30 | move 150 60 | press 150 60 | modify";
-    QTest::newRow("pan while placing")
-        << "place 20 30 120 90 | click 150 150 | move 200 180 | pan 200 180 150 120 | move 250 200 | "
-           "click 250 200";
-    QTest::newRow("corner button and press from a chosen frame")
-        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | corner | place 30 30 80 80 | corner";
+    QTest::newRow("cancel after the first corner") << "place 20 30 120 90 | place 40 40 90 90 | click 150 150 | move 250 200 | trim";
+    QTest::newRow("zero-width release, then a frame") << "place 20 30 120 90 | click 50 50 | move 50 120 | click 50 120 | move 140 130 | click 140 130";
+    QTest::newRow("select with the mouse") << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100 | choose 0 | choose 1";
+    QTest::newRow("select from the keyboard") << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100 | key 0 | key 1 | choose 2 | key 0";
+    QTest::newRow("modify edges and corners") << "place 20 30 220 130 | place 60 50 200 160 | choose 0 | modify | move 20 80 | press 20 80 | release 20 80 | move 60 85 | press 60 85 | move 220 130 | press 220 130 | move 260 170 | press 260 170 | modify";
+    QTest::newRow("modify then select another") << "place 20 30 220 130 | place 60 50 200 160 | choose 0 | modify | move 220 80 | press 220 80 | move 250 80 | press 250 80 | modify | choose 1";
+    QTest::newRow("delete the middle frame") << "place 20 30 120 90 | place 60 50 200 160 | place 210 20 300 100 | choose 1 | delete";
+    QTest::newRow("delete everything") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | delete | choose 0 | delete";
+    QTest::newRow("category switch and back") << "place 20 30 120 90 | place 60 50 200 160 | category 1 | place 30 40 150 150 | category 0 | place 100 100 180 180 | category 1 | category 0";
+    QTest::newRow("scroll while placing") << "place 20 30 120 90 | click 150 150 | move 200 180 | hscroll 80 | move 250 200 | click 250 200";
+    QTest::newRow("scroll while modifying") << "place 20 30 220 130 | choose 0 | modify | move 220 80 | press 220 80 | move 240 90 | vscroll 40 | move 200 60 | hscroll 30 | move 150 60 | press 150 60 | modify";
+    QTest::newRow("pan while placing") << "place 20 30 120 90 | click 150 150 | move 200 180 | pan 200 180 150 120 | move 250 200 | click 250 200";
+    QTest::newRow("corner button and press from a chosen frame") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | corner | place 30 30 80 80 | corner";
+    // clang-format on
 }
 
 // Whatever the user did, erasing the frames of the current category leaves the view exactly
@@ -901,9 +701,11 @@ void TestTrimming::categorySwitchKeepsFrames()
 void TestTrimming::relayoutForgetsAllFrames_data()
 {
     QTest::addColumn<QString>("relayout");
+    // clang-format off
     QTest::newRow("magnification") << "magnification";
     QTest::newRow("window resize") << "resize";
     QTest::newRow("new image") << "image";
+    // clang-format on
 }
 
 void TestTrimming::relayoutForgetsAllFrames()
@@ -923,10 +725,7 @@ void TestTrimming::relayoutForgetsAllFrames()
             app.MAINFORM, app.rt.GetWidth(app.MAINFORM) + 40, app.rt.GetHeight(app.MAINFORM));
         scene.program.runEvents();
     } else {
-        *app.rt.Image(app.SourceBitmap) = patternImage(300, 200);
-        app.ImageWidth = 300;
-        app.ImageHeight = 200;
-        CG_ON_SUB(app);
+        showImage(app, patternImage(300, 200));
     }
     for (int category = 0; category <= kCategoryCount; ++category)
         QCOMPARE(app.CatFrameCount[category], 0.0f);
@@ -940,9 +739,11 @@ void TestTrimming::relayoutForgetsAllFrames()
 void TestTrimming::bandAfterScrollWhilePlacing_data()
 {
     QTest::addColumn<QString>("scroll");
+    // clang-format off
     QTest::newRow("horizontal bar") << "hscroll 80";
     QTest::newRow("vertical bar") << "vscroll 40";
     QTest::newRow("corner button") << "corner";
+    // clang-format on
 }
 
 // The picture shows the view and the band of the working frame, nothing else.
@@ -975,17 +776,12 @@ void TestTrimming::noBandBeforeFirstCorner()
 void TestTrimming::editButtonsWhilePlacing_data()
 {
     QTest::addColumn<QString>("steps");
-    QTest::newRow("modify")
-        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | click 150 150 | move 250 200 | "
-           "modify | modify";
-    QTest::newRow("delete")
-        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | click 150 150 | move 250 200 | "
-           "delete";
-    QTest::newRow("modify after recording") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | place "
-                                               "150 150 250 200 | modify | move 250 170 | "
-                                               "press 250 170 | move 280 170 | press 280 170 | modify";
-    QTest::newRow("delete after recording")
-        << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | place 150 150 250 200 | delete";
+    // clang-format off
+    QTest::newRow("modify") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | click 150 150 | move 250 200 | modify | modify";
+    QTest::newRow("delete") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | click 150 150 | move 250 200 | delete";
+    QTest::newRow("modify after recording") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | place 150 150 250 200 | modify | move 250 170 | press 250 170 | move 280 170 | press 280 170 | modify";
+    QTest::newRow("delete after recording") << "place 20 30 120 90 | place 60 50 200 160 | choose 0 | place 150 150 250 200 | delete";
+    // clang-format on
 }
 
 // A press on the picture while a frame is chosen starts placing with the modify and delete
@@ -1146,19 +942,15 @@ void TestTrimming::inputOnDisabledControlsDoesNothing_data()
     QTest::addColumn<QString>("control"); // what the user clicks
     // The frame list while a frame is modified: taking it would make "削除" usable and leave a
     // modification that cannot be finished.
-    QTest::newRow("frame list while modifying") << "place 20 30 120 90 | choose 0 | modify"
-                                                << "COMBO1";
-    QTest::newRow("delete while normal") << "place 20 30 120 90"
-                                         << "BUTTON4";
-    QTest::newRow("trimming button while a frame is chosen") << "place 20 30 120 90 | choose 0"
-                                                             << "BUTTON2";
-    QTest::newRow("magnification while placing") << "place 20 30 120 90 | trim | click 50 50"
-                                                 << "COMBO5";
-    QTest::newRow("save while modifying") << "place 20 30 120 90 | choose 0 | modify"
-                                          << "BUTTON9";
+    // clang-format off
+    QTest::newRow("frame list while modifying") << "place 20 30 120 90 | choose 0 | modify" << "COMBO1";
+    QTest::newRow("delete while normal") << "place 20 30 120 90" << "BUTTON4";
+    QTest::newRow("trimming button while a frame is chosen") << "place 20 30 120 90 | choose 0" << "BUTTON2";
+    QTest::newRow("magnification while placing") << "place 20 30 120 90 | trim | click 50 50" << "COMBO5";
+    QTest::newRow("save while modifying") << "place 20 30 120 90 | choose 0 | modify" << "BUTTON9";
     // Behind the registration window the whole main window is disabled.
-    QTest::newRow("picture behind the registration window") << "place 20 30 120 90 | registration"
-                                                            << "PICTURE1";
+    QTest::newRow("picture behind the registration window") << "place 20 30 120 90 | registration" << "PICTURE1";
+    // clang-format on
 }
 
 void TestTrimming::inputOnDisabledControlsDoesNothing()

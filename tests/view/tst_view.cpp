@@ -1,11 +1,10 @@
 #include "fixture/Images.h"
-#include "fixture/TestProgram.h"
+#include "fixture/UserActions.h"
 #include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 #include "view/Magnification.h"
 #include "view/Scrolling.h"
 
-#include <QComboBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -23,49 +22,11 @@ QImage solid(int width, int height, QRgb colour)
     return image;
 }
 
-// Puts an image into the source bitmap as a load leaves it.
-void putImage(App& app, const QImage& image)
-{
-    *app.rt.Image(app.SourceBitmap) = image.convertToFormat(QImage::Format_RGB32);
-    app.ImageWidth = float(image.width());
-    app.ImageHeight = float(image.height());
-}
-
-// Shows an image as an adopted load does: layout pass with the view rebuilt, then a repaint.
-void showImage(App& app, const QImage& image)
-{
-    putImage(app, image);
-    CG_ON_SUB(app);
-}
-
-QScrollBar* bar(TestProgram& program, const char* name)
-{
-    return qobject_cast<QScrollBar*>(program.widget(QString::fromLatin1(name)));
-}
-
-// Gives the main window the size whose picture area is width x height on any platform.
-void setPictureArea(TestProgram& program, int width, int height)
-{
-    App& app = program.app();
-    program.widget(QStringLiteral("MAINFORM"))->showNormal();
-    app.rt.SetWindowSize(
-        app.MAINFORM, width + 2 * app.FrameHeight, height + app.CaptionHeight + app.FrameHeight + 25);
-    program.runEvents();
-    QCOMPARE(app.PictureAreaWidth, int16_t(width));
-    QCOMPARE(app.PictureAreaHeight, int16_t(height));
-}
-
 // The geometry of a control if it is shown, else an empty rectangle.
 QRect shownGeometry(TestProgram& program, const char* name)
 {
     QWidget* widget = program.widget(QString::fromLatin1(name));
     return widget->isVisible() ? widget->geometry() : QRect();
-}
-
-void chooseMagnification(TestProgram& program, int entry)
-{
-    qobject_cast<QComboBox*>(program.widget(QStringLiteral("COMBO5")))->setCurrentIndex(entry);
-    program.runEvents();
 }
 
 } // namespace
@@ -74,6 +35,7 @@ class TestView : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup();
     void magnification_data();
     void magnification();
     void viewHoldsImageInsideMarginAndBorder_data();
@@ -102,6 +64,11 @@ private slots:
     void modifyRepaintKeepsOrigin();
 };
 
+void TestView::cleanup()
+{
+    verifyEveryScriptedAnswerTaken();
+}
+
 void TestView::magnification_data()
 {
     QTest::addColumn<QSize>("image");
@@ -110,6 +77,7 @@ void TestView::magnification_data()
     QTest::addColumn<float>("factor");
     QTest::addColumn<QSize>("viewSize");
     const QSize area(796, 600);
+    // clang-format off
     QTest::newRow("等倍 640x480") << QSize(640, 480) << 0 << area << 1.0f << QSize(660, 500);
     QTest::newRow("縦合わせ 570/2000") << QSize(1000, 2000) << 1 << area << 0.285f << QSize(305, 590);
     QTest::newRow("縦合わせ never enlarges") << QSize(400, 300) << 1 << area << 1.0f << QSize(420, 320);
@@ -122,6 +90,7 @@ void TestView::magnification_data()
     QTest::newRow("×0.1 of 3 high keeps height") << QSize(200, 3) << 11 << area << 0.1f << QSize(40, 23);
     QTest::newRow("×0.1 of 5 wide keeps width") << QSize(5, 200) << 11 << area << 0.1f << QSize(25, 40);
     QTest::newRow("no selection keeps factor") << QSize(400, 200) << -1 << area << 0.5f << QSize(220, 120);
+    // clang-format on
 }
 
 void TestView::magnification()
@@ -157,9 +126,10 @@ void TestView::viewHoldsImageInsideMarginAndBorder_data()
     QTest::addColumn<int>("entry");
     QTest::addColumn<QImage>("imagePart");
     const QImage photo = patternImage(640, 480);
+    // clang-format off
     QTest::newRow("等倍: unscaled copy") << photo << 0 << photo;
-    QTest::newRow("×0.5: scaled into the part")
-        << solid(200, 100, 0xFFFF0000u) << 7 << solid(100, 50, 0xFFFF0000u);
+    QTest::newRow("×0.5: scaled into the part") << solid(200, 100, 0xFFFF0000u) << 7 << solid(100, 50, 0xFFFF0000u);
+    // clang-format on
 }
 
 void TestView::viewHoldsImageInsideMarginAndBorder()
@@ -213,8 +183,10 @@ void TestView::viewWithoutSourceImageIsBlank_data()
 {
     QTest::addColumn<int>("entry");
     QTest::addColumn<QSize>("viewSize");
+    // clang-format off
     QTest::newRow("等倍") << 0 << QSize(320, 220);
     QTest::newRow("×0.5") << 7 << QSize(170, 120);
+    // clang-format on
 }
 
 void TestView::viewWithoutSourceImageIsBlank()
@@ -233,7 +205,7 @@ void TestView::viewWithoutSourceImageIsBlank()
     QCOMPARE(view(app).copy(10, 10, viewSize.width() - 20, viewSize.height() - 20),
         solid(viewSize.width() - 20, viewSize.height() - 20, kWhite));
     QCOMPARE(view(app).pixel(0, 0), kBlack);
-    QCOMPARE(picture(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight), blockAtOrigin(app));
+    QCOMPARE(shownPart(app), blockAtOrigin(app));
 }
 
 void TestView::barDecision_data()
@@ -244,10 +216,12 @@ void TestView::barDecision_data()
     QTest::addColumn<bool>("vertical");
     // Every case of the decision is the placement table of tst_geometry; here each set of bars
     // is shown once on the widgets.
+    // clang-format off
     QTest::newRow("fits") << -40 << -40 << false << false;
     QTest::newRow("1 wider, 16 lower") << 1 << -16 << true << false;
     QTest::newRow("1 wider, 15 lower: both") << 1 << -15 << true << true;
     QTest::newRow("1 higher, 16 narrower") << -16 << 1 << false << true;
+    // clang-format on
 }
 
 void TestView::barDecision()
@@ -282,17 +256,12 @@ void TestView::placement_data()
     QTest::addColumn<QList<int>>("vRange");
     // The picture area is 700 x 500 below the 25-pixel strip. Placements and ranges of every
     // kind are the tables of tst_geometry; here one of each set of bars is laid out on the widgets.
-    QTest::newRow("no bar: centred") << QSize(380, 280) << QRect(150, 125, 400, 300) << QRect() << QRect()
-                                     << QRect() << QList<int>() << QList<int>();
-    QTest::newRow("horizontal bar, 110 wider")
-        << QSize(790, 280) << QRect(0, 117, 700, 300) << QRect(0, 417, 700, 16) << QRect() << QRect()
-        << QList<int> { 110, 11 } << QList<int>();
-    QTest::newRow("vertical bar, 110 higher: centred horizontally")
-        << QSize(380, 590) << QRect(142, 25, 400, 500) << QRect() << QRect(542, 25, 16, 500) << QRect()
-        << QList<int>() << QList<int> { 110, 11 };
-    QTest::newRow("both bars: top-left")
-        << QSize(980, 880) << QRect(0, 25, 684, 484) << QRect(0, 509, 684, 16) << QRect(684, 25, 16, 484)
-        << QRect(684, 509, 16, 16) << QList<int> { 316, 31 } << QList<int> { 416, 41 };
+    // clang-format off
+    QTest::newRow("no bar: centred") << QSize(380, 280) << QRect(150, 125, 400, 300) << QRect() << QRect() << QRect() << QList<int>() << QList<int>();
+    QTest::newRow("horizontal bar, 110 wider") << QSize(790, 280) << QRect(0, 117, 700, 300) << QRect(0, 417, 700, 16) << QRect() << QRect() << QList<int> { 110, 11 } << QList<int>();
+    QTest::newRow("vertical bar, 110 higher: centred horizontally") << QSize(380, 590) << QRect(142, 25, 400, 500) << QRect() << QRect(542, 25, 16, 500) << QRect() << QList<int>() << QList<int> { 110, 11 };
+    QTest::newRow("both bars: top-left") << QSize(980, 880) << QRect(0, 25, 684, 484) << QRect(0, 509, 684, 16) << QRect(684, 25, 16, 484) << QRect(684, 509, 16, 16) << QList<int> { 316, 31 } << QList<int> { 416, 41 };
+    // clang-format on
 }
 
 void TestView::placement()
@@ -315,7 +284,7 @@ void TestView::placement()
     QCOMPARE(shownGeometry(program, "BUTTON1"), corner);
     const auto checkRange = [&](const char* name, const QList<int>& range) {
         if (range.isEmpty()) return;
-        QScrollBar* scroll = bar(program, name);
+        QScrollBar* scroll = program.widget<QScrollBar>(name);
         QCOMPARE(scroll->minimum(), 0);
         QCOMPARE(scroll->maximum(), range[0]);
         QCOMPARE(scroll->singleStep(), 1);
@@ -340,8 +309,10 @@ void TestView::scrollRange_data()
     QTest::addColumn<float>("unit");
     // The ranges of every excess are the table of tst_geometry; here both routines store one fine
     // and one coarse range.
+    // clang-format off
     QTest::newRow("excess 10") << 710.0f << 700 << 10 << 1.0f;
     QTest::newRow("excess 32768: 10000 steps") << 33468.0f << 700 << 10000 << 3.2768f;
+    // clang-format on
 }
 
 void TestView::scrollRange()
@@ -370,10 +341,12 @@ void TestView::scrollShowsBlockAtOrigin_data()
 {
     QTest::addColumn<int>("action"); // a QAbstractSlider::SliderAction, or -1 to drag to `value`
     QTest::addColumn<int>("value");
+    // clang-format off
     QTest::newRow("line step") << int(QAbstractSlider::SliderSingleStepAdd) << 0;
     QTest::newRow("page step") << int(QAbstractSlider::SliderPageStepAdd) << 0;
     QTest::newRow("dragged") << -1 << 123;
     QTest::newRow("to the end") << int(QAbstractSlider::SliderToMaximum) << 0;
+    // clang-format on
 }
 
 void TestView::scrollShowsBlockAtOrigin()
@@ -385,7 +358,7 @@ void TestView::scrollShowsBlockAtOrigin()
     App& app = program.app();
     showImage(app, patternImage(3000, 2000));
     for (const char* name : { "HSCROLL1", "VSCROLL1" }) {
-        QScrollBar* scroll = bar(program, name);
+        QScrollBar* scroll = program.widget<QScrollBar>(name);
         if (action < 0)
             scroll->setValue(value);
         else
@@ -393,8 +366,8 @@ void TestView::scrollShowsBlockAtOrigin()
         program.runEvents();
     }
     QVERIFY(app.HScrollPos > 0);
-    QCOMPARE(int(app.HScrollPos), bar(program, "HSCROLL1")->value());
-    QCOMPARE(int(app.VScrollPos), bar(program, "VSCROLL1")->value());
+    QCOMPARE(int(app.HScrollPos), program.widget<QScrollBar>("HSCROLL1")->value());
+    QCOMPARE(int(app.VScrollPos), program.widget<QScrollBar>("VSCROLL1")->value());
     QCOMPARE(app.ViewOriginX, float(app.HScrollPos));
     QCOMPARE(app.ViewOriginY, float(app.VScrollPos));
     QCOMPARE(app.VisibleLeft, app.ViewOriginX);
@@ -415,8 +388,7 @@ void TestView::largeViewScrollsInCoarseSteps()
     const float excess = 40020.0f - float(app.VisibleWidth);
     QCOMPARE(app.HScrollUnit, excess / 10000);
     for (int position : { 1, 5000, 10000 }) {
-        bar(program, "HSCROLL1")->setValue(position);
-        program.runEvents();
+        scrollTo(program, "HSCROLL1", position);
         QCOMPARE(app.ViewOriginX, float(position) * app.HScrollUnit);
         QCOMPARE(picture(app), blockAtOrigin(app));
     }
@@ -440,8 +412,8 @@ void TestView::cornerButtonJumpsAndToggles()
     QCOMPARE(app.CornerToggle, CornerToggle::ToTopLeft);
     QCOMPARE(app.HScrollPos, app.HScrollMax);
     QCOMPARE(app.VScrollPos, app.VScrollMax);
-    QCOMPARE(bar(program, "HSCROLL1")->value(), int(app.HScrollMax));
-    QCOMPARE(bar(program, "VSCROLL1")->value(), int(app.VScrollMax));
+    QCOMPARE(program.widget<QScrollBar>("HSCROLL1")->value(), int(app.HScrollMax));
+    QCOMPARE(program.widget<QScrollBar>("VSCROLL1")->value(), int(app.VScrollMax));
     QCOMPARE(picture(app), blockAtOrigin(app));
     QCOMPARE(picture(app).pixel(app.VisibleWidth - 1, app.VisibleHeight - 1), kBlack); // the border's corner
 
@@ -451,7 +423,7 @@ void TestView::cornerButtonJumpsAndToggles()
     QCOMPARE(app.CornerToggle, CornerToggle::ToBottomRight);
     QCOMPARE(app.HScrollPos, int16_t(0));
     QCOMPARE(app.VScrollPos, int16_t(0));
-    QCOMPARE(bar(program, "HSCROLL1")->value(), 0);
+    QCOMPARE(program.widget<QScrollBar>("HSCROLL1")->value(), 0);
     QCOMPARE(picture(app), view(app).copy(0, 0, app.VisibleWidth, app.VisibleHeight));
 }
 
@@ -464,11 +436,11 @@ void TestView::keptPositionBeyondNewRangeIsClamped()
     QTest::mouseClick(program.widget("BUTTON1"), Qt::LeftButton);
     program.runEvents();
     const int16_t farRight = app.HScrollPos;
-    chooseMagnification(program, 7); // ×0.5
+    selectByKeyboard(program, "COMBO5", 7); // ×0.5
     QVERIFY(app.HScrollMax < farRight);
     QCOMPARE(app.HScrollPos, app.HScrollMax);
     QCOMPARE(app.VScrollPos, app.VScrollMax);
-    QCOMPARE(bar(program, "HSCROLL1")->value(), int(app.HScrollMax));
+    QCOMPARE(program.widget<QScrollBar>("HSCROLL1")->value(), int(app.HScrollMax));
     QCOMPARE(picture(app), blockAtOrigin(app));
     QCOMPARE(picture(app).pixel(app.VisibleWidth - 1, app.VisibleHeight - 1), kBlack);
 }
@@ -480,7 +452,7 @@ void TestView::magnificationListRebuildsAndShowsView()
     App& app = program.app();
     showImage(app, patternImage(640, 480));
     QCOMPARE(app.ViewWidth, 660.0f);
-    chooseMagnification(program, 7);
+    selectByKeyboard(program, "COMBO5", 7);
     QCOMPARE(app.Magnification, 0.5f);
     QCOMPARE(app.MagnificationIndex, int16_t(7));
     QCOMPARE(view(app).size(), QSize(340, 260));
@@ -511,10 +483,12 @@ void TestView::windowSnapsToSmallestSize_data()
 {
     QTest::addColumn<QSize>("dragged");
     QTest::addColumn<QSize>("laidOut");
+    // clang-format off
     QTest::newRow("too narrow: design width") << QSize(600, 400) << QSize(730, 400);
     QTest::newRow("too low") << QSize(800, 250) << QSize(800, 300);
     QTest::newRow("both") << QSize(639, 299) << QSize(730, 300);
     QTest::newRow("smallest allowed") << QSize(640, 300) << QSize(640, 300);
+    // clang-format on
 }
 
 void TestView::windowSnapsToSmallestSize()
@@ -559,7 +533,7 @@ void TestView::rebuildResetsTrimmingState()
     app.BandEdgeMask = bandEdgeMask(Qt::TopEdge | Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     app.BandLeft = 7;
 
-    chooseMagnification(program, 3);
+    selectByKeyboard(program, "COMBO5", 3);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
@@ -588,8 +562,10 @@ void TestView::scrollPutsDownPickedUpEdge_data()
     QTest::addColumn<int16_t>("trimState");
     QTest::addColumn<int16_t>("afterwards");
     QTest::addColumn<int>("pointer");
+    // clang-format off
     QTest::newRow("edge picked up") << TrimState::Dragging << TrimState::Modifying << MousePointer::Modify;
     QTest::newRow("placing a frame") << TrimState::Placing << TrimState::Placing << MousePointer::Default;
+    // clang-format on
 }
 
 void TestView::scrollPutsDownPickedUpEdge()
@@ -606,7 +582,7 @@ void TestView::scrollPutsDownPickedUpEdge()
         app.TrimState = trimState;
         app.GrabCode = grabCode(grabbed);
         app.rt.SetMousePointer(app.PICTURE1, MousePointer::Default);
-        if (QScrollBar* scroll = bar(program, name))
+        if (QScrollBar* scroll = program.widget<QScrollBar>(name))
             scroll->triggerAction(QAbstractSlider::SliderPageStepAdd);
         else
             QTest::mouseClick(program.widget(QString::fromLatin1(name)), Qt::LeftButton);
