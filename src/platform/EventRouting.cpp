@@ -1,0 +1,222 @@
+#include "platform/FormRuntime.h"
+
+#include "platform/NoteOverlay.h"
+#include "platform/SurfaceWidget.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QWheelEvent>
+#include <QWidget>
+#include <QWindow>
+
+#include <cmath>
+
+// How the user's actions become the program's events: which controls raise which events, the
+// gate every action passes, and the queue the handlers are run from.
+
+namespace {
+
+int buttonCode(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton: return MouseButton::Left;
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
+    default: return 0;
+    }
+}
+
+int buttonsHeld(Qt::MouseButtons buttons)
+{
+    return (buttons & Qt::LeftButton ? MouseButton::Left : 0)
+        | (buttons & Qt::RightButton ? MouseButton::Right : 0)
+        | (buttons & Qt::MiddleButton ? MouseButton::Middle : 0);
+}
+
+int shiftCode(Qt::KeyboardModifiers modifiers)
+{
+    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
+        | (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+} // namespace
+
+void FormRuntime::SetHandler(const QString& eventName, EventHandler handler)
+{
+    m_handlers[eventName] = std::move(handler);
+}
+
+bool FormRuntime::WaitEvent(Wait wait)
+{
+    for (;;) {
+        while (m_events.empty()) {
+            if (m_ended) return false;
+            if (wait == Wait::NoWait) {
+                QCoreApplication::processEvents();
+                if (m_events.empty()) return false;
+            } else {
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            }
+        }
+        if (m_ended) return false;
+        const QueuedEvent next = m_events.front();
+        m_events.pop_front();
+        // A handler that ran meanwhile may have disabled or hidden the control the user acted on;
+        // the input then goes nowhere, as it would had it arrived after the change.
+        if (next.fromUser && !acceptsInput(next.source)) continue;
+        if (auto handler = m_handlers.find(next.event.name); handler != m_handlers.end())
+            handler->second(next.event);
+        return true;
+    }
+}
+
+void FormRuntime::PostEvent(const ControlEvent& event)
+{
+    if (!m_ended) m_events.push_back({ event, {}, false });
+}
+
+bool FormRuntime::acceptsInput(const QWidget* widget)
+{
+    return widget && widget->isEnabled() && widget->isVisible();
+}
+
+void FormRuntime::queueInput(QWidget* source, const ControlEvent& event)
+{
+    if (m_ended || !acceptsInput(source)) return;
+    // A note stays while the pointer only moves; any other action of the user ends it.
+    if (m_note && !event.name.endsWith(QLatin1String("_MOUSEMOVE"))) m_note->dismiss();
+    m_events.push_back({ event, source, true });
+}
+
+// Connects the user actions of one control to its events, and notes which events it raises.
+void FormRuntime::wire(QWidget* widget, const QString& name, Control form)
+{
+    auto raises = [&](std::initializer_list<const char*> events) {
+        for (const char* event : events)
+            m_raisedEvents.insert(name + QLatin1String(event));
+    };
+    auto raiseEvent = [=, this](const char* event) {
+        queueInput(widget, { name + QLatin1String(event), form });
+    };
+    if (widget->isWindow()) {
+        widget->installEventFilter(this);
+        raises({ "_END", "_RESIZE" });
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        connect(button, &QAbstractButton::clicked, this, [=] { raiseEvent("_ON"); });
+        raises({ "_ON" });
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        connect(combo, &QComboBox::currentIndexChanged, this, [=] { raiseEvent("_CHANGE"); });
+        combo->installEventFilter(this);
+        raises({ "_CHANGE", "_CLICK" });
+    } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+        connect(list, &QListWidget::currentRowChanged, this, [=] { raiseEvent("_CLICK"); });
+        raises({ "_CLICK" });
+    } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
+        connect(bar, &QScrollBar::valueChanged, this, [=] { raiseEvent("_CHANGE"); });
+        raises({ "_CHANGE" });
+    } else if (qobject_cast<SurfaceWidget*>(widget)) {
+        widget->installEventFilter(this);
+        raises({ "_MOUSEDOWN", "_MOUSEUP", "_MOUSEMOVE", "_WHEEL" });
+    }
+}
+
+QStringList FormRuntime::UnknownEvents() const
+{
+    QStringList unknown;
+    for (const auto& entry : m_handlers)
+        if (!m_raisedEvents.contains(entry.first)) unknown << entry.first;
+    return unknown;
+}
+
+bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || m_ended) return QObject::eventFilter(watched, event);
+    const QString name = widget->objectName();
+
+    if (widget->isWindow()) {
+        switch (event->type()) {
+        case QEvent::Close:
+            // Closing a window is an event for the program to handle; the window itself stays
+            // until the program destroys it. A disabled window's close box does nothing.
+            event->ignore();
+            queueInput(widget, { name + QLatin1String("_END"), formOf(widget) });
+            return true;
+        case QEvent::Resize:
+            if (const auto* resize = static_cast<QResizeEvent*>(event); resize->size() != resize->oldSize())
+                PostEvent({ name + QLatin1String("_RESIZE"), formOf(widget) });
+            break;
+        case QEvent::WindowActivate:
+            if (!widget->isEnabled()) bringTransientsForward(widget);
+            break;
+        default: break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+    if (qobject_cast<QComboBox*>(widget)) {
+        if (event->type() == QEvent::MouseButtonPress)
+            queueInput(widget, { name + QLatin1String("_CLICK"), formOf(widget) });
+        return QObject::eventFilter(watched, event);
+    }
+
+    // The picture control: mouse presses, releases and moves. Qt turns the second press of a
+    // quick pair into a double-click event instead of a press; for the program it is a press.
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPointF notches = QPointF(wheel->angleDelta()) / 120.0;
+        queueInput(widget,
+            { name + QLatin1String("_WHEEL"), formOf(widget), 0, shiftCode(wheel->modifiers()),
+                float(notches.x()), float(notches.y()) });
+        return true;
+    }
+    const char* suffix = nullptr;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: suffix = "_MOUSEDOWN"; break;
+    case QEvent::MouseButtonRelease: suffix = "_MOUSEUP"; break;
+    case QEvent::MouseMove: suffix = "_MOUSEMOVE"; break;
+    default: return QObject::eventFilter(watched, event);
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const int button
+        = event->type() == QEvent::MouseMove ? buttonsHeld(mouse->buttons()) : buttonCode(mouse->button());
+    queueInput(widget,
+        { name + QLatin1String(suffix), formOf(widget), button, shiftCode(mouse->modifiers()),
+            float(std::floor(mouse->position().x())), float(std::floor(mouse->position().y())) });
+    return true;
+}
+
+// A window in front of a disabled one is what the user must answer first: when the window
+// system activates the disabled window (a click on it), the shown windows it owns come forward,
+// also from where a window manager minimised them.
+void FormRuntime::bringTransientsForward(QWidget* owner)
+{
+    for (const Bound& bound : m_controls) {
+        QWidget* window = bound.widget.data();
+        if (!window || window == owner || !window->isWindow() || !window->isVisible()) continue;
+        if (window->windowHandle() && window->windowHandle()->transientParent() == owner->windowHandle()) {
+            window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+            window->raise();
+            window->activateWindow();
+        }
+    }
+}
+
+void FormRuntime::SetShortcut(Control target, const QKeySequence& key, const QString& event, int value)
+{
+    QWidget* control = Widget(target);
+    if (!control) return;
+    const Control form = formOf(control);
+    const QString name = NameOf(target) + QLatin1Char('_') + event;
+    m_raisedEvents.insert(name);
+    auto* shortcut = new QShortcut(key, control->window());
+    connect(shortcut, &QShortcut::activated, this, [=, this, source = QPointer<QWidget>(control)] {
+        queueInput(source, { name, form, value });
+    });
+}
