@@ -8,6 +8,7 @@
 #include "source/LoadMode.h"
 #include "source/LoadSetup.h"
 #include "source/LoadedFile.h"
+#include "source/Lookahead.h"
 #include "source/Stepping.h"
 #include "view/Scrolling.h"
 
@@ -118,6 +119,7 @@ void BUTTON12_ON(App& app)
 
 void saveThenNext(App& app)
 {
+    app.LastStep = StepDirection::Forward;
     HOZON_SUB(app);
     stepForward(app);
     showSaveNote(app);
@@ -125,6 +127,7 @@ void saveThenNext(App& app)
 
 void saveThenPrevious(App& app)
 {
+    app.LastStep = StepDirection::Back;
     HOZON_SUB(app);
     stepBack(app);
     showSaveNote(app);
@@ -132,6 +135,7 @@ void saveThenPrevious(App& app)
 
 void BUTTON11_ON(App& app)
 {
+    app.LastStep = StepDirection::Same;
     HOZON_SUB(app);
     reloadCurrentFile(app);
     showSaveNote(app);

@@ -113,6 +113,8 @@ void GETEDIT_SUB(App& app)
 void BUTTON5_ON(App& app)
 {
     FormRuntime& rt = app.rt;
+    // The source may change here; what was decoded ahead for the old one is not wanted.
+    rt.DropPrefetch();
     rt.ShowWindow(app.FORM2, kTrue);
     rt.ShowWindow(app.BUTTON11, kFalse);
     rt.ShowWindow(app.BUTTON12, kFalse);

@@ -130,6 +130,8 @@ struct AppState
     // that arrives without a click on the list (from the keyboard) erases with it.
     int16_t TrackedFrame = -1;
 
+    // Which way the user last stepped (a StepDirection:: value), for the image decoded ahead.
+    int16_t LastStep = 1;
     // What the last save wrote ("name（folder）") and what it could not, for the note after it.
     QStringList SavedPieces, UnsavedPieces;
 };

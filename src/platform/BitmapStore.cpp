@@ -41,7 +41,12 @@ QImage* BitmapStore::Image(Bitmap bitmap)
 LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
 {
     QImage image;
-    if (const LoadResult read = readImageFile(path, image); !read.ok()) return read;
+    if (std::optional<QImage> ahead = m_prefetcher.take(path)) {
+        image = std::move(*ahead);
+        ++m_loadsTakenAhead;
+    } else if (const LoadResult read = readImageFile(path, image); !read.ok()) {
+        return read;
+    }
     if (!CreateBitmap(bitmap, 1, 1)) return { LoadError::OutOfMemory };
     *Image(bitmap) = std::move(image);
     return {};

@@ -3,6 +3,7 @@
 #include "core/App.h"
 #include "platform/FileSystem.h"
 #include "settings/Cp932.h"
+#include "source/Lookahead.h"
 
 #include <algorithm>
 #include <tuple>
@@ -88,4 +89,5 @@ void listSourceFolder(App& app)
     ファイル名取得_SUB2(app, app.SrcList);
     app.SrcCount = float(app.SrcList.size());
     app.SrcIndex = float(app.SrcList.indexOf(app.CurrentFileName));
+    decodeNextAhead(app);
 }

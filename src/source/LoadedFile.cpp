@@ -2,6 +2,7 @@
 
 #include "core/App.h"
 #include "core/Title.h"
+#include "source/Lookahead.h"
 #include "view/Scrolling.h"
 
 void adoptLoadedFile(App& app)
@@ -11,6 +12,7 @@ void adoptLoadedFile(App& app)
     app.CurrentFileName = app.SplitName + app.SeqExt;
     TITLE_SET(app);
     CG_ON_SUB(app);
+    decodeNextAhead(app);
 }
 
 void showNoImage(App& app)

@@ -33,12 +33,24 @@ void zeroFill(QString& text, int16_t& digits)
     text.prepend(QString(digits - length, QLatin1Char('0')));
 }
 
+QString sequenceNumberText(const App& app, double number, int16_t& digits)
+{
+    QString text = numberText(number);
+    if (app.rt.GetCurSel(app.COMBO3) == 1) zeroFill(text, digits);
+    return text;
+}
+
+QString sequenceFilePath(const App& app, double number)
+{
+    int16_t digits = app.SeqDigits;
+    // A load path taken from the current directory has no separator at its end yet.
+    return withTrailingSeparator(app.LoadPath) + app.SeqFixed + sequenceNumberText(app, number, digits)
+        + app.SeqExt;
+}
+
 void CHK_LOAD(App& app)
 {
-    const int fill = app.rt.GetCurSel(app.COMBO3);
-    app.SeqNumberText = numberText(app.SeqNumber);
-    if (fill == 1) zeroFill(app.SeqNumberText, app.SeqDigits);
-    // A load path taken from the current directory has no separator at its end yet.
+    app.SeqNumberText = sequenceNumberText(app, app.SeqNumber, app.SeqDigits);
     app.LoadFilePath = withTrailingSeparator(app.LoadPath) + sequenceFileName(app);
     app.LoadFailed = kFlagClear;
     app.rt.EnableWindow(app.BUTTON2, kTrue);
@@ -65,8 +77,8 @@ void HYOJI_SUB(App& app)
     for (int16_t category = 1; category <= kCategoryCount; ++category) {
         if (category > 1) summary += kLineEnd;
         summary += categoryLabel(category);
-        summary
-            += (app.CatValid[category] == kFlagSet ? QStringLiteral("　有効") : QStringLiteral("　無効")) + kLineEnd;
+        summary += (app.CatValid[category] == kFlagSet ? QStringLiteral("　有効") : QStringLiteral("　無効"))
+            + kLineEnd;
         summary += QStringLiteral("分類名：") + app.CatName[category] + kLineEnd;
         summary += QStringLiteral("保存先：") + app.CatFolder[category] + kLineEnd;
         MIX_NAME(app, category);

@@ -14,6 +14,12 @@ QString numberText(double number);
 // whole and widens the count itself, for this and every later name.
 void zeroFill(QString& text, int16_t& digits);
 
+// The number of the source sequence as its file names write it: zero-filled to the digit count
+// when the fill choice is "0" (the count widens for a longer number).
+QString sequenceNumberText(const App& app, double number, int16_t& digits);
+// The path of the sequence's file with that number.
+QString sequenceFilePath(const App& app, double number);
+
 // Composes LoadFilePath from the source sequence fields and checks that the file exists;
 // a missing file is reported and disables the start of trimming.
 void CHK_LOAD(App& app);

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -31,6 +32,9 @@ class TestSaving : public QObject
     Q_OBJECT
 private slots:
     void cleanup();
+    void nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged_data();
+    void nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged();
+    void decodingAheadFollowsTheDirectionAndTheSource();
     void frameToImageBlock_data();
     void frameToImageBlock();
     void pieceTakesTheNextFreeName();
@@ -441,6 +445,77 @@ void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
 // Sequence IMG001, IMG002, IMG004 and an IMG005 that is no picture, stepped with "保存実行"
 // and "保存後逆読込": a missing number is reported and crossed by stepping again; an unreadable
 // file brings the image before back; the number keeps its new value either way.
+void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged_data()
+{
+    QTest::addColumn<QString>("change"); // what happens to the next file after it was decoded ahead
+    // clang-format off
+    QTest::newRow("unchanged")         << "";
+    QTest::newRow("replaced")          << "replaced";
+    QTest::newRow("replaced by junk")  << "junk";
+    // clang-format on
+}
+
+// While the user works on an image the next one is decoded ahead; "保存実行" shows it without
+// reading it again, unless the file changed meanwhile: then the file as it is now is read,
+// with the messages of any load.
+void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged()
+{
+    QFETCH(QString, change);
+    TestProgram program;
+    const QString first = program.path(QStringLiteral("IMG001.BMP"));
+    const QString next = program.path(QStringLiteral("IMG002.BMP"));
+    const QImage firstImage = writeImage(first, 1, 120, 90);
+    QImage nextImage = writeImage(next, 2, 120, 90);
+    program.start();
+    App& app = program.app();
+    registerSource(program, first);
+    QVERIFY(app.rt.WaitForPrefetch(next));
+    if (change == QLatin1String("replaced")) {
+        nextImage = writeImage(next, 3, 120, 90);
+        QFile file(next);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(
+            file.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+    } else if (change == QLatin1String("junk")) {
+        writeBytes(next, QByteArray(5000, 'x'));
+        program.dialogs().answerMessage();
+    }
+    click(program, "BUTTON9");
+    QCOMPARE(app.rt.LoadsTakenAhead(), change.isEmpty() ? 1 : 0);
+    if (change == QLatin1String("junk")) {
+        QCOMPARE(messageLines(program.dialogs()),
+            QStringList { QStringLiteral("IMG002.BMP|このファイルは表示できません|0") });
+        QCOMPARE(*app.rt.Image(app.SourceBitmap), firstImage);
+        return;
+    }
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG002.BMP"));
+    QCOMPARE(*app.rt.Image(app.SourceBitmap), nextImage);
+}
+
+// After a step back the previous image is decoded ahead; opening the registration window, where
+// the source may change, drops what was decoded.
+void TestSaving::decodingAheadFollowsTheDirectionAndTheSource()
+{
+    TestProgram program;
+    auto path = [&](int n) { return program.path(QStringLiteral("IMG00%1.BMP").arg(n)); };
+    for (int n = 1; n <= 4; ++n)
+        writeImage(path(n), n, 60 + n, 40);
+    program.start();
+    App& app = program.app();
+    registerSource(program, path(3));
+    QVERIFY(app.rt.WaitForPrefetch(path(4)));
+    click(program, "BUTTON12");
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG002.BMP"));
+    QVERIFY(app.rt.WaitForPrefetch(path(1)));
+    click(program, "BUTTON12");
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
+    QCOMPARE(app.rt.LoadsTakenAhead(), 1);
+    click(program, "BUTTON9");
+    QVERIFY(app.rt.WaitForPrefetch(path(3)));
+    click(program, "BUTTON5");
+    QVERIFY(!app.rt.WaitForPrefetch(path(3)));
+}
+
 void TestSaving::sequenceSteppingCrossesAGap()
 {
     TestProgram program;

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+// Decodes the image the user is likely to open next on a worker thread, so that opening it
+// takes no decode. At most one image is held or decoded ahead at a time, and none larger than
+// kPrefetchLimitPixels (1 GiB as RGB32): the largest scans are decoded when opened, so that
+// two of them never need memory at once. A decoded image is handed over only while its file is
+// the one decoded (same size and modification time); a failure is never kept, so the opening
+// reads the file itself and reports it as usual.
+class ImagePrefetcher
+{
+public:
+    static constexpr qint64 kPrefetchLimitPixels = qint64(1) << 28;
+
+    ImagePrefetcher();
+    ~ImagePrefetcher();
+    ImagePrefetcher(const ImagePrefetcher&) = delete;
+    ImagePrefetcher& operator=(const ImagePrefetcher&) = delete;
+
+    // Decodes `path` ahead, dropping whatever else was held or asked for.
+    void prefetch(const QString& path);
+    // Drops what is held, asked for or being decoded (its result is thrown away).
+    void drop();
+    // The decoded image of `path`, when it was decoded ahead and its file is unchanged since;
+    // waits for a decode of it that is under way. Whatever is held goes in any case.
+    std::optional<QImage> take(const QString& path);
+    // Waits until nothing is being decoded; for tests. True when an image is held for `path`.
+    bool waitUntilIdle(const QString& path);
+
+private:
+    struct FileStamp
+    {
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp stampOf(const QString& path);
+    void work();
+    std::optional<QImage> decode(const QString& path) const;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QString m_wanted; // asked for, not yet started
+    QString m_decoding; // under way; emptied when dropped, so its result is thrown away
+    QString m_heldPath;
+    FileStamp m_heldStamp;
+    QImage m_held;
+    bool m_stopping = false;
+    std::thread m_worker; // last: it starts once everything above exists
+};

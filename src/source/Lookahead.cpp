@@ -1,0 +1,33 @@
+#include "source/Lookahead.h"
+
+#include "core/App.h"
+#include "platform/FileSystem.h"
+#include "source/LoadMode.h"
+#include "source/SequenceNaming.h"
+
+namespace {
+
+QString nextPath(const App& app)
+{
+    const int step = app.LastStep;
+    switch (app.LoadMode) {
+    case LoadMode::Sequence: return sequenceFilePath(app, std::max(app.SeqNumber + step, 0.0));
+    case LoadMode::Folder: {
+        const int index = int(app.SrcIndex) + step;
+        if (app.SrcIndex < 0 || index < 0 || index >= app.SrcList.size()) return {};
+        return withTrailingSeparator(app.LoadPath) + app.SrcList[index];
+    }
+    default: return app.CurrentFilePath;
+    }
+}
+
+} // namespace
+
+void decodeNextAhead(App& app)
+{
+    const QString path = nextPath(app);
+    if (path.isEmpty() || !isExistingFile(path))
+        app.rt.DropPrefetch();
+    else
+        app.rt.Prefetch(path);
+}
