@@ -9,6 +9,7 @@
 #include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
+#include "view/Magnification.h"
 
 namespace {
 
@@ -114,6 +115,8 @@ void readScreenMetrics(App& app)
 
 void createWorkingBitmaps(App& app, int width, int height)
 {
+    // Loaded images get room for the view's margin, so the view at actual size shares them.
+    app.rt.SetLoadMargin(kViewMargin);
     app.rt.DeleteObject(app.ViewBitmap);
     app.rt.DeleteObject(app.SourceBitmap);
     app.rt.CreateBitmap(app.ViewBitmap, width, height);

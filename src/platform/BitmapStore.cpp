@@ -2,24 +2,52 @@
 
 #include <algorithm>
 
-bool BitmapStore::CreateBitmap(Bitmap& bitmap, int width, int height)
+BitmapStore::Slot* BitmapStore::slot(Bitmap bitmap) const
+{
+    if (bitmap.id <= 0 || size_t(bitmap.id) >= m_bitmaps.size()) return nullptr;
+    return m_bitmaps[size_t(bitmap.id)].get();
+}
+
+// An empty slot for the bitmap, after whatever it held was deleted.
+BitmapStore::Slot& BitmapStore::fresh(Bitmap& bitmap)
 {
     DeleteObject(bitmap);
-    auto image = std::make_unique<QImage>(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
-    if (image->isNull()) return false;
-    image->fill(0xFFFFFFFFu);
     if (bitmap.id <= 0) {
         bitmap.id = int(m_bitmaps.size());
-        m_bitmaps.push_back(std::move(image));
-    } else {
-        m_bitmaps[size_t(bitmap.id)] = std::move(image);
+        m_bitmaps.push_back(nullptr);
     }
+    auto& held = m_bitmaps[size_t(bitmap.id)];
+    held = std::make_unique<Slot>();
+    return *held;
+}
+
+bool BitmapStore::CreateBitmap(Bitmap& bitmap, int width, int height)
+{
+    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    if (image.isNull()) {
+        DeleteObject(bitmap);
+        return false;
+    }
+    image.fill(0xFFFFFFFFu);
+    fresh(bitmap).image = std::move(image);
     return true;
+}
+
+void BitmapStore::takeBackXorFigures(Slot& slot)
+{
+    for (const XorFigure& figure : slot.xorDrawn) {
+        const auto& [x1, y1, x2, y2, width, shape, colour] = figure;
+        drawFigure(slot.image, x1, y1, x2, y2, DrawMode::Xor, width, shape, colour);
+    }
+    slot.xorDrawn.clear();
 }
 
 void BitmapStore::DeleteObject(Bitmap& bitmap)
 {
-    if (bitmap.id > 0 && size_t(bitmap.id) < m_bitmaps.size()) m_bitmaps[size_t(bitmap.id)].reset();
+    Slot* held = slot(bitmap);
+    if (!held) return;
+    takeBackXorFigures(*held);
+    m_bitmaps[size_t(bitmap.id)].reset();
 }
 
 int BitmapStore::CheckObject(Bitmap bitmap) const
@@ -29,13 +57,56 @@ int BitmapStore::CheckObject(Bitmap bitmap) const
 
 const QImage* BitmapStore::Image(Bitmap bitmap) const
 {
-    if (bitmap.id <= 0 || size_t(bitmap.id) >= m_bitmaps.size()) return nullptr;
-    return m_bitmaps[size_t(bitmap.id)].get();
+    Slot* held = slot(bitmap);
+    return held ? &held->image : nullptr;
 }
 
 QImage* BitmapStore::Image(Bitmap bitmap)
 {
-    return const_cast<QImage*>(static_cast<const BitmapStore*>(this)->Image(bitmap));
+    Slot* held = slot(bitmap);
+    return held ? &held->image : nullptr;
+}
+
+bool BitmapStore::SetImage(Bitmap& bitmap, const QImage& image)
+{
+    const int margin = m_loadMargin;
+    auto pixels = std::make_shared<QImage>(
+        image.width() + 2 * margin, image.height() + 2 * margin, QImage::Format_RGB32);
+    if (pixels->isNull() || image.isNull()) {
+        DeleteObject(bitmap);
+        return false;
+    }
+    Slot& held = fresh(bitmap);
+    held.image = QImage(pixels->bits() + margin * pixels->bytesPerLine() + margin * 4, image.width(),
+        image.height(), pixels->bytesPerLine(), QImage::Format_RGB32);
+    held.pixels = std::move(pixels);
+    held.margin = margin;
+    const QImage rgb
+        = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+    copyBlock(held.image, 0, 0, image.width(), image.height(), rgb, 0, 0);
+    return true;
+}
+
+bool BitmapStore::ViewSource(Bitmap& view, Bitmap source, int margin)
+{
+    Slot* from = slot(source);
+    if (!from || !from->pixels || margin <= 0 || from->margin != margin) return false;
+    const std::shared_ptr<QImage> pixels = from->pixels;
+    // The source's image must still be the window into those pixels it was set as.
+    if (from->image.constBits() != pixels->constBits() + margin * pixels->bytesPerLine() + margin * 4)
+        return false;
+    Slot& held = fresh(view);
+    held.pixels = pixels;
+    held.image = QImage(
+        pixels->bits(), pixels->width(), pixels->height(), pixels->bytesPerLine(), QImage::Format_RGB32);
+    const int width = held.image.width(), height = held.image.height();
+    const QRgb white = 0xFFFFFFFFu;
+    for (const QRect& band : { QRect(0, 0, width, margin), QRect(0, height - margin, width, margin),
+             QRect(0, margin, margin, height - 2 * margin),
+             QRect(width - margin, margin, margin, height - 2 * margin) })
+        for (int y = band.top(); y <= band.bottom(); ++y)
+            std::fill_n(reinterpret_cast<QRgb*>(held.image.scanLine(y)) + band.left(), band.width(), white);
+    return true;
 }
 
 LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
@@ -47,8 +118,7 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
     } else if (const LoadResult read = readImageFile(path, image); !read.ok()) {
         return read;
     }
-    if (!CreateBitmap(bitmap, 1, 1)) return { LoadError::OutOfMemory };
-    *Image(bitmap) = std::move(image);
+    if (!SetImage(bitmap, image)) return { LoadError::OutOfMemory };
     return {};
 }
 
@@ -90,6 +160,13 @@ void BitmapStore::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int 
 void BitmapStore::DrawLine(
     Bitmap target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure, int pen)
 {
-    if (QImage* image = Image(target))
-        drawFigure(*image, x1, y1, x2, y2, mode, width, figure, penColour(pen, mode));
+    Slot* held = slot(target);
+    if (!held) return;
+    const QRgb colour = penColour(pen, mode);
+    drawFigure(held->image, x1, y1, x2, y2, mode, width, figure, colour);
+    // A figure drawn twice leaves no trace; one drawn once is taken back when the bitmap goes.
+    if (mode == DrawMode::Xor && held->pixels) {
+        const XorFigure drawn { x1, y1, x2, y2, width, figure, colour };
+        if (!held->xorDrawn.erase(drawn)) held->xorDrawn.insert(drawn);
+    }
 }

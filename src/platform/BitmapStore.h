@@ -9,6 +9,8 @@
 #include <QString>
 
 #include <memory>
+#include <set>
+#include <tuple>
 #include <vector>
 
 // The off-screen bitmaps of the program and what it does with them: create and delete, read
@@ -21,6 +23,16 @@ public:
     void DeleteObject(Bitmap& bitmap);
     int CheckObject(Bitmap bitmap) const;
     LoadResult LoadBitmapFile(Bitmap& bitmap, const QString& path);
+    // Images read from files (and set by SetImage) get this many pixels of room on every side,
+    // so that a view with such a margin at actual size can share their pixels (ViewSource).
+    void SetLoadMargin(int margin) { m_loadMargin = std::max(margin, 0); }
+    // The image as the bitmap's content, with the load margin around it.
+    bool SetImage(Bitmap& bitmap, const QImage& image);
+    // Makes `view` the source with `margin` pixels around it, sharing the source's pixels
+    // instead of copying them; the margin is made white. Exclusive-or figures drawn into the
+    // view are taken back when it is deleted, so the source is then as it was. False (and
+    // nothing done) when the source was not given that margin when it was set.
+    bool ViewSource(Bitmap& view, Bitmap source, int margin);
     // Writes a 24-bit BMP file under a name that no file has yet; it never replaces a file.
     SaveResult SaveFile(Bitmap bitmap, const QString& path);
     float GetBitmapWidth(Bitmap bitmap) const;
@@ -42,7 +54,21 @@ public:
         int pen = Pen::Default);
 
 private:
+    // An exclusive-or figure drawn into a bitmap that shares its pixels.
+    using XorFigure = std::tuple<int, int, int, int, int, Figure, QRgb>;
+    struct Slot
+    {
+        QImage image; // what the handle stands for; a window into `pixels` when they are shared
+        std::shared_ptr<QImage> pixels; // the buffer shared with other bitmaps, if any
+        int margin = 0; // room in `pixels` around `image`
+        std::set<XorFigure> xorDrawn; // figures drawn an odd number of times, when shared
+    };
+    Slot* slot(Bitmap bitmap) const;
+    Slot& fresh(Bitmap& bitmap);
+    static void takeBackXorFigures(Slot& slot);
+
     ImagePrefetcher m_prefetcher;
     int m_loadsTakenAhead = 0;
-    std::vector<std::unique_ptr<QImage>> m_bitmaps = std::vector<std::unique_ptr<QImage>>(1); // 0: unbound
+    int m_loadMargin = 0;
+    std::vector<std::unique_ptr<Slot>> m_bitmaps = std::vector<std::unique_ptr<Slot>>(1); // 0: unbound
 };

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int kViewMargin = 10;
 constexpr int kBorderWidth = 5;
 
 enum MagnificationEntry { Actual = 0, FitHeight = 1, FitWidth = 2 };
@@ -69,9 +68,12 @@ void BAI_SUB(App& app)
     if (app.Magnification == 1.0f) {
         app.ViewWidth = app.ImageWidth + 2 * kViewMargin;
         app.ViewHeight = app.ImageHeight + 2 * kViewMargin;
-        rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight));
-        rt.BitBlt(app.ViewBitmap, kViewMargin, kViewMargin, int(app.ImageWidth), int(app.ImageHeight),
-            app.SourceBitmap, 0, 0);
+        // At actual size the view is the source with its margin: no copy of the image.
+        if (!rt.ViewSource(app.ViewBitmap, app.SourceBitmap, kViewMargin)) {
+            rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight));
+            rt.BitBlt(app.ViewBitmap, kViewMargin, kViewMargin, int(app.ImageWidth), int(app.ImageHeight),
+                app.SourceBitmap, 0, 0);
+        }
     } else {
         app.ScaledWidth = app.ViewWidth;
         app.ScaledHeight = app.ViewHeight;

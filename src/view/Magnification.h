@@ -2,6 +2,9 @@
 
 struct App;
 
+// The white margin around the image in the view, on every side.
+inline constexpr int kViewMargin = 10;
+
 // Recomputes the magnification from the magnification list and rebuilds the view bitmap:
 // the image scaled by it, inside a 10-pixel margin and a border. Forgets all frames.
 void BAI_SUB(App& app);

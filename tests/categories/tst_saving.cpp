@@ -32,6 +32,8 @@ class TestSaving : public QObject
     Q_OBJECT
 private slots:
     void cleanup();
+    void piecesStayExactThroughEveryChangeOfTheView_data();
+    void piecesStayExactThroughEveryChangeOfTheView();
     void nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged_data();
     void nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged();
     void decodingAheadFollowsTheDirectionAndTheSource();
@@ -445,6 +447,53 @@ void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
 // Sequence IMG001, IMG002, IMG004 and an IMG005 that is no picture, stepped with "保存実行"
 // and "保存後逆読込": a missing number is reported and crossed by stepping again; an unreadable
 // file brings the image before back; the number keeps its new value either way.
+void TestSaving::piecesStayExactThroughEveryChangeOfTheView_data()
+{
+    QTest::addColumn<int>("entry"); // of the magnification list
+    // clang-format off
+    QTest::newRow("actual size") << 0;
+    QTest::newRow("×0.5")        << 7;
+    QTest::newRow("fit height")  << 1;
+    // clang-format on
+}
+
+// Frames are drawn into the view, which at actual size shares the source's pixels. Whatever
+// the user did before saving (frames placed, forgotten by a change of size, modified, placed
+// again in two categories), every piece holds exactly the pixels of the image file.
+void TestSaving::piecesStayExactThroughEveryChangeOfTheView()
+{
+    QFETCH(int, entry);
+    TestProgram program;
+    const QImage image = writeImage(program.path(QStringLiteral("IMG001.BMP")), 5, 900, 700);
+    writeImage(program.path(QStringLiteral("IMG002.BMP")), 6, 90, 70);
+    program.start();
+    App& app = program.app();
+    registerSource(program, program.path(QStringLiteral("IMG001.BMP")));
+    chooseEntry(program, "COMBO5", entry);
+    placeFrame(program, QPoint(30, 30), QPoint(200, 150));
+    placeFrame(program, QPoint(60, 80), QPoint(260, 240));
+    setPictureArea(program, 700, 500); // forgets the frames drawn so far
+    placeFrame(program, QPoint(20, 20), QPoint(150, 120));
+    placeFrame(program, QPoint(100, 60), QPoint(300, 260));
+    chooseEntry(program, "COMBO1", 0);
+    click(program, "BUTTON3");
+    clickOnPicture(program, QPoint(20, 70)); // picks up the left edge
+    moveOnPicture(program, QPoint(40, 70));
+    clickOnPicture(program, QPoint(40, 70));
+    click(program, "BUTTON3");
+    QList<CropRect> expected;
+    for (int j = 0; j < int(app.CatFrameCount[1]); ++j)
+        expected << cropOfFrame(app.FrameLeft[j][1], app.FrameTop[j][1], app.FrameRight[j][1],
+            app.FrameBottom[j][1], app.Magnification, app.ImageWidth, app.ImageHeight);
+    QCOMPARE(expected.size(), 2);
+    click(program, "BUTTON9");
+    for (int j = 0; j < expected.size(); ++j) {
+        const CropRect& crop = expected[j];
+        verifyPiece(program.path(QStringLiteral("CG01_00%1.BMP").arg(j + 1)), image,
+            QRect(int(crop.left), int(crop.top), int(crop.width()), int(crop.height())));
+    }
+}
+
 void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged_data()
 {
     QTest::addColumn<QString>("change"); // what happens to the next file after it was decoded ahead

@@ -1,4 +1,5 @@
 #include "fixture/Images.h"
+#include "fixture/Scene.h"
 #include "fixture/UserActions.h"
 #include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
@@ -36,6 +37,8 @@ class TestView : public QObject
     Q_OBJECT
 private slots:
     void cleanup();
+    void actualSizeViewSharesTheSourceAndGivesItBack_data();
+    void actualSizeViewSharesTheSourceAndGivesItBack();
     void magnification_data();
     void magnification();
     void viewHoldsImageInsideMarginAndBorder_data();
@@ -67,6 +70,41 @@ private slots:
 void TestView::cleanup()
 {
     verifyEveryScriptedAnswerTaken();
+}
+
+void TestView::actualSizeViewSharesTheSourceAndGivesItBack_data()
+{
+    QTest::addColumn<QString>("steps"); // what the user does with frames on show, then a rebuild
+    // clang-format off
+    QTest::newRow("frames, then a magnification")      << "place 20 30 120 90 | category 1 | place 40 50 200 150 | category 0 | choose 0";
+    QTest::newRow("modifying, then a rebuild")         << "place 20 30 120 90 | place 200 150 300 250 | choose 0 | modify | click 20 60 | move 60 70";
+    QTest::newRow("placing, then a rebuild")           << "place 20 30 120 90 | click 300 200 | move 350 260";
+    // clang-format on
+}
+
+// At actual size the view is the source itself with a margin around it: no copy. The frames
+// drawn into it are drawn into the source's pixels too, and every rebuild of the view takes
+// them back, so the source is always the image as loaded.
+void TestView::actualSizeViewSharesTheSourceAndGivesItBack()
+{
+    QFETCH(QString, steps);
+    Scene scene;
+    App& app = scene.app();
+    const QImage loaded = patternImage(1100, 700);
+    const QImage& source = *app.rt.Image(app.SourceBitmap);
+    QCOMPARE(source, loaded);
+    const int bytesPerLine = view(app).bytesPerLine();
+    QCOMPARE(source.constBits(), view(app).constBits() + kViewMargin * bytesPerLine + kViewMargin * 4);
+
+    scene.run(steps);
+    QVERIFY(source != loaded); // the frames are drawn into the shared pixels
+    app.rt.SetCurSel(app.COMBO5, 7);
+    CG_ON_SUB(app);
+    QCOMPARE(source, loaded);
+    app.rt.SetCurSel(app.COMBO5, 0);
+    CG_ON_SUB(app);
+    QCOMPARE(source, loaded);
+    QCOMPARE(view(app).copy(kViewMargin, kViewMargin, 1100, 700), loaded);
 }
 
 void TestView::magnification_data()
