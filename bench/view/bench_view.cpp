@@ -63,7 +63,7 @@ int main(int argc, char** argv)
     program.start();
     App& app = program.app();
 
-    *app.rt.Image(app.SourceBitmap) = scan();
+    app.rt.SetImage(app.SourceBitmap, scan());
     app.ImageWidth = kScanWidth;
     app.ImageHeight = kScanHeight;
     const size_t imageBytes = size_t(kScanWidth) * kScanHeight * 4;

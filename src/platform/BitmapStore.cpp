@@ -1,6 +1,11 @@
 #include "platform/BitmapStore.h"
 
+#include "platform/Shrinking.h"
+
 #include <algorithm>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 BitmapStore::Slot* BitmapStore::slot(Bitmap bitmap) const
 {
@@ -21,14 +26,64 @@ BitmapStore::Slot& BitmapStore::fresh(Bitmap& bitmap)
     return *held;
 }
 
-bool BitmapStore::CreateBitmap(Bitmap& bitmap, int width, int height)
+namespace {
+
+// A Format_RGB32 image whose pixels are not yet written. Large buffers ask for huge pages, so
+// that writing them first costs a few page faults instead of one every 4 KiB.
+QImage unwrittenImage(int width, int height)
 {
-    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    QImage image(width, height, QImage::Format_RGB32);
+#ifdef MADV_HUGEPAGE
+    constexpr qsizetype kLarge = qsizetype(8) << 20;
+    if (!image.isNull() && image.sizeInBytes() >= kLarge) {
+        const auto page = quintptr(sysconf(_SC_PAGESIZE));
+        const quintptr start = (quintptr(image.bits()) + page - 1) & ~(page - 1);
+        const quintptr end = (quintptr(image.bits()) + quintptr(image.sizeInBytes())) & ~(page - 1);
+        if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    }
+#endif
+    return image;
+}
+
+void fillBand(QImage& image, const QRect& band, QRgb colour)
+{
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(y)) + band.left(), band.width(), colour);
+}
+
+// Makes the band `margin` pixels wide around the image white.
+void whitenMargin(QImage& image, int margin)
+{
+    const int width = image.width(), height = image.height();
+    const QRgb white = 0xFFFFFFFFu;
+    fillBand(image, QRect(0, 0, width, margin) & image.rect(), white);
+    fillBand(image, QRect(0, height - margin, width, margin) & image.rect(), white);
+    fillBand(image, QRect(0, margin, margin, height - 2 * margin) & image.rect(), white);
+    fillBand(image, QRect(width - margin, margin, margin, height - 2 * margin) & image.rect(), white);
+}
+
+} // namespace
+
+bool BitmapStore::CreateBitmap(Bitmap& bitmap, int width, int height, int whiteMargin)
+{
+    const QSize size(std::max(width, 1), std::max(height, 1));
+    // A bitmap of the same size that shares no pixels is drawn over instead of reallocated.
+    Slot* old = slot(bitmap);
+    QImage image;
+    if (old && !old->pixels && old->image.size() == size && old->image.isDetached()) {
+        takeBackXorFigures(*old);
+        image = std::move(old->image);
+    } else {
+        image = unwrittenImage(size.width(), size.height());
+    }
     if (image.isNull()) {
         DeleteObject(bitmap);
         return false;
     }
-    image.fill(0xFFFFFFFFu);
+    if (whiteMargin >= 0)
+        whitenMargin(image, whiteMargin);
+    else
+        image.fill(0xFFFFFFFFu);
     fresh(bitmap).image = std::move(image);
     return true;
 }
@@ -99,13 +154,7 @@ bool BitmapStore::ViewSource(Bitmap& view, Bitmap source, int margin)
     held.pixels = pixels;
     held.image = QImage(
         pixels->bits(), pixels->width(), pixels->height(), pixels->bytesPerLine(), QImage::Format_RGB32);
-    const int width = held.image.width(), height = held.image.height();
-    const QRgb white = 0xFFFFFFFFu;
-    for (const QRect& band : { QRect(0, 0, width, margin), QRect(0, height - margin, width, margin),
-             QRect(0, margin, margin, height - 2 * margin),
-             QRect(width - margin, margin, margin, height - 2 * margin) })
-        for (int y = band.top(); y <= band.bottom(); ++y)
-            std::fill_n(reinterpret_cast<QRgb*>(held.image.scanLine(y)) + band.left(), band.width(), white);
+    whitenMargin(held.image, margin);
     return true;
 }
 
@@ -151,8 +200,12 @@ void BitmapStore::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int 
     QImage* to = Image(target);
     const QImage* from = Image(source);
     if (!to || !from || width <= 0 || height <= 0) return;
-    // Smooth scaling of an RGB32 image averages the whole source area under each target pixel
-    // when it shrinks, so a line one pixel wide still shows at a tenth of the size.
+    const QRect area = QRect(x, y, width, height) & to->rect();
+    if (area == QRect(x, y, width, height) && width <= from->width() && height <= from->height()) {
+        shrinkInto(*to, area, *from);
+        return;
+    }
+    // Enlarging, or an area not wholly inside the target: smooth scaling through a copy.
     const QImage scaled = from->scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     copyBlock(*to, x, y, width, height, scaled, 0, 0);
 }

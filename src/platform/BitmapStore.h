@@ -19,7 +19,9 @@
 class BitmapStore
 {
 public:
-    bool CreateBitmap(Bitmap& bitmap, int width, int height);
+    // A white bitmap; with a white margin given, only a band that wide around it is made white
+    // and the rest is left for the caller to paint.
+    bool CreateBitmap(Bitmap& bitmap, int width, int height, int whiteMargin = -1);
     void DeleteObject(Bitmap& bitmap);
     int CheckObject(Bitmap bitmap) const;
     LoadResult LoadBitmapFile(Bitmap& bitmap, const QString& path);

@@ -61,16 +61,17 @@ void BAI_SUB(App& app)
 
     app.ViewWidth = scaledSide(app.ImageWidth, app.Magnification);
     app.ViewHeight = scaledSide(app.ImageHeight, app.Magnification);
-    rt.DeleteObject(app.ViewBitmap);
 
-    // After a failed load with nothing to fall back to there is no source image: the view is
-    // then built blank, at the size ImageWidth and ImageHeight give.
+    // Creating the view deletes the one before. Where the source is there to paint the inside,
+    // only the margin is made white. After a failed load with nothing to fall back to there is
+    // no source image: the view is then built blank, at the size ImageWidth and ImageHeight give.
+    const int whiteMargin = rt.CheckObject(app.SourceBitmap) ? kViewMargin : -1;
     if (app.Magnification == 1.0f) {
         app.ViewWidth = app.ImageWidth + 2 * kViewMargin;
         app.ViewHeight = app.ImageHeight + 2 * kViewMargin;
         // At actual size the view is the source with its margin: no copy of the image.
         if (!rt.ViewSource(app.ViewBitmap, app.SourceBitmap, kViewMargin)) {
-            rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight));
+            rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
             rt.BitBlt(app.ViewBitmap, kViewMargin, kViewMargin, int(app.ImageWidth), int(app.ImageHeight),
                 app.SourceBitmap, 0, 0);
         }
@@ -79,7 +80,7 @@ void BAI_SUB(App& app)
         app.ScaledHeight = app.ViewHeight;
         app.ViewWidth = app.ScaledWidth + 2 * kViewMargin;
         app.ViewHeight = app.ScaledHeight + 2 * kViewMargin;
-        rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight));
+        rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
         rt.StretchBitmap(app.ViewBitmap, app.SourceBitmap, kViewMargin, kViewMargin, int(app.ScaledWidth),
             int(app.ScaledHeight));
     }
