@@ -1,5 +1,8 @@
 #include "platform/ImageFiles.h"
 
+#include "platform/FileSystem.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -20,9 +23,6 @@ namespace {
 
 // Decoders may allocate up to 8 bytes a pixel (16-bit channels) for the largest image.
 constexpr int kAllocationLimitMegabytes = int(kMaxImagePixels * 8 / (1024 * 1024));
-
-// The file header and the common part of every info header but the oldest.
-constexpr qint64 kBmpHeadersSize = 14 + 40;
 
 constexpr LoadResult kUnreadable { LoadError::Unreadable };
 constexpr LoadResult kOutOfMemory { LoadError::OutOfMemory };
@@ -99,31 +99,24 @@ bool jpegDataComplete(const uchar* data, qint64 size)
 }
 
 // The whole of a JPEG is walked; a BMP needs only its headers and the file's size.
-LoadResult checkComplete(const QString& path, const QByteArray& format)
+LoadResult checkComplete(const QByteArray& bytes, const QByteArray& format)
 {
-    const bool bmp = format == "bmp";
-    const bool jpeg = format == "jpeg" || format == "jpg";
-    if (!bmp && !jpeg) return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return kUnreadable;
-    const qint64 size = file.size();
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    const qint64 size = bytes.size();
     if (size == 0) return kUnreadable;
-    QByteArray copy;
-    const uchar* data = jpeg ? file.map(0, size) : nullptr;
-    qint64 available = size; // bytes at data
-    if (!data) { // a BMP, or a file system that cannot map
-        copy = bmp ? file.read(kBmpHeadersSize) : file.readAll();
-        data = reinterpret_cast<const uchar*>(copy.constData());
-        available = copy.size();
-    }
-    const bool complete = bmp ? bmpDataComplete(data, available, size) : jpegDataComplete(data, available);
-    return complete ? LoadResult {} : kUnreadable; // it ends before its image data
+    if (format == "bmp") return bmpDataComplete(data, size, size) ? LoadResult {} : kUnreadable;
+    if (format == "jpeg" || format == "jpg")
+        return jpegDataComplete(data, size) ? LoadResult {} : kUnreadable;
+    return {};
 }
 
-LoadResult decode(const QString& path, QImage& image)
+LoadResult decode(const QByteArray& bytes, QImage& image)
 {
     QImageReader::setAllocationLimit(kAllocationLimitMegabytes);
-    QImageReader reader(path);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();
     if (format.isEmpty()) return kUnreadable;
@@ -134,7 +127,7 @@ LoadResult decode(const QString& path, QImage& image)
     const bool sizeKnown = claimed.width() > 0 && claimed.height() != 0;
     const qint64 pixels = sizeKnown ? qint64(claimed.width()) * std::abs(claimed.height()) : 0;
     if (pixels > kMaxImagePixels) return kUnreadable;
-    if (LoadResult complete = checkComplete(path, format); !complete.ok()) return complete;
+    if (LoadResult complete = checkComplete(bytes, format); !complete.ok()) return complete;
 
     QImage read = reader.read();
     if (read.isNull()) {
@@ -153,10 +146,16 @@ LoadResult decode(const QString& path, QImage& image)
 
 LoadResult readImageFile(const QString& path, QImage& image)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) return { LoadError::NotFound };
+    const ReadOnlyFile file(path);
+    switch (file.status()) {
+    case ReadOnlyFile::Status::Open: break;
+    case ReadOnlyFile::Status::Missing:
+    case ReadOnlyFile::Status::Folder: return { LoadError::NotFound };
+    case ReadOnlyFile::Status::NotRegular:
+    case ReadOnlyFile::Status::Failed: return kUnreadable;
+    }
     try {
-        return decode(path, image);
+        return decode(file.readAll(), image);
     } catch (const std::bad_alloc&) {
         image = QImage();
         return kOutOfMemory;

@@ -190,6 +190,7 @@ private slots:
     void lookAlikeTargetsStayInCodePage932();
     void failedWriteKeepsTheEarlierFile();
     void folderInPlaceOfTheFileIsReported();
+    void fifoInPlaceOfTheFileIsReported();
 };
 
 void TestSettings::codePage932Codec()
@@ -861,6 +862,25 @@ void TestSettings::folderInPlaceOfTheFileIsReported()
     QCOMPARE(program.dialogs().messages().size(), 2);
     QVERIFY(QFileInfo(settingsFile(program)).isDir());
     QCOMPARE(QDir(program.dir()).entryList(QDir::Files), QStringList());
+}
+
+// A FIFO would hold the start-up until some writer came; it is reported like a damaged file,
+// without being read, and the settings written at the end take its place.
+void TestSettings::fifoInPlaceOfTheFileIsReported()
+{
+    TestProgram program;
+    FifoTrap trap(settingsFile(program), cp932Bytes(originalLines(program.dir())));
+    QVERIFY(trap.created());
+    program.dialogs().answerMessage();
+    program.start();
+    QVERIFY(!trap.wasRead());
+    QCOMPARE(program.dialogs().messages().size(), 1);
+    QCOMPARE(program.dialogs().messages()[0].text, settingsDamageText(SettingsDamage::Unreadable, 1, false));
+    QCOMPARE(program.app().CatName[2], QStringLiteral("分類 2"));
+    QVERIFY(!QFile::exists(settingsFile(program) + QStringLiteral(".bak")));
+    closeProgram(program);
+    QVERIFY(QFileInfo(settingsFile(program)).isFile());
+    QCOMPARE(writtenLines(program.dir()).size(), 150);
 }
 
 QTEST_MAIN(TestSettings)

@@ -16,6 +16,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -189,6 +190,8 @@ private slots:
     void loadFailureIsReported_data();
     void loadFailureIsReported();
     void fallBackIsTriedOnce();
+    void onlyRegularFilesAreRead_data();
+    void onlyRegularFilesAreRead();
     void workFileIsNeverLeft_data();
     void workFileIsNeverLeft();
     void imageBeyondTheDefaultAllocationLimitLoads();
@@ -673,6 +676,51 @@ void TestSource::fallBackIsTriedOnce()
     QCOMPARE(app.ImageHeight, float(kBlankImageHeight));
 }
 
+void TestSource::onlyRegularFilesAreRead_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("linkTarget"); // empty: the name is a FIFO
+    QTest::newRow("FIFO named .BMP") << "scan.BMP" << QString();
+    QTest::newRow("FIFO named .JPG") << "scan.JPG" << QString();
+    QTest::newRow("endless device named .BMP") << "zero.BMP"
+                                               << "/dev/zero";
+    QTest::newRow("endless device named .JPG") << "noise.JPG"
+                                               << "/dev/urandom";
+}
+
+// A name that does not stand for a regular file is refused without being read or waited on: a
+// FIFO would hang the program until some writer came, a device would feed it endless bytes.
+void TestSource::onlyRegularFilesAreRead()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, linkTarget);
+    TestProgram program;
+    const QString path = program.path(fileName);
+    // A whole image is offered through the FIFO, so that reading it would even succeed.
+    const QImage offered = paletteImage(8, 6);
+    std::optional<FifoTrap> trap;
+    if (linkTarget.isEmpty()) {
+        trap.emplace(
+            path, fileName.endsWith(QLatin1String(".BMP")) ? bmpFile(offered, 24) : jpegFile(offered));
+        QVERIFY(trap->created());
+    } else {
+        QVERIFY(QFile::link(linkTarget, path));
+    }
+    program.start();
+    App& app = program.app();
+
+    program.dialogs().answerMessage();
+    app.LoadFilePath = path;
+    LOAD_BMP(app);
+    QVERIFY(!trap || !trap->wasRead());
+    QCOMPARE(app.LoadFailed, 1);
+    const auto messages = program.dialogs().messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, fileName);
+    QCOMPARE(messages[0].text, kCannotShow);
+    QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+}
+
 void TestSource::workFileIsNeverLeft_data()
 {
     QTest::addColumn<QString>("workDrive"); // under the test folder; empty: the current folder
@@ -801,6 +849,9 @@ void TestSource::folderListIsSortedByName_data()
     QTest::newRow("other kinds and folders left out")
         << QStringList { "a.jpeg", "b.png", "c.BMP", "d.BMP/", "e.txt" } << QStringList { "c.BMP" };
     QTest::newRow("empty folder") << QStringList {} << QStringList {};
+    // "|" marks a FIFO, "@" a link to a device: neither holds an image, and a FIFO would hang.
+    QTest::newRow("only regular files and links to them")
+        << QStringList { "a.BMP|", "b.BMP", "c.JPG@", "d.jpg|" } << QStringList { "b.BMP" };
     QTest::newRow("underscore before letters")
         << QStringList { "ab.BMP", "a_.BMP", "AA.BMP" } << QStringList { "a_.BMP", "AA.BMP", "ab.BMP" };
     QTest::newRow("numbers as text") << QStringList { "img10.JPG", "img9.JPG", "img1.BMP" }
@@ -837,6 +888,14 @@ void TestSource::folderListIsSortedByName()
     for (const QString& name : files) {
         if (name.endsWith(QLatin1Char('/'))) {
             QDir(program.dir()).mkdir(name.chopped(1));
+            continue;
+        }
+        if (name.endsWith(QLatin1Char('|'))) {
+            QCOMPARE(::mkfifo(QFile::encodeName(program.path(name.chopped(1))).constData(), 0600), 0);
+            continue;
+        }
+        if (name.endsWith(QLatin1Char('@'))) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/null"), program.path(name.chopped(1))));
             continue;
         }
         QFile file(program.path(name));
