@@ -111,9 +111,18 @@ QString settingsMessageTitle()
 
 QString settingsDamageText(SettingsDamage damage, int line, bool backupKept)
 {
-    const QString what = damage == SettingsDamage::EndsEarly
-        ? QStringLiteral("設定ファイル「%1」は途中で終わっています（%2行目がありません）。")
-        : QStringLiteral("設定ファイル「%1」の%2行目が読み取れません。");
+    QString what;
+    switch (damage) {
+    case SettingsDamage::EndsEarly:
+        what = QStringLiteral("設定ファイル「%1」は途中で終わっています（%2行目がありません）。");
+        break;
+    case SettingsDamage::Unreadable:
+        what = QStringLiteral("設定ファイル「%1」の%2行目が読み取れません。");
+        break;
+    case SettingsDamage::EndsInside:
+        what = QStringLiteral("設定ファイル「%1」は%2行目の途中で終わっています。");
+        break;
+    }
     const QString backup = backupKept ? QStringLiteral("元のファイルは「%1」として残しました。")
                                       : QStringLiteral("元のファイルを「%1」として残せませんでした。");
     return what.arg(settingsFilePath(), QString::number(line)) + QLatin1Char('\n')

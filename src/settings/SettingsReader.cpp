@@ -19,12 +19,14 @@ struct DamageFound
 
 // Takes the records of the file one line after the other. Keys are never looked at: a text value
 // is whatever follows the first comma of its line, to the line's end, so it may hold commas; a
-// number ends at the next comma, and whatever follows it there is ignored.
+// number ends at the next comma, and whatever follows it there is ignored. A last line without
+// its line end was cut off while it was written, so its value is not taken.
 class RecordReader
 {
 public:
-    explicit RecordReader(std::vector<std::optional<QString>> lines)
-        : m_lines(std::move(lines))
+    explicit RecordReader(const QByteArray& bytes)
+        : m_lines(decodeSettingsLines(bytes))
+        , m_lastLineCut(!bytes.endsWith('\n'))
     {
     }
 
@@ -47,6 +49,8 @@ private:
     const QString& nextLine()
     {
         if (atEnd()) throw DamageFound { SettingsDamage::EndsEarly, lineNumber() + 1 };
+        if (m_lastLineCut && m_next + 1 == m_lines.size())
+            throw DamageFound { SettingsDamage::EndsInside, lineNumber() + 1 };
         const std::optional<QString>& line = m_lines[m_next++];
         if (!line) throw DamageFound { SettingsDamage::Unreadable, lineNumber() };
         return *line;
@@ -61,6 +65,7 @@ private:
     }
 
     std::vector<std::optional<QString>> m_lines;
+    bool m_lastLineCut;
     size_t m_next = 0;
 };
 
@@ -156,7 +161,7 @@ void readSettings(App& app)
     const std::optional<QByteArray> bytes = wholeFile(file);
     try {
         if (!bytes) throw DamageFound { SettingsDamage::Unreadable, 1 };
-        RecordReader reader(decodeSettingsLines(*bytes));
+        RecordReader reader(*bytes);
         readRecords(app, reader);
     } catch (const DamageFound& found) {
         reportDamage(app, found, bytes);
