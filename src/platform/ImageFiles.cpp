@@ -1,13 +1,15 @@
 #include "platform/ImageFiles.h"
 
+#include "platform/BmpFiles.h"
 #include "platform/FileSystem.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <new>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -164,6 +167,55 @@ LoadResult readImageFile(const QString& path, QImage& image)
 
 namespace {
 
+const QString kTemporaryStart = QStringLiteral(".velmora-piece-");
+
+QString reasonOf(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The start of the temporary names of this host's processes. The host is in the name so that a
+// folder shared between machines never has one machine take another's process for ended.
+QString hostTemporaryStart()
+{
+    return kTemporaryStart + QSysInfo::machineHostName() + QLatin1Char('-');
+}
+
+// Creates the piece's temporary file in `folder` with a fresh name. The permissions are those of
+// any file the user creates, since the file becomes the piece.
+int createTemporary(const QString& folder, QByteArray& name, int& error)
+{
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QString unique;
+        for (int i = 0; i < 6; ++i)
+            unique += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)]);
+        name = QFile::encodeName(
+            folder + QLatin1Char('/') + pieceTemporaryPrefix(::getpid()) + unique + QStringLiteral(".tmp"));
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return fd;
+        if ((error = errno) != EEXIST) return -1;
+    }
+    return -1;
+}
+
+// Writes the piece and makes its bytes durable; a piece whose bytes may still be lost must not
+// get its name.
+bool writeDurably(int fd, const QImage& image, int& error)
+{
+    bool written = writeBmp(fd, image, error);
+    if (written && ::fsync(fd) != 0) {
+        error = errno;
+        written = false;
+    }
+    // A network file system may tell of a failed write only when the file is closed.
+    if (::close(fd) != 0 && written) {
+        error = errno;
+        written = false;
+    }
+    return written;
+}
+
 // Gives the temporary file its final name unless a file already has that name. Where the file
 // system cannot rename without replacing, a hard link does the same.
 SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int& error)
@@ -173,9 +225,22 @@ SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int
     error = errno;
     if (error == EEXIST) return SaveOutcome::NameTaken;
     if (error != EINVAL && error != ENOSYS && error != ENOTSUP) return SaveOutcome::Failed;
-    if (::link(temporary.constData(), target.constData()) == 0) return SaveOutcome::Written;
+    if (::link(temporary.constData(), target.constData()) == 0) {
+        ::unlink(temporary.constData());
+        return SaveOutcome::Written;
+    }
     error = errno;
     return error == EEXIST ? SaveOutcome::NameTaken : SaveOutcome::Failed;
+}
+
+// Makes the new name durable. Some file systems cannot sync a folder; the piece is whole and
+// named all the same, so that is no failure of the save.
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 } // namespace
@@ -183,26 +248,39 @@ SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int
 SaveResult writeNewBmpFile(const QImage& image, const QString& path)
 {
     const QFileInfo target(path);
-    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.velmora-XXXXXX.tmp"));
-    if (!temporary.open()) return { SaveOutcome::Failed, temporary.errorString() };
-    // Qt writes images without an alpha channel as 24-bit uncompressed BMP.
-    QImageWriter writer(&temporary, "bmp");
-    const QImage opaque
-        = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
-    if (!writer.write(opaque)) return { SaveOutcome::Failed, writer.errorString() };
-    // A write that fails only when the buffer is flushed must not pass unnoticed.
-    if (!temporary.flush() || temporary.error() != QFileDevice::NoError)
-        return { SaveOutcome::Failed, temporary.errorString() };
-    // The temporary file is private to its creator; the piece gets the permissions of any file
-    // the user creates.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(temporary.handle(), 0666 & ~mask);
-    temporary.close();
+    const QString folder = target.absolutePath();
+    QByteArray temporary;
     int error = 0;
-    const SaveOutcome outcome = claimName(
-        QFile::encodeName(temporary.fileName()), QFile::encodeName(target.absoluteFilePath()), error);
-    if (outcome == SaveOutcome::Failed) return { outcome, QString::fromLocal8Bit(std::strerror(error)) };
-    return { outcome,
-        outcome == SaveOutcome::NameTaken ? QString::fromLocal8Bit(std::strerror(EEXIST)) : QString() };
+    const int fd = createTemporary(folder, temporary, error);
+    if (fd < 0) return { SaveOutcome::Failed, reasonOf(error) };
+    const SaveOutcome outcome = writeDurably(fd, image, error)
+        ? claimName(temporary, QFile::encodeName(target.absoluteFilePath()), error)
+        : SaveOutcome::Failed;
+    if (outcome != SaveOutcome::Written) {
+        ::unlink(temporary.constData());
+        return { outcome, reasonOf(error) };
+    }
+    syncFolder(folder);
+    return {};
+}
+
+QString pieceTemporaryPrefix(qint64 processId)
+{
+    return hostTemporaryStart() + QString::number(processId) + QLatin1Char('-');
+}
+
+void removeAbandonedTemporaries(const QString& folder)
+{
+    const QString start = hostTemporaryStart();
+    const QDir dir(
+        folder, kTemporaryStart + QStringLiteral("*.tmp"), QDir::Unsorted, QDir::Files | QDir::Hidden);
+    for (const QString& name : dir.entryList()) {
+        if (!name.startsWith(start)) continue;
+        bool isNumber = false;
+        const qint64 processId = name.mid(start.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&isNumber);
+        // A process that still runs may be about to name its file; so may one that this user
+        // is not allowed to signal.
+        if (!isNumber || processId <= 0 || ::kill(pid_t(processId), 0) == 0 || errno != ESRCH) continue;
+        QFile::remove(dir.filePath(name));
+    }
 }

@@ -37,3 +37,10 @@ LoadResult readImageFile(const QString& path, QImage& image);
 // file has it. So a file that appears meanwhile is kept, and a crash never leaves a half-written
 // file under the name.
 SaveResult writeNewBmpFile(const QImage& image, const QString& path);
+
+// How the name of the temporary file that a process of this host writes a piece into begins.
+QString pieceTemporaryPrefix(qint64 processId);
+
+// Removes from `folder` the temporary files of pieces that processes of this host left behind
+// when they ended before naming them. Those of running processes and of other hosts stay.
+void removeAbandonedTemporaries(const QString& folder);
