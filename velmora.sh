@@ -7,7 +7,7 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="${VELMORA_BUILD_DIR:-$root/build}"
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins fonts-noto-cjk)
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libjpeg62-turbo-dev fonts-noto-cjk)
 
 install_missing_packages() {
   local missing=()

@@ -1,13 +1,11 @@
 #include "platform/ImageFiles.h"
 
-#include "platform/BmpFiles.h"
 #include "platform/FileSystem.h"
+#include "platform/ImageFormats.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QRandomGenerator>
 #include <QSysInfo>
 
@@ -24,128 +22,46 @@
 
 namespace {
 
-// Decoders may allocate up to 8 bytes a pixel (16-bit channels) for the largest image.
-constexpr int kAllocationLimitMegabytes = int(kMaxImagePixels * 8 / (1024 * 1024));
-
-constexpr LoadResult kUnreadable { LoadError::Unreadable };
-constexpr LoadResult kOutOfMemory { LoadError::OutOfMemory };
-
-quint32 littleEndian32(const uchar* bytes)
+bool startsWith(const QByteArray& bytes, const char* signature, qsizetype size)
 {
-    return quint32(bytes[0]) | quint32(bytes[1]) << 8 | quint32(bytes[2]) << 16 | quint32(bytes[3]) << 24;
+    return bytes.startsWith(QByteArrayView(signature, size));
 }
 
-quint16 littleEndian16(const uchar* bytes)
+// The formats are told apart by their first bytes, whatever the file is named. Only formats whose
+// completeness and claimed size are checked are read at all.
+LoadResult readContent(const ReadOnlyFile& file, QImage& image)
 {
-    return quint16(bytes[0] | bytes[1] << 8);
-}
-
-// An uncompressed BMP must hold every row its header announces. Compressed variants end
-// where their codes say, which their decoders check themselves.
-bool bmpDataComplete(const uchar* data, qint64 headerBytes, qint64 size)
-{
-    constexpr qint64 kFileHeader = 14;
-    if (headerBytes < kFileHeader + 4) return false;
-    const qint64 offset = littleEndian32(data + 10);
-    const qint64 infoSize = littleEndian32(data + kFileHeader);
-    qint64 width = 0, height = 0, bitCount = 0, compression = 0;
-    if (infoSize == 12) { // the old OS/2 header
-        if (headerBytes < kFileHeader + 12) return false;
-        width = littleEndian16(data + 18);
-        height = littleEndian16(data + 20);
-        bitCount = littleEndian16(data + 24);
-    } else {
-        if (headerBytes < kFileHeader + 40) return false;
-        width = qint32(littleEndian32(data + 18));
-        height = qint32(littleEndian32(data + 22));
-        bitCount = littleEndian16(data + 28);
-        compression = littleEndian32(data + 30);
-    }
-    constexpr qint64 kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
-    if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields) return true;
-    const qint64 rowBytes = (std::abs(width) * bitCount + 31) / 32 * 4;
-    const qint64 pixelStart = std::max(offset, kFileHeader + infoSize);
-    return size >= pixelStart + rowBytes * std::abs(height);
-}
-
-// A JPEG is complete when its end-of-image marker follows the last scan. The marker segments
-// are walked by their lengths, so markers inside embedded thumbnails are not mistaken for it.
-bool jpegDataComplete(const uchar* data, qint64 size)
-{
-    qint64 at = 2; // after the start-of-image marker
-    while (at + 1 < size) {
-        if (data[at] != 0xFF) return false;
-        while (at < size && data[at] == 0xFF)
-            ++at; // fill bytes
-        if (at >= size) return false;
-        const uchar marker = data[at++];
-        if (marker == 0xD9) return true;
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue; // no length
-        if (at + 2 > size) return false;
-        at += (qint64(data[at]) << 8 | data[at + 1]);
-        if (marker != 0xDA) continue;
-        // Entropy-coded data: an 0xFF there is followed by 0x00 or a restart marker.
-        while (true) {
-            const void* found = at < size ? std::memchr(data + at, 0xFF, size_t(size - at)) : nullptr;
-            if (!found) return false;
-            at = static_cast<const uchar*>(found) - data;
-            if (at + 1 >= size) return false;
-            const uchar next = data[at + 1];
-            if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF) {
-                at += next == 0xFF ? 1 : 2;
-                continue;
-            }
-            break; // the next marker
-        }
-    }
-    return false;
-}
-
-// The whole of a JPEG is walked; a BMP needs only its headers and the file's size.
-LoadResult checkComplete(const QByteArray& bytes, const QByteArray& format)
-{
-    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
-    const qint64 size = bytes.size();
-    if (size == 0) return kUnreadable;
-    if (format == "bmp") return bmpDataComplete(data, size, size) ? LoadResult {} : kUnreadable;
-    if (format == "jpeg" || format == "jpg")
-        return jpegDataComplete(data, size) ? LoadResult {} : kUnreadable;
-    return {};
-}
-
-LoadResult decode(const QByteArray& bytes, QImage& image)
-{
-    QImageReader::setAllocationLimit(kAllocationLimitMegabytes);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format();
-    if (format.isEmpty()) return kUnreadable;
-
-    // The header's size is checked before the decoder allocates anything for it. A top-down
-    // BMP reports a negative height.
-    const QSize claimed = reader.size();
-    const bool sizeKnown = claimed.width() > 0 && claimed.height() != 0;
-    const qint64 pixels = sizeKnown ? qint64(claimed.width()) * std::abs(claimed.height()) : 0;
-    if (pixels > kMaxImagePixels) return kUnreadable;
-    if (LoadResult complete = checkComplete(bytes, format); !complete.ok()) return complete;
-
-    QImage read = reader.read();
-    if (read.isNull()) {
-        // A decoder reports a failed allocation like any other failure; try the allocation
-        // once to tell the two apart.
-        if (pixels > 0 && QImage(claimed.width(), std::abs(claimed.height()), QImage::Format_RGB32).isNull())
-            return kOutOfMemory;
-        return kUnreadable;
-    }
-    image = read.convertToFormat(QImage::Format_RGB32);
-    if (image.isNull()) return kOutOfMemory;
-    return {};
+    const QByteArray start = file.read(0, 8);
+    if (startsWith(start, "BM", 2)) return readBmp(file, image);
+    using Reader = LoadResult (*)(const QByteArray&, QImage&);
+    Reader reader = nullptr;
+    if (startsWith(start, "\xFF\xD8", 2))
+        reader = readJpeg;
+    else if (startsWith(start, "GIF87a", 6) || startsWith(start, "GIF89a", 6))
+        reader = readGif;
+    else if (startsWith(start, "\x89PNG\r\n\x1A\n", 8))
+        reader = readPng;
+    if (!reader) return kUnreadable;
+    // These formats are compressed; each is read whole.
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size()) return kUnreadable;
+    return reader(bytes, image);
 }
 
 } // namespace
+
+bool isAllowedSize(qint64 width, qint64 height)
+{
+    // Each side is checked alone first, so that the product cannot overflow.
+    return width > 0 && height > 0 && width <= kMaxImagePixels && height <= kMaxImagePixels
+        && width * height <= kMaxImagePixels;
+}
+
+LoadResult allocateImage(qint64 width, qint64 height, QImage& image)
+{
+    image = QImage(int(width), int(height), QImage::Format_RGB32);
+    return image.isNull() ? LoadResult { LoadError::OutOfMemory } : LoadResult {};
+}
 
 LoadResult readImageFile(const QString& path, QImage& image)
 {
@@ -157,12 +73,14 @@ LoadResult readImageFile(const QString& path, QImage& image)
     case ReadOnlyFile::Status::NotRegular:
     case ReadOnlyFile::Status::Failed: return kUnreadable;
     }
+    LoadResult result;
     try {
-        return decode(file.readAll(), image);
+        result = readContent(file, image);
     } catch (const std::bad_alloc&) {
-        image = QImage();
-        return kOutOfMemory;
+        result = { LoadError::OutOfMemory };
     }
+    if (!result.ok()) image = QImage();
+    return result;
 }
 
 namespace {
