@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "source/FolderListing.h"
 #include "source/ImageLoading.h"
+#include "source/LoadSetup.h"
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
 
@@ -218,6 +219,8 @@ private slots:
     void summaryScrollsToTheSelectedCategory();
     void pathSplit_data();
     void pathSplit();
+    void sequenceNameParts_data();
+    void sequenceNameParts();
     void loadsImageFiles_data();
     void loadsImageFiles();
     void loadFailureIsReported_data();
@@ -506,6 +509,38 @@ void TestSource::pathSplit()
     const PathParts split = splitPath(path, windows ? PathStyle::Windows : PathStyle::Posix);
     QCOMPARE((QStringList { split.drive, split.directory, split.name, split.extension }), parts);
     QCOMPARE(split.drive + split.directory + split.name + split.extension, path);
+}
+
+void TestSource::sequenceNameParts_data()
+{
+    QTest::addColumn<QString>("baseName");
+    QTest::addColumn<QStringList>("parts"); // fixed part and number text; none when no number
+    QTest::addColumn<double>("number");
+    QTest::addColumn<bool>("zeroFilled");
+    // clang-format off
+    QTest::newRow("zero-filled")              << "CG001"      << QStringList { "CG", "001" }       << 1.0  << true;
+    QTest::newRow("not zero-filled")          << "IMG12"      << QStringList { "IMG", "12" }       << 12.0 << false;
+    QTest::newRow("only digits")              << "0"          << QStringList { "", "0" }           << 0.0  << true;
+    QTest::newRow("dots before the digits")   << "a.b9"       << QStringList { "a.b", "9" }        << 9.0  << false;
+    QTest::newRow("full-width digits are not digits") << "写真０１2" << QStringList { "写真０１", "2" } << 2.0  << false;
+    QTest::newRow("no number")                << "photo"      << QStringList {}                    << 0.0  << false;
+    QTest::newRow("empty")                    << ""           << QStringList {}                    << 0.0  << false;
+    // clang-format on
+}
+
+void TestSource::sequenceNameParts()
+{
+    QFETCH(QString, baseName);
+    QFETCH(QStringList, parts);
+    QFETCH(double, number);
+    QFETCH(bool, zeroFilled);
+    const std::optional<SequenceName> name = parseSequenceName(baseName);
+    QCOMPARE(name.has_value(), !parts.isEmpty());
+    if (!name) return;
+    QCOMPARE((QStringList { name->fixed, name->numberText }), parts);
+    QCOMPARE(name->number, number);
+    QCOMPARE(name->digits, int16_t(parts[1].size()));
+    QCOMPARE(name->zeroFilled, zeroFilled);
 }
 
 // --- loading -----------------------------------------------------------------------------
