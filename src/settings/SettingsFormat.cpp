@@ -37,13 +37,15 @@ std::vector<std::optional<QString>> decodeSettingsLines(const QByteArray& bytes)
     const bool utf8 = bytes.startsWith(kUtf8Bom);
     QByteArrayView rest = QByteArrayView(bytes).sliced(utf8 ? kUtf8Bom.size() : 0);
     // Neither encoding uses the bytes of CR or LF inside a character, so lines split on bytes.
+    // One converter serves every line.
+    Cp932Converter cp932;
     std::vector<std::optional<QString>> lines;
     while (!rest.isEmpty()) {
         qsizetype end = rest.indexOf('\n');
         QByteArrayView line = rest.first(end < 0 ? rest.size() : end);
         rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
         if (line.endsWith('\r')) line.chop(1);
-        lines.push_back(utf8 ? fromUtf8(line) : fromCp932(line));
+        lines.push_back(utf8 ? fromUtf8(line) : cp932.decode(line));
     }
     return lines;
 }
