@@ -45,7 +45,9 @@ build_sanitized() {
 }
 
 # Each target starts from seeds written afresh and may add to them; a crash, a sanitizer report or
-# a property that does not hold stops it with the input that caused it, and fails the run.
+# a property that does not hold stops it with the input that caused it, and fails the run. The
+# targets' own standard error is closed, as decoders write a line there for every broken file;
+# libFuzzer and the sanitizers report on a copy of it.
 # The input that caused a finding is kept in build-asan/fuzz-findings/.
 run_fuzzers() {
   local seconds="$1" findings="$sanitized_build/fuzz-findings"
@@ -58,7 +60,7 @@ run_fuzzers() {
     echo "== $target for ${seconds} s from $(ls "$corpus" | wc -l) seeds"
     LSAN_OPTIONS="suppressions=$root/fuzz/lsan-suppressions.txt:print_suppressions=0" \
       "$sanitized_build/fuzz/$target" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 \
-      -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" 2>&1 \
+      -print_final_stats=1 -close_fd_mask=2 -artifact_prefix="$findings/" "$corpus" 2>&1 \
       | sed -E '/^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse)/d'
   done
 }

@@ -78,9 +78,7 @@ ReadOnlyFile::Status statusOfError(int error)
 ReadOnlyFile::ReadOnlyFile(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat info
-    {
-    };
+    struct stat info = {};
     // Only a regular file is opened at all: opening a device may already act on it.
     if (path.isEmpty() || ::stat(name.constData(), &info) != 0) {
         m_status = path.isEmpty() ? Status::Missing : statusOfError(errno);

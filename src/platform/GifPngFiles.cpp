@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include <optional>
+
 namespace {
 
 // Decoders may allocate up to 8 bytes a pixel (16-bit channels) for the largest image.
@@ -59,27 +61,34 @@ qsizetype colourTableBytes(int flags)
     return flags & 0x80 ? 3 * (qsizetype(2) << (flags & 7)) : 0;
 }
 
-// A GIF is complete when its blocks lead, through at least one image, to the trailer.
-bool gifComplete(const QByteArray& bytes)
+// The picture a GIF's decoder draws: its logical screen, widened to hold the first frame (the one
+// that is read) should that reach beyond it. Nothing when the blocks do not lead, through a
+// frame, to the trailer: the file was cut short.
+std::optional<QSize> gifCanvas(const QByteArray& bytes)
 {
     constexpr qsizetype kScreenEnd = 13;
-    if (bytes.size() < kScreenEnd) return false;
+    if (bytes.size() < kScreenEnd) return std::nullopt;
+    QSize canvas(int(littleEndian16(bytes, 6)), int(littleEndian16(bytes, 8)));
+    bool framed = false;
     qsizetype at = kScreenEnd + colourTableBytes(uchar(bytes[10]));
-    bool image = false;
     while (at >= 0 && at < bytes.size()) {
         const char block = bytes[at];
-        if (block == ';') return image;
+        if (block == ';') return framed ? std::optional(canvas) : std::nullopt;
         if (block == '!' && at + 1 < bytes.size()) {
             at = skipSubBlocks(bytes, at + 2); // after the label
         } else if (block == ',' && at + 10 < bytes.size()) {
+            if (!framed)
+                canvas = canvas.expandedTo(
+                    QSize(int(littleEndian16(bytes, at + 1) + littleEndian16(bytes, at + 5)),
+                        int(littleEndian16(bytes, at + 3) + littleEndian16(bytes, at + 7))));
+            framed = true;
             at = skipSubBlocks(
                 bytes, at + 11 + colourTableBytes(uchar(bytes[at + 9]))); // after the code size
-            image = true;
         } else {
-            return false;
+            return std::nullopt;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 int pngChannels(int colourType)
@@ -96,14 +105,14 @@ int pngChannels(int colourType)
 
 } // namespace
 
-// The decoder draws the whole logical screen. An LZW code stands for at most 4096 pixels and takes
-// 2 bits at the least, so each byte of the file yields 16384 pixels at most; a screen larger than
-// that is mostly background that no frame covers, and is refused.
+// An LZW code stands for at most 4096 pixels and takes 2 bits at the least, so each byte of the
+// file yields 16384 pixels at most. A picture larger than that is mostly background that no
+// frame covers, and is refused.
 LoadResult readGif(const QByteArray& bytes, QImage& image)
 {
-    if (bytes.size() < 10 || !gifComplete(bytes)) return kUnreadable;
-    const qint64 width = littleEndian16(bytes, 6), height = littleEndian16(bytes, 8);
-    if (!isAllowedSize(width, height) || width * height > bytes.size() * 16384) return kUnreadable;
+    const std::optional<QSize> canvas = gifCanvas(bytes);
+    if (!canvas || !isAllowedSize(canvas->width(), canvas->height())) return kUnreadable;
+    if (qint64(canvas->width()) * canvas->height() > bytes.size() * 16384) return kUnreadable;
     return decodeWithQt(bytes, "gif", image);
 }
 

@@ -123,6 +123,17 @@ QByteArray withGifScreen(QByteArray gif, int width, int height)
     return gif;
 }
 
+// A GIF whose first frame claims another size.
+QByteArray withGifFrame(QByteArray gif, int width, int height)
+{
+    const qsizetype frame = 13 + (3 << ((uchar(gif[10]) & 7) + 1));
+    gif[frame + 5] = char(width & 0xFF);
+    gif[frame + 6] = char(width >> 8);
+    gif[frame + 7] = char(height & 0xFF);
+    gif[frame + 8] = char(height >> 8);
+    return gif;
+}
+
 quint32 crc32(const QByteArray& bytes)
 {
     quint32 crc = 0xFFFFFFFFu;
@@ -750,6 +761,7 @@ void TestSource::loadFailureIsReported_data()
         { "BMP claiming 2^31 - 1 square",        "huge.BMP", withBmpSize(bmp, 0x7FFFFFFF, 0x7FFFFFFF),      kCannotShow },
         { "PNG claiming 30000 x 17000",          "huge.png", withPngSize(encoded(gradient, "png"), 30000, 17000), kCannotShow },
         { "GIF claiming 65535 x 8000",           "huge.gif", withGifScreen(gif, 65535, 8000),              kCannotShow },
+        { "GIF frame of 30000 x 30000",          "huge.gif", withGifFrame(gif, 30000, 30000),              kCannotShow },
     };
     // clang-format on
     for (bool withPrevious : { false, true })
