@@ -23,14 +23,6 @@ qint64 rowBytesOf(qint64 width, int bitCount)
     return (width * bitCount + 31) / 32 * 4;
 }
 
-quint32 littleEndian(const uchar* bytes, int size)
-{
-    quint32 value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | bytes[i];
-    return value;
-}
-
 // --- the headers ---------------------------------------------------------------------------
 
 // What the headers say about the pixels, and where they are.

@@ -12,7 +12,7 @@ constexpr int kAllocationLimitMegabytes = int(kMaxImagePixels * 8 / (1024 * 1024
 
 quint32 littleEndian16(const QByteArray& bytes, qsizetype at)
 {
-    return quint32(uchar(bytes[at])) | quint32(uchar(bytes[at + 1])) << 8;
+    return littleEndian(reinterpret_cast<const uchar*>(bytes.constData()) + at, 2);
 }
 
 quint32 bigEndian32(const QByteArray& bytes, qsizetype at)

@@ -14,6 +14,15 @@ class ReadOnlyFile;
 
 inline constexpr LoadResult kUnreadable { LoadError::Unreadable };
 
+// A number of `size` bytes stored least significant byte first, as BMP and GIF store them.
+inline quint32 littleEndian(const uchar* bytes, int size)
+{
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
 // A claimed size the loader may allocate: positive, at most kMaxImagePixels pixels.
 bool isAllowedSize(qint64 width, qint64 height);
 
