@@ -3,6 +3,7 @@
 #include "core/App.h"
 #include "core/CategoryLabel.h"
 #include "platform/FileSystem.h"
+#include "platform/ImageFiles.h"
 #include "source/SequenceNaming.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingStates.h"
@@ -94,6 +95,7 @@ void HOZON_SUB(App& app)
     } else {
         for (int16_t category = 1; category <= kCategoryCount; ++category) {
             if (app.CatValid[category] != kFlagSet) continue;
+            if (app.CatFrameCount[category] > 0) removeAbandonedTemporaries(app.CatFolder[category]);
             for (int frame = 0; frame < int(app.CatFrameCount[category]); ++frame) {
                 const CropRect crop = cropOfFrame(app.FrameLeft[frame][category],
                     app.FrameTop[frame][category], app.FrameRight[frame][category],

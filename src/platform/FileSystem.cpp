@@ -4,6 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 QString currentDirectory()
 {
     return QDir::toNativeSeparators(QDir::currentPath());
@@ -29,8 +35,12 @@ bool deleteFile(const QString& path)
 QStringList listFolder(const QString& folder, const QString& pattern)
 {
     if (folder.isEmpty()) return {};
-    const QDir dir(folder, pattern, QDir::Unsorted, QDir::Files | QDir::Hidden | QDir::System);
-    return dir.entryList();
+    const QDir dir(folder, pattern, QDir::Unsorted, QDir::Files | QDir::Hidden);
+    // QDir counts a link to a device as a file; what it points to decides here.
+    QStringList names;
+    for (const QFileInfo& entry : dir.entryInfoList())
+        if (entry.isFile()) names << entry.fileName();
+    return names;
 }
 
 bool isExistingFolder(const QString& path)
@@ -48,4 +58,74 @@ QString withTrailingSeparator(const QString& folder)
     if (folder.isEmpty() || folder.endsWith(pathSeparator()) || folder.endsWith(QLatin1Char('/')))
         return folder;
     return folder + pathSeparator();
+}
+
+namespace {
+
+ReadOnlyFile::Status statusOf(const struct stat& info)
+{
+    if (S_ISREG(info.st_mode)) return ReadOnlyFile::Status::Open;
+    return S_ISDIR(info.st_mode) ? ReadOnlyFile::Status::Folder : ReadOnlyFile::Status::NotRegular;
+}
+
+ReadOnlyFile::Status statusOfError(int error)
+{
+    return error == ENOENT || error == ENOTDIR ? ReadOnlyFile::Status::Missing : ReadOnlyFile::Status::Failed;
+}
+
+} // namespace
+
+ReadOnlyFile::ReadOnlyFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info = {};
+    // Only a regular file is opened at all: opening a device may already act on it.
+    if (path.isEmpty() || ::stat(name.constData(), &info) != 0) {
+        m_status = path.isEmpty() ? Status::Missing : statusOfError(errno);
+        return;
+    }
+    if ((m_status = statusOf(info)) != Status::Open) return;
+    // Should a FIFO take the file's place meanwhile, opening it does not wait for a writer, and
+    // the second look refuses it.
+    m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (m_fd < 0) {
+        m_status = statusOfError(errno);
+        return;
+    }
+    if (::fstat(m_fd, &info) != 0) {
+        m_status = Status::Failed;
+        return;
+    }
+    m_status = statusOf(info);
+    m_size = info.st_size;
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+qint64 ReadOnlyFile::readUpTo(qint64 offset, char* into, qint64 count) const
+{
+    if (m_status != Status::Open || offset < 0 || count < 0) return 0;
+    qint64 got = 0;
+    while (got < count) {
+        const ssize_t now = ::pread(m_fd, into + got, size_t(count - got), off_t(offset + got));
+        if (now < 0 && errno == EINTR) continue;
+        if (now <= 0) break;
+        got += now;
+    }
+    return got;
+}
+
+bool ReadOnlyFile::read(qint64 offset, void* into, qint64 count) const
+{
+    return readUpTo(offset, static_cast<char*>(into), count) == count;
+}
+
+QByteArray ReadOnlyFile::read(qint64 offset, qint64 count) const
+{
+    QByteArray bytes(std::clamp<qint64>(std::min(count, m_size - offset), 0, m_size), Qt::Uninitialized);
+    bytes.truncate(readUpTo(offset, bytes.data(), bytes.size()));
+    return bytes;
 }

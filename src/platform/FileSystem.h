@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -17,9 +18,10 @@ bool isExistingFile(const QString& path);
 // Deletes a file; true when no file of that name is left.
 bool deleteFile(const QString& path);
 
-// Names of the files (not folders) in `folder` that match `pattern`, such as "*.BMP", in the
-// order the file system lists them. The pattern ignores letter case, so "*.BMP" also lists
-// "a.bmp", as on the platforms the patterns come from.
+// Names of the regular files in `folder` (or links to them) that match `pattern`, such as
+// "*.BMP", in the order the file system lists them. The pattern ignores letter case, so "*.BMP"
+// also lists "a.bmp", as on the platforms the patterns come from. Folders, FIFOs, devices and
+// sockets are left out: none of them holds an image, and reading a FIFO would wait for a writer.
 QStringList listFolder(const QString& folder, const QString& pattern);
 
 // True when the path names an existing folder.
@@ -30,3 +32,33 @@ bool isRootFolder(const QString& folder);
 
 // The folder with the separator that ends it; an empty folder (the current one) stays empty.
 QString withTrailingSeparator(const QString& folder);
+
+// A regular file opened to be read. Anything else of that name (a folder, a FIFO, a device, a
+// socket) is refused without being opened, so a name that does not stand for a file of bytes can
+// neither hold the program up nor feed it endless data.
+class ReadOnlyFile
+{
+public:
+    enum class Status { Open, Missing, Folder, NotRegular, Failed };
+
+    explicit ReadOnlyFile(const QString& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    Status status() const { return m_status; }
+    // The size the file had when it was opened.
+    qint64 size() const { return m_size; }
+    // Reads exactly `count` bytes from `offset`; false when the file holds fewer there.
+    bool read(qint64 offset, void* into, qint64 count) const;
+    // The bytes from `offset` on, at most `count`; fewer where the file ends.
+    QByteArray read(qint64 offset, qint64 count) const;
+    QByteArray readAll() const { return read(0, m_size); }
+
+private:
+    qint64 readUpTo(qint64 offset, char* into, qint64 count) const;
+
+    int m_fd = -1;
+    Status m_status = Status::Failed;
+    qint64 m_size = 0;
+};

@@ -27,9 +27,11 @@ struct SaveResult
 // per pixel). A file that claims more is refused before anything is allocated for it.
 inline constexpr qint64 kMaxImagePixels = qint64(1) << 29;
 
-// Reads an image file into `image` (Format_RGB32). The format is taken from the content, not
-// from the name, so a JPEG named ".BMP" reads as well. A file that ends before its image data
-// does is refused rather than shown half grey.
+// Reads an image file into `image` (Format_RGB32): BMP, JPEG, PNG or GIF. The format is taken
+// from the content, not from the name, so a JPEG named ".BMP" reads as well. Only a regular file
+// is read. Refused as unreadable, before anything is allocated for the image: a claimed size above
+// kMaxImagePixels or above what the file's length can encode. Refused as well, rather than shown
+// with black or grey where data is missing: a file that ends early or whose data is corrupt.
 LoadResult readImageFile(const QString& path, QImage& image);
 
 // Writes the image as an uncompressed 24-bit BMP file at `path` without ever replacing a file:
@@ -37,3 +39,10 @@ LoadResult readImageFile(const QString& path, QImage& image);
 // file has it. So a file that appears meanwhile is kept, and a crash never leaves a half-written
 // file under the name.
 SaveResult writeNewBmpFile(const QImage& image, const QString& path);
+
+// How the name of the temporary file that a process of this host writes a piece into begins.
+QString pieceTemporaryPrefix(qint64 processId);
+
+// Removes from `folder` the temporary files of pieces that processes of this host left behind
+// when they ended before naming them. Those of running processes and of other hosts stay.
+void removeAbandonedTemporaries(const QString& folder);

@@ -37,13 +37,15 @@ std::vector<std::optional<QString>> decodeSettingsLines(const QByteArray& bytes)
     const bool utf8 = bytes.startsWith(kUtf8Bom);
     QByteArrayView rest = QByteArrayView(bytes).sliced(utf8 ? kUtf8Bom.size() : 0);
     // Neither encoding uses the bytes of CR or LF inside a character, so lines split on bytes.
+    // One converter serves every line.
+    Cp932Converter cp932;
     std::vector<std::optional<QString>> lines;
     while (!rest.isEmpty()) {
         qsizetype end = rest.indexOf('\n');
         QByteArrayView line = rest.first(end < 0 ? rest.size() : end);
         rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
         if (line.endsWith('\r')) line.chop(1);
-        lines.push_back(utf8 ? fromUtf8(line) : fromCp932(line));
+        lines.push_back(utf8 ? fromUtf8(line) : cp932.decode(line));
     }
     return lines;
 }
@@ -111,9 +113,18 @@ QString settingsMessageTitle()
 
 QString settingsDamageText(SettingsDamage damage, int line, bool backupKept)
 {
-    const QString what = damage == SettingsDamage::EndsEarly
-        ? QStringLiteral("設定ファイル「%1」は途中で終わっています（%2行目がありません）。")
-        : QStringLiteral("設定ファイル「%1」の%2行目が読み取れません。");
+    QString what;
+    switch (damage) {
+    case SettingsDamage::EndsEarly:
+        what = QStringLiteral("設定ファイル「%1」は途中で終わっています（%2行目がありません）。");
+        break;
+    case SettingsDamage::Unreadable:
+        what = QStringLiteral("設定ファイル「%1」の%2行目が読み取れません。");
+        break;
+    case SettingsDamage::EndsInside:
+        what = QStringLiteral("設定ファイル「%1」は%2行目の途中で終わっています。");
+        break;
+    }
     const QString backup = backupKept ? QStringLiteral("元のファイルは「%1」として残しました。")
                                       : QStringLiteral("元のファイルを「%1」として残せませんでした。");
     return what.arg(settingsFilePath(), QString::number(line)) + QLatin1Char('\n')

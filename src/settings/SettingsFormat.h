@@ -35,8 +35,9 @@ double leadingNumberValue(const QString& text);
 // Rounded half away from zero and held inside the 16-bit range.
 int16_t toInt16(double value);
 
-// How a settings file was found damaged, and the 1-based line where.
-enum class SettingsDamage { EndsEarly, Unreadable };
+// How a settings file was found damaged, and the 1-based line where: the file ends before that
+// line, the line cannot be read, or the file ends inside that line, before its line end.
+enum class SettingsDamage { EndsEarly, Unreadable, EndsInside };
 
 QString settingsMessageTitle();
 // The message about a damaged file: which file, which line, what happens now.

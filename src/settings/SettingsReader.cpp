@@ -19,12 +19,14 @@ struct DamageFound
 
 // Takes the records of the file one line after the other. Keys are never looked at: a text value
 // is whatever follows the first comma of its line, to the line's end, so it may hold commas; a
-// number ends at the next comma, and whatever follows it there is ignored.
+// number ends at the next comma, and whatever follows it there is ignored. A last line without
+// its line end was cut off while it was written, so its value is not taken.
 class RecordReader
 {
 public:
-    explicit RecordReader(std::vector<std::optional<QString>> lines)
-        : m_lines(std::move(lines))
+    explicit RecordReader(const QByteArray& bytes)
+        : m_lines(decodeSettingsLines(bytes))
+        , m_lastLineCut(!bytes.endsWith('\n'))
     {
     }
 
@@ -47,6 +49,8 @@ private:
     const QString& nextLine()
     {
         if (atEnd()) throw DamageFound { SettingsDamage::EndsEarly, lineNumber() + 1 };
+        if (m_lastLineCut && m_next + 1 == m_lines.size())
+            throw DamageFound { SettingsDamage::EndsInside, lineNumber() + 1 };
         const std::optional<QString>& line = m_lines[m_next++];
         if (!line) throw DamageFound { SettingsDamage::Unreadable, lineNumber() };
         return *line;
@@ -61,6 +65,7 @@ private:
     }
 
     std::vector<std::optional<QString>> m_lines;
+    bool m_lastLineCut;
     size_t m_next = 0;
 };
 
@@ -118,34 +123,47 @@ void readRecords(App& app, RecordReader& reader)
         readCategory(app, reader, category);
 }
 
-// Keeps the damaged file beside the one the shutdown will write.
-bool keepDamagedFile()
+// Keeps the damaged file beside the one the shutdown will write: the bytes that were read, so
+// that the file is not opened a second time. Of a file that could not be read, nothing is kept.
+bool keepDamagedFile(const std::optional<QByteArray>& bytes)
 {
+    if (!bytes) return false;
     QFile::remove(settingsBackupPath());
-    return QFile::copy(settingsFilePath(), settingsBackupPath());
+    QFile backup(settingsBackupPath());
+    return backup.open(QIODevice::WriteOnly) && backup.write(*bytes) == bytes->size() && backup.flush();
 }
 
-void reportDamage(App& app, const DamageFound& found)
+void reportDamage(App& app, const DamageFound& found, const std::optional<QByteArray>& bytes)
 {
-    const bool backupKept = keepDamagedFile();
+    const bool backupKept = keepDamagedFile(bytes);
     app.rt.MessageBox(Control {}, settingsMessageTitle(),
         settingsDamageText(found.damage, found.line, backupKept), MessageButtons::Ok,
         MessageIcon::Exclamation);
+}
+
+// The whole file, or nothing when it could not be read. A folder, a FIFO or a device of that
+// name is not read at all.
+std::optional<QByteArray> wholeFile(const ReadOnlyFile& file)
+{
+    if (file.status() != ReadOnlyFile::Status::Open) return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size()) return std::nullopt;
+    return bytes;
 }
 
 } // namespace
 
 void readSettings(App& app)
 {
-    QFile file(settingsFilePath());
-    if (!file.exists()) return; // the first run: the file is created at shutdown
+    const ReadOnlyFile file(settingsFilePath());
+    if (file.status() == ReadOnlyFile::Status::Missing)
+        return; // the first run: the file is created at shutdown
+    const std::optional<QByteArray> bytes = wholeFile(file);
     try {
-        if (!file.open(QIODevice::ReadOnly)) throw DamageFound { SettingsDamage::Unreadable, 1 };
-        RecordReader reader(decodeSettingsLines(file.readAll()));
-        file.close();
+        if (!bytes) throw DamageFound { SettingsDamage::Unreadable, 1 };
+        RecordReader reader(*bytes);
         readRecords(app, reader);
     } catch (const DamageFound& found) {
-        file.close();
-        reportDamage(app, found);
+        reportDamage(app, found, bytes);
     }
 }

@@ -24,15 +24,14 @@ void loadSingleFile(App& app)
     adoptLoadedFile(app);
 }
 
-// Takes the digits from position p + 1 to the end of the base name as the sequence number.
-void takeSequenceNumber(App& app, int p)
+// Takes the fixed part and the number of the chosen file as the source sequence.
+void takeSequenceNumber(App& app, const SequenceName& name)
 {
-    app.SeqFixed = app.SplitName.left(p);
-    app.SeqNumberText = app.SplitName.mid(p);
-    app.SeqNumber = app.SeqNumberText.toDouble();
-    app.SeqDigits = int16_t(qMin<qsizetype>(app.SeqNumberText.size(), 32767));
-    // A run with a leading zero was written zero-filled; one without was not.
-    app.rt.SetCurSel(app.COMBO3, app.SeqNumberText.startsWith(QLatin1Char('0')) ? 1 : 0);
+    app.SeqFixed = name.fixed;
+    app.SeqNumberText = name.numberText;
+    app.SeqNumber = name.number;
+    app.SeqDigits = name.digits;
+    app.rt.SetCurSel(app.COMBO3, name.zeroFilled ? 1 : 0);
     app.rt.SetWindowText(app.EDIT2, app.SeqFixed);
     app.rt.SetWindowText(app.EDIT3, numberText(app.SeqNumber));
     app.rt.SetWindowText(app.EDIT4, numberText(app.SeqDigits));
@@ -53,6 +52,20 @@ int lastNonDigitPosition(const QString& name)
     return 0;
 }
 
+std::optional<SequenceName> parseSequenceName(const QString& baseName)
+{
+    const int p = lastNonDigitPosition(baseName);
+    if (p == baseName.size()) return std::nullopt;
+    SequenceName name;
+    name.fixed = baseName.left(p);
+    name.numberText = baseName.mid(p);
+    name.number = name.numberText.toDouble();
+    name.digits = int16_t(qMin<qsizetype>(name.numberText.size(), 32767));
+    // A run with a leading zero was written zero-filled; one without was not.
+    name.zeroFilled = name.numberText.startsWith(QLatin1Char('0'));
+    return name;
+}
+
 void BUTTON6_ON(App& app)
 {
     app.LoadMode = LoadMode::None;
@@ -68,16 +81,15 @@ void BUTTON7_ON(App& app)
     app.LoadPath = app.SplitDrive + app.SplitDir;
     app.rt.SetWindowText(app.EDIT1, app.LoadPath + app.SplitName + app.SeqExt);
 
-    const int length = int(app.SplitName.size());
-    const int p = lastNonDigitPosition(app.SplitName);
+    const std::optional<SequenceName> name = parseSequenceName(app.SplitName);
     // A base name of no characters (a file named only by its extension) holds no number, so it
     // is loaded directly like any other name without one.
-    if (p == length) {
+    if (!name) {
         app.rt.MessageBox(app.EventOwner, QString(),
             QStringLiteral("連番部分がありませんので、直接ロードします"), MessageButtons::Ok,
             MessageIcon::Exclamation);
         loadSingleFile(app);
         return;
     }
-    takeSequenceNumber(app, p);
+    takeSequenceNumber(app, *name);
 }

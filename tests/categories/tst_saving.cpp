@@ -5,6 +5,8 @@
 #include "fixture/Readers.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
+#include "platform/ImageFiles.h"
+#include "settings/SettingsFormat.h"
 #include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 
@@ -20,6 +22,7 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -52,6 +55,7 @@ private slots:
     void saveStopsACategoryAtTheLastNumber();
     void failedWriteIsReportedAndTheSaveGoesOn_data();
     void failedWriteIsReportedAndTheSaveGoesOn();
+    void saveRemovesTemporariesOfEndedProcesses();
     void sequenceSteppingCrossesAGap();
     void sequenceStepBackAtZeroLoadsZeroAgain();
     void folderListSteppingStopsAtBothEnds();
@@ -442,6 +446,24 @@ void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
     QCOMPARE(app.CatFrameCount[1], 0.0f);
     verifyPiece(saving.program.path(QStringLiteral("CG02_001.BMP")), saving.image, QRect(70, 10, 10, 10));
     QCOMPARE(app.CatNextNo[2], int16_t(2));
+}
+
+// A save that was killed before naming its piece left the piece's temporary file in a category
+// folder; the next save into that folder removes it.
+void TestSaving::saveRemovesTemporariesOfEndedProcesses()
+{
+    SavingProgram saving;
+    App& app = saving.app();
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    QVERIFY(ended > 0);
+    QCOMPARE(waitpid(ended, nullptr, 0), ended);
+    const QString abandoned = pieceTemporaryPrefix(ended) + QStringLiteral("Ab12Cd.tmp");
+    touch(saving.program.path(abandoned));
+    setFrames(app, 1, { QRect(20, 20, 10, 10) });
+    HOZON_SUB(app);
+    QCOMPARE(filesIn(saving.program.dir()).filter(QStringLiteral(".tmp")), QStringList());
+    QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_001.BMP")));
 }
 
 // Sequence IMG001, IMG002, IMG004 and an IMG005 that is no picture, stepped with "保存実行"

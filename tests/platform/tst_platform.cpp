@@ -9,8 +9,10 @@
 #include "platform/Translations.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +20,46 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// What the file system was asked to make durable or to name, in order: "sync <path>" and
+// "name <from> <to>".
+QStringList& fileEvents()
+{
+    static QStringList events;
+    return events;
+}
+
+QString pathOf(int fd)
+{
+    return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(fd));
+}
+
+} // namespace
+
+// These stand in for the C library's functions in this test program, to see the order in which a
+// file is made durable and named; each does the C library's work through the system call.
+extern "C" int fsync(int fd)
+{
+    fileEvents() << QStringLiteral("sync ") + pathOf(fd);
+    return int(syscall(SYS_fsync, fd));
+}
+
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned int flags)
+{
+    fileEvents() << QStringLiteral("name %1 %2").arg(QFile::decodeName(from), QFile::decodeName(to));
+    return int(syscall(SYS_renameat2, fromFolder, from, toFolder, to, flags));
+}
 
 namespace {
 
@@ -82,6 +124,8 @@ private slots:
     void newBmpFileNeverReplacesAFile();
     void failedBmpWriteLeavesNothing_data();
     void failedBmpWriteLeavesNothing();
+    void newBmpFileIsSyncedBeforeItGetsItsName();
+    void temporariesOfEndedProcessesAreRemoved();
 };
 
 void TestPlatform::cleanup()
@@ -372,6 +416,12 @@ void TestPlatform::newBmpFileHoldsTheExactPixels()
     QCOMPARE(int(uchar(bytes[28])), 24); // bits per pixel
     QCOMPARE(int(uchar(bytes[30])), 0); // uncompressed
     QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), image);
+    // Byte for byte what Qt's own writer makes of it.
+    QByteArray qtBytes;
+    QBuffer buffer(&qtBytes);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(QImageWriter(&buffer, "bmp").write(image));
+    QCOMPARE(bytes, qtBytes);
     // Readable by others like any file the user makes, not private like a temporary file.
     QVERIFY(QFileInfo(path).permissions() & QFileDevice::ReadOther);
     QCOMPARE(filesIn(dir.path()), QStringList { "CG01_001.BMP" });
@@ -391,22 +441,81 @@ void TestPlatform::newBmpFileNeverReplacesAFile()
 void TestPlatform::failedBmpWriteLeavesNothing_data()
 {
     QTest::addColumn<QString>("folder"); // relative to a scratch folder
+    QTest::addColumn<qint64>("sizeLimit"); // bytes a file may have; 0: no limit
+    QTest::addColumn<int>("error"); // the system's error number that the reason tells
     // clang-format off
-    QTest::newRow("folder missing") << "gone";
-    QTest::newRow("folder is a file") << "plain";
+    QTest::newRow("folder missing")    << "gone"  << qint64(0)   << ENOENT;
+    QTest::newRow("folder is a file")  << "plain" << qint64(0)   << ENOTDIR;
+    // A limit on the size of files makes the write fail as a full disk does, with its own reason.
+    QTest::newRow("header cut short")  << "."     << qint64(20)    << EFBIG;
+    QTest::newRow("rows cut short")    << "."     << qint64(100)   << EFBIG;
+    QTest::newRow("last rows cut off") << "."     << qint64(60000) << EFBIG;
     // clang-format on
 }
 
 void TestPlatform::failedBmpWriteLeavesNothing()
 {
     QFETCH(QString, folder);
+    QFETCH(qint64, sizeLimit);
+    QFETCH(int, error);
     QTemporaryDir dir;
     touch(dir.filePath(QStringLiteral("plain")));
+    rlimit saved {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    if (sizeLimit > 0) limited.rlim_cur = rlim_t(sizeLimit);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     const SaveResult result
-        = writeNewBmpFile(noiseImage(4, 4), dir.filePath(folder + QStringLiteral("/a.BMP")));
+        = writeNewBmpFile(noiseImage(200, 200), dir.filePath(folder + QStringLiteral("/a.BMP")));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
     QCOMPARE(result.outcome, SaveOutcome::Failed);
-    QVERIFY(!result.reason.isEmpty());
+    QCOMPARE(result.reason, QString::fromLocal8Bit(std::strerror(error)));
     QCOMPARE(filesIn(dir.path()), QStringList { "plain" });
+}
+
+// The piece's bytes reach the disk before the piece gets its name, and the name reaches the disk
+// with its folder; so after a power loss a numbered file is whole or absent.
+void TestPlatform::newBmpFileIsSyncedBeforeItGetsItsName()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
+    fileEvents().clear();
+    QVERIFY(writeNewBmpFile(noiseImage(5, 3), path).ok());
+    QStringList events = fileEvents().filter(dir.path());
+    QCOMPARE(events.size(), 3);
+    const QString temporary = events[0].section(QLatin1Char(' '), 1);
+    QVERIFY2(
+        QFileInfo(temporary).fileName().startsWith(pieceTemporaryPrefix(getpid())), qPrintable(temporary));
+    QCOMPARE(
+        events, QStringList({ "sync " + temporary, "name " + temporary + " " + path, "sync " + dir.path() }));
+}
+
+// A process killed between writing a piece and naming it leaves its temporary file; the next
+// save in that folder removes those whose process has ended, on this host, and nothing else.
+void TestPlatform::temporariesOfEndedProcessesAreRemoved()
+{
+    QTemporaryDir dir;
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    QVERIFY(ended > 0);
+    QCOMPARE(waitpid(ended, nullptr, 0), ended);
+    const QString abandoned = pieceTemporaryPrefix(ended) + QStringLiteral("Ab12Cd.tmp");
+    const QString running = pieceTemporaryPrefix(getpid()) + QStringLiteral("Ef34Gh.tmp");
+    const QString otherHost = QStringLiteral(".velmora-piece-elsewhere-%1-Ij56Kl.tmp").arg(ended);
+    const QStringList kept = { otherHost, running, ".velmora-ABCDEF.tmp", "CG01_001.BMP", "notes.tmp" };
+    for (const QString& name : kept + QStringList { abandoned }) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("BM");
+    }
+    removeAbandonedTemporaries(dir.path() + QLatin1Char('/'));
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    QStringList expected = kept;
+    left.sort();
+    expected.sort();
+    QCOMPARE(left, expected);
 }
 
 QTEST_MAIN(TestPlatform)

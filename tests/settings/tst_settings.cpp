@@ -14,6 +14,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
+Q_DECLARE_METATYPE(SettingsDamage)
+
 namespace {
 
 const QString kSeparator = QStringLiteral("/");
@@ -169,6 +171,7 @@ private slots:
     void lookAlikeTargetsStayInCodePage932();
     void failedWriteKeepsTheEarlierFile();
     void folderInPlaceOfTheFileIsReported();
+    void fifoInPlaceOfTheFileIsReported();
 };
 
 void TestSettings::cleanup()
@@ -566,25 +569,31 @@ void TestSettings::damagedFile_data()
     QTest::addColumn<int>("damage");
     QTest::addColumn<int>("at"); // 0-based line of the damage, or the number of lines kept
     QTest::addColumn<QByteArray>("with"); // the bytes of the damaged line
-    QTest::addColumn<bool>("endsEarly");
+    QTest::addColumn<SettingsDamage>("found");
     QTest::addColumn<int>("line"); // 1-based, as the message names it
     const auto cp = [](const char* text) { return toCp932(QString::fromUtf8(text)).value(); };
     const QByteArray none;
+    const SettingsDamage early = SettingsDamage::EndsEarly, unreadable = SettingsDamage::Unreadable;
+    const SettingsDamage inside = SettingsDamage::EndsInside;
     // clang-format off
-    QTest::newRow("empty file") << int(Cut) << 0 << none << true << 1;
-    QTest::newRow("banner only") << int(Cut) << 1 << none << true << 2;
-    QTest::newRow("ends after record 4") << int(Cut) << 4 << none << true << 5;
-    QTest::newRow("ends after the header") << int(Cut) << 10 << none << true << 11;
-    QTest::newRow("ends inside a category") << int(Cut) << categoryLine(3, 3) << none << true << categoryLine(3, 3) + 1;
-    QTest::newRow("ends before the last record") << int(Cut) << 149 << none << true << 150;
-    QTest::newRow("cut inside a folder line") << int(CutInside) << categoryLine(8, 2) << cp("セーブパス,/t") << true << categoryLine(8, 2) + 2;
-    QTest::newRow("cut inside a character") << int(CutInside) << categoryLine(2, 1) << cp("分類 2,") + "\x95" << false << categoryLine(2, 1) + 1;
-    QTest::newRow("garbage in digits") << int(Replace) << 7 << cp("連番桁数,abc") << false << 8;
-    QTest::newRow("garbage in a valid flag") << int(Replace) << categoryLine(4, 0) << cp("------------------------,yes") << false << categoryLine(4, 0) + 1;
-    QTest::newRow("empty number") << int(Replace) << 2 << cp("x,") << false << 3;
-    QTest::newRow("no number before the next comma") << int(Replace) << 2 << cp("倍率リスト,,3") << false << 3;
-    QTest::newRow("invalid code page 932 bytes") << int(Replace) << categoryLine(2, 1) << cp("分類 2,") + "\x80\xA0\xFD" << false << categoryLine(2, 1) + 1;
-    QTest::newRow("line without a comma") << int(Replace) << categoryLine(2, 2) << cp("セーブパス") << false << categoryLine(2, 2) + 1;
+    QTest::newRow("empty file")                      << int(Cut)       << 0                    << none                                            << early      << 1;
+    QTest::newRow("banner only")                     << int(Cut)       << 1                    << none                                            << early      << 2;
+    QTest::newRow("ends after record 4")             << int(Cut)       << 4                    << none                                            << early      << 5;
+    QTest::newRow("ends after the header")           << int(Cut)       << 10                   << none                                            << early      << 11;
+    QTest::newRow("ends inside a category")          << int(Cut)       << categoryLine(3, 3)   << none                                            << early      << categoryLine(3, 3) + 1;
+    QTest::newRow("ends before the last record")     << int(Cut)       << 149                  << none                                            << early      << 150;
+    QTest::newRow("cut inside a folder line")        << int(CutInside) << categoryLine(8, 2)   << cp("セーブパス,/t")                              << inside     << categoryLine(8, 2) + 1;
+    QTest::newRow("cut inside a character")          << int(CutInside) << categoryLine(2, 1)   << cp("分類 2,") + "\x95"                          << inside     << categoryLine(2, 1) + 1;
+    QTest::newRow("cut inside the last value")       << int(CutInside) << 149                  << cp("埋め文字,")                                  << inside     << 150;
+    QTest::newRow("cut after the last value")        << int(CutInside) << 149                  << cp("埋め文字,1")                                 << inside     << 150;
+    QTest::newRow("cut between CR and LF")           << int(CutInside) << 149                  << cp("埋め文字,1") + "\r"                         << inside     << 150;
+    QTest::newRow("three records, cut in the third") << int(CutInside) << 2                    << cp("倍率リスト, 3")                              << inside     << 3;
+    QTest::newRow("garbage in digits")               << int(Replace)   << 7                    << cp("連番桁数,abc")                               << unreadable << 8;
+    QTest::newRow("garbage in a valid flag")         << int(Replace)   << categoryLine(4, 0)   << cp("------------------------,yes")              << unreadable << categoryLine(4, 0) + 1;
+    QTest::newRow("empty number")                    << int(Replace)   << 2                    << cp("x,")                                        << unreadable << 3;
+    QTest::newRow("no number before the next comma") << int(Replace)   << 2                    << cp("倍率リスト,,3")                              << unreadable << 3;
+    QTest::newRow("invalid code page 932 bytes")     << int(Replace)   << categoryLine(2, 1)   << cp("分類 2,") + "\x80\xA0\xFD"                 << unreadable << categoryLine(2, 1) + 1;
+    QTest::newRow("line without a comma")            << int(Replace)   << categoryLine(2, 2)   << cp("セーブパス")                                 << unreadable << categoryLine(2, 2) + 1;
     // clang-format on
 }
 
@@ -593,7 +602,7 @@ void TestSettings::damagedFile()
     QFETCH(int, damage);
     QFETCH(int, at);
     QFETCH(QByteArray, with);
-    QFETCH(bool, endsEarly);
+    QFETCH(SettingsDamage, found);
     QFETCH(int, line);
     TestProgram program;
     const QStringList lines = originalLines(program.dir());
@@ -612,8 +621,7 @@ void TestSettings::damagedFile()
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].owner, QString());
     QCOMPARE(messages[0].title, QStringLiteral("設定ファイルエラー"));
-    QCOMPARE(messages[0].text,
-        settingsDamageText(endsEarly ? SettingsDamage::EndsEarly : SettingsDamage::Unreadable, line, true));
+    QCOMPARE(messages[0].text, settingsDamageText(found, line, true));
     QVERIFY(messages[0].text.contains(settingsFile(program)));
     QVERIFY(messages[0].text.contains(QStringLiteral("%1行目").arg(line)));
 
@@ -746,6 +754,25 @@ void TestSettings::folderInPlaceOfTheFileIsReported()
     QCOMPARE(program.dialogs().messages().size(), 2);
     QVERIFY(QFileInfo(settingsFile(program)).isDir());
     QCOMPARE(filesIn(program.dir()), QStringList());
+}
+
+// A FIFO would hold the start-up until some writer came; it is reported like a damaged file,
+// without being read, and the settings written at the end take its place.
+void TestSettings::fifoInPlaceOfTheFileIsReported()
+{
+    TestProgram program;
+    FifoTrap trap(settingsFile(program), cp932Bytes(originalLines(program.dir())));
+    QVERIFY(trap.created());
+    program.dialogs().answerMessage();
+    program.start();
+    QVERIFY(!trap.wasRead());
+    QCOMPARE(program.dialogs().messages().size(), 1);
+    QCOMPARE(program.dialogs().messages()[0].text, settingsDamageText(SettingsDamage::Unreadable, 1, false));
+    QCOMPARE(program.app().CatName[2], QStringLiteral("分類 2"));
+    QVERIFY(!QFile::exists(settingsFile(program) + QStringLiteral(".bak")));
+    closeMainWindow(program);
+    QVERIFY(QFileInfo(settingsFile(program)).isFile());
+    QCOMPARE(settingsLines(program.dir()).size(), 150);
 }
 
 QTEST_MAIN(TestSettings)

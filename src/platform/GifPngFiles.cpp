@@ -1,0 +1,131 @@
+#include "platform/ImageFormats.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+#include <optional>
+
+namespace {
+
+// Decoders may allocate up to 8 bytes a pixel (16-bit channels) for the largest image.
+constexpr int kAllocationLimitMegabytes = int(kMaxImagePixels * 8 / (1024 * 1024));
+
+quint32 littleEndian16(const QByteArray& bytes, qsizetype at)
+{
+    return littleEndian(reinterpret_cast<const uchar*>(bytes.constData()) + at, 2);
+}
+
+quint32 bigEndian32(const QByteArray& bytes, qsizetype at)
+{
+    quint32 value = 0;
+    for (int i = 0; i < 4; ++i)
+        value = value << 8 | uchar(bytes[at + i]);
+    return value;
+}
+
+// Qt's own decoder, once the file has been checked.
+LoadResult decodeWithQt(const QByteArray& bytes, const char* format, QImage& image)
+{
+    QImageReader::setAllocationLimit(kAllocationLimitMegabytes);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    const QSize size = reader.size();
+    QImage read = reader.read();
+    if (read.isNull()) {
+        // A decoder reports a failed allocation like any other failure; try the allocation
+        // once to tell the two apart.
+        if (size.isValid() && !allocateImage(size.width(), size.height(), image).ok())
+            return { LoadError::OutOfMemory };
+        return kUnreadable;
+    }
+    image = read.convertToFormat(QImage::Format_RGB32);
+    return image.isNull() ? LoadResult { LoadError::OutOfMemory } : LoadResult {};
+}
+
+// Skips data sub-blocks, each a length byte and that many bytes, to the empty one that ends them.
+// Returns where the next block starts, or -1 when the file ends first.
+qsizetype skipSubBlocks(const QByteArray& bytes, qsizetype at)
+{
+    while (at < bytes.size()) {
+        const int length = uchar(bytes[at]);
+        at += 1 + length;
+        if (length == 0) return at;
+    }
+    return -1;
+}
+
+qsizetype colourTableBytes(int flags)
+{
+    return flags & 0x80 ? 3 * (qsizetype(2) << (flags & 7)) : 0;
+}
+
+// The picture a GIF's decoder draws: its logical screen, widened to hold the first frame (the one
+// that is read) should that reach beyond it. Nothing when the blocks do not lead, through a
+// frame, to the trailer: the file was cut short.
+std::optional<QSize> gifCanvas(const QByteArray& bytes)
+{
+    constexpr qsizetype kScreenEnd = 13;
+    if (bytes.size() < kScreenEnd) return std::nullopt;
+    QSize canvas(int(littleEndian16(bytes, 6)), int(littleEndian16(bytes, 8)));
+    bool framed = false;
+    qsizetype at = kScreenEnd + colourTableBytes(uchar(bytes[10]));
+    while (at >= 0 && at < bytes.size()) {
+        const char block = bytes[at];
+        if (block == ';') return framed ? std::optional(canvas) : std::nullopt;
+        if (block == '!' && at + 1 < bytes.size()) {
+            at = skipSubBlocks(bytes, at + 2); // after the label
+        } else if (block == ',' && at + 10 < bytes.size()) {
+            if (!framed)
+                canvas = canvas.expandedTo(
+                    QSize(int(littleEndian16(bytes, at + 1) + littleEndian16(bytes, at + 5)),
+                        int(littleEndian16(bytes, at + 3) + littleEndian16(bytes, at + 7))));
+            framed = true;
+            at = skipSubBlocks(
+                bytes, at + 11 + colourTableBytes(uchar(bytes[at + 9]))); // after the code size
+        } else {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+int pngChannels(int colourType)
+{
+    switch (colourType) {
+    case 0: return 1; // grey
+    case 2: return 3; // RGB
+    case 3: return 1; // palette
+    case 4: return 2; // grey and alpha
+    case 6: return 4; // RGB and alpha
+    }
+    return 0;
+}
+
+} // namespace
+
+// An LZW code stands for at most 4096 pixels and takes 2 bits at the least, so each byte of the
+// file yields 16384 pixels at most. A picture larger than that is mostly background that no
+// frame covers, and is refused.
+LoadResult readGif(const QByteArray& bytes, QImage& image)
+{
+    const std::optional<QSize> canvas = gifCanvas(bytes);
+    if (!canvas || !isAllowedSize(canvas->width(), canvas->height())) return kUnreadable;
+    if (qint64(canvas->width()) * canvas->height() > bytes.size() * 16384) return kUnreadable;
+    return decodeWithQt(bytes, "gif", image);
+}
+
+// Deflate stores at most 258 bytes in a code of at least 2 bits, 1032 bytes to a byte at most,
+// so the rows' bytes cannot be more than 1032 times the file's. Qt's decoder refuses a file cut
+// short itself.
+LoadResult readPng(const QByteArray& bytes, QImage& image)
+{
+    constexpr qsizetype kHeaderChunk = 8;
+    if (bytes.size() < kHeaderChunk + 8 + 13 || bytes.mid(kHeaderChunk + 4, 4) != "IHDR") return kUnreadable;
+    const qint64 width = bigEndian32(bytes, kHeaderChunk + 8), height = bigEndian32(bytes, kHeaderChunk + 12);
+    const int bitsPerPixel = uchar(bytes[kHeaderChunk + 16]) * pngChannels(uchar(bytes[kHeaderChunk + 17]));
+    if (!isAllowedSize(width, height) || bitsPerPixel == 0) return kUnreadable;
+    if (height * ((width * bitsPerPixel + 7) / 8) > bytes.size() * 1032) return kUnreadable;
+    return decodeWithQt(bytes, "png", image);
+}

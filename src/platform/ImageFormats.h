@@ -1,0 +1,43 @@
+#pragma once
+
+// The readers of the image formats the loader takes, and the BMP writer. Every reader refuses,
+// before it allocates anything for the image, a claimed size above kMaxImagePixels or above what
+// the file's bytes can encode, and it refuses a file whose data ends early or is corrupt, rather
+// than show the pixels that were never there as black or grey.
+
+#include "platform/ImageFiles.h"
+
+#include <QByteArray>
+#include <QImage>
+
+class ReadOnlyFile;
+
+inline constexpr LoadResult kUnreadable { LoadError::Unreadable };
+
+// A number of `size` bytes stored least significant byte first, as BMP and GIF store them.
+inline quint32 littleEndian(const uchar* bytes, int size)
+{
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
+// A claimed size the loader may allocate: positive, at most kMaxImagePixels pixels.
+bool isAllowedSize(qint64 width, qint64 height);
+
+// A new RGB32 image, or the lack of memory for it.
+LoadResult allocateImage(qint64 width, qint64 height, QImage& image);
+
+// A file that starts with "BM". Uncompressed pixels are read straight from the file, a row block
+// at a time; run-length codes are read whole.
+LoadResult readBmp(const ReadOnlyFile& file, QImage& image);
+
+// Whole JPEG, GIF and PNG files.
+LoadResult readJpeg(const QByteArray& bytes, QImage& image);
+LoadResult readGif(const QByteArray& bytes, QImage& image);
+LoadResult readPng(const QByteArray& bytes, QImage& image);
+
+// Writes the image as an uncompressed 24-bit BMP file to the open file `fd`, byte for byte as
+// Qt's own BMP writer does. On failure `error` holds the system's error number.
+bool writeBmp(int fd, const QImage& image, int& error);

@@ -1,0 +1,152 @@
+#include "platform/ImageFormats.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+// After jpeglib.h, whose configuration decides which messages exist.
+#include <jerror.h>
+
+namespace {
+
+// libjpeg reports errors and warnings here. An error ends the decoding with a jump back to where
+// it started; so does a warning that pixels are missing or made up: data that ends inside a scan
+// ("premature end of data segment"), a file that ends before its end marker, codes that no table
+// holds, restart markers out of order, scans out of order. Other warnings leave the pixels as
+// they are meant to be (stray bytes before a marker, an unknown JFIF version or Adobe transform,
+// a damaged ICC profile), so the image loads.
+struct ErrorManager
+{
+    jpeg_error_mgr base {};
+    std::jmp_buf jump {};
+    bool outOfMemory = false;
+};
+
+bool losesPixels(int warning)
+{
+    switch (warning) {
+    case JWRN_HIT_MARKER:
+    case JWRN_JPEG_EOF:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_BOGUS_PROGRESSION: return true;
+    default: return false;
+    }
+}
+
+extern "C" void jumpBack(j_common_ptr info)
+{
+    auto* errors = reinterpret_cast<ErrorManager*>(info->err);
+    errors->outOfMemory = errors->base.msg_code == JERR_OUT_OF_MEMORY;
+    std::longjmp(errors->jump, 1);
+}
+
+// Level -1 is a warning; higher levels are traces, which are not wanted.
+extern "C" void hearMessage(j_common_ptr info, int level)
+{
+    if (level < 0 && losesPixels(info->err->msg_code)) jumpBack(info);
+}
+
+extern "C" void keepQuiet(j_common_ptr) { }
+
+qint64 blocksOf(const jpeg_decompress_struct& info)
+{
+    qint64 blocks = 0;
+    for (int i = 0; i < info.num_components; ++i)
+        blocks += qint64(info.comp_info[i].width_in_blocks) * info.comp_info[i].height_in_blocks;
+    return blocks;
+}
+
+// Each component is coded in a first scan that codes every 8 x 8 block of it with one decision
+// at least. A Huffman code is one bit at the shortest, so the file holds at least a bit for each
+// block. The arithmetic coder of JPEG halves its interval, and so puts out a bit, at least once
+// in 2^15 decisions: a flat picture that coder writes in a few bytes, so its bound is that low.
+bool isEncodable(const jpeg_decompress_struct& info, qint64 fileBytes)
+{
+    const qint64 blocksPerByte = info.arith_code ? 8 << 15 : 8;
+    return blocksOf(info) <= fileBytes * blocksPerByte;
+}
+
+// Qt's decoder turns CMYK into RGB so, reading the channels as Adobe's programs write them.
+void cmykToRgb(const uchar* in, QRgb* out, JDIMENSION width)
+{
+    for (JDIMENSION x = 0; x < width; ++x, in += 4)
+        out[x] = qRgb(in[3] * in[0] / 255, in[3] * in[1] / 255, in[3] * in[2] / 255);
+}
+
+// A JPEG of three channels that names no colour space is taken as RGB, as Qt takes it.
+void rgbToRgb(const uchar* in, QRgb* out, JDIMENSION width)
+{
+    for (JDIMENSION x = 0; x < width; ++x, in += 3)
+        out[x] = qRgb(in[0], in[1], in[2]);
+}
+
+// libjpeg writes grey, YCbCr and RGB pictures as blue, green, red and a filler byte of 255: the
+// RGB32 layout, so rows go straight into the image. CMYK and unnamed pictures come row by row.
+bool chooseOutput(jpeg_decompress_struct& info)
+{
+    switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+    case JCS_YCbCr:
+    case JCS_RGB: info.out_color_space = JCS_EXT_BGRX; return true;
+    case JCS_CMYK:
+    case JCS_YCCK: info.out_color_space = JCS_CMYK; return true;
+    default: return info.jpeg_color_space == JCS_UNKNOWN && info.num_components == 3;
+    }
+}
+
+void readRows(jpeg_decompress_struct& info, QImage& image)
+{
+    if (info.out_color_space == JCS_EXT_BGRX) {
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = image.scanLine(int(info.output_scanline));
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        return;
+    }
+    // Taken from libjpeg's own pool, so that nothing leaks when an error jumps out.
+    JSAMPARRAY row = (info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+        info.output_width * JDIMENSION(info.output_components), 1);
+    while (info.output_scanline < info.output_height) {
+        QRgb* out = reinterpret_cast<QRgb*>(image.scanLine(int(info.output_scanline)));
+        jpeg_read_scanlines(&info, row, 1);
+        (info.out_color_space == JCS_CMYK ? cmykToRgb : rgbToRgb)(row[0], out, info.output_width);
+    }
+}
+
+// Everything that may end in an error's jump runs here, after setjmp. The jump skips no C++
+// object, as only libjpeg's C functions lie between it and this frame.
+LoadResult decode(jpeg_decompress_struct& info, ErrorManager& errors, const QByteArray& bytes, QImage& image)
+{
+    if (setjmp(errors.jump)) return { errors.outOfMemory ? LoadError::OutOfMemory : LoadError::Unreadable };
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(
+        &info, reinterpret_cast<const uchar*>(bytes.constData()), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    if (!isAllowedSize(info.image_width, info.image_height) || !isEncodable(info, bytes.size())
+        || !chooseOutput(info))
+        return kUnreadable;
+    jpeg_calc_output_dimensions(&info);
+    if (LoadResult allocated = allocateImage(info.output_width, info.output_height, image); !allocated.ok())
+        return allocated;
+    jpeg_start_decompress(&info);
+    readRows(info, image);
+    jpeg_finish_decompress(&info);
+    return {};
+}
+
+} // namespace
+
+LoadResult readJpeg(const QByteArray& bytes, QImage& image)
+{
+    jpeg_decompress_struct info {};
+    ErrorManager errors;
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = jumpBack;
+    errors.base.emit_message = hearMessage;
+    errors.base.output_message = keepQuiet;
+    const LoadResult result = decode(info, errors, bytes, image);
+    jpeg_destroy_decompress(&info);
+    return result;
+}
