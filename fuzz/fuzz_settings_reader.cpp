@@ -33,7 +33,7 @@ public:
     {
         return dialogCancelled();
     }
-    QString saveFile(QWidget*, const QString&, const QString&, const QString&, int) override
+    QString chooseFolder(QWidget*, const QString&, const QString&) override
     {
         return dialogCancelled();
     }
