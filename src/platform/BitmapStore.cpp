@@ -4,9 +4,6 @@
 
 #include <algorithm>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 BitmapStore::Slot* BitmapStore::slot(Bitmap bitmap) const
 {
     if (bitmap.id <= 0 || size_t(bitmap.id) >= m_bitmaps.size()) return nullptr;
@@ -23,27 +20,11 @@ BitmapStore::Slot& BitmapStore::fresh(Bitmap& bitmap)
     }
     auto& held = m_bitmaps[size_t(bitmap.id)];
     held = std::make_unique<Slot>();
+    held->serial = ++m_lastSerial;
     return *held;
 }
 
 namespace {
-
-// A Format_RGB32 image whose pixels are not yet written. Large buffers ask for huge pages, so
-// that writing them first costs a few page faults instead of one every 4 KiB.
-QImage unwrittenImage(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-#ifdef MADV_HUGEPAGE
-    constexpr qsizetype kLarge = qsizetype(8) << 20;
-    if (!image.isNull() && image.sizeInBytes() >= kLarge) {
-        const auto page = quintptr(sysconf(_SC_PAGESIZE));
-        const quintptr start = (quintptr(image.bits()) + page - 1) & ~(page - 1);
-        const quintptr end = (quintptr(image.bits()) + quintptr(image.sizeInBytes())) & ~(page - 1);
-        if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-    }
-#endif
-    return image;
-}
 
 void fillBand(QImage& image, const QRect& band, QRgb colour)
 {
@@ -105,6 +86,12 @@ void BitmapStore::DeleteObject(Bitmap& bitmap)
     m_bitmaps[size_t(bitmap.id)].reset();
 }
 
+std::pair<quint64, quint64> BitmapStore::Revision(Bitmap bitmap) const
+{
+    const Slot* held = slot(bitmap);
+    return held ? std::pair { held->serial, held->writes } : std::pair<quint64, quint64> {};
+}
+
 int BitmapStore::CheckObject(Bitmap bitmap) const
 {
     return Image(bitmap) ? 1 : 0;
@@ -158,16 +145,25 @@ bool BitmapStore::ViewSource(Bitmap& view, Bitmap source, int margin)
     return true;
 }
 
+// A decoded image becomes the bitmap's content as it is, in the buffer it was decoded into.
+void BitmapStore::adopt(Bitmap& bitmap, FramedImage framed)
+{
+    Slot& held = fresh(bitmap);
+    held.image = std::move(framed.image);
+    held.pixels = std::move(framed.pixels);
+    held.margin = held.pixels ? framed.margin : 0;
+}
+
 LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
 {
-    QImage image;
-    if (std::optional<QImage> ahead = m_prefetcher.take(path)) {
-        image = std::move(*ahead);
+    FramedImage framed;
+    if (std::optional<FramedImage> ahead = m_prefetcher.take(path)) {
+        framed = std::move(*ahead);
         ++m_loadsTakenAhead;
-    } else if (const LoadResult read = readImageFile(path, image); !read.ok()) {
+    } else if (const LoadResult read = readFramedImageFile(path, m_loadMargin, framed); !read.ok()) {
         return read;
     }
-    if (!SetImage(bitmap, image)) return { LoadError::OutOfMemory };
+    adopt(bitmap, std::move(framed));
     return {};
 }
 
@@ -190,6 +186,7 @@ float BitmapStore::GetBitmapHeight(Bitmap bitmap) const
 
 void BitmapStore::BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy)
 {
+    if (Slot* held = slot(target)) ++held->writes;
     QImage* to = Image(target);
     const QImage* from = Image(source);
     if (to && from) copyBlock(*to, x, y, width, height, *from, sx, sy);
@@ -197,6 +194,7 @@ void BitmapStore::BitBlt(Bitmap target, int x, int y, int width, int height, Bit
 
 void BitmapStore::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height)
 {
+    if (Slot* held = slot(target)) ++held->writes;
     QImage* to = Image(target);
     const QImage* from = Image(source);
     if (!to || !from || width <= 0 || height <= 0) return;
@@ -215,6 +213,7 @@ void BitmapStore::DrawLine(
 {
     Slot* held = slot(target);
     if (!held) return;
+    ++held->writes;
     const QRgb colour = penColour(pen, mode);
     drawFigure(held->image, x1, y1, x2, y2, mode, width, figure, colour);
     // A figure drawn twice leaves no trace; one drawn once is taken back when the bitmap goes.

@@ -42,10 +42,13 @@ public:
     const QImage* Image(Bitmap bitmap) const;
     QImage* Image(Bitmap bitmap);
     void SetMapMode(Bitmap, int) { } // coordinates are always pixels
+    // What a bitmap holds, as far as the operations here changed it: equal revisions mean the
+    // same pixels. A bitmap that does not exist has revision {0, 0}.
+    std::pair<quint64, quint64> Revision(Bitmap bitmap) const;
 
     // The image likely to be loaded next is decoded ahead on a worker thread; LoadBitmapFile
     // takes it instead of reading the file when the file is unchanged.
-    void Prefetch(const QString& path) { m_prefetcher.prefetch(path); }
+    void Prefetch(const QString& path) { m_prefetcher.prefetch(path, m_loadMargin); }
     void DropPrefetch() { m_prefetcher.drop(); }
     bool WaitForPrefetch(const QString& path) { return m_prefetcher.waitUntilIdle(path); }
     int LoadsTakenAhead() const { return m_loadsTakenAhead; }
@@ -64,13 +67,17 @@ private:
         std::shared_ptr<QImage> pixels; // the buffer shared with other bitmaps, if any
         int margin = 0; // room in `pixels` around `image`
         std::set<XorFigure> xorDrawn; // figures drawn an odd number of times, when shared
+        quint64 serial = 0; // tells this content from any other the handle had before
+        quint64 writes = 0; // drawing operations into it since
     };
     Slot* slot(Bitmap bitmap) const;
+    void adopt(Bitmap& bitmap, FramedImage framed);
     Slot& fresh(Bitmap& bitmap);
     static void takeBackXorFigures(Slot& slot);
 
     ImagePrefetcher m_prefetcher;
     int m_loadsTakenAhead = 0;
     int m_loadMargin = 0;
+    quint64 m_lastSerial = 0;
     std::vector<std::unique_ptr<Slot>> m_bitmaps = std::vector<std::unique_ptr<Slot>>(1); // 0: unbound
 };

@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -54,10 +55,83 @@ bool isAllowedSize(qint64 width, qint64 height)
         && width * height <= kMaxImagePixels;
 }
 
+namespace {
+
+// While readFramedImageFile reads on a thread, the buffers the decoders ask for get this margin,
+// and the last one is kept here for it. Decoders know nothing of it.
+thread_local int t_frameMargin = 0;
+thread_local std::shared_ptr<QImage> t_frame;
+
+QImage windowInto(QImage& pixels, int margin, int width, int height)
+{
+    return QImage(pixels.bits() + margin * pixels.bytesPerLine() + margin * 4, width, height,
+        pixels.bytesPerLine(), QImage::Format_RGB32);
+}
+
+bool isWindowInto(const QImage& image, const QImage& pixels, int margin)
+{
+    return !image.isNull()
+        && image.constBits() == pixels.constBits() + margin * pixels.bytesPerLine() + margin * 4;
+}
+
+} // namespace
+
+QImage unwrittenImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+#ifdef MADV_HUGEPAGE
+    constexpr qsizetype kLarge = qsizetype(8) << 20;
+    if (!image.isNull() && image.sizeInBytes() >= kLarge) {
+        const auto page = quintptr(sysconf(_SC_PAGESIZE));
+        const quintptr start = (quintptr(image.bits()) + page - 1) & ~(page - 1);
+        const quintptr end = (quintptr(image.bits()) + quintptr(image.sizeInBytes())) & ~(page - 1);
+        if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    }
+#endif
+    return image;
+}
+
 LoadResult allocateImage(qint64 width, qint64 height, QImage& image)
 {
-    image = QImage(int(width), int(height), QImage::Format_RGB32);
-    return image.isNull() ? LoadResult { LoadError::OutOfMemory } : LoadResult {};
+    const int margin = t_frameMargin;
+    if (margin == 0) {
+        image = unwrittenImage(int(width), int(height));
+        return image.isNull() ? LoadResult { LoadError::OutOfMemory } : LoadResult {};
+    }
+    auto pixels = std::make_shared<QImage>(unwrittenImage(int(width) + 2 * margin, int(height) + 2 * margin));
+    if (pixels->isNull()) return { LoadError::OutOfMemory };
+    image = windowInto(*pixels, margin, int(width), int(height));
+    t_frame = std::move(pixels);
+    return {};
+}
+
+LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed)
+{
+    framed = FramedImage {};
+    framed.margin = std::max(margin, 0);
+    t_frameMargin = framed.margin;
+    t_frame.reset();
+    QImage image;
+    const LoadResult result = readImageFile(path, image);
+    t_frameMargin = 0;
+    std::shared_ptr<QImage> pixels = std::exchange(t_frame, {});
+    if (!result.ok()) return result;
+    if (framed.margin == 0) {
+        framed.image = std::move(image);
+        return result;
+    }
+    // A decoder that made its own image is copied into a buffer with the margin.
+    if (!pixels || !isWindowInto(image, *pixels, framed.margin)) {
+        pixels = std::make_shared<QImage>(
+            unwrittenImage(image.width() + 2 * framed.margin, image.height() + 2 * framed.margin));
+        if (pixels->isNull()) return { LoadError::OutOfMemory };
+        QImage window = windowInto(*pixels, framed.margin, image.width(), image.height());
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(window.scanLine(y), image.constScanLine(y), size_t(image.width()) * 4);
+    }
+    framed.image = windowInto(*pixels, framed.margin, image.width(), image.height());
+    framed.pixels = std::move(pixels);
+    return result;
 }
 
 LoadResult readImageFile(const QString& path, QImage& image)

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 
+#include <memory>
+
 // How an image file failed to load.
 enum class LoadError { None, NotFound, OutOfMemory, Unreadable };
 
@@ -26,6 +28,23 @@ struct SaveResult
 // The largest image the program loads: 2^29 pixels (about 537 megapixels, 2 GiB at 32 bits
 // per pixel). A file that claims more is refused before anything is allocated for it.
 inline constexpr qint64 kMaxImagePixels = qint64(1) << 29;
+
+// A Format_RGB32 image whose pixels are not yet written. Large buffers ask for huge pages, so
+// that writing them first costs a few page faults instead of one every 4 KiB.
+QImage unwrittenImage(int width, int height);
+
+// A decoded image that lies inside a larger buffer, `margin` pixels of room on every side.
+struct FramedImage
+{
+    std::shared_ptr<QImage> pixels; // the whole buffer; the image is a window into it
+    QImage image;
+    int margin = 0;
+};
+
+// Reads an image file as readImageFile does, decoding it straight into a buffer with `margin`
+// pixels of room around it (for formats whose decoders write into a given buffer; the others
+// are copied into one).
+LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed);
 
 // Reads an image file into `image` (Format_RGB32): BMP, JPEG, PNG or GIF. The format is taken
 // from the content, not from the name, so a JPEG named ".BMP" reads as well. Only a regular file

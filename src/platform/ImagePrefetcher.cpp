@@ -21,15 +21,16 @@ ImagePrefetcher::~ImagePrefetcher()
     m_worker.join();
 }
 
-void ImagePrefetcher::prefetch(const QString& path)
+void ImagePrefetcher::prefetch(const QString& path, int margin)
 {
     {
         const std::lock_guard lock(m_mutex);
-        if (m_decoding == path || (m_heldPath == path && !m_held.isNull())) return;
+        if (m_decoding == path || (m_heldPath == path && !m_held.image.isNull())) return;
         m_wanted = path;
+        m_wantedMargin = margin;
         m_decoding.clear();
         m_heldPath.clear();
-        m_held = QImage();
+        m_held = {};
     }
     m_changed.notify_all();
 }
@@ -40,18 +41,19 @@ void ImagePrefetcher::drop()
     m_wanted.clear();
     m_decoding.clear();
     m_heldPath.clear();
-    m_held = QImage();
+    m_held = {};
 }
 
-std::optional<QImage> ImagePrefetcher::take(const QString& path)
+std::optional<FramedImage> ImagePrefetcher::take(const QString& path)
 {
     std::unique_lock lock(m_mutex);
     if (m_wanted == path) m_wanted.clear(); // not started: reading it now is as quick
     m_changed.wait(lock, [&] { return m_decoding != path; });
-    std::optional<QImage> taken;
-    if (m_heldPath == path && !m_held.isNull() && stampOf(path) == m_heldStamp) taken = std::move(m_held);
+    std::optional<FramedImage> taken;
+    if (m_heldPath == path && !m_held.image.isNull() && stampOf(path) == m_heldStamp)
+        taken = std::move(m_held);
     m_heldPath.clear();
-    m_held = QImage();
+    m_held = {};
     return taken;
 }
 
@@ -59,7 +61,7 @@ bool ImagePrefetcher::waitUntilIdle(const QString& path)
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] { return m_wanted.isEmpty() && m_decoding.isEmpty(); });
-    return m_heldPath == path && !m_held.isNull();
+    return m_heldPath == path && !m_held.image.isNull();
 }
 
 ImagePrefetcher::FileStamp ImagePrefetcher::stampOf(const QString& path)
@@ -70,7 +72,7 @@ ImagePrefetcher::FileStamp ImagePrefetcher::stampOf(const QString& path)
 }
 
 // Only images within the limit are decoded ahead; the size comes from the header alone.
-std::optional<QImage> ImagePrefetcher::decode(const QString& path) const
+std::optional<FramedImage> ImagePrefetcher::decode(const QString& path, int margin) const
 {
     // Anything but a regular file could block the reader; it is left to the opening to refuse.
     if (!QFileInfo(path).isFile()) return std::nullopt;
@@ -79,9 +81,9 @@ std::optional<QImage> ImagePrefetcher::decode(const QString& path) const
     const QSize size = header.size();
     if (!size.isValid() || qint64(size.width()) * qAbs(size.height()) > kPrefetchLimitPixels)
         return std::nullopt;
-    QImage image;
-    if (!readImageFile(path, image).ok()) return std::nullopt;
-    return image;
+    FramedImage framed;
+    if (!readFramedImageFile(path, margin, framed).ok()) return std::nullopt;
+    return framed;
 }
 
 void ImagePrefetcher::work()
@@ -91,11 +93,12 @@ void ImagePrefetcher::work()
         m_changed.wait(lock, [&] { return m_stopping || !m_wanted.isEmpty(); });
         if (m_stopping) return;
         const QString path = std::exchange(m_wanted, QString());
+        const int margin = m_wantedMargin;
         m_decoding = path;
         lock.unlock();
         // The stamp is taken before reading, so a file replaced during the read is not taken.
         const FileStamp stamp = stampOf(path);
-        std::optional<QImage> image = decode(path);
+        std::optional<FramedImage> image = decode(path, margin);
         lock.lock();
         if (m_decoding == path && image) {
             m_heldPath = path;

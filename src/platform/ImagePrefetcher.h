@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ImageFiles.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QString>
@@ -25,13 +27,14 @@ public:
     ImagePrefetcher(const ImagePrefetcher&) = delete;
     ImagePrefetcher& operator=(const ImagePrefetcher&) = delete;
 
-    // Decodes `path` ahead, dropping whatever else was held or asked for.
-    void prefetch(const QString& path);
+    // Decodes `path` ahead, with `margin` pixels of room around it (see readFramedImageFile),
+    // dropping whatever else was held or asked for.
+    void prefetch(const QString& path, int margin);
     // Drops what is held, asked for or being decoded (its result is thrown away).
     void drop();
     // The decoded image of `path`, when it was decoded ahead and its file is unchanged since;
     // waits for a decode of it that is under way. Whatever is held goes in any case.
-    std::optional<QImage> take(const QString& path);
+    std::optional<FramedImage> take(const QString& path);
     // Waits until nothing is being decoded; for tests. True when an image is held for `path`.
     bool waitUntilIdle(const QString& path);
 
@@ -44,15 +47,16 @@ private:
     };
     static FileStamp stampOf(const QString& path);
     void work();
-    std::optional<QImage> decode(const QString& path) const;
+    std::optional<FramedImage> decode(const QString& path, int margin) const;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     QString m_wanted; // asked for, not yet started
+    int m_wantedMargin = 0;
     QString m_decoding; // under way; emptied when dropped, so its result is thrown away
     QString m_heldPath;
     FileStamp m_heldStamp;
-    QImage m_held;
+    FramedImage m_held;
     bool m_stopping = false;
     std::thread m_worker; // last: it starts once everything above exists
 };

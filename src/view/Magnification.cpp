@@ -59,6 +59,14 @@ void BAI_SUB(App& app)
     app.MagnificationIndex = int16_t(entry);
     app.Magnification = factorOf(app, entry);
 
+    // A load builds the view, and the layout after it asks for the same view again: the view
+    // built then is kept, as long as nothing was drawn into it since.
+    const AppState::ViewInputs inputs { rt.Revision(app.SourceBitmap), rt.Revision(app.ViewBitmap),
+        app.Magnification, app.ImageWidth, app.ImageHeight };
+    if (rt.CheckObject(app.ViewBitmap) && inputs == app.LastViewBuild) {
+        RESETPARA_SUB(app);
+        return;
+    }
     app.ViewWidth = scaledSide(app.ImageWidth, app.Magnification);
     app.ViewHeight = scaledSide(app.ImageHeight, app.Magnification);
 
@@ -85,6 +93,8 @@ void BAI_SUB(App& app)
             int(app.ScaledHeight));
     }
     drawBorder(app);
+    app.LastViewBuild = { rt.Revision(app.SourceBitmap), rt.Revision(app.ViewBitmap), app.Magnification,
+        app.ImageWidth, app.ImageHeight };
 
     RESETPARA_SUB(app);
 }
