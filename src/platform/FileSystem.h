@@ -23,6 +23,8 @@ bool deleteFile(const QString& path);
 // also lists "a.bmp", as on the platforms the patterns come from. Folders, FIFOs, devices and
 // sockets are left out: none of them holds an image, and reading a FIFO would wait for a writer.
 QStringList listFolder(const QString& folder, const QString& pattern);
+// The same for several patterns in one read of the folder: the names any of them matches.
+QStringList listFolder(const QString& folder, const QStringList& patterns);
 
 // True when the path names an existing folder.
 bool isExistingFolder(const QString& path);
