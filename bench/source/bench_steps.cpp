@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -29,9 +30,6 @@
 #include <vector>
 
 #include <jpeglib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -181,8 +179,18 @@ void openScan(const QString& path, const char* name, double reference, const cha
         best / reference);
 }
 
-// Shows the scan in a program of its own, decoding the next one ahead when asked: what the
-// process started by peakMemoryRatio runs.
+// The high-water mark of this process's resident memory, in bytes.
+double residentPeak()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024;
+    return 0;
+}
+
+// Shows the scan in a program of its own, decoding the next one ahead when asked, and prints its
+// peak memory against the scan's size in RGB32: what the process started by peakMemoryRatio runs.
 int showScan(const QString& scan, const QString& next, bool decodeAhead)
 {
     TestProgram program;
@@ -194,24 +202,20 @@ int showScan(const QString& scan, const QString& next, bool decodeAhead)
         app.rt.Prefetch(next);
         app.rt.WaitForPrefetch(next);
     }
-    return app.rt.CheckObject(app.SourceBitmap) ? 0 : 1;
+    if (!app.rt.CheckObject(app.SourceBitmap)) return 1;
+    std::printf("%.3f\n", residentPeak() / (double(kScanWidth) * kScanHeight * 4));
+    return 0;
 }
 
-// The peak memory of a process that shows the scan, against the scan's size in RGB32.
+// The peak memory of a fresh process that shows the scan: a process of its own, so that nothing
+// this one holds counts.
 double peakMemoryRatio(const char* self, const QString& scan, const QString& next, bool decodeAhead)
 {
-    const pid_t child = fork();
-    if (child == 0) {
-        const QByteArray scanPath = QFile::encodeName(scan), nextPath = QFile::encodeName(next);
-        execl(self, self, "--show", scanPath.constData(), nextPath.constData(), decodeAhead ? "ahead" : "",
-            static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage {};
-    wait4(child, &status, 0, &usage);
-    const double peak = double(usage.ru_maxrss) * 1024;
-    return peak / (double(kScanWidth) * kScanHeight * 4);
+    QProcess show;
+    show.start(QFile::decodeName(self),
+        { QStringLiteral("--show"), scan, next, decodeAhead ? QStringLiteral("ahead") : QString() });
+    show.waitForFinished(-1);
+    return show.readAllStandardOutput().trimmed().toDouble();
 }
 
 } // namespace

@@ -2,7 +2,11 @@
 
 #include "platform/Shrinking.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 BitmapStore::Slot* BitmapStore::slot(Bitmap bitmap) const
 {
@@ -165,6 +169,47 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
     }
     adopt(bitmap, std::move(framed));
     return {};
+}
+
+void BitmapStore::PreparePieces(Bitmap source, const std::vector<PieceRequest>& pieces)
+{
+    FinishPreparedPieces();
+    const QImage* from = Image(source);
+    m_prepared.resize(pieces.size());
+    // Writing waits mostly on the disk, so more writers than cores still help.
+    constexpr size_t kWriters = 4;
+    std::atomic<size_t> next { 0 };
+    auto write = [&] {
+        for (size_t i; (i = next++) < pieces.size();) {
+            QImage block = from ? from->copy(pieces[i].block) : QImage();
+            m_prepared[i] = std::make_unique<PreparedFile>(block, pieces[i].folder);
+        }
+    };
+    std::vector<std::thread> writers;
+    for (size_t w = 1; w < std::min(kWriters, pieces.size()); ++w)
+        writers.emplace_back(write);
+    write();
+    for (std::thread& writer : writers)
+        writer.join();
+}
+
+SaveResult BitmapStore::NamePreparedPiece(int index, const QString& path)
+{
+    if (index < 0 || size_t(index) >= m_prepared.size() || !m_prepared[size_t(index)])
+        return { SaveOutcome::Failed, QStringLiteral("no piece") };
+    const SaveResult named = m_prepared[size_t(index)]->name(path);
+    if (named.ok()) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!m_namedFolders.contains(folder)) m_namedFolders << folder;
+    }
+    return named;
+}
+
+void BitmapStore::FinishPreparedPieces()
+{
+    m_prepared.clear();
+    for (const QString& folder : std::exchange(m_namedFolders, {}))
+        syncFolder(folder);
 }
 
 SaveResult BitmapStore::SaveFile(Bitmap bitmap, const QString& path)

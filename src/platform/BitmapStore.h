@@ -37,6 +37,18 @@ public:
     bool ViewSource(Bitmap& view, Bitmap source, int margin);
     // Writes a 24-bit BMP file under a name that no file has yet; it never replaces a file.
     SaveResult SaveFile(Bitmap bitmap, const QString& path);
+    // Pieces of a save: each block is cut out of the source and written durably into a temporary
+    // file in its folder, several at a time, so that the naming, in order, is all that is left.
+    struct PieceRequest
+    {
+        QRect block;
+        QString folder;
+    };
+    void PreparePieces(Bitmap source, const std::vector<PieceRequest>& pieces);
+    // Names prepared piece `index` (see PreparedFile::name).
+    SaveResult NamePreparedPiece(int index, const QString& path);
+    // Removes the pieces that got no name and makes the names given durable.
+    void FinishPreparedPieces();
     float GetBitmapWidth(Bitmap bitmap) const;
     float GetBitmapHeight(Bitmap bitmap) const;
     const QImage* Image(Bitmap bitmap) const;
@@ -76,6 +88,8 @@ private:
     static void takeBackXorFigures(Slot& slot);
 
     ImagePrefetcher m_prefetcher;
+    std::vector<std::unique_ptr<PreparedFile>> m_prepared;
+    QStringList m_namedFolders;
     int m_loadsTakenAhead = 0;
     int m_loadMargin = 0;
     quint64 m_lastSerial = 0;

@@ -56,9 +56,10 @@ public:
     // The bytes from `offset` on, at most `count`; fewer where the file ends.
     QByteArray read(qint64 offset, qint64 count) const;
     QByteArray readAll() const { return read(0, m_size); }
+    // Reads up to `count` bytes from `offset`: how many it read, fewer where the file ends or fails.
+    qint64 readUpTo(qint64 offset, char* into, qint64 count) const;
 
 private:
-    qint64 readUpTo(qint64 offset, char* into, qint64 count) const;
 
     int m_fd = -1;
     Status m_status = Status::Failed;

@@ -31,11 +31,10 @@ LoadResult readContent(const ReadOnlyFile& file, QImage& image)
 {
     const QByteArray start = file.read(0, 8);
     if (startsWith(start, "BM", 2)) return readBmp(file, image);
+    if (startsWith(start, "\xFF\xD8", 2)) return readJpeg(file, image);
     using Reader = LoadResult (*)(const QByteArray&, QImage&);
     Reader reader = nullptr;
-    if (startsWith(start, "\xFF\xD8", 2))
-        reader = readJpeg;
-    else if (startsWith(start, "GIF87a", 6) || startsWith(start, "GIF89a", 6))
+    if (startsWith(start, "GIF87a", 6) || startsWith(start, "GIF89a", 6))
         reader = readGif;
     else if (startsWith(start, "\x89PNG\r\n\x1A\n", 8))
         reader = readPng;
@@ -222,8 +221,8 @@ SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int
     return error == EEXIST ? SaveOutcome::NameTaken : SaveOutcome::Failed;
 }
 
-// Makes the new name durable. Some file systems cannot sync a folder; the piece is whole and
-// named all the same, so that is no failure of the save.
+} // namespace
+
 void syncFolder(const QString& folder)
 {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -232,25 +231,48 @@ void syncFolder(const QString& folder)
     ::close(fd);
 }
 
-} // namespace
+PreparedFile::PreparedFile(const QImage& image, const QString& folder)
+{
+    int error = 0;
+    const int fd = createTemporary(QFileInfo(folder + QLatin1Char('/')).absolutePath(), m_temporary, error);
+    if (fd < 0) {
+        m_temporary.clear();
+        m_reason = reasonOf(error);
+    } else if (!writeDurably(fd, image, error)) {
+        ::unlink(m_temporary.constData());
+        m_temporary.clear();
+        m_reason = reasonOf(error);
+    }
+}
+
+PreparedFile::~PreparedFile()
+{
+    if (!m_temporary.isEmpty()) ::unlink(m_temporary.constData());
+}
+
+SaveResult PreparedFile::name(const QString& path)
+{
+    if (m_temporary.isEmpty()) return { SaveOutcome::Failed, m_reason };
+    int error = 0;
+    const SaveOutcome outcome = claimName(m_temporary, QFile::encodeName(QFileInfo(path).absoluteFilePath()), error);
+    switch (outcome) {
+    case SaveOutcome::Written: m_temporary.clear(); return {};
+    case SaveOutcome::NameTaken: return { outcome, reasonOf(error) };
+    case SaveOutcome::Failed: break;
+    }
+    ::unlink(m_temporary.constData());
+    m_temporary.clear();
+    m_reason = reasonOf(error);
+    return { SaveOutcome::Failed, m_reason };
+}
 
 SaveResult writeNewBmpFile(const QImage& image, const QString& path)
 {
-    const QFileInfo target(path);
-    const QString folder = target.absolutePath();
-    QByteArray temporary;
-    int error = 0;
-    const int fd = createTemporary(folder, temporary, error);
-    if (fd < 0) return { SaveOutcome::Failed, reasonOf(error) };
-    const SaveOutcome outcome = writeDurably(fd, image, error)
-        ? claimName(temporary, QFile::encodeName(target.absoluteFilePath()), error)
-        : SaveOutcome::Failed;
-    if (outcome != SaveOutcome::Written) {
-        ::unlink(temporary.constData());
-        return { outcome, reasonOf(error) };
-    }
-    syncFolder(folder);
-    return {};
+    const QString folder = QFileInfo(path).absolutePath();
+    PreparedFile piece(image, folder);
+    const SaveResult named = piece.name(path);
+    if (named.ok()) syncFolder(folder);
+    return named;
 }
 
 QString pieceTemporaryPrefix(qint64 processId)

@@ -53,11 +53,35 @@ LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& fra
 // with black or grey where data is missing: a file that ends early or whose data is corrupt.
 LoadResult readImageFile(const QString& path, QImage& image);
 
+// A piece written ahead of its name: durably into a temporary file in its folder, so that only the
+// naming is left, which never replaces a file. The temporary is removed unless it got a name.
+class PreparedFile
+{
+public:
+    // Writes and syncs the image as an uncompressed 24-bit BMP; may run on any thread.
+    PreparedFile(const QImage& image, const QString& folder);
+    ~PreparedFile();
+    PreparedFile(const PreparedFile&) = delete;
+    PreparedFile& operator=(const PreparedFile&) = delete;
+
+    // Gives the file its name unless a file has it: Written, NameTaken (it stays ready for
+    // another name), or Failed with the reason the writing or the naming failed.
+    SaveResult name(const QString& path);
+
+private:
+    QByteArray m_temporary; // empty once named, or when nothing was written
+    QString m_reason; // why the writing failed
+};
+
 // Writes the image as an uncompressed 24-bit BMP file at `path` without ever replacing a file:
 // the data goes to a temporary file in the same folder, which then takes the name only if no
 // file has it. So a file that appears meanwhile is kept, and a crash never leaves a half-written
 // file under the name.
 SaveResult writeNewBmpFile(const QImage& image, const QString& path);
+
+// Makes the names given in a folder durable. Some file systems cannot sync a folder; the pieces
+// are whole and named all the same, so that is no failure.
+void syncFolder(const QString& folder);
 
 // How the name of the temporary file that a process of this host writes a piece into begins.
 QString pieceTemporaryPrefix(qint64 processId);
