@@ -236,6 +236,7 @@ int main(int argc, char** argv)
     const QString bmp = folder + QStringLiteral("/scan.BMP");
     {
         const QImage scan = pattern(kScanWidth, kScanHeight, 1);
+        QFile::remove(nextJpeg);
         if (!writeImage(photo, pattern(kPhotoWidth, kPhotoHeight, 2), "jpeg") || !writeImage(jpeg, scan, "jpeg")
             || !writeImage(bmp, scan, "bmp") || !QFile::copy(jpeg, nextJpeg)) {
             std::fprintf(stderr, "cannot write the test images into %s\n", qPrintable(folder));

@@ -1,5 +1,6 @@
 #include "platform/BitmapStore.h"
 
+#include "platform/Drawing.h"
 #include "platform/Shrinking.h"
 
 #include <QFileInfo>
@@ -27,27 +28,6 @@ BitmapStore::Slot& BitmapStore::fresh(Bitmap& bitmap)
     held->serial = ++m_lastSerial;
     return *held;
 }
-
-namespace {
-
-void fillBand(QImage& image, const QRect& band, QRgb colour)
-{
-    for (int y = band.top(); y <= band.bottom(); ++y)
-        std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(y)) + band.left(), band.width(), colour);
-}
-
-// Makes the band `margin` pixels wide around the image white.
-void whitenMargin(QImage& image, int margin)
-{
-    const int width = image.width(), height = image.height();
-    const QRgb white = 0xFFFFFFFFu;
-    fillBand(image, QRect(0, 0, width, margin) & image.rect(), white);
-    fillBand(image, QRect(0, height - margin, width, margin) & image.rect(), white);
-    fillBand(image, QRect(0, margin, margin, height - 2 * margin) & image.rect(), white);
-    fillBand(image, QRect(width - margin, margin, margin, height - 2 * margin) & image.rect(), white);
-}
-
-} // namespace
 
 bool BitmapStore::CreateBitmap(Bitmap& bitmap, int width, int height, int whiteMargin)
 {
@@ -149,6 +129,19 @@ bool BitmapStore::ViewSource(Bitmap& view, Bitmap source, int margin)
     return true;
 }
 
+bool BitmapStore::TakeShrunkViewAhead(Bitmap& view, Bitmap source, int width, int height, int margin)
+{
+    Slot* from = slot(source);
+    if (!from || from->shrunkViewAhead.isNull() || from->margin != margin
+        || from->shrunkViewAhead.size() != QSize(width + 2 * margin, height + 2 * margin))
+        return false;
+    QImage shrunk = std::move(from->shrunkViewAhead);
+    from->shrunkViewAhead = QImage();
+    fresh(view).image = std::move(shrunk);
+    ++m_viewsTakenAhead;
+    return true;
+}
+
 // A decoded image becomes the bitmap's content as it is, in the buffer it was decoded into.
 void BitmapStore::adopt(Bitmap& bitmap, FramedImage framed)
 {
@@ -160,13 +153,14 @@ void BitmapStore::adopt(Bitmap& bitmap, FramedImage framed)
 
 LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
 {
-    FramedImage framed;
-    if (std::optional<FramedImage> ahead = m_prefetcher.take(path)) {
-        framed = std::move(*ahead);
+    if (std::optional<ImagePrefetcher::Decoded> ahead = m_prefetcher.take(path)) {
+        adopt(bitmap, std::move(ahead->framed));
+        slot(bitmap)->shrunkViewAhead = std::move(ahead->view);
         ++m_loadsTakenAhead;
-    } else if (const LoadResult read = readFramedImageFile(path, m_loadMargin, framed); !read.ok()) {
-        return read;
+        return {};
     }
+    FramedImage framed;
+    if (const LoadResult read = readFramedImageFile(path, m_loadMargin, framed); !read.ok()) return read;
     adopt(bitmap, std::move(framed));
     return {};
 }

@@ -1,6 +1,8 @@
 #include "platform/ImagePrefetcher.h"
 
+#include "platform/Drawing.h"
 #include "platform/ImageFiles.h"
+#include "platform/Shrinking.h"
 
 #include <QFileInfo>
 #include <QImageReader>
@@ -21,13 +23,14 @@ ImagePrefetcher::~ImagePrefetcher()
     m_worker.join();
 }
 
-void ImagePrefetcher::prefetch(const QString& path, int margin)
+void ImagePrefetcher::prefetch(const QString& path, int margin, ShrunkViewSize viewSize)
 {
     {
         const std::lock_guard lock(m_mutex);
-        if (m_decoding == path || (m_heldPath == path && !m_held.image.isNull())) return;
+        if (m_decoding == path || (m_heldPath == path && !m_held.framed.image.isNull())) return;
         m_wanted = path;
         m_wantedMargin = margin;
+        m_wantedViewSize = std::move(viewSize);
         m_decoding.clear();
         m_heldPath.clear();
         m_held = {};
@@ -44,13 +47,13 @@ void ImagePrefetcher::drop()
     m_held = {};
 }
 
-std::optional<FramedImage> ImagePrefetcher::take(const QString& path)
+std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::take(const QString& path)
 {
     std::unique_lock lock(m_mutex);
     if (m_wanted == path) m_wanted.clear(); // not started: reading it now is as quick
     m_changed.wait(lock, [&] { return m_decoding != path; });
-    std::optional<FramedImage> taken;
-    if (m_heldPath == path && !m_held.image.isNull() && stampOf(path) == m_heldStamp)
+    std::optional<Decoded> taken;
+    if (m_heldPath == path && !m_held.framed.image.isNull() && stampOf(path) == m_heldStamp)
         taken = std::move(m_held);
     m_heldPath.clear();
     m_held = {};
@@ -61,7 +64,7 @@ bool ImagePrefetcher::waitUntilIdle(const QString& path)
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] { return m_wanted.isEmpty() && m_decoding.isEmpty(); });
-    return m_heldPath == path && !m_held.image.isNull();
+    return m_heldPath == path && !m_held.framed.image.isNull();
 }
 
 ImagePrefetcher::FileStamp ImagePrefetcher::stampOf(const QString& path)
@@ -72,7 +75,8 @@ ImagePrefetcher::FileStamp ImagePrefetcher::stampOf(const QString& path)
 }
 
 // Only images within the limit are decoded ahead; the size comes from the header alone.
-std::optional<FramedImage> ImagePrefetcher::decode(const QString& path, int margin) const
+std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decode(
+    const QString& path, int margin, const ShrunkViewSize& viewSize) const
 {
     // Anything but a regular file could block the reader; it is left to the opening to refuse.
     if (!QFileInfo(path).isFile()) return std::nullopt;
@@ -81,9 +85,18 @@ std::optional<FramedImage> ImagePrefetcher::decode(const QString& path, int marg
     const QSize size = header.size();
     if (!size.isValid() || qint64(size.width()) * qAbs(size.height()) > kPrefetchLimitPixels)
         return std::nullopt;
-    FramedImage framed;
-    if (!readFramedImageFile(path, margin, framed).ok()) return std::nullopt;
-    return framed;
+    Decoded decoded;
+    if (!readFramedImageFile(path, margin, decoded.framed).ok()) return std::nullopt;
+    const QImage& image = decoded.framed.image;
+    const QSize inside = viewSize ? viewSize(image.size()) : QSize();
+    if (!inside.isEmpty() && inside.width() <= image.width() && inside.height() <= image.height()) {
+        decoded.view = unwrittenImage(inside.width() + 2 * margin, inside.height() + 2 * margin);
+        if (!decoded.view.isNull()) {
+            whitenMargin(decoded.view, margin);
+            shrinkInto(decoded.view, QRect(QPoint(margin, margin), inside), image);
+        }
+    }
+    return decoded;
 }
 
 void ImagePrefetcher::work()
@@ -94,11 +107,12 @@ void ImagePrefetcher::work()
         if (m_stopping) return;
         const QString path = std::exchange(m_wanted, QString());
         const int margin = m_wantedMargin;
+        const ShrunkViewSize viewSize = std::exchange(m_wantedViewSize, {});
         m_decoding = path;
         lock.unlock();
         // The stamp is taken before reading, so a file replaced during the read is not taken.
         const FileStamp stamp = stampOf(path);
-        std::optional<FramedImage> image = decode(path, margin);
+        std::optional<Decoded> image = decode(path, margin, viewSize);
         lock.lock();
         if (m_decoding == path && image) {
             m_heldPath = path;
