@@ -6,6 +6,7 @@
 #                                 clang, into build-asan), then run every test there
 #   ./velmora.sh fuzz [seconds]   build as for sanitize, then run each fuzz target on its seeds
 #                                 for that many seconds (60 if not given)
+#   ./velmora.sh bench            build, then run every benchmark (each prints its ratios)
 # Missing Debian packages are installed first (as root, or through sudo).
 set -euo pipefail
 
@@ -94,8 +95,18 @@ case "${1:-}" in
     build_sanitized
     run_fuzzers "${2:-60}"
     ;;
+  bench)
+    install_missing_packages "${packages[@]}"
+    configure
+    cmake --build "$build"
+    for benchmark in "$build"/bench/bench_*; do
+      [ -f "$benchmark" ] && [ -x "$benchmark" ] || continue
+      echo "== ${benchmark##*/}"
+      QT_QPA_PLATFORM=offscreen "$benchmark"
+    done
+    ;;
   *)
-    echo "usage: $0 run|test|sanitize|fuzz [seconds]" >&2
+    echo "usage: $0 run|test|sanitize|fuzz [seconds]|bench" >&2
     exit 2
     ;;
 esac

@@ -39,10 +39,9 @@ QString deleteFailedText(const QString& path)
     return QStringLiteral("「%1」を削除できませんでした").arg(path);
 }
 
-// The save cut its pieces in the view bitmap. When the step after it loads nothing (a missing
-// file, the end of the list), the view is built again from the image still held, or it would
-// hold the last piece and show it on the next repaint. The rebuild enables the trimming
-// controls; "トリミング開始" stays as the failed step left it.
+// When the step after a save loads nothing (a missing file, the end of the list), the view is
+// built again from the image still held, as a load would have built it. The rebuild enables the
+// trimming controls; "トリミング開始" stays as the failed step left it.
 void showKeptImage(App& app)
 {
     const int trimEnabled = app.rt.IsWindowEnabled(app.BUTTON2);

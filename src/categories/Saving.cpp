@@ -30,38 +30,20 @@ void advanceAfterSaving(App& app, int16_t category)
     app.CatStartText[category] = numberText(app.CatNextNo[category]);
 }
 
-void cutIntoViewBitmap(App& app, const CropRect& crop)
+QRect blockOf(const CropRect& crop)
 {
-    const int width = int(crop.width()), height = int(crop.height());
-    app.rt.DeleteObject(app.ViewBitmap);
-    app.rt.CreateBitmap(app.ViewBitmap, width, height);
-    app.rt.BitBlt(app.ViewBitmap, 0, 0, width, height, app.SourceBitmap, int(crop.left), int(crop.top));
+    return QRect(int(crop.left), int(crop.top), int(crop.width()), int(crop.height()));
 }
 
-} // namespace
-
-QString saveFailedText(const QString& path, const QString& reason)
+// Gives prepared piece `index` the category's next free name: a name that is taken, whether
+// found now or only when the file is named, is skipped.
+PieceOutcome namePiece(App& app, int16_t category, int index)
 {
-    return QStringLiteral("「%1」を保存できませんでした（%2）").arg(path, reason);
-}
-
-QString numbersExhaustedText(int16_t category)
-{
-    return QStringLiteral("%1の保存番号が%2を超えるため、残りの範囲は保存しませんでした")
-        .arg(categoryLabel(category))
-        .arg(kLastNumber);
-}
-
-PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
-{
-    if (crop.isEmpty()) return PieceOutcome::Skipped;
-    cutIntoViewBitmap(app, crop);
     for (;;) {
         MIX_NAME(app, category);
         const QString path = app.CatFolder[category] + app.SaveName;
-        // A name that is taken, whether found now or only when the file is written, is skipped.
         const SaveResult saved = isExistingFile(path) ? SaveResult { SaveOutcome::NameTaken, {} }
-                                                      : app.rt.SaveFile(app.ViewBitmap, path);
+                                                      : app.rt.NamePreparedPiece(index, path);
         if (saved.ok()) break;
         if (saved.outcome == SaveOutcome::Failed) {
             app.UnsavedPieces << saveFailedText(path, saved.reason);
@@ -81,11 +63,77 @@ PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
     return PieceOutcome::Saved;
 }
 
+struct Piece
+{
+    int16_t category;
+    CropRect crop;
+};
+
+// Every frame of every valid category that cuts something, in the order they are saved.
+std::vector<Piece> piecesToSave(const App& app)
+{
+    std::vector<Piece> pieces;
+    for (int16_t category = 1; category <= kCategoryCount; ++category) {
+        if (app.CatValid[category] != kFlagSet) continue;
+        for (int frame = 0; frame < int(app.CatFrameCount[category]); ++frame) {
+            const CropRect crop = cropOfFrame(app.FrameLeft[frame][category], app.FrameTop[frame][category],
+                app.FrameRight[frame][category], app.FrameBottom[frame][category], app.Magnification,
+                app.ImageWidth, app.ImageHeight);
+            if (!crop.isEmpty()) pieces.push_back({ category, crop });
+        }
+    }
+    return pieces;
+}
+
+// Cuts and writes all pieces ahead, several at a time, then names them one after the other,
+// in the order of categories and frames, as each would have been saved alone.
+void saveAllPieces(App& app)
+{
+    const std::vector<Piece> pieces = piecesToSave(app);
+    std::vector<BitmapStore::PieceRequest> requests;
+    for (const Piece& piece : pieces) {
+        if (requests.empty() || pieces[requests.size() - 1].category != piece.category)
+            removeAbandonedTemporaries(app.CatFolder[piece.category]);
+        requests.push_back({ blockOf(piece.crop), app.CatFolder[piece.category] });
+    }
+    app.rt.PreparePieces(app.SourceBitmap, requests);
+    int16_t exhausted = 0;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].category == exhausted) continue;
+        if (namePiece(app, pieces[i].category, int(i)) == PieceOutcome::NumbersExhausted)
+            exhausted = pieces[i].category;
+    }
+    app.rt.FinishPreparedPieces();
+}
+
+} // namespace
+
+QString saveFailedText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("「%1」を保存できませんでした（%2）").arg(path, reason);
+}
+
+QString numbersExhaustedText(int16_t category)
+{
+    return QStringLiteral("%1の保存番号が%2を超えるため、残りの範囲は保存しませんでした")
+        .arg(categoryLabel(category))
+        .arg(kLastNumber);
+}
+
+PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
+{
+    if (crop.isEmpty()) return PieceOutcome::Skipped;
+    app.rt.PreparePieces(app.SourceBitmap, { { blockOf(crop), app.CatFolder[category] } });
+    const PieceOutcome outcome = namePiece(app, category, 0);
+    app.rt.FinishPreparedPieces();
+    return outcome;
+}
+
 void HOZON_SUB(App& app)
 {
     app.SavedPieces.clear();
     app.UnsavedPieces.clear();
-    // The frames are drawn into the view bitmap, which is about to become the cut buffer.
+    // The frames drawn into the view go first; at actual size the view shares the source's pixels.
     BOX2_SUB(app);
     if (!app.rt.CheckObject(app.SourceBitmap)) {
         // After a load that failed with nothing to return to there is no image to cut from.
@@ -93,17 +141,9 @@ void HOZON_SUB(App& app)
             QStringLiteral("切り出す画像がないため保存しませんでした"), MessageButtons::Ok,
             MessageIcon::Exclamation);
     } else {
-        for (int16_t category = 1; category <= kCategoryCount; ++category) {
-            if (app.CatValid[category] != kFlagSet) continue;
-            if (app.CatFrameCount[category] > 0) removeAbandonedTemporaries(app.CatFolder[category]);
-            for (int frame = 0; frame < int(app.CatFrameCount[category]); ++frame) {
-                const CropRect crop = cropOfFrame(app.FrameLeft[frame][category],
-                    app.FrameTop[frame][category], app.FrameRight[frame][category],
-                    app.FrameBottom[frame][category], app.Magnification, app.ImageWidth, app.ImageHeight);
-                if (savePiece(app, category, crop) == PieceOutcome::NumbersExhausted) break;
-            }
-            app.CatFrameCount[category] = 0;
-        }
+        saveAllPieces(app);
+        for (int16_t category = 1; category <= kCategoryCount; ++category)
+            if (app.CatValid[category] == kFlagSet) app.CatFrameCount[category] = 0;
     }
     app.TrimState = TrimState::Idle;
     app.GrabCode = grabCode({});

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 inline constexpr int kCategoryCount = 20;
 inline constexpr int kMaxFrames = 50;
@@ -107,6 +108,14 @@ struct AppState
     float ViewOriginX = 0, ViewOriginY = 0;
     float VisibleLeft = 0, VisibleTop = 0, VisibleRight = 0, VisibleBottom = 0;
     int16_t CornerToggle = 0; // where the corner button jumps next, a CornerToggle:: code
+    // What the view bitmap was last built from and what it held right after: a rebuild with
+    // the same inputs of a view nothing was drawn into since would give the same pixels.
+    struct ViewInputs
+    {
+        std::pair<quint64, quint64> source, view;
+        float magnification = 0, imageWidth = 0, imageHeight = 0;
+        bool operator==(const ViewInputs&) const = default;
+    } LastViewBuild;
 
     // Trimming: the rubber band in picture coordinates; BandLeft kNoBand (-1) means there is none.
     float BandLeft = 0, BandTop = 0, BandRight = 0, BandBottom = 0;

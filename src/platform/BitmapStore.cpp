@@ -1,11 +1,13 @@
 #include "platform/BitmapStore.h"
 
+#include "platform/Drawing.h"
 #include "platform/Shrinking.h"
 
-#include <algorithm>
+#include <QFileInfo>
 
-#include <sys/mman.h>
-#include <unistd.h>
+#include <algorithm>
+#include <atomic>
+#include <thread>
 
 BitmapStore::Slot* BitmapStore::slot(Bitmap bitmap) const
 {
@@ -23,46 +25,9 @@ BitmapStore::Slot& BitmapStore::fresh(Bitmap& bitmap)
     }
     auto& held = m_bitmaps[size_t(bitmap.id)];
     held = std::make_unique<Slot>();
+    held->serial = ++m_lastSerial;
     return *held;
 }
-
-namespace {
-
-// A Format_RGB32 image whose pixels are not yet written. Large buffers ask for huge pages, so
-// that writing them first costs a few page faults instead of one every 4 KiB.
-QImage unwrittenImage(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-#ifdef MADV_HUGEPAGE
-    constexpr qsizetype kLarge = qsizetype(8) << 20;
-    if (!image.isNull() && image.sizeInBytes() >= kLarge) {
-        const auto page = quintptr(sysconf(_SC_PAGESIZE));
-        const quintptr start = (quintptr(image.bits()) + page - 1) & ~(page - 1);
-        const quintptr end = (quintptr(image.bits()) + quintptr(image.sizeInBytes())) & ~(page - 1);
-        if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-    }
-#endif
-    return image;
-}
-
-void fillBand(QImage& image, const QRect& band, QRgb colour)
-{
-    for (int y = band.top(); y <= band.bottom(); ++y)
-        std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(y)) + band.left(), band.width(), colour);
-}
-
-// Makes the band `margin` pixels wide around the image white.
-void whitenMargin(QImage& image, int margin)
-{
-    const int width = image.width(), height = image.height();
-    const QRgb white = 0xFFFFFFFFu;
-    fillBand(image, QRect(0, 0, width, margin) & image.rect(), white);
-    fillBand(image, QRect(0, height - margin, width, margin) & image.rect(), white);
-    fillBand(image, QRect(0, margin, margin, height - 2 * margin) & image.rect(), white);
-    fillBand(image, QRect(width - margin, margin, margin, height - 2 * margin) & image.rect(), white);
-}
-
-} // namespace
 
 bool BitmapStore::CreateBitmap(Bitmap& bitmap, int width, int height, int whiteMargin)
 {
@@ -103,6 +68,12 @@ void BitmapStore::DeleteObject(Bitmap& bitmap)
     if (!held) return;
     takeBackXorFigures(*held);
     m_bitmaps[size_t(bitmap.id)].reset();
+}
+
+std::pair<quint64, quint64> BitmapStore::Revision(Bitmap bitmap) const
+{
+    const Slot* held = slot(bitmap);
+    return held ? std::pair { held->serial, held->writes } : std::pair<quint64, quint64> {};
 }
 
 int BitmapStore::CheckObject(Bitmap bitmap) const
@@ -158,17 +129,81 @@ bool BitmapStore::ViewSource(Bitmap& view, Bitmap source, int margin)
     return true;
 }
 
+bool BitmapStore::TakeShrunkViewAhead(Bitmap& view, Bitmap source, int width, int height, int margin)
+{
+    Slot* from = slot(source);
+    if (!from || from->shrunkViewAhead.isNull() || from->margin != margin
+        || from->shrunkViewAhead.size() != QSize(width + 2 * margin, height + 2 * margin))
+        return false;
+    QImage shrunk = std::move(from->shrunkViewAhead);
+    from->shrunkViewAhead = QImage();
+    fresh(view).image = std::move(shrunk);
+    ++m_viewsTakenAhead;
+    return true;
+}
+
+// A decoded image becomes the bitmap's content as it is, in the buffer it was decoded into.
+void BitmapStore::adopt(Bitmap& bitmap, FramedImage framed)
+{
+    Slot& held = fresh(bitmap);
+    held.image = std::move(framed.image);
+    held.pixels = std::move(framed.pixels);
+    held.margin = held.pixels ? framed.margin : 0;
+}
+
 LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
 {
-    QImage image;
-    if (std::optional<QImage> ahead = m_prefetcher.take(path)) {
-        image = std::move(*ahead);
+    if (std::optional<ImagePrefetcher::Decoded> ahead = m_prefetcher.take(path)) {
+        adopt(bitmap, std::move(ahead->framed));
+        slot(bitmap)->shrunkViewAhead = std::move(ahead->view);
         ++m_loadsTakenAhead;
-    } else if (const LoadResult read = readImageFile(path, image); !read.ok()) {
-        return read;
+        return {};
     }
-    if (!SetImage(bitmap, image)) return { LoadError::OutOfMemory };
+    FramedImage framed;
+    if (const LoadResult read = readFramedImageFile(path, m_loadMargin, framed); !read.ok()) return read;
+    adopt(bitmap, std::move(framed));
     return {};
+}
+
+void BitmapStore::PreparePieces(Bitmap source, const std::vector<PieceRequest>& pieces)
+{
+    FinishPreparedPieces();
+    const QImage* from = Image(source);
+    m_prepared.resize(pieces.size());
+    // Writing waits mostly on the disk, so more writers than cores still help.
+    constexpr size_t kWriters = 4;
+    std::atomic<size_t> next { 0 };
+    auto write = [&] {
+        for (size_t i; (i = next++) < pieces.size();) {
+            QImage block = from ? from->copy(pieces[i].block) : QImage();
+            m_prepared[i] = std::make_unique<PreparedFile>(block, pieces[i].folder);
+        }
+    };
+    std::vector<std::thread> writers;
+    for (size_t w = 1; w < std::min(kWriters, pieces.size()); ++w)
+        writers.emplace_back(write);
+    write();
+    for (std::thread& writer : writers)
+        writer.join();
+}
+
+SaveResult BitmapStore::NamePreparedPiece(int index, const QString& path)
+{
+    if (index < 0 || size_t(index) >= m_prepared.size() || !m_prepared[size_t(index)])
+        return { SaveOutcome::Failed, QStringLiteral("no piece") };
+    const SaveResult named = m_prepared[size_t(index)]->name(path);
+    if (named.ok()) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!m_namedFolders.contains(folder)) m_namedFolders << folder;
+    }
+    return named;
+}
+
+void BitmapStore::FinishPreparedPieces()
+{
+    m_prepared.clear();
+    for (const QString& folder : std::exchange(m_namedFolders, {}))
+        syncFolder(folder);
 }
 
 SaveResult BitmapStore::SaveFile(Bitmap bitmap, const QString& path)
@@ -190,6 +225,7 @@ float BitmapStore::GetBitmapHeight(Bitmap bitmap) const
 
 void BitmapStore::BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy)
 {
+    if (Slot* held = slot(target)) ++held->writes;
     QImage* to = Image(target);
     const QImage* from = Image(source);
     if (to && from) copyBlock(*to, x, y, width, height, *from, sx, sy);
@@ -197,6 +233,7 @@ void BitmapStore::BitBlt(Bitmap target, int x, int y, int width, int height, Bit
 
 void BitmapStore::StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height)
 {
+    if (Slot* held = slot(target)) ++held->writes;
     QImage* to = Image(target);
     const QImage* from = Image(source);
     if (!to || !from || width <= 0 || height <= 0) return;
@@ -215,6 +252,7 @@ void BitmapStore::DrawLine(
 {
     Slot* held = slot(target);
     if (!held) return;
+    ++held->writes;
     const QRgb colour = penColour(pen, mode);
     drawFigure(held->image, x1, y1, x2, y2, mode, width, figure, colour);
     // A figure drawn twice leaves no trace; one drawn once is taken back when the bitmap goes.

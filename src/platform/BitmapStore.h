@@ -35,20 +35,42 @@ public:
     // view are taken back when it is deleted, so the source is then as it was. False (and
     // nothing done) when the source was not given that margin when it was set.
     bool ViewSource(Bitmap& view, Bitmap source, int margin);
+    // Makes `view` the shrunk view built when the source was decoded ahead, if it has a
+    // `width` × `height` inside `margin`; false (and nothing done) otherwise. It is taken once.
+    bool TakeShrunkViewAhead(Bitmap& view, Bitmap source, int width, int height, int margin);
     // Writes a 24-bit BMP file under a name that no file has yet; it never replaces a file.
     SaveResult SaveFile(Bitmap bitmap, const QString& path);
+    // Pieces of a save: each block is cut out of the source and written durably into a temporary
+    // file in its folder, several at a time, so that the naming, in order, is all that is left.
+    struct PieceRequest
+    {
+        QRect block;
+        QString folder;
+    };
+    void PreparePieces(Bitmap source, const std::vector<PieceRequest>& pieces);
+    // Names prepared piece `index` (see PreparedFile::name).
+    SaveResult NamePreparedPiece(int index, const QString& path);
+    // Removes the pieces that got no name and makes the names given durable.
+    void FinishPreparedPieces();
     float GetBitmapWidth(Bitmap bitmap) const;
     float GetBitmapHeight(Bitmap bitmap) const;
     const QImage* Image(Bitmap bitmap) const;
     QImage* Image(Bitmap bitmap);
     void SetMapMode(Bitmap, int) { } // coordinates are always pixels
+    // What a bitmap holds, as far as the operations here changed it: equal revisions mean the
+    // same pixels. A bitmap that does not exist has revision {0, 0}.
+    std::pair<quint64, quint64> Revision(Bitmap bitmap) const;
 
     // The image likely to be loaded next is decoded ahead on a worker thread; LoadBitmapFile
     // takes it instead of reading the file when the file is unchanged.
-    void Prefetch(const QString& path) { m_prefetcher.prefetch(path); }
+    void Prefetch(const QString& path, ImagePrefetcher::ShrunkViewSize viewSize = {})
+    {
+        m_prefetcher.prefetch(path, m_loadMargin, std::move(viewSize));
+    }
     void DropPrefetch() { m_prefetcher.drop(); }
     bool WaitForPrefetch(const QString& path) { return m_prefetcher.waitUntilIdle(path); }
     int LoadsTakenAhead() const { return m_loadsTakenAhead; }
+    int ViewsTakenAhead() const { return m_viewsTakenAhead; }
 
     void BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy);
     void StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height);
@@ -63,14 +85,22 @@ private:
         QImage image; // what the handle stands for; a window into `pixels` when they are shared
         std::shared_ptr<QImage> pixels; // the buffer shared with other bitmaps, if any
         int margin = 0; // room in `pixels` around `image`
+        QImage shrunkViewAhead; // of an image decoded ahead, until a view takes it
         std::set<XorFigure> xorDrawn; // figures drawn an odd number of times, when shared
+        quint64 serial = 0; // tells this content from any other the handle had before
+        quint64 writes = 0; // drawing operations into it since
     };
     Slot* slot(Bitmap bitmap) const;
+    void adopt(Bitmap& bitmap, FramedImage framed);
     Slot& fresh(Bitmap& bitmap);
     static void takeBackXorFigures(Slot& slot);
 
     ImagePrefetcher m_prefetcher;
+    std::vector<std::unique_ptr<PreparedFile>> m_prepared;
+    QStringList m_namedFolders;
     int m_loadsTakenAhead = 0;
+    int m_viewsTakenAhead = 0;
     int m_loadMargin = 0;
+    quint64 m_lastSerial = 0;
     std::vector<std::unique_ptr<Slot>> m_bitmaps = std::vector<std::unique_ptr<Slot>>(1); // 0: unbound
 };

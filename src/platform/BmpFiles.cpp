@@ -1,13 +1,16 @@
 #include "platform/ImageFormats.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Parallel.h"
 
 #include <QByteArray>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include <unistd.h>
@@ -187,6 +190,26 @@ void convertPaletteRow(const uchar* in, QRgb* out, qint64 width, const PixelForm
     }
 }
 
+// Blue, green, red bytes to pixels. On a little-endian machine four pixels are taken from
+// three 32-bit words at a time (b0 g0 r0 b1 | g1 r1 b2 g2 | r2 b3 g3 r3), each word already
+// in the 0x00RRGGBB order of a pixel.
+void convertBgrRow(const uchar* in, QRgb* out, qint64 width)
+{
+    qint64 x = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; x + 4 <= width; x += 4, in += 12) {
+            quint32 w[3];
+            std::memcpy(w, in, sizeof w);
+            out[x] = 0xFF000000u | (w[0] & 0xFFFFFFu);
+            out[x + 1] = 0xFF000000u | w[0] >> 24 | (w[1] & 0xFFFFu) << 8;
+            out[x + 2] = 0xFF000000u | w[1] >> 16 | (w[2] & 0xFFu) << 16;
+            out[x + 3] = 0xFF000000u | w[2] >> 8;
+        }
+    }
+    for (; x < width; ++x, in += 3)
+        out[x] = 0xFF000000u | quint32(in[2]) << 16 | quint32(in[1]) << 8 | in[0];
+}
+
 // 24-bit rows, and 32-bit rows with the usual masks, take the bytes as they stand.
 void convertRow(const uchar* in, QRgb* out, qint64 width, const PixelFormat& format)
 {
@@ -195,8 +218,7 @@ void convertRow(const uchar* in, QRgb* out, qint64 width, const PixelFormat& for
     if (bitCount <= 8) {
         convertPaletteRow(in, out, width, format);
     } else if (bitCount == 24) {
-        for (qint64 x = 0; x < width; ++x, in += 3)
-            out[x] = 0xFF000000u | quint32(in[2]) << 16 | quint32(in[1]) << 8 | in[0];
+        convertBgrRow(in, out, width);
     } else if (bitCount == 32 && usualMasks) {
         for (qint64 x = 0; x < width; ++x, in += 4)
             out[x] = 0xFF000000u | quint32(in[2]) << 16 | quint32(in[1]) << 8 | in[0];
@@ -209,13 +231,17 @@ void convertRow(const uchar* in, QRgb* out, qint64 width, const PixelFormat& for
     }
 }
 
-QRgb* rowOf(QImage& image, const BmpHeader& header, qint64 fileRow)
+// Where a row of the file goes in the image whose pixels start at `bits`: a bottom-up file
+// starts with the image's last row. (Taken from the bits, as scanLine would detach the image
+// again for each row, which several threads must not do at once.)
+QRgb* rowOf(uchar* bits, qsizetype bytesPerLine, const BmpHeader& header, qint64 fileRow)
 {
-    return reinterpret_cast<QRgb*>(
-        image.scanLine(int(header.topDown ? fileRow : header.height - 1 - fileRow)));
+    const qint64 y = header.topDown ? fileRow : header.height - 1 - fileRow;
+    return reinterpret_cast<QRgb*>(bits + y * bytesPerLine);
 }
 
-// Every row must be in the file; they are read a block of rows at a time.
+// Every row must be in the file. The cores share the rows out, each reading its rows a block
+// at a time and converting them.
 LoadResult readUncompressed(const ReadOnlyFile& file, const PixelFormat& format, QImage& image)
 {
     const BmpHeader& header = format.header;
@@ -223,17 +249,23 @@ LoadResult readUncompressed(const ReadOnlyFile& file, const PixelFormat& format,
     if (file.size() < header.pixelStart + rowBytes * header.height) return kUnreadable;
     if (LoadResult allocated = allocateImage(header.width, header.height, image); !allocated.ok())
         return allocated;
-    const qint64 rowsAtOnce = std::clamp<qint64>((4 << 20) / rowBytes, 1, header.height);
-    QByteArray block(rowsAtOnce * rowBytes, Qt::Uninitialized);
-    for (qint64 first = 0; first < header.height; first += rowsAtOnce) {
-        const qint64 rows = std::min(rowsAtOnce, header.height - first);
-        if (!file.read(header.pixelStart + first * rowBytes, block.data(), rows * rowBytes))
-            return kUnreadable;
-        const auto* in = reinterpret_cast<const uchar*>(block.constData());
-        for (qint64 row = 0; row < rows; ++row)
-            convertRow(in + row * rowBytes, rowOf(image, header, first + row), header.width, format);
-    }
-    return {};
+    uchar* const bits = image.bits();
+    std::atomic<bool> failed { false };
+    inParallel(int(header.height), [&](qint64 firstRow, qint64 endRow) {
+        const qint64 rowsAtOnce = std::clamp<qint64>((4 << 20) / rowBytes, 1, endRow - firstRow);
+        QByteArray block(rowsAtOnce * rowBytes, Qt::Uninitialized);
+        for (qint64 first = firstRow; first < endRow && !failed; first += rowsAtOnce) {
+            const qint64 rows = std::min(rowsAtOnce, endRow - first);
+            if (!file.read(header.pixelStart + first * rowBytes, block.data(), rows * rowBytes)) {
+                failed = true;
+                return;
+            }
+            const auto* in = reinterpret_cast<const uchar*>(block.constData());
+            for (qint64 row = 0; row < rows; ++row)
+                convertRow(in + row * rowBytes, rowOf(bits, image.bytesPerLine(), header, first + row), header.width, format);
+        }
+    });
+    return failed ? kUnreadable : LoadResult {};
 }
 
 // Follows run-length codes from their start to the end of the bitmap, setting the pixels on the
@@ -284,7 +316,7 @@ private:
     {
         if (!m_image) return;
         if (m_rowY != m_y) {
-            m_row = rowOf(*m_image, m_format.header, m_y);
+            m_row = rowOf(m_image->bits(), m_image->bytesPerLine(), m_format.header, m_y);
             m_rowY = m_y;
         }
         m_row[x] = m_format.palette[size_t(index)];

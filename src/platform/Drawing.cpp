@@ -137,3 +137,24 @@ void copyBlock(QImage& target, int x, int y, int w, int h, const QImage& source,
         std::memcpy(to, from, size_t(w) * sizeof(QRgb));
     }
 }
+
+namespace {
+
+void fillBand(QImage& image, const QRect& band, QRgb colour)
+{
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(y)) + band.left(), band.width(), colour);
+}
+
+} // namespace
+
+void whitenMargin(QImage& image, int margin)
+{
+    const int width = image.width(), height = image.height();
+    const QRgb white = 0xFFFFFFFFu;
+    fillBand(image, QRect(0, 0, width, margin) & image.rect(), white);
+    fillBand(image, QRect(0, height - margin, width, margin) & image.rect(), white);
+    fillBand(image, QRect(0, margin, margin, height - 2 * margin) & image.rect(), white);
+    fillBand(image, QRect(width - margin, margin, margin, height - 2 * margin) & image.rect(), white);
+}
+

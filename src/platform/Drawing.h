@@ -28,3 +28,6 @@ void drawFigure(
 
 // Copies the w x h block at (sx, sy) of source to (x, y) of target, clipped to both images.
 void copyBlock(QImage& target, int x, int y, int w, int h, const QImage& source, int sx, int sy);
+
+// Makes the band `margin` pixels wide around the image white.
+void whitenMargin(QImage& image, int margin);

@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,14 +34,47 @@ bool deleteFile(const QString& path)
     return QFile::remove(path) || !isExistingFile(path);
 }
 
+namespace {
+
+// A pattern "*.EXT" as the name's ending ".EXT", compared without letter case; any other
+// pattern through Qt's wildcard matching.
+bool matches(const QString& name, const QString& pattern)
+{
+    if (pattern.startsWith(QLatin1String("*.")) && !pattern.mid(1).contains(QLatin1Char('*'))
+        && !pattern.contains(QLatin1Char('?')))
+        return name.endsWith(QStringView(pattern).mid(1), Qt::CaseInsensitive);
+    return QDir::match(pattern, name);
+}
+
+// A regular file, or a link to one. The entry's type spares most names a call to stat.
+bool isRegularEntry(int folder, const dirent& entry)
+{
+    if (entry.d_type == DT_REG) return true;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+    struct stat info = {};
+    return ::fstatat(folder, entry.d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+} // namespace
+
 QStringList listFolder(const QString& folder, const QString& pattern)
 {
+    return listFolder(folder, QStringList { pattern });
+}
+
+QStringList listFolder(const QString& folder, const QStringList& patterns)
+{
     if (folder.isEmpty()) return {};
-    const QDir dir(folder, pattern, QDir::Unsorted, QDir::Files | QDir::Hidden);
-    // QDir counts a link to a device as a file; what it points to decides here.
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) return {};
     QStringList names;
-    for (const QFileInfo& entry : dir.entryInfoList())
-        if (entry.isFile()) names << entry.fileName();
+    while (const dirent* entry = ::readdir(dir)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (std::any_of(patterns.begin(), patterns.end(), [&](const QString& p) { return matches(name, p); })
+            && isRegularEntry(::dirfd(dir), *entry))
+            names << name;
+    }
+    ::closedir(dir);
     return names;
 }
 

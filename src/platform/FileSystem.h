@@ -23,6 +23,8 @@ bool deleteFile(const QString& path);
 // also lists "a.bmp", as on the platforms the patterns come from. Folders, FIFOs, devices and
 // sockets are left out: none of them holds an image, and reading a FIFO would wait for a writer.
 QStringList listFolder(const QString& folder, const QString& pattern);
+// The same for several patterns in one read of the folder: the names any of them matches.
+QStringList listFolder(const QString& folder, const QStringList& patterns);
 
 // True when the path names an existing folder.
 bool isExistingFolder(const QString& path);
@@ -54,9 +56,10 @@ public:
     // The bytes from `offset` on, at most `count`; fewer where the file ends.
     QByteArray read(qint64 offset, qint64 count) const;
     QByteArray readAll() const { return read(0, m_size); }
+    // Reads up to `count` bytes from `offset`: how many it read, fewer where the file ends or fails.
+    qint64 readUpTo(qint64 offset, char* into, qint64 count) const;
 
 private:
-    qint64 readUpTo(qint64 offset, char* into, qint64 count) const;
 
     int m_fd = -1;
     Status m_status = Status::Failed;

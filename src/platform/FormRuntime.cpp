@@ -18,7 +18,6 @@
 #include <QWidget>
 #include <QWindow>
 
-
 namespace {
 
 struct PointerShape

@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -30,11 +31,10 @@ LoadResult readContent(const ReadOnlyFile& file, QImage& image)
 {
     const QByteArray start = file.read(0, 8);
     if (startsWith(start, "BM", 2)) return readBmp(file, image);
+    if (startsWith(start, "\xFF\xD8", 2)) return readJpeg(file, image);
     using Reader = LoadResult (*)(const QByteArray&, QImage&);
     Reader reader = nullptr;
-    if (startsWith(start, "\xFF\xD8", 2))
-        reader = readJpeg;
-    else if (startsWith(start, "GIF87a", 6) || startsWith(start, "GIF89a", 6))
+    if (startsWith(start, "GIF87a", 6) || startsWith(start, "GIF89a", 6))
         reader = readGif;
     else if (startsWith(start, "\x89PNG\r\n\x1A\n", 8))
         reader = readPng;
@@ -54,10 +54,83 @@ bool isAllowedSize(qint64 width, qint64 height)
         && width * height <= kMaxImagePixels;
 }
 
+namespace {
+
+// While readFramedImageFile reads on a thread, the buffers the decoders ask for get this margin,
+// and the last one is kept here for it. Decoders know nothing of it.
+thread_local int t_frameMargin = 0;
+thread_local std::shared_ptr<QImage> t_frame;
+
+QImage windowInto(QImage& pixels, int margin, int width, int height)
+{
+    return QImage(pixels.bits() + margin * pixels.bytesPerLine() + margin * 4, width, height,
+        pixels.bytesPerLine(), QImage::Format_RGB32);
+}
+
+bool isWindowInto(const QImage& image, const QImage& pixels, int margin)
+{
+    return !image.isNull()
+        && image.constBits() == pixels.constBits() + margin * pixels.bytesPerLine() + margin * 4;
+}
+
+} // namespace
+
+QImage unwrittenImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+#ifdef MADV_HUGEPAGE
+    constexpr qsizetype kLarge = qsizetype(8) << 20;
+    if (!image.isNull() && image.sizeInBytes() >= kLarge) {
+        const auto page = quintptr(sysconf(_SC_PAGESIZE));
+        const quintptr start = (quintptr(image.bits()) + page - 1) & ~(page - 1);
+        const quintptr end = (quintptr(image.bits()) + quintptr(image.sizeInBytes())) & ~(page - 1);
+        if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    }
+#endif
+    return image;
+}
+
 LoadResult allocateImage(qint64 width, qint64 height, QImage& image)
 {
-    image = QImage(int(width), int(height), QImage::Format_RGB32);
-    return image.isNull() ? LoadResult { LoadError::OutOfMemory } : LoadResult {};
+    const int margin = t_frameMargin;
+    if (margin == 0) {
+        image = unwrittenImage(int(width), int(height));
+        return image.isNull() ? LoadResult { LoadError::OutOfMemory } : LoadResult {};
+    }
+    auto pixels = std::make_shared<QImage>(unwrittenImage(int(width) + 2 * margin, int(height) + 2 * margin));
+    if (pixels->isNull()) return { LoadError::OutOfMemory };
+    image = windowInto(*pixels, margin, int(width), int(height));
+    t_frame = std::move(pixels);
+    return {};
+}
+
+LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed)
+{
+    framed = FramedImage {};
+    framed.margin = std::max(margin, 0);
+    t_frameMargin = framed.margin;
+    t_frame.reset();
+    QImage image;
+    const LoadResult result = readImageFile(path, image);
+    t_frameMargin = 0;
+    std::shared_ptr<QImage> pixels = std::exchange(t_frame, {});
+    if (!result.ok()) return result;
+    if (framed.margin == 0) {
+        framed.image = std::move(image);
+        return result;
+    }
+    // A decoder that made its own image is copied into a buffer with the margin.
+    if (!pixels || !isWindowInto(image, *pixels, framed.margin)) {
+        pixels = std::make_shared<QImage>(
+            unwrittenImage(image.width() + 2 * framed.margin, image.height() + 2 * framed.margin));
+        if (pixels->isNull()) return { LoadError::OutOfMemory };
+        QImage window = windowInto(*pixels, framed.margin, image.width(), image.height());
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(window.scanLine(y), image.constScanLine(y), size_t(image.width()) * 4);
+    }
+    framed.image = windowInto(*pixels, framed.margin, image.width(), image.height());
+    framed.pixels = std::move(pixels);
+    return result;
 }
 
 LoadResult readImageFile(const QString& path, QImage& image)
@@ -148,8 +221,8 @@ SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int
     return error == EEXIST ? SaveOutcome::NameTaken : SaveOutcome::Failed;
 }
 
-// Makes the new name durable. Some file systems cannot sync a folder; the piece is whole and
-// named all the same, so that is no failure of the save.
+} // namespace
+
 void syncFolder(const QString& folder)
 {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -158,25 +231,48 @@ void syncFolder(const QString& folder)
     ::close(fd);
 }
 
-} // namespace
+PreparedFile::PreparedFile(const QImage& image, const QString& folder)
+{
+    int error = 0;
+    const int fd = createTemporary(QFileInfo(folder + QLatin1Char('/')).absolutePath(), m_temporary, error);
+    if (fd < 0) {
+        m_temporary.clear();
+        m_reason = reasonOf(error);
+    } else if (!writeDurably(fd, image, error)) {
+        ::unlink(m_temporary.constData());
+        m_temporary.clear();
+        m_reason = reasonOf(error);
+    }
+}
+
+PreparedFile::~PreparedFile()
+{
+    if (!m_temporary.isEmpty()) ::unlink(m_temporary.constData());
+}
+
+SaveResult PreparedFile::name(const QString& path)
+{
+    if (m_temporary.isEmpty()) return { SaveOutcome::Failed, m_reason };
+    int error = 0;
+    const SaveOutcome outcome = claimName(m_temporary, QFile::encodeName(QFileInfo(path).absoluteFilePath()), error);
+    switch (outcome) {
+    case SaveOutcome::Written: m_temporary.clear(); return {};
+    case SaveOutcome::NameTaken: return { outcome, reasonOf(error) };
+    case SaveOutcome::Failed: break;
+    }
+    ::unlink(m_temporary.constData());
+    m_temporary.clear();
+    m_reason = reasonOf(error);
+    return { SaveOutcome::Failed, m_reason };
+}
 
 SaveResult writeNewBmpFile(const QImage& image, const QString& path)
 {
-    const QFileInfo target(path);
-    const QString folder = target.absolutePath();
-    QByteArray temporary;
-    int error = 0;
-    const int fd = createTemporary(folder, temporary, error);
-    if (fd < 0) return { SaveOutcome::Failed, reasonOf(error) };
-    const SaveOutcome outcome = writeDurably(fd, image, error)
-        ? claimName(temporary, QFile::encodeName(target.absoluteFilePath()), error)
-        : SaveOutcome::Failed;
-    if (outcome != SaveOutcome::Written) {
-        ::unlink(temporary.constData());
-        return { outcome, reasonOf(error) };
-    }
-    syncFolder(folder);
-    return {};
+    const QString folder = QFileInfo(path).absolutePath();
+    PreparedFile piece(image, folder);
+    const SaveResult named = piece.name(path);
+    if (named.ok()) syncFolder(folder);
+    return named;
 }
 
 QString pieceTemporaryPrefix(qint64 processId)

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 
+#include <memory>
+
 // How an image file failed to load.
 enum class LoadError { None, NotFound, OutOfMemory, Unreadable };
 
@@ -27,6 +29,23 @@ struct SaveResult
 // per pixel). A file that claims more is refused before anything is allocated for it.
 inline constexpr qint64 kMaxImagePixels = qint64(1) << 29;
 
+// A Format_RGB32 image whose pixels are not yet written. Large buffers ask for huge pages, so
+// that writing them first costs a few page faults instead of one every 4 KiB.
+QImage unwrittenImage(int width, int height);
+
+// A decoded image that lies inside a larger buffer, `margin` pixels of room on every side.
+struct FramedImage
+{
+    std::shared_ptr<QImage> pixels; // the whole buffer; the image is a window into it
+    QImage image;
+    int margin = 0;
+};
+
+// Reads an image file as readImageFile does, decoding it straight into a buffer with `margin`
+// pixels of room around it (for formats whose decoders write into a given buffer; the others
+// are copied into one).
+LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed);
+
 // Reads an image file into `image` (Format_RGB32): BMP, JPEG, PNG or GIF. The format is taken
 // from the content, not from the name, so a JPEG named ".BMP" reads as well. Only a regular file
 // is read. Refused as unreadable, before anything is allocated for the image: a claimed size above
@@ -34,11 +53,35 @@ inline constexpr qint64 kMaxImagePixels = qint64(1) << 29;
 // with black or grey where data is missing: a file that ends early or whose data is corrupt.
 LoadResult readImageFile(const QString& path, QImage& image);
 
+// A piece written ahead of its name: durably into a temporary file in its folder, so that only the
+// naming is left, which never replaces a file. The temporary is removed unless it got a name.
+class PreparedFile
+{
+public:
+    // Writes and syncs the image as an uncompressed 24-bit BMP; may run on any thread.
+    PreparedFile(const QImage& image, const QString& folder);
+    ~PreparedFile();
+    PreparedFile(const PreparedFile&) = delete;
+    PreparedFile& operator=(const PreparedFile&) = delete;
+
+    // Gives the file its name unless a file has it: Written, NameTaken (it stays ready for
+    // another name), or Failed with the reason the writing or the naming failed.
+    SaveResult name(const QString& path);
+
+private:
+    QByteArray m_temporary; // empty once named, or when nothing was written
+    QString m_reason; // why the writing failed
+};
+
 // Writes the image as an uncompressed 24-bit BMP file at `path` without ever replacing a file:
 // the data goes to a temporary file in the same folder, which then takes the name only if no
 // file has it. So a file that appears meanwhile is kept, and a crash never leaves a half-written
 // file under the name.
 SaveResult writeNewBmpFile(const QImage& image, const QString& path);
+
+// Makes the names given in a folder durable. Some file systems cannot sync a folder; the pieces
+// are whole and named all the same, so that is no failure.
+void syncFolder(const QString& folder);
 
 // How the name of the temporary file that a process of this host writes a piece into begins.
 QString pieceTemporaryPrefix(qint64 processId);

@@ -33,8 +33,10 @@ LoadResult allocateImage(qint64 width, qint64 height, QImage& image);
 // at a time; run-length codes are read whole.
 LoadResult readBmp(const ReadOnlyFile& file, QImage& image);
 
-// Whole JPEG, GIF and PNG files.
-LoadResult readJpeg(const QByteArray& bytes, QImage& image);
+// A JPEG file, read a block at a time as the decoder needs it.
+LoadResult readJpeg(const ReadOnlyFile& file, QImage& image);
+
+// Whole GIF and PNG files.
 LoadResult readGif(const QByteArray& bytes, QImage& image);
 LoadResult readPng(const QByteArray& bytes, QImage& image);
 

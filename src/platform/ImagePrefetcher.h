@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/ImageFiles.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QString>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -15,23 +18,37 @@
 // two of them never need memory at once. A decoded image is handed over only while its file is
 // the one decoded (same size and modification time); a failure is never kept, so the opening
 // reads the file itself and reports it as usual.
+//
+// When the image will be shown shrunk, the shrunk view is built ahead as well: the caller says
+// how large its inside will be for an image of a given size, as things are when it asks. The
+// view is never larger than the image, so the memory held ahead stays within twice the limit.
 class ImagePrefetcher
 {
 public:
     static constexpr qint64 kPrefetchLimitPixels = qint64(1) << 28;
+
+    // The inside size of the shrunk view that an image of the given size will be shown in; an
+    // empty size when it will not be shown shrunk.
+    using ShrunkViewSize = std::function<QSize(QSize image)>;
+    struct Decoded
+    {
+        FramedImage framed;
+        QImage view; // the shrunk view, inside a white margin as wide as the image's; or null
+    };
 
     ImagePrefetcher();
     ~ImagePrefetcher();
     ImagePrefetcher(const ImagePrefetcher&) = delete;
     ImagePrefetcher& operator=(const ImagePrefetcher&) = delete;
 
-    // Decodes `path` ahead, dropping whatever else was held or asked for.
-    void prefetch(const QString& path);
+    // Decodes `path` ahead, with `margin` pixels of room around it (see readFramedImageFile),
+    // dropping whatever else was held or asked for.
+    void prefetch(const QString& path, int margin, ShrunkViewSize viewSize = {});
     // Drops what is held, asked for or being decoded (its result is thrown away).
     void drop();
     // The decoded image of `path`, when it was decoded ahead and its file is unchanged since;
     // waits for a decode of it that is under way. Whatever is held goes in any case.
-    std::optional<QImage> take(const QString& path);
+    std::optional<Decoded> take(const QString& path);
     // Waits until nothing is being decoded; for tests. True when an image is held for `path`.
     bool waitUntilIdle(const QString& path);
 
@@ -44,15 +61,17 @@ private:
     };
     static FileStamp stampOf(const QString& path);
     void work();
-    std::optional<QImage> decode(const QString& path) const;
+    std::optional<Decoded> decode(const QString& path, int margin, const ShrunkViewSize& viewSize) const;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     QString m_wanted; // asked for, not yet started
+    int m_wantedMargin = 0;
+    ShrunkViewSize m_wantedViewSize;
     QString m_decoding; // under way; emptied when dropped, so its result is thrown away
     QString m_heldPath;
     FileStamp m_heldStamp;
-    QImage m_held;
+    Decoded m_held;
     bool m_stopping = false;
     std::thread m_worker; // last: it starts once everything above exists
 };

@@ -1,7 +1,10 @@
 #include "platform/ImageFormats.h"
 
+#include "platform/FileSystem.h"
+
 #include <csetjmp>
 #include <cstdio>
+#include <vector>
 
 #include <jpeglib.h>
 // After jpeglib.h, whose configuration decides which messages exist.
@@ -115,16 +118,74 @@ void readRows(jpeg_decompress_struct& info, QImage& image)
     }
 }
 
+// The file is read a block at a time as the decoder asks, so a large scan's compressed bytes are
+// never all in memory beside its pixels. Where the file ends, the source gives libjpeg an end
+// marker and its "premature end of file" warning, which refuses the image (see losesPixels).
+struct FileSource
+{
+    static constexpr qint64 kBlockBytes = 1 << 20;
+
+    jpeg_source_mgr base {};
+    const ReadOnlyFile* file = nullptr;
+    qint64 offset = 0;
+    std::vector<JOCTET> block = std::vector<JOCTET>(size_t(kBlockBytes));
+};
+
+extern "C" void startReading(j_decompress_ptr) { }
+extern "C" void stopReading(j_decompress_ptr) { }
+
+extern "C" boolean readNextBlock(j_decompress_ptr info)
+{
+    static const JOCTET kEndMarker[] = { 0xFF, JPEG_EOI };
+    auto* source = reinterpret_cast<FileSource*>(info->src);
+    const qint64 read = source->file->readUpTo(
+        source->offset, reinterpret_cast<char*>(source->block.data()), FileSource::kBlockBytes);
+    if (read <= 0) {
+        WARNMS(info, JWRN_JPEG_EOF);
+        source->base.next_input_byte = kEndMarker;
+        source->base.bytes_in_buffer = sizeof kEndMarker;
+        return TRUE;
+    }
+    source->offset += read;
+    source->base.next_input_byte = source->block.data();
+    source->base.bytes_in_buffer = size_t(read);
+    return TRUE;
+}
+
+extern "C" void skipBytes(j_decompress_ptr info, long count)
+{
+    auto* source = reinterpret_cast<FileSource*>(info->src);
+    if (count <= 0) return;
+    if (size_t(count) <= source->base.bytes_in_buffer) {
+        source->base.next_input_byte += count;
+        source->base.bytes_in_buffer -= size_t(count);
+        return;
+    }
+    source->offset += qint64(count) - qint64(source->base.bytes_in_buffer);
+    source->base.bytes_in_buffer = 0;
+}
+
+void readFrom(const ReadOnlyFile& file, FileSource& source, jpeg_decompress_struct& info)
+{
+    source.file = &file;
+    source.base.init_source = startReading;
+    source.base.fill_input_buffer = readNextBlock;
+    source.base.skip_input_data = skipBytes;
+    source.base.resync_to_restart = jpeg_resync_to_restart;
+    source.base.term_source = stopReading;
+    info.src = &source.base;
+}
+
 // Everything that may end in an error's jump runs here, after setjmp. The jump skips no C++
 // object, as only libjpeg's C functions lie between it and this frame.
-LoadResult decode(jpeg_decompress_struct& info, ErrorManager& errors, const QByteArray& bytes, QImage& image)
+LoadResult decode(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFile& file, FileSource& source,
+    QImage& image)
 {
     if (setjmp(errors.jump)) return { errors.outOfMemory ? LoadError::OutOfMemory : LoadError::Unreadable };
     jpeg_create_decompress(&info);
-    jpeg_mem_src(
-        &info, reinterpret_cast<const uchar*>(bytes.constData()), static_cast<unsigned long>(bytes.size()));
+    readFrom(file, source, info);
     jpeg_read_header(&info, TRUE);
-    if (!isAllowedSize(info.image_width, info.image_height) || !isEncodable(info, bytes.size())
+    if (!isAllowedSize(info.image_width, info.image_height) || !isEncodable(info, file.size())
         || !chooseOutput(info))
         return kUnreadable;
     jpeg_calc_output_dimensions(&info);
@@ -138,7 +199,7 @@ LoadResult decode(jpeg_decompress_struct& info, ErrorManager& errors, const QByt
 
 } // namespace
 
-LoadResult readJpeg(const QByteArray& bytes, QImage& image)
+LoadResult readJpeg(const ReadOnlyFile& file, QImage& image)
 {
     jpeg_decompress_struct info {};
     ErrorManager errors;
@@ -146,7 +207,8 @@ LoadResult readJpeg(const QByteArray& bytes, QImage& image)
     errors.base.error_exit = jumpBack;
     errors.base.emit_message = hearMessage;
     errors.base.output_message = keepQuiet;
-    const LoadResult result = decode(info, errors, bytes, image);
+    FileSource source;
+    const LoadResult result = decode(info, errors, file, source, image);
     jpeg_destroy_decompress(&info);
     return result;
 }

@@ -1,11 +1,12 @@
 #include "platform/Shrinking.h"
 
+#include "platform/Parallel.h"
+
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -115,30 +116,6 @@ void shrinkRows(QImage& target, const QRect& area, const QImage& source, const S
             out[c] = qRgb(roundedDown(red), roundedDown(green), roundedDown(blue));
         }
     }
-}
-
-} // namespace
-
-namespace {
-
-int workerCount()
-{
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-}
-
-// Runs `part(first, end)` over the rows 0..rows, shared out among the cores.
-template <class Part> void inParallel(int rows, Part part)
-{
-    const int workers = workerCount();
-    const int share = (rows + workers - 1) / workers;
-    std::vector<std::thread> helpers;
-    for (int w = 1; w < workers; ++w) {
-        const int first = w * share, end = std::min(rows, first + share);
-        if (first < end) helpers.emplace_back([=] { part(first, end); });
-    }
-    part(0, std::min(share, rows));
-    for (std::thread& helper : helpers)
-        helper.join();
 }
 
 // Down to half the size, each target pixel interpolated from the four source pixels nearest

@@ -27,11 +27,6 @@ std::optional<QByteArray> convert(iconv_t converter, QByteArrayView input)
     return output;
 }
 
-bool isAscii(QByteArrayView bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) < 0x80; });
-}
-
 } // namespace
 
 Cp932Converter::Cp932Converter()
@@ -53,13 +48,33 @@ std::optional<QString> Cp932Converter::decode(QByteArrayView bytes)
     return QString::fromUtf8(*utf8);
 }
 
+std::optional<QByteArray> Cp932Converter::characterCode(char16_t character)
+{
+    if (auto known = m_codes.constFind(character); known != m_codes.constEnd())
+        return known->isEmpty() ? std::nullopt : std::optional<QByteArray>(*known);
+    const QByteArray utf8 = QString(QChar(character)).toUtf8();
+    std::optional<QByteArray> code = convert(m_toCp932, utf8);
+    if (code && convert(m_fromCp932, *code) != utf8) code.reset();
+    m_codes.insert(character, code.value_or(QByteArray()));
+    return code;
+}
+
 std::optional<QByteArray> Cp932Converter::encodeLossless(const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    // ASCII is its own code in code page 932, both ways; most file names need no conversion.
-    if (isAscii(utf8)) return utf8;
-    std::optional<QByteArray> cp932 = convert(m_toCp932, utf8);
-    if (!cp932 || convert(m_fromCp932, *cp932) != utf8) return std::nullopt;
+    QByteArray cp932;
+    cp932.reserve(text.size() * 2);
+    for (const QChar character : text) {
+        // ASCII is its own code in code page 932, both ways; most file names need no conversion.
+        if (character.unicode() < 0x80) {
+            cp932 += char(character.unicode());
+            continue;
+        }
+        // Half of a pair of surrogates: beyond the basic plane, which code page 932 does not reach.
+        if (character.isSurrogate()) return std::nullopt;
+        const std::optional<QByteArray> code = characterCode(character.unicode());
+        if (!code) return std::nullopt;
+        cp932 += *code;
+    }
     return cp932;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QString>
 
 #include <iconv.h>
@@ -29,8 +30,13 @@ public:
     std::optional<QByteArray> encodeLossless(const QString& text);
 
 private:
+    std::optional<QByteArray> characterCode(char16_t character);
+
     iconv_t m_toCp932;
     iconv_t m_fromCp932;
+    // Each character's code, converted once: the code page has no state between characters,
+    // so a text converts losslessly exactly when each of its characters does. Empty: none.
+    QHash<char16_t, QByteArray> m_codes;
 };
 
 // The text in code page 932, or nothing when some character has no code there that decodes back

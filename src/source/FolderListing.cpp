@@ -58,9 +58,8 @@ NameKey nameKey(Cp932Converter& cp932, const QString& name)
 
 void ファイル名取得_SUB2(App& app, QStringList& names)
 {
-    names.clear();
-    for (const QString& pattern : kPatterns)
-        names += listFolder(app.ListFolder, pattern);
+    // One read of the folder for both kinds; the order among the kinds is the sort's.
+    names = listFolder(app.ListFolder, QStringList { kPatterns[0], kPatterns[1] });
     float last = float(names.size() - 1);
     if (last >= 1) ソート_SUB(last, names);
 }

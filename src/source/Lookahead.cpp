@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "source/LoadMode.h"
 #include "source/SequenceNaming.h"
+#include "view/Magnification.h"
 
 namespace {
 
@@ -29,5 +30,5 @@ void decodeNextAhead(App& app)
     if (path.isEmpty() || !isExistingFile(path))
         app.rt.DropPrefetch();
     else
-        app.rt.Prefetch(path);
+        app.rt.Prefetch(path, shrunkViewSizeAhead(app));
 }

@@ -20,17 +20,24 @@ float fitFactor(int room, float imageSide)
     return std::min(float(room - 3 * kViewMargin) / imageSide, 1.0f);
 }
 
-// The factor of a list entry; an entry that is none (-1) keeps the current factor.
-float factorOf(const App& app, int entry)
+// The factor of a list entry for an image of `imageSize` in a picture area of `area`; an entry
+// that is none (-1) keeps the `current` factor.
+float factorFor(int entry, QSize area, QSizeF imageSize, float current)
 {
     switch (entry) {
     case Actual: return 1.0f;
-    case FitHeight: return fitFactor(app.PictureAreaHeight, app.ImageHeight);
-    case FitWidth: return fitFactor(app.PictureAreaWidth, app.ImageWidth);
+    case FitHeight: return fitFactor(area.height(), float(imageSize.height()));
+    case FitWidth: return fitFactor(area.width(), float(imageSize.width()));
     default:
         // "×０.９" … "×０.１": computed in single precision, not tabled.
-        return entry > FitWidth ? float(10 - entry + 2) / 10.0f : app.Magnification;
+        return entry > FitWidth ? float(10 - entry + 2) / 10.0f : current;
     }
+}
+
+float factorOf(const App& app, int entry)
+{
+    return factorFor(entry, QSize(app.PictureAreaWidth, app.PictureAreaHeight),
+        QSizeF(app.ImageWidth, app.ImageHeight), app.Magnification);
 }
 
 // Whole part of a scaled side. The product is rounded to single precision before its whole
@@ -59,6 +66,14 @@ void BAI_SUB(App& app)
     app.MagnificationIndex = int16_t(entry);
     app.Magnification = factorOf(app, entry);
 
+    // A load builds the view, and the layout after it asks for the same view again: the view
+    // built then is kept, as long as nothing was drawn into it since.
+    const AppState::ViewInputs inputs { rt.Revision(app.SourceBitmap), rt.Revision(app.ViewBitmap),
+        app.Magnification, app.ImageWidth, app.ImageHeight };
+    if (rt.CheckObject(app.ViewBitmap) && inputs == app.LastViewBuild) {
+        RESETPARA_SUB(app);
+        return;
+    }
     app.ViewWidth = scaledSide(app.ImageWidth, app.Magnification);
     app.ViewHeight = scaledSide(app.ImageHeight, app.Magnification);
 
@@ -80,13 +95,30 @@ void BAI_SUB(App& app)
         app.ScaledHeight = app.ViewHeight;
         app.ViewWidth = app.ScaledWidth + 2 * kViewMargin;
         app.ViewHeight = app.ScaledHeight + 2 * kViewMargin;
-        rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
-        rt.StretchBitmap(app.ViewBitmap, app.SourceBitmap, kViewMargin, kViewMargin, int(app.ScaledWidth),
-            int(app.ScaledHeight));
+        if (!rt.TakeShrunkViewAhead(
+                app.ViewBitmap, app.SourceBitmap, int(app.ScaledWidth), int(app.ScaledHeight), kViewMargin)) {
+            rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
+            rt.StretchBitmap(app.ViewBitmap, app.SourceBitmap, kViewMargin, kViewMargin,
+                int(app.ScaledWidth), int(app.ScaledHeight));
+        }
     }
     drawBorder(app);
+    app.LastViewBuild = { rt.Revision(app.SourceBitmap), rt.Revision(app.ViewBitmap), app.Magnification,
+        app.ImageWidth, app.ImageHeight };
 
     RESETPARA_SUB(app);
+}
+
+std::function<QSize(QSize)> shrunkViewSizeAhead(const App& app)
+{
+    const int entry = app.rt.GetCurSel(app.COMBO5);
+    const QSize area(app.PictureAreaWidth, app.PictureAreaHeight);
+    const float current = app.Magnification;
+    return [=](QSize image) {
+        const float factor = factorFor(entry, area, QSizeF(image), current);
+        if (factor >= 1.0f) return QSize();
+        return QSize(int(scaledSide(float(image.width()), factor)), int(scaledSide(float(image.height()), factor)));
+    };
 }
 
 void stepMagnification(App& app, int step)

@@ -40,6 +40,8 @@ private slots:
     void nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged_data();
     void nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged();
     void decodingAheadFollowsTheDirectionAndTheSource();
+    void shrunkViewBuiltAheadIsTheViewBuiltWhenOpening_data();
+    void shrunkViewBuiltAheadIsTheViewBuiltWhenOpening();
     void frameToImageBlock_data();
     void frameToImageBlock();
     void pieceTakesTheNextFreeName();
@@ -338,8 +340,8 @@ void TestSaving::saveWritesCategoriesAndFramesInOrder()
         verifyPiece(saving.program.path(QStringLiteral("CG02_00%1.BMP").arg(j + 1)), saving.image,
             blockOf(second[j]));
     verifyPiece(saving.program.path(QStringLiteral("CG05_001.BMP")), saving.image, blockOf(fifth[0]));
-    // The last piece cut stays in the view bitmap.
-    QCOMPARE(*app.rt.Image(app.ViewBitmap), saving.image.copy(blockOf(fifth[0])));
+    // Pieces are cut straight from the image, not through the view.
+    QCOMPARE(app.rt.Image(app.ViewBitmap)->size(), QSize(int(app.ViewWidth), int(app.ViewHeight)));
     QCOMPARE(app.CatNextNo[2], int16_t(4));
     QCOMPARE(app.CatNextNo[5], int16_t(2));
     QCOMPARE(app.CatNextNo[4], int16_t(7));
@@ -585,6 +587,57 @@ void TestSaving::decodingAheadFollowsTheDirectionAndTheSource()
     QVERIFY(app.rt.WaitForPrefetch(path(3)));
     click(program, "BUTTON5");
     QVERIFY(!app.rt.WaitForPrefetch(path(3)));
+}
+
+void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening_data()
+{
+    QTest::addColumn<int>("entry"); // of the magnification list
+    QTest::addColumn<bool>("resized"); // the window changes size after the next image was decoded
+    QTest::addColumn<int>("viewsTaken");
+    // clang-format off
+    QTest::newRow("×0.5")                << 7  << false << 1;
+    QTest::newRow("×0.1")                << 11 << false << 1;
+    QTest::newRow("fit height")          << 1  << false << 1;
+    QTest::newRow("fit width, resized")  << 2  << true  << 0;
+    QTest::newRow("×0.5, resized")       << 7  << true  << 1;
+    QTest::newRow("actual size")         << 0  << false << 0;
+    // clang-format on
+}
+
+// At a shrinking magnification the next image's view is shrunk while it is decoded ahead. The
+// view shown after "保存実行" is the one building it when opening gives, pixel for pixel; when
+// the picture area changed meanwhile and the fit with it, the view is built again.
+void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening()
+{
+    QFETCH(int, entry);
+    QFETCH(bool, resized);
+    QFETCH(int, viewsTaken);
+    TestProgram program;
+    auto path = [&](int n) { return program.path(QStringLiteral("IMG00%1.BMP").arg(n)); };
+    QImage last;
+    for (int n = 1; n <= 3; ++n)
+        last = writeImage(path(n), n, 1203, 877);
+    program.start();
+    App& app = program.app();
+    registerSource(program, path(1));
+    chooseEntry(program, "COMBO5", entry);
+    click(program, "BUTTON9"); // the next image is decoded ahead at this magnification
+    QVERIFY(app.rt.WaitForPrefetch(path(3)));
+    if (resized) setPictureArea(program, 700, 430);
+    const int viewsBefore = app.rt.ViewsTakenAhead();
+    click(program, "BUTTON9");
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
+    QCOMPARE(app.rt.ViewsTakenAhead() - viewsBefore, viewsTaken);
+    const QImage shown = *app.rt.Image(app.ViewBitmap);
+    chooseEntry(program, "COMBO5", entry == 0 ? 7 : 0);
+    chooseEntry(program, "COMBO5", entry);
+    QCOMPARE(shown, *app.rt.Image(app.ViewBitmap));
+    placeFrame(program, QPoint(15, 15), QPoint(90, 70));
+    const CropRect crop = cropOfFrame(app.FrameLeft[0][1], app.FrameTop[0][1], app.FrameRight[0][1],
+        app.FrameBottom[0][1], app.Magnification, app.ImageWidth, app.ImageHeight);
+    click(program, "BUTTON11");
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), last,
+        QRect(int(crop.left), int(crop.top), int(crop.width()), int(crop.height())));
 }
 
 void TestSaving::sequenceSteppingCrossesAGap()

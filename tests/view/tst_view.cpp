@@ -37,6 +37,7 @@ class TestView : public QObject
     Q_OBJECT
 private slots:
     void cleanup();
+    void viewIsBuiltOnceForTheSameInputs();
     void actualSizeViewSharesTheSourceAndGivesItBack_data();
     void actualSizeViewSharesTheSourceAndGivesItBack();
     void magnification_data();
@@ -70,6 +71,26 @@ private slots:
 void TestView::cleanup()
 {
     verifyEveryScriptedAnswerTaken();
+}
+
+// A load builds the view and the layout after it asks for it again: the view is kept while
+// its inputs are the same and nothing was drawn into it; otherwise it is built anew, clean.
+void TestView::viewIsBuiltOnceForTheSameInputs()
+{
+    Scene scene(1100, 700);
+    App& app = scene.app();
+    app.rt.SetCurSel(app.COMBO5, 7);
+    CG_ON_SUB(app);
+    const auto built = app.rt.Revision(app.ViewBitmap);
+    const QImage clean = view(app).copy();
+    CG_ON_SUB(app);
+    QCOMPARE(app.rt.Revision(app.ViewBitmap), built);
+    scene.place(20, 30, 120, 90);
+    QVERIFY(view(app) != clean);
+    CG_ON_SUB(app);
+    QVERIFY(app.rt.Revision(app.ViewBitmap) != built);
+    QCOMPARE(view(app), clean);
+    QCOMPARE(app.CatFrameCount[1], 0.0f);
 }
 
 void TestView::actualSizeViewSharesTheSourceAndGivesItBack_data()

@@ -1,0 +1,266 @@
+// The waits a user sees, each as a ratio to a reference operation measured in the same run:
+//  - "保存実行" with ten pieces of 1000 x 800 and the next 24 MP JPEG decoded ahead, against
+//    libjpeg-turbo's own decode of that image into a buffer in use, at 等倍, 縦合わせ and ×0.1;
+//  - opening a 108 MP JPEG (read and shown) against libjpeg-turbo's own decode of it;
+//  - opening a 108 MP 24-bit BMP against reading its bytes into a buffer in use;
+//  - the peak memory of a program showing the 108 MP image at 等倍, without and with the next
+//    one decoded ahead, against the image's own size in RGB32.
+//
+//   bench_steps [folder for the generated files]
+
+#include "categories/AfterSave.h"
+#include "core/App.h"
+#include "fixture/TestProgram.h"
+#include "fixture/UserActions.h"
+#include "source/ImageLoading.h"
+#include "view/Magnification.h"
+#include "view/Scrolling.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+constexpr int kScanWidth = 12000, kScanHeight = 9000; // 108 MP
+constexpr int kPhotoWidth = 6000, kPhotoHeight = 4000; // 24 MP
+
+double milliseconds(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Something like a photograph for the encoders: smooth shading with grain on it, so that a
+// JPEG of it decodes about as fast as one of a real scan.
+QImage pattern(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    quint32 noise = 2463534242u + quint32(seed);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            noise ^= noise << 13;
+            noise ^= noise >> 17;
+            noise ^= noise << 5;
+            const int grain = int(noise & 0x3F) - 32;
+            line[x] = qRgb(std::clamp(x * 255 / width + grain, 0, 255), std::clamp(y * 255 / height + grain, 0, 255),
+                std::clamp(((x + y) / 16 + seed * 40) % 256 + grain, 0, 255));
+        }
+    }
+    return image;
+}
+
+bool writeImage(const QString& path, const QImage& image, const char* format)
+{
+    QImageWriter writer(path, format);
+    writer.setQuality(90);
+    return writer.write(image);
+}
+
+// libjpeg-turbo's own decode of a file into a buffer that is in use already: the least a load
+// can cost.
+struct ReferenceDecoder
+{
+    std::vector<unsigned char> pixels;
+
+    void decode(const QString& path)
+    {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        jpeg_decompress_struct info {};
+        jpeg_error_mgr errors {};
+        info.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&info);
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+        jpeg_read_header(&info, TRUE);
+        info.out_color_space = JCS_EXT_BGRX;
+        jpeg_start_decompress(&info);
+        const size_t stride = size_t(info.output_width) * 4;
+        if (pixels.size() < stride * info.output_height) pixels.assign(stride * info.output_height, 1);
+        std::vector<JSAMPROW> rows(info.output_height);
+        for (JDIMENSION y = 0; y < info.output_height; ++y)
+            rows[y] = pixels.data() + y * stride;
+        while (info.output_scanline < info.output_height)
+            jpeg_read_scanlines(&info, rows.data() + info.output_scanline, info.output_height - info.output_scanline);
+        jpeg_finish_decompress(&info);
+        jpeg_destroy_decompress(&info);
+    }
+};
+
+// Reading a file's bytes into a buffer in use.
+double readBytesMilliseconds(const QString& path, std::vector<char>& buffer)
+{
+    return milliseconds([&] {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        buffer.resize(size_t(file.size()));
+        file.read(buffer.data(), file.size());
+    });
+}
+
+// A program with the sequence registered and shown, category 1 valid.
+void registerSequence(TestProgram& program, const QString& first)
+{
+    click(program, "BUTTON5");
+    clickValidBox(program);
+    program.dialogs().answerOpenFile(first);
+    click(program, "BUTTON7");
+    click(program, "BUTTON8");
+}
+
+// Ten frames of 1000 x 800 image pixels at the magnification shown.
+void placeTenFrames(App& app)
+{
+    for (int j = 0; j < 10; ++j) {
+        const float left = 10 + float(j % 5) * 1100 * app.Magnification;
+        const float top = 10 + float(j / 5) * 900 * app.Magnification;
+        app.FrameLeft[j][1] = left;
+        app.FrameTop[j][1] = top;
+        app.FrameRight[j][1] = left + 999 * app.Magnification;
+        app.FrameBottom[j][1] = top + 799 * app.Magnification;
+    }
+    app.CatFrameCount[1] = 10;
+}
+
+void saveThenNextAt(const QString& folder, int entry, const char* name)
+{
+    TestProgram program;
+    for (int n = 1; n <= 6; ++n)
+        QFile::copy(folder + QStringLiteral("/photo.JPG"), program.path(QStringLiteral("IMG00%1.JPG").arg(n)));
+    program.start();
+    App& app = program.app();
+    registerSequence(program, program.path(QStringLiteral("IMG001.JPG")));
+    app.rt.SetCurSel(app.COMBO5, entry);
+    COMBO5_CHANGE(app);
+    ReferenceDecoder reference;
+    double best = 1e300, referenceBest = 1e300;
+    for (int step = 2; step <= 6; ++step) {
+        const QString next = program.path(QStringLiteral("IMG00%1.JPG").arg(step));
+        referenceBest = std::min(referenceBest, milliseconds([&] { reference.decode(next); }));
+        // The user places frames meanwhile; the next image is decoded ahead.
+        placeTenFrames(app);
+        app.rt.WaitForPrefetch(next);
+        best = std::min(best, milliseconds([&] {
+            app.PendingAction = PendingAction::SaveThenNext;
+            saveThenNext(app);
+        }));
+    }
+    std::printf("save then next at %-8s %8.1f ms  libjpeg-turbo decode %8.1f ms  ratio %.2f\n", name, best,
+        referenceBest, best / referenceBest);
+}
+
+void openScan(const QString& path, const char* name, double reference, const char* referenceName)
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    double best = 1e300;
+    for (int run = 0; run < 3; ++run)
+        best = std::min(best, milliseconds([&] {
+            app.LoadFilePath = path;
+            LOAD_BMP(app);
+        }));
+    std::printf("open %-22s %8.1f ms  %-20s %8.1f ms  ratio %.2f\n", name, best, referenceName, reference,
+        best / reference);
+}
+
+// The high-water mark of this process's resident memory, in bytes.
+double residentPeak()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024;
+    return 0;
+}
+
+// Shows the scan in a program of its own, decoding the next one ahead when asked, and prints its
+// peak memory against the scan's size in RGB32: what the process started by peakMemoryRatio runs.
+int showScan(const QString& scan, const QString& next, bool decodeAhead)
+{
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    app.LoadFilePath = scan;
+    LOAD_BMP(app);
+    if (decodeAhead) {
+        app.rt.Prefetch(next);
+        app.rt.WaitForPrefetch(next);
+    }
+    if (!app.rt.CheckObject(app.SourceBitmap)) return 1;
+    std::printf("%.3f\n", residentPeak() / (double(kScanWidth) * kScanHeight * 4));
+    return 0;
+}
+
+// The peak memory of a fresh process that shows the scan: a process of its own, so that nothing
+// this one holds counts.
+double peakMemoryRatio(const char* self, const QString& scan, const QString& next, bool decodeAhead)
+{
+    QProcess show;
+    show.start(QFile::decodeName(self),
+        { QStringLiteral("--show"), scan, next, decodeAhead ? QStringLiteral("ahead") : QString() });
+    show.waitForFinished(-1);
+    return show.readAllStandardOutput().trimmed().toDouble();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    if (argc == 5 && std::strcmp(argv[1], "--show") == 0)
+        return showScan(QFile::decodeName(argv[2]), QFile::decodeName(argv[3]), std::strcmp(argv[4], "ahead") == 0);
+    // One line per figure as it comes, even into a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QTemporaryDir scratch;
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : scratch.path();
+    const QString photo = folder + QStringLiteral("/photo.JPG");
+    const QString jpeg = folder + QStringLiteral("/scan.JPG");
+    const QString nextJpeg = folder + QStringLiteral("/scan2.JPG");
+    const QString bmp = folder + QStringLiteral("/scan.BMP");
+    {
+        const QImage scan = pattern(kScanWidth, kScanHeight, 1);
+        QFile::remove(nextJpeg);
+        if (!writeImage(photo, pattern(kPhotoWidth, kPhotoHeight, 2), "jpeg") || !writeImage(jpeg, scan, "jpeg")
+            || !writeImage(bmp, scan, "bmp") || !QFile::copy(jpeg, nextJpeg)) {
+            std::fprintf(stderr, "cannot write the test images into %s\n", qPrintable(folder));
+            return 1;
+        }
+    }
+
+    saveThenNextAt(folder, 0, "等倍");
+    saveThenNextAt(folder, 1, "縦合わせ");
+    saveThenNextAt(folder, 11, "×0.1");
+
+    ReferenceDecoder reference;
+    double decode = 1e300, read = 1e300;
+    std::vector<char> bytes;
+    for (int run = 0; run < 3; ++run) {
+        decode = std::min(decode, milliseconds([&] { reference.decode(jpeg); }));
+        read = std::min(read, readBytesMilliseconds(bmp, bytes));
+    }
+    std::printf("\n");
+    openScan(jpeg, "108 MP JPEG", decode, "libjpeg-turbo decode");
+    openScan(bmp, "108 MP 24-bit BMP", read, "reading its bytes");
+
+    std::printf("\npeak memory showing 108 MP at 等倍: %.2f x the RGB32 image; with the next decoded ahead: "
+                "%.2f x\n",
+        peakMemoryRatio(argv[0], jpeg, nextJpeg, false), peakMemoryRatio(argv[0], jpeg, nextJpeg, true));
+    return 0;
+}
