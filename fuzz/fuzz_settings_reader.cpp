@@ -33,10 +33,7 @@ public:
     {
         return dialogCancelled();
     }
-    QString chooseFolder(QWidget*, const QString&, const QString&) override
-    {
-        return dialogCancelled();
-    }
+    QString chooseFolder(QWidget*, const QString&, const QString&) override { return dialogCancelled(); }
 };
 
 App* program = nullptr;

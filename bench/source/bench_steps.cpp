@@ -57,7 +57,8 @@ QImage pattern(int width, int height, int seed)
             noise ^= noise >> 17;
             noise ^= noise << 5;
             const int grain = int(noise & 0x3F) - 32;
-            line[x] = qRgb(std::clamp(x * 255 / width + grain, 0, 255), std::clamp(y * 255 / height + grain, 0, 255),
+            line[x] = qRgb(std::clamp(x * 255 / width + grain, 0, 255),
+                std::clamp(y * 255 / height + grain, 0, 255),
                 std::clamp(((x + y) / 16 + seed * 40) % 256 + grain, 0, 255));
         }
     }
@@ -96,7 +97,8 @@ struct ReferenceDecoder
         for (JDIMENSION y = 0; y < info.output_height; ++y)
             rows[y] = pixels.data() + y * stride;
         while (info.output_scanline < info.output_height)
-            jpeg_read_scanlines(&info, rows.data() + info.output_scanline, info.output_height - info.output_scanline);
+            jpeg_read_scanlines(
+                &info, rows.data() + info.output_scanline, info.output_height - info.output_scanline);
         jpeg_finish_decompress(&info);
         jpeg_destroy_decompress(&info);
     }
@@ -141,7 +143,8 @@ void saveThenNextAt(const QString& folder, int entry, const char* name)
 {
     TestProgram program;
     for (int n = 1; n <= 6; ++n)
-        QFile::copy(folder + QStringLiteral("/photo.JPG"), program.path(QStringLiteral("IMG00%1.JPG").arg(n)));
+        QFile::copy(
+            folder + QStringLiteral("/photo.JPG"), program.path(QStringLiteral("IMG00%1.JPG").arg(n)));
     program.start();
     App& app = program.app();
     registerSequence(program, program.path(QStringLiteral("IMG001.JPG")));
@@ -225,7 +228,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     if (argc == 5 && std::strcmp(argv[1], "--show") == 0)
-        return showScan(QFile::decodeName(argv[2]), QFile::decodeName(argv[3]), std::strcmp(argv[4], "ahead") == 0);
+        return showScan(
+            QFile::decodeName(argv[2]), QFile::decodeName(argv[3]), std::strcmp(argv[4], "ahead") == 0);
     // One line per figure as it comes, even into a file.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QTemporaryDir scratch;
@@ -237,8 +241,9 @@ int main(int argc, char** argv)
     {
         const QImage scan = pattern(kScanWidth, kScanHeight, 1);
         QFile::remove(nextJpeg);
-        if (!writeImage(photo, pattern(kPhotoWidth, kPhotoHeight, 2), "jpeg") || !writeImage(jpeg, scan, "jpeg")
-            || !writeImage(bmp, scan, "bmp") || !QFile::copy(jpeg, nextJpeg)) {
+        if (!writeImage(photo, pattern(kPhotoWidth, kPhotoHeight, 2), "jpeg")
+            || !writeImage(jpeg, scan, "jpeg") || !writeImage(bmp, scan, "bmp")
+            || !QFile::copy(jpeg, nextJpeg)) {
             std::fprintf(stderr, "cannot write the test images into %s\n", qPrintable(folder));
             return 1;
         }

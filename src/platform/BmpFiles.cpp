@@ -262,7 +262,8 @@ LoadResult readUncompressed(const ReadOnlyFile& file, const PixelFormat& format,
             }
             const auto* in = reinterpret_cast<const uchar*>(block.constData());
             for (qint64 row = 0; row < rows; ++row)
-                convertRow(in + row * rowBytes, rowOf(bits, image.bytesPerLine(), header, first + row), header.width, format);
+                convertRow(in + row * rowBytes, rowOf(bits, image.bytesPerLine(), header, first + row),
+                    header.width, format);
         }
     });
     return failed ? kUnreadable : LoadResult {};

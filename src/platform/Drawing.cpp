@@ -157,4 +157,3 @@ void whitenMargin(QImage& image, int margin)
     fillBand(image, QRect(0, margin, margin, height - 2 * margin) & image.rect(), white);
     fillBand(image, QRect(width - margin, margin, margin, height - 2 * margin) & image.rect(), white);
 }
-

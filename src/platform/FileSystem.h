@@ -60,7 +60,6 @@ public:
     qint64 readUpTo(qint64 offset, char* into, qint64 count) const;
 
 private:
-
     int m_fd = -1;
     Status m_status = Status::Failed;
     qint64 m_size = 0;

@@ -254,7 +254,8 @@ SaveResult PreparedFile::name(const QString& path)
 {
     if (m_temporary.isEmpty()) return { SaveOutcome::Failed, m_reason };
     int error = 0;
-    const SaveOutcome outcome = claimName(m_temporary, QFile::encodeName(QFileInfo(path).absoluteFilePath()), error);
+    const SaveOutcome outcome
+        = claimName(m_temporary, QFile::encodeName(QFileInfo(path).absoluteFilePath()), error);
     switch (outcome) {
     case SaveOutcome::Written: m_temporary.clear(); return {};
     case SaveOutcome::NameTaken: return { outcome, reasonOf(error) };

@@ -178,8 +178,8 @@ void readFrom(const ReadOnlyFile& file, FileSource& source, jpeg_decompress_stru
 
 // Everything that may end in an error's jump runs here, after setjmp. The jump skips no C++
 // object, as only libjpeg's C functions lie between it and this frame.
-LoadResult decode(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFile& file, FileSource& source,
-    QImage& image)
+LoadResult decode(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFile& file,
+    FileSource& source, QImage& image)
 {
     if (setjmp(errors.jump)) return { errors.outOfMemory ? LoadError::OutOfMemory : LoadError::Unreadable };
     jpeg_create_decompress(&info);

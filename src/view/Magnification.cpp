@@ -98,8 +98,8 @@ void BAI_SUB(App& app)
         if (!rt.TakeShrunkViewAhead(
                 app.ViewBitmap, app.SourceBitmap, int(app.ScaledWidth), int(app.ScaledHeight), kViewMargin)) {
             rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
-            rt.StretchBitmap(app.ViewBitmap, app.SourceBitmap, kViewMargin, kViewMargin,
-                int(app.ScaledWidth), int(app.ScaledHeight));
+            rt.StretchBitmap(app.ViewBitmap, app.SourceBitmap, kViewMargin, kViewMargin, int(app.ScaledWidth),
+                int(app.ScaledHeight));
         }
     }
     drawBorder(app);
@@ -117,7 +117,8 @@ std::function<QSize(QSize)> shrunkViewSizeAhead(const App& app)
     return [=](QSize image) {
         const float factor = factorFor(entry, area, QSizeF(image), current);
         if (factor >= 1.0f) return QSize();
-        return QSize(int(scaledSide(float(image.width()), factor)), int(scaledSide(float(image.height()), factor)));
+        return QSize(
+            int(scaledSide(float(image.width()), factor)), int(scaledSide(float(image.height()), factor)));
     };
 }
 
