@@ -83,4 +83,5 @@ void registerHandlers(App& app)
     registerHandler(
         app, "PICTURE1_WHEEL", [](App& a, const ControlEvent& e) { PICTURE1_WHEEL(a, e.shift, e.x, e.y); });
     registerHandler(app, "MAINFORM_HELP", MAINFORM_HELP);
+    registerHandler(app, "MAINFORM_DROP", [](App& a, const ControlEvent& e) { MAINFORM_DROP(a, e.path); });
 }

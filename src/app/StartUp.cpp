@@ -174,6 +174,7 @@ void createWindows(App& app)
     rt.SetWindowSize(app.FORM2, 578, 466);
     bindControls(app, app.FORM2, kForm2Controls);
     installKeys(app);
+    rt.AcceptDrops(app.MAINFORM);
     // A handler registered under a name no control raises would never run.
     if (const QStringList unknown = rt.UnknownEvents(); !unknown.isEmpty())
         qFatal("Handlers for events no control raises: %s", qPrintable(unknown.join(QLatin1String(", "))));

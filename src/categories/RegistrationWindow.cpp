@@ -3,7 +3,9 @@
 #include "categories/SaveTargetCheck.h"
 #include "core/App.h"
 #include "core/CategoryLabel.h"
+#include "platform/FileSystem.h"
 #include "settings/SettingsFormat.h"
+#include "source/FolderListing.h"
 #include "source/ImageLoading.h"
 #include "source/LoadMode.h"
 #include "source/LoadedFile.h"
@@ -11,8 +13,11 @@
 #include "source/SequenceNaming.h"
 #include "source/Stepping.h"
 #include "trimming/TrimmingMode.h"
+#include "trimming/TrimmingStates.h"
 
 namespace {
+
+constexpr int kDropNoteMilliseconds = 4000;
 
 int16_t int16Value(const QString& text)
 {
@@ -78,6 +83,22 @@ void showMainButtons(App& app)
         app.rt.ShowWindow(app.BUTTON11, kTrue);
         app.rt.ShowWindow(app.BUTTON12, kTrue);
     }
+}
+
+// The first image of the folder in the order of the folder list; empty when it has none.
+QString firstImageOf(App& app, const QString& folder)
+{
+    app.ListFolder = folder;
+    QStringList names;
+    ファイル名取得_SUB2(app, names);
+    return names.isEmpty() ? QString() : folder + names.front();
+}
+
+void enableSaveButtons(App& app)
+{
+    app.rt.EnableWindow(app.BUTTON9, kTrue);
+    app.rt.EnableWindow(app.BUTTON11, kTrue);
+    app.rt.EnableWindow(app.BUTTON12, kTrue);
 }
 
 } // namespace
@@ -178,11 +199,40 @@ void BUTTON8_ON(App& app)
 
     closeWindow(app);
     loadSource(app);
-    if (app.LoadFailed == kFlagClear) {
-        app.rt.EnableWindow(app.BUTTON9, kTrue);
-        app.rt.EnableWindow(app.BUTTON11, kTrue);
-        app.rt.EnableWindow(app.BUTTON12, kTrue);
-    }
+    if (app.LoadFailed == kFlagClear) enableSaveButtons(app);
     rebuildCategoryList(app);
+    showMainButtons(app);
+}
+
+void MAINFORM_DROP(App& app, const QString& path)
+{
+    // Loading another image forgets every frame; frames are only ever given up by the user.
+    if (anyFramePlaced(app) || app.TrimState != TrimState::Idle) {
+        app.rt.ShowNote(app.PICTURE1, QStringLiteral("枠を置いている間は、ドロップした画像を読み込みません"),
+            kDropNoteMilliseconds);
+        return;
+    }
+    const bool folder = isExistingFolder(path);
+    app.LoadFilePath = folder ? firstImageOf(app, withTrailingSeparator(path)) : path;
+    if (app.LoadFilePath.isEmpty()) {
+        app.rt.MessageBox(app.EventOwner, path, QStringLiteral("このフォルダには読み込める画像がありません"),
+            MessageButtons::Ok, MessageIcon::Exclamation);
+        return;
+    }
+    LOAD_BMP(app);
+    if (app.LoadFailed != kFlagClear) {
+        finishLoad(app);
+        return;
+    }
+    app.LoadMode = folder ? LoadMode::Folder : LoadMode::SingleFile;
+    adoptLoadedFile(app);
+    if (folder) {
+        app.ListFolder = app.LoadPath;
+        app.PendingAction = PendingAction::ListFolder;
+    }
+    // The buttons of the new source, as "登録終了" leaves them after a load.
+    app.rt.ShowWindow(app.BUTTON11, kFalse);
+    app.rt.ShowWindow(app.BUTTON12, kFalse);
+    enableSaveButtons(app);
     showMainButtons(app);
 }

@@ -6,10 +6,13 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
@@ -36,6 +39,14 @@ int buttonsHeld(Qt::MouseButtons buttons)
     return (buttons & Qt::LeftButton ? MouseButton::Left : 0)
         | (buttons & Qt::RightButton ? MouseButton::Right : 0)
         | (buttons & Qt::MiddleButton ? MouseButton::Middle : 0);
+}
+
+// The one local file or folder a drag carries; empty for anything else (several, or none local).
+QString draggedPath(const QMimeData* data)
+{
+    if (!data || !data->hasUrls()) return {};
+    const QList<QUrl> urls = data->urls();
+    return urls.size() == 1 && urls.front().isLocalFile() ? urls.front().toLocalFile() : QString();
 }
 
 int shiftCode(Qt::KeyboardModifiers modifiers)
@@ -154,6 +165,24 @@ bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
         case QEvent::WindowActivate:
             if (!widget->isEnabled()) bringTransientsForward(widget);
             break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            // The pointer shows whether a drop here would be taken.
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (acceptsInput(widget) && !draggedPath(drag->mimeData()).isEmpty())
+                drag->acceptProposedAction();
+            else
+                drag->ignore();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString path = draggedPath(drop->mimeData());
+            if (path.isEmpty()) return true;
+            drop->acceptProposedAction();
+            queueInput(widget, { name + QLatin1String("_DROP"), formOf(widget), 0, 0, 0, 0, path });
+            return true;
+        }
         default: break;
         }
         return QObject::eventFilter(watched, event);
@@ -206,6 +235,14 @@ void FormRuntime::bringTransientsForward(QWidget* owner)
             window->activateWindow();
         }
     }
+}
+
+void FormRuntime::AcceptDrops(Control window)
+{
+    QWidget* widget = Widget(window);
+    if (!widget || !widget->isWindow()) return;
+    widget->setAcceptDrops(true);
+    m_raisedEvents.insert(NameOf(window) + QLatin1String("_DROP"));
 }
 
 void FormRuntime::SetShortcut(Control target, const QKeySequence& key, const QString& event, int value)

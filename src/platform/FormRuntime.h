@@ -41,6 +41,7 @@ struct ControlEvent
     int button = 0;
     int shift = 0; // 1 shift, 2 control, 4 alt
     float x = 0, y = 0; // the pointer; for the wheel, how far it turned, in notches
+    QString path = {}; // a drop: the local file or folder dropped
 };
 
 using EventHandler = std::function<void(const ControlEvent&)>;
@@ -161,6 +162,9 @@ public:
     // A key that raises the event `event` of the control `target` (target name, "_", event),
     // with `value` as the event's button, only while the target is usable, as a click would.
     void SetShortcut(Control target, const QKeySequence& key, const QString& event, int value = 0);
+    // Lets one local file or folder be dropped anywhere on the window; the drop raises the
+    // window's "_DROP" event with its path, only while the window takes input.
+    void AcceptDrops(Control window);
     void SetToolTip(Control control, const QString& text);
     // Shows a note over the control for a few seconds; the next user action dismisses it.
     void ShowNote(Control over, const QString& text, int milliseconds);

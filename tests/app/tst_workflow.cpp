@@ -1,7 +1,10 @@
 #include "core/App.h"
+#include "fixture/Files.h"
 #include "fixture/Images.h"
+#include "fixture/Readers.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
+#include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 
 #include <QApplication>
@@ -54,6 +57,36 @@ struct Registered
     }
 };
 
+// Beside the registered sequence: a folder "others" of two images (A1 first in the folder
+// list's order), a folder "one" holding a single image and a file that is no image, and a
+// folder "empty" with no image.
+void writeDropSources(TestProgram& program)
+{
+    patternImage(90, 70, 7).save(
+        makeFolder(program, QStringLiteral("others")) + QStringLiteral("b2.BMP"), "BMP");
+    patternImage(80, 60, 8).save(program.path(QStringLiteral("others/A1.BMP")), "BMP");
+    patternImage(110, 50, 9)
+        .save(makeFolder(program, QStringLiteral("one")) + QStringLiteral("single.BMP"), "BMP");
+    writeBytes(program.path(QStringLiteral("one/junk.BMP")), "no picture here");
+    writeBytes(makeFolder(program, QStringLiteral("empty")) + QStringLiteral("notes.txt"), "text");
+}
+
+// What a load of a new source leaves for the user to see and use.
+QStringList sourceState(TestProgram& program)
+{
+    App& app = program.app();
+    QStringList state { app.CurrentFilePath, QString::number(app.LoadMode), app.TitleText,
+        QString::number(app.SrcIndex), app.SrcList.join(QLatin1Char('|')) };
+    for (const char* button : { "BUTTON2", "BUTTON9", "BUTTON11", "BUTTON12" }) {
+        const QWidget* widget = program.widget(QString::fromLatin1(button));
+        state << QStringLiteral("%1 %2 %3")
+                     .arg(QLatin1String(button))
+                     .arg(widget->isVisible())
+                     .arg(widget->isEnabled());
+    }
+    return state;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QKeyCombination)
@@ -75,6 +108,12 @@ private slots:
     void noteAfterASaveNamesThePiecesAndLeavesThePicture();
     void closingWithUnsavedFramesAsksFirst_data();
     void closingWithUnsavedFramesAsksFirst();
+    void dropLoadsAsTheButtonsWould_data();
+    void dropLoadsAsTheButtonsWould();
+    void dropOfWhatCannotBeShownKeepsTheImage_data();
+    void dropOfWhatCannotBeShownKeepsTheImage();
+    void dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled_data();
+    void dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled();
 };
 
 void TestWorkflow::cleanup()
@@ -316,6 +355,115 @@ void TestWorkflow::closingWithUnsavedFramesAsksFirst()
     }
     QCOMPARE(QFile::exists(scene.program.path(QStringLiteral("KANKYO.TXT"))), ended);
     if (!ended) QCOMPARE(app.CatFrameCount[1], 1.0f); // everything as it was
+}
+
+void TestWorkflow::dropLoadsAsTheButtonsWould_data()
+{
+    QTest::addColumn<QString>("dropped"); // below the program's folder
+    QTest::addColumn<QString>("chosen"); // the file the user chooses through the button instead
+    QTest::addColumn<QString>("button"); // of the registration window
+    QTest::addColumn<QString>("next"); // shown after "保存実行"
+    // clang-format off
+    QTest::newRow("an image file") << "one/single.BMP" << "one/single.BMP" << "BUTTON6"  << "single.BMP";
+    QTest::newRow("a folder")      << "others"         << "others/A1.BMP"  << "BUTTON15" << "b2.BMP";
+    // clang-format on
+}
+
+// A file dropped on the picture is shown as "直接ファイル名を指定して画像を読み込む" and
+// "登録終了" show it; a folder as "全画像" with its first image chosen does: the same file,
+// source mode, title, folder list and buttons, and "保存実行" goes on from there.
+void TestWorkflow::dropLoadsAsTheButtonsWould()
+{
+    QFETCH(QString, dropped);
+    QFETCH(QString, chosen);
+    QFETCH(QString, button);
+    QFETCH(QString, next);
+    Registered byButton;
+    writeDropSources(byButton.program);
+    click(byButton.program, "BUTTON5");
+    byButton.program.dialogs().answerOpenFile(byButton.program.path(chosen));
+    click(byButton.program, button.toLatin1().constData());
+    click(byButton.program, "BUTTON8");
+
+    Registered byDrop;
+    writeDropSources(byDrop.program);
+    QVERIFY(dropOnPicture(byDrop.program, byDrop.program.path(dropped)));
+    QCOMPARE(byDrop.program.dialogs().messages().size(), 0);
+    const auto relative = [](TestProgram& program) {
+        QStringList state = sourceState(program);
+        return state.replaceInStrings(program.dir(), QStringLiteral("<dir>"));
+    };
+    QCOMPARE(relative(byDrop.program), relative(byButton.program));
+    QCOMPARE(*byDrop.app().rt.Image(byDrop.app().SourceBitmap),
+        QImage(byDrop.program.path(chosen)).convertToFormat(QImage::Format_RGB32));
+
+    byDrop.place(10, 10, 40, 30);
+    click(byDrop.program, "BUTTON9");
+    QCOMPARE(byDrop.app().CurrentFileName, next);
+    QVERIFY(QFile::exists(byDrop.program.path(QStringLiteral("CG01_001.BMP"))));
+}
+
+void TestWorkflow::dropOfWhatCannotBeShownKeepsTheImage_data()
+{
+    QTest::addColumn<QString>("dropped");
+    QTest::addColumn<QString>("message"); // title|text|icon
+    // clang-format off
+    QTest::newRow("a file that is no image") << "one/junk.BMP" << "junk.BMP|このファイルは表示できません|0";
+    QTest::newRow("a file that is gone")     << "one/gone.BMP" << "gone.BMP|このファイルは存在しません|0";
+    QTest::newRow("a folder with no image")  << "empty"        << "<dir>/empty|このフォルダには読み込める画像がありません|2";
+    // clang-format on
+}
+
+// What the buttons refuse, a drop refuses with the same message; the registered source stays.
+void TestWorkflow::dropOfWhatCannotBeShownKeepsTheImage()
+{
+    QFETCH(QString, dropped);
+    QFETCH(QString, message);
+    Registered scene;
+    writeDropSources(scene.program);
+    const QStringList before = sourceState(scene.program);
+    scene.program.dialogs().answerMessage();
+    QVERIFY(dropOnPicture(scene.program, scene.program.path(dropped)));
+    QCOMPARE(
+        messageLines(scene.program.dialogs()).replaceInStrings(scene.program.dir(), QStringLiteral("<dir>")),
+        QStringList { message });
+    QCOMPARE(sourceState(scene.program), before);
+    click(scene.program, "BUTTON9");
+    QCOMPARE(scene.app().CurrentFileName, QStringLiteral("IMG002.BMP"));
+}
+
+void TestWorkflow::dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<bool>("dragTaken"); // the pointer shows that a drop is possible
+    // clang-format off
+    QTest::newRow("a frame placed")             << "frame"        << true;
+    QTest::newRow("a frame being placed")       << "placing"      << true;
+    QTest::newRow("registration window open")   << "registration" << false;
+    // clang-format on
+}
+
+// Loading would forget the frames, so with frames placed or being placed a drop only gets a
+// note; behind the registration window the main window takes no drag at all.
+void TestWorkflow::dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled()
+{
+    QFETCH(QString, situation);
+    QFETCH(bool, dragTaken);
+    Registered scene;
+    App& app = scene.app();
+    writeDropSources(scene.program);
+    if (situation == QLatin1String("frame")) scene.place(20, 20, 120, 90);
+    if (situation == QLatin1String("placing")) scene.clickAt(20, 20);
+    if (situation == QLatin1String("registration")) click(scene.program, "BUTTON5");
+    const int trimState = app.TrimState;
+    const QImage view = *app.rt.Image(app.ViewBitmap);
+    QCOMPARE(dropOnPicture(scene.program, scene.program.path(QStringLiteral("one/single.BMP"))), dragTaken);
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
+    QCOMPARE(app.LoadMode, LoadMode::Sequence);
+    QCOMPARE(app.TrimState, trimState);
+    QCOMPARE(*app.rt.Image(app.ViewBitmap), view);
+    QCOMPARE(app.rt.ShownNote().isEmpty(), !dragTaken);
+    if (situation == QLatin1String("frame")) QCOMPARE(app.CatFrameCount[1], 1.0f);
 }
 
 QTEST_MAIN(TestWorkflow)
