@@ -63,9 +63,11 @@ public:
 
     // The image likely to be loaded next is decoded ahead on a worker thread; LoadBitmapFile
     // takes it instead of reading the file when the file is unchanged.
-    void Prefetch(const QString& path, ImagePrefetcher::ShrunkViewSize viewSize = {})
+    void Prefetch(const QString& path) { m_prefetcher.prefetch(path, m_loadMargin); }
+    // The rule by which the image decoded ahead gets its shrunk view built as well.
+    void SetShrunkViewAhead(ImagePrefetcher::ShrunkViewSize viewSize)
     {
-        m_prefetcher.prefetch(path, m_loadMargin, std::move(viewSize));
+        m_prefetcher.setViewSize(std::move(viewSize));
     }
     void DropPrefetch() { m_prefetcher.drop(); }
     bool WaitForPrefetch(const QString& path) { return m_prefetcher.waitUntilIdle(path); }

@@ -23,16 +23,33 @@ ImagePrefetcher::~ImagePrefetcher()
     m_worker.join();
 }
 
-void ImagePrefetcher::prefetch(const QString& path, int margin, ShrunkViewSize viewSize)
+void ImagePrefetcher::prefetch(const QString& path, int margin)
 {
     {
         const std::lock_guard lock(m_mutex);
         if (m_decoding == path || (m_heldPath == path && !m_held.framed.image.isNull())) return;
         m_wanted = path;
         m_wantedMargin = margin;
-        m_wantedViewSize = std::move(viewSize);
         m_decoding.clear();
         m_heldPath.clear();
+        m_held = {};
+    }
+    m_changed.notify_all();
+}
+
+void ImagePrefetcher::setViewSize(ShrunkViewSize viewSize)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_viewSize = std::move(viewSize);
+        if (m_held.framed.image.isNull() || heldViewFits()) return;
+        if (viewInside(m_viewSize, m_held.framed).isEmpty()) {
+            m_held.view = QImage(); // shown unshrunk now: the image is all that is needed
+            return;
+        }
+        // Shrinking the image held here would race with its handing over; it is read again.
+        m_wanted = std::exchange(m_heldPath, QString());
+        m_wantedMargin = m_held.framed.margin;
         m_held = {};
     }
     m_changed.notify_all();
@@ -75,8 +92,7 @@ ImagePrefetcher::FileStamp ImagePrefetcher::stampOf(const QString& path)
 }
 
 // Only images within the limit are decoded ahead; the size comes from the header alone.
-std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decode(
-    const QString& path, int margin, const ShrunkViewSize& viewSize) const
+std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decode(const QString& path, int margin) const
 {
     // Anything but a regular file could block the reader; it is left to the opening to refuse.
     if (!QFileInfo(path).isFile()) return std::nullopt;
@@ -87,16 +103,34 @@ std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decode(
         return std::nullopt;
     Decoded decoded;
     if (!readFramedImageFile(path, margin, decoded.framed).ok()) return std::nullopt;
-    const QImage& image = decoded.framed.image;
-    const QSize inside = viewSize ? viewSize(image.size()) : QSize();
-    if (!inside.isEmpty() && inside.width() <= image.width() && inside.height() <= image.height()) {
-        decoded.view = unwrittenImage(inside.width() + 2 * margin, inside.height() + 2 * margin);
-        if (!decoded.view.isNull()) {
-            whitenMargin(decoded.view, margin);
-            shrinkInto(decoded.view, QRect(QPoint(margin, margin), inside), image);
-        }
-    }
     return decoded;
+}
+
+// The inside of the view the rule asks for; empty where the image is not shown shrunk.
+QSize ImagePrefetcher::viewInside(const ShrunkViewSize& viewSize, const FramedImage& framed)
+{
+    const QSize image = framed.image.size();
+    const QSize inside = viewSize ? viewSize(image) : QSize();
+    if (inside.isEmpty() || inside.width() > image.width() || inside.height() > image.height()) return {};
+    return inside;
+}
+
+QImage ImagePrefetcher::shrunkView(const FramedImage& framed, QSize inside)
+{
+    if (inside.isEmpty()) return {};
+    const int margin = framed.margin;
+    QImage view = unwrittenImage(inside.width() + 2 * margin, inside.height() + 2 * margin);
+    if (view.isNull()) return {};
+    whitenMargin(view, margin);
+    shrinkInto(view, QRect(QPoint(margin, margin), inside), framed.image);
+    return view;
+}
+
+bool ImagePrefetcher::heldViewFits() const
+{
+    const int margin = m_held.framed.margin;
+    const QSize held = m_held.view.isNull() ? QSize() : m_held.view.size() - QSize(2 * margin, 2 * margin);
+    return held == viewInside(m_viewSize, m_held.framed);
 }
 
 void ImagePrefetcher::work()
@@ -107,13 +141,19 @@ void ImagePrefetcher::work()
         if (m_stopping) return;
         const QString path = std::exchange(m_wanted, QString());
         const int margin = m_wantedMargin;
-        const ShrunkViewSize viewSize = std::exchange(m_wantedViewSize, {});
         m_decoding = path;
         lock.unlock();
         // The stamp is taken before reading, so a file replaced during the read is not taken.
         const FileStamp stamp = stampOf(path);
-        std::optional<Decoded> image = decode(path, margin, viewSize);
+        std::optional<Decoded> image = decode(path, margin);
         lock.lock();
+        // The view follows the rule as it is once the image is decoded.
+        if (image && m_decoding == path) {
+            const QSize inside = viewInside(m_viewSize, image->framed);
+            lock.unlock();
+            image->view = shrunkView(image->framed, inside);
+            lock.lock();
+        }
         if (m_decoding == path && image) {
             m_heldPath = path;
             m_heldStamp = stamp;

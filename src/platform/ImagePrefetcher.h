@@ -19,9 +19,10 @@
 // the one decoded (same size and modification time); a failure is never kept, so the opening
 // reads the file itself and reports it as usual.
 //
-// When the image will be shown shrunk, the shrunk view is built ahead as well: the caller says
-// how large its inside will be for an image of a given size, as things are when it asks. The
-// view is never larger than the image, so the memory held ahead stays within twice the limit.
+// When the image will be shown shrunk, the shrunk view is built ahead as well, by the rule for
+// the view's size last given (setViewSize): a new rule that asks for another view has the image
+// held decoded again. The view is never larger than the image, so the memory held ahead stays
+// within twice the limit.
 class ImagePrefetcher
 {
 public:
@@ -43,7 +44,9 @@ public:
 
     // Decodes `path` ahead, with `margin` pixels of room around it (see readFramedImageFile),
     // dropping whatever else was held or asked for.
-    void prefetch(const QString& path, int margin, ShrunkViewSize viewSize = {});
+    void prefetch(const QString& path, int margin);
+    // How large the shrunk view of an image decoded ahead is to be, from now on.
+    void setViewSize(ShrunkViewSize viewSize);
     // Drops what is held, asked for or being decoded (its result is thrown away).
     void drop();
     // The decoded image of `path`, when it was decoded ahead and its file is unchanged since;
@@ -61,13 +64,16 @@ private:
     };
     static FileStamp stampOf(const QString& path);
     void work();
-    std::optional<Decoded> decode(const QString& path, int margin, const ShrunkViewSize& viewSize) const;
+    std::optional<Decoded> decode(const QString& path, int margin) const;
+    static QSize viewInside(const ShrunkViewSize& viewSize, const FramedImage& framed);
+    static QImage shrunkView(const FramedImage& framed, QSize inside);
+    bool heldViewFits() const;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     QString m_wanted; // asked for, not yet started
     int m_wantedMargin = 0;
-    ShrunkViewSize m_wantedViewSize;
+    ShrunkViewSize m_viewSize;
     QString m_decoding; // under way; emptied when dropped, so its result is thrown away
     QString m_heldPath;
     FileStamp m_heldStamp;

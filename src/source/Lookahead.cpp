@@ -4,7 +4,6 @@
 #include "platform/FileSystem.h"
 #include "source/LoadMode.h"
 #include "source/SequenceNaming.h"
-#include "view/Magnification.h"
 
 namespace {
 
@@ -30,5 +29,5 @@ void decodeNextAhead(App& app)
     if (path.isEmpty() || !isExistingFile(path))
         app.rt.DropPrefetch();
     else
-        app.rt.Prefetch(path, shrunkViewSizeAhead(app));
+        app.rt.Prefetch(path);
 }

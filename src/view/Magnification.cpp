@@ -5,8 +5,11 @@
 #include "trimming/TrimmingMode.h"
 #include "view/Scrolling.h"
 
+#include <QSize>
+
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -57,6 +60,22 @@ void drawBorder(App& app)
         kBorderWidth, Figure::Box);
 }
 
+// What BAI_SUB will make the inside of the view of an image of a given size, with the
+// magnification entry and the picture area as they are now; empty where the view will not be
+// a shrunk copy (actual size, or a fit that would enlarge).
+std::function<QSize(QSize)> shrunkViewSizeAhead(const App& app)
+{
+    const int entry = app.rt.GetCurSel(app.COMBO5);
+    const QSize area(app.PictureAreaWidth, app.PictureAreaHeight);
+    const float current = app.Magnification;
+    return [=](QSize image) {
+        const float factor = factorFor(entry, area, QSizeF(image), current);
+        if (factor >= 1.0f) return QSize();
+        return QSize(
+            int(scaledSide(float(image.width()), factor)), int(scaledSide(float(image.height()), factor)));
+    };
+}
+
 } // namespace
 
 void BAI_SUB(App& app)
@@ -65,6 +84,8 @@ void BAI_SUB(App& app)
     const int entry = rt.GetCurSel(app.COMBO5);
     app.MagnificationIndex = int16_t(entry);
     app.Magnification = factorOf(app, entry);
+    // The image decoded ahead gets its view shrunk as this one would be.
+    rt.SetShrunkViewAhead(shrunkViewSizeAhead(app));
 
     // A load builds the view, and the layout after it asks for the same view again: the view
     // built then is kept, as long as nothing was drawn into it since.
@@ -107,19 +128,6 @@ void BAI_SUB(App& app)
         app.ImageWidth, app.ImageHeight };
 
     RESETPARA_SUB(app);
-}
-
-std::function<QSize(QSize)> shrunkViewSizeAhead(const App& app)
-{
-    const int entry = app.rt.GetCurSel(app.COMBO5);
-    const QSize area(app.PictureAreaWidth, app.PictureAreaHeight);
-    const float current = app.Magnification;
-    return [=](QSize image) {
-        const float factor = factorFor(entry, area, QSizeF(image), current);
-        if (factor >= 1.0f) return QSize();
-        return QSize(
-            int(scaledSide(float(image.width()), factor)), int(scaledSide(float(image.height()), factor)));
-    };
 }
 
 void stepMagnification(App& app, int step)

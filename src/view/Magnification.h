@@ -1,9 +1,5 @@
 #pragma once
 
-#include <QSize>
-
-#include <functional>
-
 struct App;
 
 // The white margin around the image in the view, on every side.
@@ -12,11 +8,6 @@ inline constexpr int kViewMargin = 10;
 // Recomputes the magnification from the magnification list and rebuilds the view bitmap:
 // the image scaled by it, inside a 10-pixel margin and a border. Forgets all frames.
 void BAI_SUB(App& app);
-
-// The inside size BAI_SUB will give the view of an image of a given size, shrunk at the
-// magnification chosen and in the picture area as they are now; an empty size where the view
-// will not be a shrunk copy (actual size, or a fit that would enlarge). For decoding ahead.
-std::function<QSize(QSize)> shrunkViewSizeAhead(const App& app);
 
 // Moves the magnification list by `step` entries (negative: towards 等倍), as choosing that
 // entry does. Choosing another magnification forgets every frame, so with frames placed the

@@ -592,25 +592,31 @@ void TestSaving::decodingAheadFollowsTheDirectionAndTheSource()
 void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening_data()
 {
     QTest::addColumn<int>("entry"); // of the magnification list
-    QTest::addColumn<bool>("resized"); // the window changes size after the next image was decoded
+    // After the next image was decoded ahead: the window resized, another entry chosen (or -1).
+    QTest::addColumn<bool>("resized");
+    QTest::addColumn<int>("chosen");
     QTest::addColumn<int>("viewsTaken");
     // clang-format off
-    QTest::newRow("×0.5")                << 7  << false << 1;
-    QTest::newRow("×0.1")                << 11 << false << 1;
-    QTest::newRow("fit height")          << 1  << false << 1;
-    QTest::newRow("fit width, resized")  << 2  << true  << 0;
-    QTest::newRow("×0.5, resized")       << 7  << true  << 1;
-    QTest::newRow("actual size")         << 0  << false << 0;
+    QTest::newRow("×0.5")                   << 7  << false << -1 << 1;
+    QTest::newRow("×0.1")                   << 11 << false << -1 << 1;
+    QTest::newRow("fit height")             << 1  << false << -1 << 1;
+    QTest::newRow("fit width, resized")     << 2  << true  << -1 << 0;
+    QTest::newRow("×0.5, resized")          << 7  << true  << -1 << 1;
+    QTest::newRow("×0.5, then ×0.1 chosen") << 7  << false << 11 << 1;
+    QTest::newRow("×0.5, then 等倍 chosen") << 7  << false << 0  << 0;
+    QTest::newRow("actual size")            << 0  << false << -1 << 0;
     // clang-format on
 }
 
 // At a shrinking magnification the next image's view is shrunk while it is decoded ahead. The
 // view shown after "保存実行" is the one building it when opening gives, pixel for pixel; when
-// the picture area changed meanwhile and the fit with it, the view is built again.
+// the picture area changed meanwhile and the fit with it, the view is built again; another
+// magnification chosen meanwhile has the view shrunk ahead for it.
 void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening()
 {
     QFETCH(int, entry);
     QFETCH(bool, resized);
+    QFETCH(int, chosen);
     QFETCH(int, viewsTaken);
     TestProgram program;
     auto path = [&](int n) { return program.path(QStringLiteral("IMG00%1.BMP").arg(n)); };
@@ -624,6 +630,11 @@ void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening()
     click(program, "BUTTON9"); // the next image is decoded ahead at this magnification
     QVERIFY(app.rt.WaitForPrefetch(path(3)));
     if (resized) setPictureArea(program, 700, 430);
+    if (chosen >= 0) {
+        entry = chosen;
+        chooseEntry(program, "COMBO5", entry);
+        QVERIFY(app.rt.WaitForPrefetch(path(3)));
+    }
     const int viewsBefore = app.rt.ViewsTakenAhead();
     click(program, "BUTTON9");
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
