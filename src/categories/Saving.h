@@ -10,7 +10,8 @@ struct App;
 
 // Saves every frame of every valid category as a BMP file cut at full resolution from the
 // source image, each under its category's next free name, and empties their frame lists. The
-// view bitmap serves as the cut buffer, so the caller shows an image afterwards.
+// frames are taken off the view first; the pieces are written several at a time and named in
+// the order of categories and frames.
 void HOZON_SUB(App& app);
 
 // How saving one trimmed piece ended.
@@ -21,8 +22,8 @@ enum class PieceOutcome {
     Failed, // the file could not be written; reported, no number consumed
 };
 
-// Cuts the block of the source image into the view bitmap, which serves as the cut buffer,
-// and writes it under the category's next free name. Existing files are never replaced.
+// Cuts the block out of the source image and writes it under the category's next free name.
+// Existing files are never replaced.
 PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop);
 
 // Message texts of the save.
