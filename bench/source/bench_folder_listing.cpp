@@ -5,6 +5,7 @@
 //
 //   bench_folder_listing
 
+#include "Timing.h"
 #include "fixture/TestProgram.h"
 #include "platform/FileSystem.h"
 #include "source/FolderListing.h"
@@ -14,9 +15,7 @@
 #include <QFile>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <random>
 
 #include <dirent.h>
@@ -24,14 +23,6 @@
 namespace {
 
 constexpr int kFileCount = 20000;
-
-double milliseconds(const std::function<void()>& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    const auto end = std::chrono::steady_clock::now();
-    return std::chrono::duration<double, std::milli>(end - start).count();
-}
 
 // Names as scans are named: ASCII in both cases, Japanese words, half-width kana, and one name
 // in five with a character that code page 932 cannot hold.

@@ -10,6 +10,7 @@
 
 #include "categories/AfterSave.h"
 #include "core/App.h"
+#include "Timing.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
 #include "source/ImageLoading.h"
@@ -17,7 +18,6 @@
 #include "view/Scrolling.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
@@ -26,7 +26,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 #include <jpeglib.h>
@@ -35,14 +34,6 @@ namespace {
 
 constexpr int kScanWidth = 12000, kScanHeight = 9000; // 108 MP
 constexpr int kPhotoWidth = 6000, kPhotoHeight = 4000; // 24 MP
-
-double milliseconds(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
 
 // Something like a photograph for the encoders: smooth shading with grain on it, so that a
 // JPEG of it decodes about as fast as one of a real scan.

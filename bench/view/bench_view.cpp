@@ -2,6 +2,7 @@
 // the picture after one scroll step, each beside a plain memcpy of the same number of bytes;
 // and the band's update per pointer move on the scan beside the same on a small image.
 
+#include "Timing.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
 #include "view/Magnification.h"
@@ -10,28 +11,13 @@
 #include <QApplication>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 namespace {
 
 constexpr int kScanWidth = 12000, kScanHeight = 9000;
-
-// Best of `runs` timings, in milliseconds: the least disturbed run.
-double bestMilliseconds(int runs, const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int run = 0; run < runs; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const auto end = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double, std::milli>(end - start).count());
-    }
-    return best;
-}
 
 double memcpyMilliseconds(size_t bytes, int runs)
 {
