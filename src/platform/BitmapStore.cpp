@@ -206,13 +206,6 @@ void BitmapStore::FinishPreparedPieces()
         syncFolder(folder);
 }
 
-SaveResult BitmapStore::SaveFile(Bitmap bitmap, const QString& path)
-{
-    const QImage* image = Image(bitmap);
-    if (!image) return { SaveOutcome::Failed, QStringLiteral("no bitmap") };
-    return writeNewBmpFile(*image, path);
-}
-
 float BitmapStore::GetBitmapWidth(Bitmap bitmap) const
 {
     return Image(bitmap) ? float(Image(bitmap)->width()) : 0;

@@ -38,10 +38,9 @@ public:
     // Makes `view` the shrunk view built when the source was decoded ahead, if it has a
     // `width` × `height` inside `margin`; false (and nothing done) otherwise. It is taken once.
     bool TakeShrunkViewAhead(Bitmap& view, Bitmap source, int width, int height, int margin);
-    // Writes a 24-bit BMP file under a name that no file has yet; it never replaces a file.
-    SaveResult SaveFile(Bitmap bitmap, const QString& path);
-    // Pieces of a save: each block is cut out of the source and written durably into a temporary
-    // file in its folder, several at a time, so that the naming, in order, is all that is left.
+    // Pieces of a save, as 24-bit BMP files: each block is cut out of the source and written
+    // durably into a temporary file in its folder, several at a time, so that the naming, in
+    // order, is all that is left; a name never replaces a file.
     struct PieceRequest
     {
         QRect block;

@@ -78,7 +78,7 @@ using FormFactory = std::function<QWidget*(const QString& formName)>;
 //   FE$GETSCROLLPOS                 GetScrollPos        FE$LINESCROLL         LineScroll
 //   FE$CREATEBITMAP                 CreateBitmap        FE$DELETEOBJECT       DeleteObject
 //   CHECKOBJECT                     CheckObject         FE$LOADBITMAPFILE     LoadBitmapFile
-//   FE$SAVEFILE                     SaveFile            FE$GETBITMAPWIDTH     GetBitmapWidth
+//   FE$SAVEFILE                     NamePreparedPiece   FE$GETBITMAPWIDTH     GetBitmapWidth
 //   FE$GETBITMAPHEIGHT              GetBitmapHeight     FE$BITBLT             BitBlt
 //   DrawLine                        DrawLine            FE$STRETCHBITMAP      StretchBitmap
 //   JPEG2BMP                        LoadBitmapFile      FE$MESSAGEBOX         MessageBox
