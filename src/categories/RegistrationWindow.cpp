@@ -85,15 +85,6 @@ void showMainButtons(App& app)
     }
 }
 
-// The first image of the folder in the order of the folder list; empty when it has none.
-QString firstImageOf(App& app, const QString& folder)
-{
-    app.ListFolder = folder;
-    QStringList names;
-    ファイル名取得_SUB2(app, names);
-    return names.isEmpty() ? QString() : folder + names.front();
-}
-
 void enableSaveButtons(App& app)
 {
     app.rt.EnableWindow(app.BUTTON9, kTrue);
@@ -213,23 +204,31 @@ void MAINFORM_DROP(App& app, const QString& path)
         return;
     }
     const bool folder = isExistingFolder(path);
-    app.LoadFilePath = folder ? firstImageOf(app, withTrailingSeparator(path)) : path;
-    if (app.LoadFilePath.isEmpty()) {
-        app.rt.MessageBox(app.EventOwner, path, QStringLiteral("このフォルダには読み込める画像がありません"),
-            MessageButtons::Ok, MessageIcon::Exclamation);
-        return;
+    // A folder is listed once, here: the list gives its first image and becomes the source's list.
+    QStringList names;
+    if (folder) {
+        app.ListFolder = withTrailingSeparator(path);
+        ファイル名取得_SUB2(app, names);
+        if (names.isEmpty()) {
+            app.rt.MessageBox(app.EventOwner, path,
+                QStringLiteral("このフォルダには読み込める画像がありません"), MessageButtons::Ok,
+                MessageIcon::Exclamation);
+            return;
+        }
     }
+    app.LoadFilePath = folder ? app.ListFolder + names.front() : path;
     LOAD_BMP(app);
     if (app.LoadFailed != kFlagClear) {
         finishLoad(app);
         return;
     }
     app.LoadMode = folder ? LoadMode::Folder : LoadMode::SingleFile;
-    adoptLoadedFile(app);
     if (folder) {
-        app.ListFolder = app.LoadPath;
-        app.PendingAction = PendingAction::ListFolder;
+        app.SrcList = names;
+        app.SrcCount = float(names.size());
+        app.SrcIndex = 0;
     }
+    adoptLoadedFile(app);
     // The buttons of the new source, as "登録終了" leaves them after a load.
     app.rt.ShowWindow(app.BUTTON11, kFalse);
     app.rt.ShowWindow(app.BUTTON12, kFalse);
