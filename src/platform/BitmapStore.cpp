@@ -1,13 +1,13 @@
 #include "platform/BitmapStore.h"
 
 #include "platform/Drawing.h"
+#include "platform/Parallel.h"
 #include "platform/Shrinking.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 
 BitmapStore::Slot* BitmapStore::slot(Bitmap bitmap) const
 {
@@ -36,7 +36,6 @@ bool BitmapStore::CreateBitmap(Bitmap& bitmap, int width, int height, int whiteM
     Slot* old = slot(bitmap);
     QImage image;
     if (old && !old->pixels && old->image.size() == size && old->image.isDetached()) {
-        takeBackXorFigures(*old);
         image = std::move(old->image);
     } else {
         image = unwrittenImage(size.width(), size.height());
@@ -173,18 +172,17 @@ void BitmapStore::PreparePieces(Bitmap source, const std::vector<PieceRequest>& 
     // Writing waits mostly on the disk, so more writers than cores still help.
     constexpr size_t kWriters = 4;
     std::atomic<size_t> next { 0 };
-    auto write = [&] {
+    onThreads(int(std::min(kWriters, pieces.size())), [&](int) {
         for (size_t i; (i = next++) < pieces.size();) {
-            QImage block = from ? from->copy(pieces[i].block) : QImage();
-            m_prepared[i] = std::make_unique<PreparedFile>(block, pieces[i].folder);
+            // A piece that finds no memory fails alone (see PreparedFile); the others go on.
+            const QImage block = from ? from->copy(pieces[i].block) : QImage();
+            try {
+                m_prepared[i] = std::make_unique<PreparedFile>(block, pieces[i].folder);
+            } catch (const std::bad_alloc&) {
+                m_prepared[i] = std::make_unique<PreparedFile>(QImage(), pieces[i].folder);
+            }
         }
-    };
-    std::vector<std::thread> writers;
-    for (size_t w = 1; w < std::min(kWriters, pieces.size()); ++w)
-        writers.emplace_back(write);
-    write();
-    for (std::thread& writer : writers)
-        writer.join();
+    });
 }
 
 SaveResult BitmapStore::NamePreparedPiece(int index, const QString& path)

@@ -456,6 +456,11 @@ bool writeBmp(int fd, const QImage& image, int& error)
 {
     const QImage rgb
         = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+    // No image: the block could not be cut out (memory), or there was nothing to cut from.
+    if (rgb.isNull()) {
+        error = ENOMEM;
+        return false;
+    }
     const QByteArray header = header24(rgb);
     if (!writeAll(fd, header.constData(), header.size(), error)) return false;
     // Rows go out bottom row first, many at a time.

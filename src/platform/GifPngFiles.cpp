@@ -23,21 +23,21 @@ quint32 bigEndian32(const QByteArray& bytes, qsizetype at)
     return value;
 }
 
-// Qt's own decoder, once the file has been checked.
-LoadResult decodeWithQt(const QByteArray& bytes, const char* format, QImage& image)
+// Qt's own decoder, once the file has been checked and found to hold an image of `size`.
+LoadResult decodeWithQt(const QByteArray& bytes, const char* format, QSize size, QImage& image)
 {
-    QImageReader::setAllocationLimit(kAllocationLimitMegabytes);
+    // Qt's limit is one setting for the whole process; it is set once, whichever thread reads first.
+    static const bool limited = (QImageReader::setAllocationLimit(kAllocationLimitMegabytes), true);
+    Q_UNUSED(limited);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    const QSize size = reader.size();
     QImage read = reader.read();
     if (read.isNull()) {
         // A decoder reports a failed allocation like any other failure; try the allocation
         // once to tell the two apart.
-        if (size.isValid() && !allocateImage(size.width(), size.height(), image).ok())
-            return { LoadError::OutOfMemory };
+        if (!allocateImage(size.width(), size.height(), image).ok()) return { LoadError::OutOfMemory };
         return kUnreadable;
     }
     image = read.convertToFormat(QImage::Format_RGB32);
@@ -113,7 +113,7 @@ LoadResult readGif(const QByteArray& bytes, QImage& image)
     const std::optional<QSize> canvas = gifCanvas(bytes);
     if (!canvas || !isAllowedSize(canvas->width(), canvas->height())) return kUnreadable;
     if (qint64(canvas->width()) * canvas->height() > bytes.size() * 16384) return kUnreadable;
-    return decodeWithQt(bytes, "gif", image);
+    return decodeWithQt(bytes, "gif", *canvas, image);
 }
 
 // Deflate stores at most 258 bytes in a code of at least 2 bits, 1032 bytes to a byte at most,
@@ -127,5 +127,5 @@ LoadResult readPng(const QByteArray& bytes, QImage& image)
     const int bitsPerPixel = uchar(bytes[kHeaderChunk + 16]) * pngChannels(uchar(bytes[kHeaderChunk + 17]));
     if (!isAllowedSize(width, height) || bitsPerPixel == 0) return kUnreadable;
     if (height * ((width * bitsPerPixel + 7) / 8) > bytes.size() * 1032) return kUnreadable;
-    return decodeWithQt(bytes, "png", image);
+    return decodeWithQt(bytes, "png", QSize(int(width), int(height)), image);
 }

@@ -176,8 +176,9 @@ void readFrom(const ReadOnlyFile& file, FileSource& source, jpeg_decompress_stru
     info.src = &source.base;
 }
 
-// Everything that may end in an error's jump runs here, after setjmp. The jump skips no C++
-// object, as only libjpeg's C functions lie between it and this frame.
+// Everything that may end in an error's jump runs here, after setjmp. The frames the jump skips
+// (libjpeg's, and our row reader and source and message callbacks) hold only trivially
+// destructible locals, so nothing is left undone.
 LoadResult decode(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFile& file,
     FileSource& source, QImage& image)
 {

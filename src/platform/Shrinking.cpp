@@ -91,7 +91,24 @@ void addRow(Planes& sums, const QRgb* line, uint16_t weight)
     }
 }
 
-void shrinkRows(QImage& target, const QRect& area, const QImage& source, const Spans& columns,
+// The target's rows, taken from its bits once: QImage::scanLine detaches the image on every call,
+// which several threads must not do at once.
+struct TargetRows
+{
+    uchar* bits;
+    qsizetype bytesPerLine;
+    int width;
+
+    explicit TargetRows(QImage& target)
+        : bits(target.bits())
+        , bytesPerLine(target.bytesPerLine())
+        , width(target.width())
+    {
+    }
+    uchar* row(int y) const { return bits + y * bytesPerLine; }
+};
+
+void shrinkRows(const TargetRows& target, const QRect& area, const QImage& source, const Spans& columns,
     const Spans& rows, int firstRow, int endRow)
 {
     Planes sums(static_cast<size_t>(source.width()));
@@ -103,7 +120,7 @@ void shrinkRows(QImage& target, const QRect& area, const QImage& source, const S
         for (std::vector<uint16_t>* plane : { &sums.red, &sums.green, &sums.blue })
             for (uint16_t& value : *plane)
                 value = roundedDown(value);
-        auto* out = reinterpret_cast<QRgb*>(target.scanLine(area.top() + t)) + area.left();
+        auto* out = reinterpret_cast<QRgb*>(target.row(area.top() + t)) + area.left();
         for (int c = 0; c < area.width(); ++c) {
             const int first = columns.first[c];
             const uint32_t* weights = columns.weights.data() + columns.offset[c];
@@ -122,10 +139,10 @@ void shrinkRows(QImage& target, const QRect& area, const QImage& source, const S
 // its centre, which then lie within one pixel of it: nothing of the source is skipped. The
 // target rows are painted in parallel, each part through its own painter on its own window
 // into the target, with the same transformation, so the parts join seamlessly.
-void interpolateInto(QImage& target, const QRect& area, const QImage& source)
+void interpolateInto(const TargetRows& target, const QRect& area, const QImage& source)
 {
     inParallel(area.height(), [&](int first, int end) {
-        QImage part(target.scanLine(area.top() + first), target.width(), end - first, target.bytesPerLine(),
+        QImage part(target.row(area.top() + first), target.width, end - first, target.bytesPerLine,
             QImage::Format_RGB32);
         QPainter painter(&part);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -141,12 +158,13 @@ void interpolateInto(QImage& target, const QRect& area, const QImage& source)
 void shrinkInto(QImage& target, const QRect& area, const QImage& source)
 {
     if (area.isEmpty() || source.isNull()) return;
+    const TargetRows into(target);
     if (area.width() * 2 >= source.width() && area.height() * 2 >= source.height()) {
-        interpolateInto(target, area, source);
+        interpolateInto(into, area, source);
         return;
     }
     const Spans columns = spansFor(source.width(), area.width());
     const Spans rows = spansFor(source.height(), area.height());
     inParallel(area.height(),
-        [&](int first, int end) { shrinkRows(target, area, source, columns, rows, first, end); });
+        [&](int first, int end) { shrinkRows(into, area, source, columns, rows, first, end); });
 }

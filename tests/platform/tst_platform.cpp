@@ -443,13 +443,15 @@ void TestPlatform::failedBmpWriteLeavesNothing_data()
     QTest::addColumn<QString>("folder"); // relative to a scratch folder
     QTest::addColumn<qint64>("sizeLimit"); // bytes a file may have; 0: no limit
     QTest::addColumn<int>("error"); // the system's error number that the reason tells
+    QTest::addColumn<bool>("noImage"); // the piece could not be cut out
     // clang-format off
-    QTest::newRow("folder missing")    << "gone"  << qint64(0)   << ENOENT;
-    QTest::newRow("folder is a file")  << "plain" << qint64(0)   << ENOTDIR;
+    QTest::newRow("folder missing")    << "gone"  << qint64(0)     << ENOENT  << false;
+    QTest::newRow("folder is a file")  << "plain" << qint64(0)     << ENOTDIR << false;
     // A limit on the size of files makes the write fail as a full disk does, with its own reason.
-    QTest::newRow("header cut short")  << "."     << qint64(20)    << EFBIG;
-    QTest::newRow("rows cut short")    << "."     << qint64(100)   << EFBIG;
-    QTest::newRow("last rows cut off") << "."     << qint64(60000) << EFBIG;
+    QTest::newRow("header cut short")  << "."     << qint64(20)    << EFBIG   << false;
+    QTest::newRow("rows cut short")    << "."     << qint64(100)   << EFBIG   << false;
+    QTest::newRow("last rows cut off") << "."     << qint64(60000) << EFBIG   << false;
+    QTest::newRow("no image")          << "."     << qint64(0)     << ENOMEM  << true;
     // clang-format on
 }
 
@@ -458,6 +460,7 @@ void TestPlatform::failedBmpWriteLeavesNothing()
     QFETCH(QString, folder);
     QFETCH(qint64, sizeLimit);
     QFETCH(int, error);
+    QFETCH(bool, noImage);
     QTemporaryDir dir;
     touch(dir.filePath(QStringLiteral("plain")));
     rlimit saved {};
@@ -466,8 +469,8 @@ void TestPlatform::failedBmpWriteLeavesNothing()
     rlimit limited = saved;
     if (sizeLimit > 0) limited.rlim_cur = rlim_t(sizeLimit);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const SaveResult result
-        = writeNewBmpFile(noiseImage(200, 200), dir.filePath(folder + QStringLiteral("/a.BMP")));
+    const SaveResult result = writeNewBmpFile(
+        noImage ? QImage() : noiseImage(200, 200), dir.filePath(folder + QStringLiteral("/a.BMP")));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedHandler);
     QCOMPARE(result.outcome, SaveOutcome::Failed);
