@@ -94,21 +94,12 @@ QImage* BitmapStore::Image(Bitmap bitmap)
 
 bool BitmapStore::SetImage(Bitmap& bitmap, const QImage& image)
 {
-    const int margin = m_loadMargin;
-    auto pixels = std::make_shared<QImage>(
-        image.width() + 2 * margin, image.height() + 2 * margin, QImage::Format_RGB32);
-    if (pixels->isNull() || image.isNull()) {
+    FramedImage framed = image.isNull() ? FramedImage {} : framedCopyOf(image, m_loadMargin);
+    if (framed.image.isNull()) {
         DeleteObject(bitmap);
         return false;
     }
-    Slot& held = fresh(bitmap);
-    held.image = QImage(pixels->bits() + margin * pixels->bytesPerLine() + margin * 4, image.width(),
-        image.height(), pixels->bytesPerLine(), QImage::Format_RGB32);
-    held.pixels = std::move(pixels);
-    held.margin = margin;
-    const QImage rgb
-        = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
-    copyBlock(held.image, 0, 0, image.width(), image.height(), rgb, 0, 0);
+    adopt(bitmap, std::move(framed));
     return true;
 }
 
@@ -118,8 +109,7 @@ bool BitmapStore::ViewSource(Bitmap& view, Bitmap source, int margin)
     if (!from || !from->pixels || margin <= 0 || from->margin != margin) return false;
     const std::shared_ptr<QImage> pixels = from->pixels;
     // The source's image must still be the window into those pixels it was set as.
-    if (from->image.constBits() != pixels->constBits() + margin * pixels->bytesPerLine() + margin * 4)
-        return false;
+    if (!isWindowInto(from->image, *pixels, margin)) return false;
     Slot& held = fresh(view);
     held.pixels = pixels;
     held.image = QImage(

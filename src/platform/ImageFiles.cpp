@@ -1,5 +1,6 @@
 #include "platform/ImageFiles.h"
 
+#include "platform/Drawing.h"
 #include "platform/FileSystem.h"
 #include "platform/ImageFormats.h"
 
@@ -47,24 +48,28 @@ LoadResult readContent(const ReadOnlyFile& file, QImage& image)
 
 } // namespace
 
-bool isAllowedSize(qint64 width, qint64 height)
-{
-    // Each side is checked alone first, so that the product cannot overflow.
-    return width > 0 && height > 0 && width <= kMaxImagePixels && height <= kMaxImagePixels
-        && width * height <= kMaxImagePixels;
-}
-
 namespace {
 
 // While readFramedImageFile reads on a thread, the buffers the decoders ask for get this margin,
-// and the last one is kept here for it. Decoders know nothing of it.
+// and the last one is kept here for it; images above the pixel limit are refused. Decoders know
+// nothing of it.
 thread_local int t_frameMargin = 0;
 thread_local std::shared_ptr<QImage> t_frame;
+thread_local qint64 t_pixelLimit = kMaxImagePixels;
 
 QImage windowInto(QImage& pixels, int margin, int width, int height)
 {
     return QImage(pixels.bits() + margin * pixels.bytesPerLine() + margin * 4, width, height,
         pixels.bytesPerLine(), QImage::Format_RGB32);
+}
+
+} // namespace
+
+bool isAllowedSize(qint64 width, qint64 height)
+{
+    const qint64 limit = std::min(kMaxImagePixels, t_pixelLimit);
+    // Each side is checked alone first, so that the product cannot overflow.
+    return width > 0 && height > 0 && width <= limit && height <= limit && width * height <= limit;
 }
 
 bool isWindowInto(const QImage& image, const QImage& pixels, int margin)
@@ -73,7 +78,18 @@ bool isWindowInto(const QImage& image, const QImage& pixels, int margin)
         && image.constBits() == pixels.constBits() + margin * pixels.bytesPerLine() + margin * 4;
 }
 
-} // namespace
+FramedImage framedCopyOf(const QImage& image, int margin)
+{
+    FramedImage framed;
+    framed.margin = margin;
+    auto pixels
+        = std::make_shared<QImage>(unwrittenImage(image.width() + 2 * margin, image.height() + 2 * margin));
+    if (pixels->isNull()) return framed;
+    framed.image = windowInto(*pixels, margin, image.width(), image.height());
+    copyBlock(framed.image, 0, 0, image.width(), image.height(), image, 0, 0);
+    framed.pixels = std::move(pixels);
+    return framed;
+}
 
 QImage unwrittenImage(int width, int height)
 {
@@ -104,15 +120,17 @@ LoadResult allocateImage(qint64 width, qint64 height, QImage& image)
     return {};
 }
 
-LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed)
+LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed, qint64 pixelLimit)
 {
     framed = FramedImage {};
     framed.margin = std::max(margin, 0);
     t_frameMargin = framed.margin;
     t_frame.reset();
+    t_pixelLimit = pixelLimit;
     QImage image;
     const LoadResult result = readImageFile(path, image);
     t_frameMargin = 0;
+    t_pixelLimit = kMaxImagePixels;
     std::shared_ptr<QImage> pixels = std::exchange(t_frame, {});
     if (!result.ok()) return result;
     if (framed.margin == 0) {
@@ -121,12 +139,8 @@ LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& fra
     }
     // A decoder that made its own image is copied into a buffer with the margin.
     if (!pixels || !isWindowInto(image, *pixels, framed.margin)) {
-        pixels = std::make_shared<QImage>(
-            unwrittenImage(image.width() + 2 * framed.margin, image.height() + 2 * framed.margin));
-        if (pixels->isNull()) return { LoadError::OutOfMemory };
-        QImage window = windowInto(*pixels, framed.margin, image.width(), image.height());
-        for (int y = 0; y < image.height(); ++y)
-            std::memcpy(window.scanLine(y), image.constScanLine(y), size_t(image.width()) * 4);
+        framed = framedCopyOf(image, framed.margin);
+        return framed.image.isNull() ? LoadResult { LoadError::OutOfMemory } : result;
     }
     framed.image = windowInto(*pixels, framed.margin, image.width(), image.height());
     framed.pixels = std::move(pixels);

@@ -41,10 +41,19 @@ struct FramedImage
     int margin = 0;
 };
 
+// Whether `image` is the window `margin` pixels inside `pixels` that a FramedImage holds.
+bool isWindowInto(const QImage& image, const QImage& pixels, int margin);
+
+// `image` copied into a new buffer with `margin` pixels of room around it; a null image when
+// there is no memory for it.
+FramedImage framedCopyOf(const QImage& image, int margin);
+
 // Reads an image file as readImageFile does, decoding it straight into a buffer with `margin`
 // pixels of room around it (for formats whose decoders write into a given buffer; the others
-// are copied into one).
-LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed);
+// are copied into one). An image of more than `pixelLimit` pixels is refused as unreadable,
+// before anything is allocated for it.
+LoadResult readFramedImageFile(
+    const QString& path, int margin, FramedImage& framed, qint64 pixelLimit = kMaxImagePixels);
 
 // Reads an image file into `image` (Format_RGB32): BMP, JPEG, PNG or GIF. The format is taken
 // from the content, not from the name, so a JPEG named ".BMP" reads as well. Only a regular file

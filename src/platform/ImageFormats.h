@@ -23,7 +23,8 @@ inline quint32 littleEndian(const uchar* bytes, int size)
     return value;
 }
 
-// A claimed size the loader may allocate: positive, at most kMaxImagePixels pixels.
+// A claimed size the loader may allocate: positive, at most kMaxImagePixels pixels, or fewer
+// when the read under way was given a lower limit (readFramedImageFile).
 bool isAllowedSize(qint64 width, qint64 height);
 
 // A new RGB32 image, or the lack of memory for it.

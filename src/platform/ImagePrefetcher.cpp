@@ -5,7 +5,6 @@
 #include "platform/Shrinking.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 
 ImagePrefetcher::ImagePrefetcher()
     : m_worker([this] { work(); })
@@ -91,18 +90,12 @@ ImagePrefetcher::FileStamp ImagePrefetcher::stampOf(const QString& path)
     return { info.size(), info.lastModified() };
 }
 
-// Only images within the limit are decoded ahead; the size comes from the header alone.
+// Only images within the limit are decoded ahead: the reader refuses a larger one from its
+// header, before allocating anything, and it never waits on anything but a regular file.
 std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decode(const QString& path, int margin) const
 {
-    // Anything but a regular file could block the reader; it is left to the opening to refuse.
-    if (!QFileInfo(path).isFile()) return std::nullopt;
-    QImageReader header(path);
-    header.setDecideFormatFromContent(true);
-    const QSize size = header.size();
-    if (!size.isValid() || qint64(size.width()) * qAbs(size.height()) > kPrefetchLimitPixels)
-        return std::nullopt;
     Decoded decoded;
-    if (!readFramedImageFile(path, margin, decoded.framed).ok()) return std::nullopt;
+    if (!readFramedImageFile(path, margin, decoded.framed, kPrefetchLimitPixels).ok()) return std::nullopt;
     return decoded;
 }
 
