@@ -32,26 +32,33 @@ void ImagePrefetcher::prefetch(const QString& path, int margin)
         m_decoding.clear();
         m_heldPath.clear();
         m_held = {};
+        m_reshrink = false;
     }
     m_changed.notify_all();
 }
 
 void ImagePrefetcher::setViewSize(ShrunkViewSize viewSize)
 {
+    bool wake = false;
     {
         const std::lock_guard lock(m_mutex);
         m_viewSize = std::move(viewSize);
-        if (m_held.framed.image.isNull() || heldViewFits()) return;
-        if (viewInside(m_viewSize, m_held.framed).isEmpty()) {
-            m_held.view = QImage(); // shown unshrunk now: the image is all that is needed
-            return;
-        }
-        // Shrinking the image held here would race with its handing over; it is read again.
-        m_wanted = std::exchange(m_heldPath, QString());
-        m_wantedMargin = m_held.framed.margin;
-        m_held = {};
+        wake = reviewHeldView();
     }
-    m_changed.notify_all();
+    if (wake) m_changed.notify_all();
+}
+
+// Makes the view held fit the rule: dropped where the image will be shown unshrunk, left to the
+// worker to shrink anew where another size is wanted (then true). Called with the lock held.
+bool ImagePrefetcher::reviewHeldView()
+{
+    if (m_held.framed.image.isNull() || heldViewFits()) return false;
+    if (viewInside(m_viewSize, m_held.framed).isEmpty()) {
+        m_held.view = QImage();
+        return false;
+    }
+    m_reshrink = true;
+    return true;
 }
 
 void ImagePrefetcher::drop()
@@ -61,6 +68,7 @@ void ImagePrefetcher::drop()
     m_decoding.clear();
     m_heldPath.clear();
     m_held = {};
+    m_reshrink = false;
 }
 
 std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::take(const QString& path)
@@ -79,7 +87,7 @@ std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::take(const QString& pat
 bool ImagePrefetcher::waitUntilIdle(const QString& path)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_wanted.isEmpty() && m_decoding.isEmpty(); });
+    m_changed.wait(lock, [&] { return m_wanted.isEmpty() && m_decoding.isEmpty() && !m_reshrink; });
     return m_heldPath == path && !m_held.framed.image.isNull();
 }
 
@@ -130,29 +138,57 @@ void ImagePrefetcher::work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] { return m_stopping || !m_wanted.isEmpty(); });
+        m_changed.wait(lock, [&] { return m_stopping || !m_wanted.isEmpty() || m_reshrink; });
         if (m_stopping) return;
-        const QString path = std::exchange(m_wanted, QString());
-        const int margin = m_wantedMargin;
-        m_decoding = path;
-        lock.unlock();
-        // The stamp is taken before reading, so a file replaced during the read is not taken.
-        const FileStamp stamp = stampOf(path);
-        std::optional<Decoded> image = decode(path, margin);
-        lock.lock();
-        // The view follows the rule as it is once the image is decoded.
-        if (image && m_decoding == path) {
-            const QSize inside = viewInside(m_viewSize, image->framed);
-            lock.unlock();
-            image->view = shrunkView(image->framed, inside);
-            lock.lock();
-        }
-        if (m_decoding == path && image) {
-            m_heldPath = path;
-            m_heldStamp = stamp;
-            m_held = std::move(*image);
-        }
-        m_decoding.clear();
+        if (m_reshrink)
+            reshrinkHeld(lock);
+        else
+            decodeWanted(lock);
         m_changed.notify_all();
     }
+}
+
+void ImagePrefetcher::decodeWanted(std::unique_lock<std::mutex>& lock)
+{
+    const QString path = std::exchange(m_wanted, QString());
+    const int margin = m_wantedMargin;
+    m_decoding = path;
+    lock.unlock();
+    // The stamp is taken before reading, so a file replaced during the read is not taken.
+    const FileStamp stamp = stampOf(path);
+    std::optional<Decoded> image = decode(path, margin);
+    lock.lock();
+    if (image)
+        holdWithView(lock, path, stamp, std::move(*image));
+    else
+        m_decoding.clear();
+}
+
+// The image held gets the view the rule now asks for; taking it waits meanwhile.
+void ImagePrefetcher::reshrinkHeld(std::unique_lock<std::mutex>& lock)
+{
+    m_reshrink = false;
+    const QString path = std::exchange(m_heldPath, QString());
+    Decoded held = std::exchange(m_held, {});
+    if (held.framed.image.isNull()) return;
+    m_decoding = path;
+    holdWithView(lock, path, m_heldStamp, std::move(held));
+}
+
+// Shrinks the view of an image decoded ahead by the rule as it is now, then holds the image
+// unless it was dropped meanwhile; a rule changed during the shrink is taken up again.
+void ImagePrefetcher::holdWithView(
+    std::unique_lock<std::mutex>& lock, const QString& path, FileStamp stamp, Decoded image)
+{
+    const QSize inside = viewInside(m_viewSize, image.framed);
+    lock.unlock();
+    image.view = shrunkView(image.framed, inside);
+    lock.lock();
+    if (m_decoding == path) {
+        m_heldPath = path;
+        m_heldStamp = stamp;
+        m_held = std::move(image);
+        reviewHeldView();
+    }
+    m_decoding.clear();
 }

@@ -21,7 +21,7 @@
 //
 // When the image will be shown shrunk, the shrunk view is built ahead as well, by the rule for
 // the view's size last given (setViewSize): a new rule that asks for another view has the image
-// held decoded again. The view is never larger than the image, so the memory held ahead stays
+// held shrunk again. The view is never larger than the image, so the memory held ahead stays
 // within twice the limit.
 class ImagePrefetcher
 {
@@ -64,6 +64,11 @@ private:
     };
     static FileStamp stampOf(const QString& path);
     void work();
+    void decodeWanted(std::unique_lock<std::mutex>& lock);
+    void reshrinkHeld(std::unique_lock<std::mutex>& lock);
+    void holdWithView(
+        std::unique_lock<std::mutex>& lock, const QString& path, FileStamp stamp, Decoded image);
+    bool reviewHeldView();
     std::optional<Decoded> decode(const QString& path, int margin) const;
     static QSize viewInside(const ShrunkViewSize& viewSize, const FramedImage& framed);
     static QImage shrunkView(const FramedImage& framed, QSize inside);
@@ -78,6 +83,7 @@ private:
     QString m_heldPath;
     FileStamp m_heldStamp;
     Decoded m_held;
+    bool m_reshrink = false; // the image held waits to be shrunk anew
     bool m_stopping = false;
     std::thread m_worker; // last: it starts once everything above exists
 };
