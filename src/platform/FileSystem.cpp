@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -36,15 +38,29 @@ bool deleteFile(const QString& path)
 
 namespace {
 
-// A pattern "*.EXT" as the name's ending ".EXT", compared without letter case; any other
-// pattern through Qt's wildcard matching.
-bool matches(const QString& name, const QString& pattern)
+// A name pattern, read once for a whole folder: "*.EXT" as the name's ending ".EXT", compared
+// without letter case; any other pattern through wildcard matching, also without letter case.
+class NamePattern
 {
-    if (pattern.startsWith(QLatin1String("*.")) && !pattern.mid(1).contains(QLatin1Char('*'))
-        && !pattern.contains(QLatin1Char('?')))
-        return name.endsWith(QStringView(pattern).mid(1), Qt::CaseInsensitive);
-    return QDir::match(pattern, name);
-}
+public:
+    explicit NamePattern(const QString& pattern)
+    {
+        if (pattern.startsWith(QLatin1String("*.")) && pattern.count(QLatin1Char('*')) == 1
+            && !pattern.contains(QLatin1Char('?')))
+            m_ending = pattern.mid(1);
+        else
+            m_wildcard = QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive);
+    }
+    bool matches(const QString& name) const
+    {
+        return m_ending.isEmpty() ? m_wildcard.match(name).hasMatch()
+                                  : name.endsWith(m_ending, Qt::CaseInsensitive);
+    }
+
+private:
+    QString m_ending;
+    QRegularExpression m_wildcard;
+};
 
 // A regular file, or a link to one. The entry's type spares most names a call to stat.
 bool isRegularEntry(int folder, const dirent& entry)
@@ -67,10 +83,11 @@ QStringList listFolder(const QString& folder, const QStringList& patterns)
     if (folder.isEmpty()) return {};
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir) return {};
+    const std::vector<NamePattern> wanted(patterns.begin(), patterns.end());
     QStringList names;
     while (const dirent* entry = ::readdir(dir)) {
         const QString name = QFile::decodeName(entry->d_name);
-        if (std::any_of(patterns.begin(), patterns.end(), [&](const QString& p) { return matches(name, p); })
+        if (std::any_of(wanted.begin(), wanted.end(), [&](const NamePattern& p) { return p.matches(name); })
             && isRegularEntry(::dirfd(dir), *entry))
             names << name;
     }

@@ -4,7 +4,6 @@
 #include "platform/FileSystem.h"
 #include "platform/ImageFormats.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -298,15 +297,13 @@ QString pieceTemporaryPrefix(qint64 processId)
 void removeAbandonedTemporaries(const QString& folder)
 {
     const QString start = hostTemporaryStart();
-    const QDir dir(
-        folder, kTemporaryStart + QStringLiteral("*.tmp"), QDir::Unsorted, QDir::Files | QDir::Hidden);
-    for (const QString& name : dir.entryList()) {
+    for (const QString& name : listFolder(folder, QStringLiteral("*.tmp"))) {
         if (!name.startsWith(start)) continue;
         bool isNumber = false;
         const qint64 processId = name.mid(start.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&isNumber);
         // A process that still runs may be about to name its file; so may one that this user
         // is not allowed to signal.
         if (!isNumber || processId <= 0 || ::kill(pid_t(processId), 0) == 0 || errno != ESRCH) continue;
-        QFile::remove(dir.filePath(name));
+        QFile::remove(withTrailingSeparator(folder) + name);
     }
 }
