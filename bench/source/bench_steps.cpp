@@ -8,9 +8,9 @@
 //
 //   bench_steps [folder for the generated files]
 
+#include "Timing.h"
 #include "categories/AfterSave.h"
 #include "core/App.h"
-#include "Timing.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
 #include "source/ImageLoading.h"
@@ -106,16 +106,6 @@ double readBytesMilliseconds(const QString& path, std::vector<char>& buffer)
     });
 }
 
-// A program with the sequence registered and shown, category 1 valid.
-void registerSequence(TestProgram& program, const QString& first)
-{
-    click(program, "BUTTON5");
-    clickValidBox(program);
-    program.dialogs().answerOpenFile(first);
-    click(program, "BUTTON7");
-    click(program, "BUTTON8");
-}
-
 // Ten frames of 1000 x 800 image pixels at the magnification shown.
 void placeTenFrames(App& app)
 {
@@ -138,7 +128,7 @@ void saveThenNextAt(const QString& folder, int entry, const char* name)
             folder + QStringLiteral("/photo.JPG"), program.path(QStringLiteral("IMG00%1.JPG").arg(n)));
     program.start();
     App& app = program.app();
-    registerSequence(program, program.path(QStringLiteral("IMG001.JPG")));
+    registerSource(program, program.path(QStringLiteral("IMG001.JPG")));
     app.rt.SetCurSel(app.COMBO5, entry);
     COMBO5_CHANGE(app);
     ReferenceDecoder reference;

@@ -26,29 +26,12 @@ struct Registered
         for (int n = 1; n <= 3; ++n)
             patternImage(width, height, n).save(program.path(QStringLiteral("IMG00%1.BMP").arg(n)), "BMP");
         program.start();
-        click(program, "BUTTON5");
-        clickValidBox(program);
-        selectRow(program, 1);
-        clickValidBox(program);
-        program.dialogs().answerOpenFile(program.path(QStringLiteral("IMG001.BMP")));
-        click(program, "BUTTON7");
-        click(program, "BUTTON8");
-        program.dialogs().clearCalls();
+        registerSource(program, program.path(QStringLiteral("IMG001.BMP")), 2);
     }
     App& app() { return program.app(); }
     QWidget* picture() { return program.widget(QStringLiteral("PICTURE1")); }
-    void clickAt(int x, int y)
-    {
-        QTest::mouseClick(picture(), Qt::LeftButton, {}, QPoint(x, y));
-        program.runEvents();
-    }
-    void place(int x1, int y1, int x2, int y2)
-    {
-        clickAt(x1, y1);
-        moveMouse(picture(), QPoint(x2, y2));
-        program.runEvents();
-        clickAt(x2, y2);
-    }
+    void clickAt(int x, int y) { clickOnPicture(program, QPoint(x, y)); }
+    void place(int x1, int y1, int x2, int y2) { placeFrame(program, QPoint(x1, y1), QPoint(x2, y2)); }
     void key(QKeyCombination combination) { pressKey(program, "MAINFORM", combination); }
     void wheel(QPoint notches, Qt::KeyboardModifiers modifiers = {})
     {
@@ -394,8 +377,8 @@ void TestWorkflow::dropLoadsAsTheButtonsWould()
         return state.replaceInStrings(program.dir(), QStringLiteral("<dir>"));
     };
     QCOMPARE(relative(byDrop.program), relative(byButton.program));
-    QCOMPARE(*byDrop.app().rt.Image(byDrop.app().SourceBitmap),
-        QImage(byDrop.program.path(chosen)).convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(
+        sourceImage(byDrop.app()), QImage(byDrop.program.path(chosen)).convertToFormat(QImage::Format_RGB32));
 
     byDrop.place(10, 10, 40, 30);
     click(byDrop.program, "BUTTON9");
@@ -456,12 +439,12 @@ void TestWorkflow::dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled()
     if (situation == QLatin1String("placing")) scene.clickAt(20, 20);
     if (situation == QLatin1String("registration")) click(scene.program, "BUTTON5");
     const int trimState = app.TrimState;
-    const QImage view = *app.rt.Image(app.ViewBitmap);
+    const QImage viewBefore = view(app);
     QCOMPARE(dropOnPicture(scene.program, scene.program.path(QStringLiteral("one/single.BMP"))), dragTaken);
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
     QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.TrimState, trimState);
-    QCOMPARE(*app.rt.Image(app.ViewBitmap), view);
+    QCOMPARE(view(app), viewBefore);
     QCOMPARE(app.rt.ShownNote().isEmpty(), !dragTaken);
     if (situation == QLatin1String("frame")) QCOMPARE(app.CatFrameCount[1], 1.0f);
 }

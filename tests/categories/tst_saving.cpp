@@ -140,19 +140,6 @@ QRect blockOf(QRect frame)
     return frame.translated(-10, -10);
 }
 
-// The registration as the user does it: category 1 made valid, the file chosen as the image
-// source, "登録終了". A file name without a number is loaded directly after a notice.
-void registerSource(TestProgram& program, const QString& file, bool direct = false)
-{
-    click(program, "BUTTON5");
-    clickValidBox(program);
-    program.dialogs().answerOpenFile(file);
-    if (direct) program.dialogs().answerMessage();
-    click(program, "BUTTON7");
-    click(program, "BUTTON8");
-    program.dialogs().clearCalls();
-}
-
 } // namespace
 
 void TestSaving::frameToImageBlock_data()
@@ -558,11 +545,11 @@ void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged()
     if (change == QLatin1String("junk")) {
         QCOMPARE(messageLines(program.dialogs()),
             QStringList { QStringLiteral("IMG002.BMP|このファイルは表示できません|0") });
-        QCOMPARE(*app.rt.Image(app.SourceBitmap), firstImage);
+        QCOMPARE(sourceImage(app), firstImage);
         return;
     }
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG002.BMP"));
-    QCOMPARE(*app.rt.Image(app.SourceBitmap), nextImage);
+    QCOMPARE(sourceImage(app), nextImage);
 }
 
 // After a step back the previous image is decoded ahead; opening the registration window, where
@@ -639,10 +626,10 @@ void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening()
     click(program, "BUTTON9");
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
     QCOMPARE(app.rt.ViewsTakenAhead() - viewsBefore, viewsTaken);
-    const QImage shown = *app.rt.Image(app.ViewBitmap);
+    const QImage shown = view(app);
     chooseEntry(program, "COMBO5", entry == 0 ? 7 : 0);
     chooseEntry(program, "COMBO5", entry);
-    QCOMPARE(shown, *app.rt.Image(app.ViewBitmap));
+    QCOMPARE(shown, view(app));
     placeFrame(program, QPoint(15, 15), QPoint(90, 70));
     const CropRect crop = cropOfFrame(app.FrameLeft[0][1], app.FrameTop[0][1], app.FrameRight[0][1],
         app.FrameBottom[0][1], app.Magnification, app.ImageWidth, app.ImageHeight);
@@ -673,7 +660,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     auto showing = [&](int n) {
         QCOMPARE(app.CurrentFileName, QStringLiteral("IMG00%1.BMP").arg(n));
         QCOMPARE(app.ImageWidth, float(100 + n));
-        QCOMPARE(*app.rt.Image(app.SourceBitmap), patternImage(100 + n, 80 + n, n));
+        QCOMPARE(sourceImage(app), patternImage(100 + n, 80 + n, n));
         QVERIFY(app.rt.GetWindowText(app.MAINFORM).contains(QStringLiteral("IMG00%1.BMP").arg(n)));
     };
     const QString gap = QStringLiteral("IMG003.BMP|ロードするファイル名の構成に誤りがあります|0");
@@ -685,7 +672,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
 
     // The save before the missing number uses the view bitmap to cut the piece; the image that
     // stays is shown again, not the piece.
-    const QImage viewOfTwo = *app.rt.Image(app.ViewBitmap);
+    const QImage viewOfTwo = view(app);
     const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(60, 50));
     step("BUTTON9", 1);
     QCOMPARE(messageLines(program.dialogs()), QStringList { gap });
@@ -694,7 +681,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     QCOMPARE(app.SeqNumber, 3.0);
     QVERIFY(!enabled(program, "BUTTON2"));
     verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), patternImage(102, 82, 2), blockOf(frame));
-    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfTwo);
+    QCOMPARE(view(app), viewOfTwo);
     QCOMPARE(app.rt.Surface(app.PICTURE1)->copy(0, 0, 100, 80), viewOfTwo.copy(0, 0, 100, 80));
 
     step("BUTTON9", 0);
@@ -744,7 +731,7 @@ void TestSaving::sequenceStepBackAtZeroLoadsZeroAgain()
     verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), zero, blockOf(frame));
     QCOMPARE(app.SeqNumber, 0.0);
     QCOMPARE(app.CurrentFileName, QStringLiteral("P000.BMP"));
-    QCOMPARE(*app.rt.Image(app.SourceBitmap), zero);
+    QCOMPARE(sourceImage(app), zero);
     QCOMPARE(app.CatFrameCount[1], 0.0f);
     QVERIFY(enabled(program, "BUTTON2"));
 }
@@ -793,7 +780,7 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     step("BUTTON9", false);
     showing("c.JPG", 133, 2);
     QVERIFY(enabled(program, "BUTTON2"));
-    const QImage viewOfThird = *app.rt.Image(app.ViewBitmap);
+    const QImage viewOfThird = view(app);
     const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(60, 50));
     step("BUTTON9", true);
     QCOMPARE(messageLines(program.dialogs()), QStringList { QStringLiteral("c.JPG") + end });
@@ -801,7 +788,7 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     showing("c.JPG", 133, 2);
     QVERIFY(!enabled(program, "BUTTON2"));
     verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), third, blockOf(frame));
-    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfThird);
+    QCOMPARE(view(app), viewOfThird);
 
     step("BUTTON12", false);
     showing("B.bmp", 132, 1);
@@ -814,7 +801,7 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     QVERIFY(!enabled(program, "BUTTON2"));
 
     QVERIFY(QFile::remove(source + QStringLiteral("B.bmp")));
-    const QImage viewOfFirst = *app.rt.Image(app.ViewBitmap);
+    const QImage viewOfFirst = view(app);
     placeFrame(program, QPoint(20, 20), QPoint(60, 50));
     step("BUTTON9", true);
     QCOMPARE(messageLines(program.dialogs()),
@@ -823,7 +810,7 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     QCOMPARE(app.CurrentFileName, QStringLiteral("a.BMP"));
     QCOMPARE(app.ImageWidth, 131.0f);
     QVERIFY(!enabled(program, "BUTTON2"));
-    QCOMPARE(*app.rt.Image(app.ViewBitmap), viewOfFirst);
+    QCOMPARE(view(app), viewOfFirst);
     step("BUTTON9", false);
     showing("c.JPG", 133, 2);
     QVERIFY(enabled(program, "BUTTON2"));
@@ -862,7 +849,7 @@ void TestSaving::singleFileSavesAndReloads()
     const QImage cover = writeImage(source + QStringLiteral("cover.BMP"), 6, 150, 100);
     program.start();
     App& app = program.app();
-    registerSource(program, source + QStringLiteral("cover.BMP"), true);
+    registerSource(program, source + QStringLiteral("cover.BMP"), 1, true);
     QCOMPARE(app.LoadMode, LoadMode::SingleFile);
     QVERIFY(shown(program, "BUTTON9"));
     QVERIFY(!shown(program, "BUTTON11"));
@@ -876,7 +863,7 @@ void TestSaving::singleFileSavesAndReloads()
     verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), cover, blockOf(first));
     verifyPiece(program.path(QStringLiteral("CG01_002.BMP")), cover, blockOf(second));
     QCOMPARE(app.CurrentFilePath, source + QStringLiteral("cover.BMP"));
-    QCOMPARE(*app.rt.Image(app.SourceBitmap), cover);
+    QCOMPARE(sourceImage(app), cover);
     QCOMPARE(app.CatFrameCount[1], 0.0f);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(app.CatNextNo[1], int16_t(3));
@@ -899,7 +886,7 @@ void TestSaving::saveThenReloadKeepsTheImage()
     verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), first, blockOf(frame));
     QCOMPARE(app.SeqNumber, 1.0);
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
-    QCOMPARE(*app.rt.Image(app.SourceBitmap), first);
+    QCOMPARE(sourceImage(app), first);
     QCOMPARE(app.CatFrameCount[1], 0.0f);
     QVERIFY(enabled(program, "BUTTON2"));
 }
@@ -995,11 +982,11 @@ void TestSaving::registrationWithoutALoadKeepsFramesAndCategoryTogether()
     selectRow(program, 1);
     clickValidBox(program);
     click(program, "BUTTON8");
-    const QImage clean = *app.rt.Image(app.ViewBitmap);
+    const QImage clean = view(app);
     chooseEntry(program, "COMBO2", 1);
     QCOMPARE(app.CurCat, int16_t(2));
     placeFrame(program, QPoint(30, 30), QPoint(120, 90));
-    const QImage withFrame = *app.rt.Image(app.ViewBitmap);
+    const QImage withFrame = view(app);
     QVERIFY(withFrame != clean);
 
     QFile::remove(program.path(QStringLiteral("IMG001.BMP")));
@@ -1010,14 +997,14 @@ void TestSaving::registrationWithoutALoadKeepsFramesAndCategoryTogether()
     QCOMPARE(app.LoadFailed, int16_t(1));
     QCOMPARE(app.CurCat, int16_t(1));
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
-    QCOMPARE(*app.rt.Image(app.ViewBitmap), clean);
+    QCOMPARE(view(app), clean);
     QCOMPARE(app.CatFrameCount[2], 1.0f); // kept for its own category
 
     chooseEntry(program, "COMBO2", 1);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 1);
-    QCOMPARE(*app.rt.Image(app.ViewBitmap), withFrame);
+    QCOMPARE(view(app), withFrame);
     chooseEntry(program, "COMBO2", 0);
-    QCOMPARE(*app.rt.Image(app.ViewBitmap), clean);
+    QCOMPARE(view(app), clean);
 }
 
 void TestSaving::allToOneRestartsValidAndShownCategories()

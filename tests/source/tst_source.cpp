@@ -335,12 +335,6 @@ int largestChannelDifference(const QImage& a, const QImage& b)
     return largest;
 }
 
-QImage sourceImage(App& app)
-{
-    const QImage* image = app.rt.Image(app.SourceBitmap);
-    return image ? *image : QImage();
-}
-
 } // namespace
 
 class TestSource : public QObject
