@@ -1,5 +1,6 @@
 #include "fixture/Files.h"
 #include "fixture/Images.h"
+#include "fixture/ResourceCaps.h"
 #include "fixture/ScriptedDialogs.h"
 #include "fixture/UserActions.h"
 #include "forms/Forms.h"
@@ -22,10 +23,9 @@
 #include <QTranslator>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
+#include <optional>
 
-#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -463,16 +463,14 @@ void TestPlatform::failedBmpWriteLeavesNothing()
     QFETCH(bool, noImage);
     QTemporaryDir dir;
     touch(dir.filePath(QStringLiteral("plain")));
-    rlimit saved {};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    if (sizeLimit > 0) limited.rlim_cur = rlim_t(sizeLimit);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    std::optional<FileSizeCap> cap;
+    if (sizeLimit > 0) {
+        cap.emplace(sizeLimit);
+        QVERIFY(cap->active());
+    }
     const SaveResult result = writeNewBmpFile(
         noImage ? QImage() : noiseImage(200, 200), dir.filePath(folder + QStringLiteral("/a.BMP")));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
+    cap.reset();
     QCOMPARE(result.outcome, SaveOutcome::Failed);
     QCOMPARE(result.reason, QString::fromLocal8Bit(std::strerror(error)));
     QCOMPARE(filesIn(dir.path()), QStringList { "plain" });

@@ -1,5 +1,6 @@
 #include "fixture/Files.h"
 #include "fixture/Readers.h"
+#include "fixture/ResourceCaps.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "settings/Cp932.h"
@@ -10,9 +11,6 @@
 #include <QFile>
 #include <QTest>
 #include <QWidget>
-
-#include <csignal>
-#include <sys/resource.h>
 
 Q_DECLARE_METATYPE(SettingsDamage)
 
@@ -719,17 +717,13 @@ void TestSettings::failedWriteKeepsTheEarlierFile()
     program.start();
     program.app().CatName[1] = QStringLiteral("changed");
 
-    // A file-size limit makes every write beyond 100 bytes fail, as a full disk would.
-    rlimit saved {};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 100;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    program.dialogs().answerMessage();
-    closeMainWindow(program);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
+    {
+        // A file-size limit makes every write beyond 100 bytes fail, as a full disk would.
+        const FileSizeCap cap(100);
+        QVERIFY(cap.active());
+        program.dialogs().answerMessage();
+        closeMainWindow(program);
+    }
 
     const auto messages = program.dialogs().messages();
     QCOMPARE(messages.size(), 1);

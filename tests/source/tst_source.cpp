@@ -1,4 +1,4 @@
-#include "fixture/AddressSpace.h"
+#include "fixture/ResourceCaps.h"
 #include "fixture/EncodedImages.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
