@@ -140,6 +140,14 @@ QRect blockOf(QRect frame)
     return frame.translated(-10, -10);
 }
 
+// The image block frame `j` of category 1 cuts at the magnification shown.
+QRect blockOfPlacedFrame(const App& app, int j)
+{
+    const CropRect crop = cropOfFrame(app.FrameLeft[j][1], app.FrameTop[j][1], app.FrameRight[j][1],
+        app.FrameBottom[j][1], app.Magnification, app.ImageWidth, app.ImageHeight);
+    return QRect(int(crop.left), int(crop.top), int(crop.width()), int(crop.height()));
+}
+
 } // namespace
 
 void TestSaving::frameToImageBlock_data()
@@ -455,9 +463,6 @@ void TestSaving::saveRemovesTemporariesOfEndedProcesses()
     QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_001.BMP")));
 }
 
-// Sequence IMG001, IMG002, IMG004 and an IMG005 that is no picture, stepped with "保存実行"
-// and "保存後逆読込": a missing number is reported and crossed by stepping again; an unreadable
-// file brings the image before back; the number keeps its new value either way.
 void TestSaving::piecesStayExactThroughEveryChangeOfTheView_data()
 {
     QTest::addColumn<int>("entry"); // of the magnification list
@@ -492,17 +497,13 @@ void TestSaving::piecesStayExactThroughEveryChangeOfTheView()
     moveOnPicture(program, QPoint(40, 70));
     clickOnPicture(program, QPoint(40, 70));
     click(program, "BUTTON3");
-    QList<CropRect> expected;
+    QList<QRect> expected;
     for (int j = 0; j < int(app.CatFrameCount[1]); ++j)
-        expected << cropOfFrame(app.FrameLeft[j][1], app.FrameTop[j][1], app.FrameRight[j][1],
-            app.FrameBottom[j][1], app.Magnification, app.ImageWidth, app.ImageHeight);
+        expected << blockOfPlacedFrame(app, j);
     QCOMPARE(expected.size(), 2);
     click(program, "BUTTON9");
-    for (int j = 0; j < expected.size(); ++j) {
-        const CropRect& crop = expected[j];
-        verifyPiece(program.path(QStringLiteral("CG01_00%1.BMP").arg(j + 1)), image,
-            QRect(int(crop.left), int(crop.top), int(crop.width()), int(crop.height())));
-    }
+    for (int j = 0; j < expected.size(); ++j)
+        verifyPiece(program.path(QStringLiteral("CG01_00%1.BMP").arg(j + 1)), image, expected[j]);
 }
 
 void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged_data()
@@ -631,13 +632,14 @@ void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening()
     chooseEntry(program, "COMBO5", entry);
     QCOMPARE(shown, view(app));
     placeFrame(program, QPoint(15, 15), QPoint(90, 70));
-    const CropRect crop = cropOfFrame(app.FrameLeft[0][1], app.FrameTop[0][1], app.FrameRight[0][1],
-        app.FrameBottom[0][1], app.Magnification, app.ImageWidth, app.ImageHeight);
+    const QRect block = blockOfPlacedFrame(app, 0);
     click(program, "BUTTON11");
-    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), last,
-        QRect(int(crop.left), int(crop.top), int(crop.width()), int(crop.height())));
+    verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), last, block);
 }
 
+// Sequence IMG001, IMG002, IMG004 and an IMG005 that is no picture, stepped with "保存実行"
+// and "保存後逆読込": a missing number is reported and crossed by stepping again; an unreadable
+// file brings the image before back; the number keeps its new value either way.
 void TestSaving::sequenceSteppingCrossesAGap()
 {
     TestProgram program;
