@@ -140,6 +140,16 @@ QRect blockOf(QRect frame)
     return frame.translated(-10, -10);
 }
 
+// Clicks a button whose handler shows `messages` message boxes, each answered with OK; what the
+// dialogs recorded before is cleared first.
+void clickAnswering(TestProgram& program, const char* button, int messages)
+{
+    program.dialogs().clearCalls();
+    for (int i = 0; i < messages; ++i)
+        program.dialogs().answerMessage();
+    click(program, button);
+}
+
 // The image block frame `j` of category 1 cuts at the magnification shown.
 QRect blockOfPlacedFrame(const App& app, int j)
 {
@@ -653,12 +663,6 @@ void TestSaving::sequenceSteppingCrossesAGap()
     QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
 
-    auto step = [&](const char* button, int messages) {
-        program.dialogs().clearCalls();
-        for (int i = 0; i < messages; ++i)
-            program.dialogs().answerMessage();
-        click(program, button);
-    };
     auto showing = [&](int n) {
         QCOMPARE(app.CurrentFileName, QStringLiteral("IMG00%1.BMP").arg(n));
         QCOMPARE(app.ImageWidth, float(100 + n));
@@ -667,7 +671,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     };
     const QString gap = QStringLiteral("IMG003.BMP|ロードするファイル名の構成に誤りがあります|0");
 
-    step("BUTTON9", 0);
+    clickAnswering(program, "BUTTON9", 0);
     showing(2);
     QCOMPARE(app.SeqNumber, 2.0);
     QVERIFY(enabled(program, "BUTTON2"));
@@ -676,7 +680,7 @@ void TestSaving::sequenceSteppingCrossesAGap()
     // stays is shown again, not the piece.
     const QImage viewOfTwo = view(app);
     const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(60, 50));
-    step("BUTTON9", 1);
+    clickAnswering(program, "BUTTON9", 1);
     QCOMPARE(messageLines(program.dialogs()), QStringList { gap });
     QCOMPARE(app.LoadFailed, int16_t(1));
     showing(2);
@@ -686,13 +690,13 @@ void TestSaving::sequenceSteppingCrossesAGap()
     QCOMPARE(view(app), viewOfTwo);
     QCOMPARE(app.rt.Surface(app.PICTURE1)->copy(0, 0, 100, 80), viewOfTwo.copy(0, 0, 100, 80));
 
-    step("BUTTON9", 0);
+    clickAnswering(program, "BUTTON9", 0);
     QCOMPARE(program.dialogs().messages().size(), 0);
     showing(4);
     QCOMPARE(app.SeqNumber, 4.0);
     QVERIFY(enabled(program, "BUTTON2"));
 
-    step("BUTTON9", 1);
+    clickAnswering(program, "BUTTON9", 1);
     QCOMPARE(messageLines(program.dialogs()),
         QStringList { QStringLiteral("IMG005.BMP|このファイルは表示できません|0") });
     showing(4);
@@ -700,14 +704,14 @@ void TestSaving::sequenceSteppingCrossesAGap()
     QCOMPARE(app.SeqNumber, 5.0);
     QCOMPARE(app.SeqExt, QStringLiteral(".BMP"));
 
-    step("BUTTON12", 0);
+    clickAnswering(program, "BUTTON12", 0);
     showing(4);
     QCOMPARE(app.SeqNumber, 4.0);
-    step("BUTTON12", 1);
+    clickAnswering(program, "BUTTON12", 1);
     QCOMPARE(messageLines(program.dialogs()), QStringList { gap });
     showing(4);
     QCOMPARE(app.SeqNumber, 3.0);
-    step("BUTTON12", 0);
+    clickAnswering(program, "BUTTON12", 0);
     showing(2);
     QCOMPARE(app.SeqNumber, 2.0);
     QCOMPARE(filesIn(program.dir()), QStringList { "CG01_001.BMP" });
@@ -766,11 +770,6 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     QCOMPARE(app.CurrentFileName, QStringLiteral("B.bmp"));
     program.dialogs().clearCalls();
 
-    auto step = [&](const char* button, bool message) {
-        program.dialogs().clearCalls();
-        if (message) program.dialogs().answerMessage();
-        click(program, button);
-    };
     auto showing = [&](const char* name, int width, int index) {
         QCOMPARE(app.CurrentFileName, QString::fromUtf8(name));
         QCOMPARE(app.CurrentFilePath, source + QString::fromUtf8(name));
@@ -779,12 +778,12 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     };
     const QString end = QStringLiteral("|ロードするファイルがこれ以上ありません|0");
 
-    step("BUTTON9", false);
+    clickAnswering(program, "BUTTON9", 0);
     showing("c.JPG", 133, 2);
     QVERIFY(enabled(program, "BUTTON2"));
     const QImage viewOfThird = view(app);
     const QRect frame = placeFrame(program, QPoint(20, 20), QPoint(60, 50));
-    step("BUTTON9", true);
+    clickAnswering(program, "BUTTON9", 1);
     QCOMPARE(messageLines(program.dialogs()), QStringList { QStringLiteral("c.JPG") + end });
     QCOMPARE(program.dialogs().messages().first().owner, QStringLiteral("MAINFORM"));
     showing("c.JPG", 133, 2);
@@ -792,12 +791,12 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     verifyPiece(program.path(QStringLiteral("CG01_001.BMP")), third, blockOf(frame));
     QCOMPARE(view(app), viewOfThird);
 
-    step("BUTTON12", false);
+    clickAnswering(program, "BUTTON12", 0);
     showing("B.bmp", 132, 1);
     QVERIFY(enabled(program, "BUTTON2"));
-    step("BUTTON12", false);
+    clickAnswering(program, "BUTTON12", 0);
     showing("a.BMP", 131, 0);
-    step("BUTTON12", true);
+    clickAnswering(program, "BUTTON12", 1);
     QCOMPARE(messageLines(program.dialogs()), QStringList { QStringLiteral("a.BMP") + end });
     showing("a.BMP", 131, 0);
     QVERIFY(!enabled(program, "BUTTON2"));
@@ -805,7 +804,7 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     QVERIFY(QFile::remove(source + QStringLiteral("B.bmp")));
     const QImage viewOfFirst = view(app);
     placeFrame(program, QPoint(20, 20), QPoint(60, 50));
-    step("BUTTON9", true);
+    clickAnswering(program, "BUTTON9", 1);
     QCOMPARE(messageLines(program.dialogs()),
         QStringList { QStringLiteral("B.bmp|ロードするファイルがありません。|0") });
     QCOMPARE(app.SrcIndex, 1.0f);
@@ -813,7 +812,7 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
     QCOMPARE(app.ImageWidth, 131.0f);
     QVERIFY(!enabled(program, "BUTTON2"));
     QCOMPARE(view(app), viewOfFirst);
-    step("BUTTON9", false);
+    clickAnswering(program, "BUTTON9", 0);
     showing("c.JPG", 133, 2);
     QVERIFY(enabled(program, "BUTTON2"));
 }
