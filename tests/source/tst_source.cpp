@@ -1,8 +1,8 @@
-#include "fixture/ResourceCaps.h"
 #include "fixture/EncodedImages.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
 #include "fixture/Readers.h"
+#include "fixture/ResourceCaps.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
 #include "source/FolderListing.h"
@@ -68,7 +68,9 @@ QByteArray encoded(const QImage& image, const char* format, bool progressive = f
     return bytes;
 }
 
-QByteArray jpegFile(const QImage& image, bool progressive = false)
+// A JPEG as Qt writes it (quality 100), beside the fixture's jpegFile, which writes chosen
+// layouts through libjpeg.
+QByteArray qtJpegFile(const QImage& image, bool progressive = false)
 {
     return encoded(image, "jpeg", progressive);
 }
@@ -252,7 +254,7 @@ void addBmpVariantRows()
 void addJpegCodingRows()
 {
     const QImage gradient = gradientImage(48, 32);
-    const QByteArray baseline = jpegFile(gradient);
+    const QByteArray baseline = qtJpegFile(gradient);
     const QImage greyGradient
         = gradient.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
     const auto jpeg
@@ -293,13 +295,13 @@ struct LoadCase
 QList<LoadCase> damagedFiles()
 {
     const QImage gradient = gradientImage(64, 48);
-    const QByteArray jpeg = jpegFile(gradient);
+    const QByteArray jpeg = qtJpegFile(gradient);
     const QByteArray bmp = bmpFile(gradient, 24);
     const QImage colours = paletteImage(37, 21);
     const QByteArray rle8 = bmpFile(colours, BmpLayout { 8, BmpLayout::Rle8 });
     const QByteArray rle4 = bmpFile(colours, BmpLayout { 4, BmpLayout::Rle4 });
     const QByteArray gif = gifFile(colours);
-    const QByteArray progressive = jpegFile(gradient, true);
+    const QByteArray progressive = qtJpegFile(gradient, true);
     const QByteArray restarts = jpegFile(gradient, JpegLayout { JpegLayout::YCbCr, 2, 2, false, false, 1 });
     // clang-format off
     return {
@@ -677,12 +679,12 @@ void TestSource::loadsImageFiles_data()
     const QImage gradient = gradientImage(48, 32);
     const QImage colours = paletteImage(37, 21); // odd width: rows are padded
     const QImage grey = gradient.convertToFormat(QImage::Format_Grayscale8);
-    const QByteArray baseline = jpegFile(gradient);
-    const QByteArray progressive = jpegFile(gradient, true);
+    const QByteArray baseline = qtJpegFile(gradient);
+    const QByteArray progressive = qtJpegFile(gradient, true);
     QVERIFY(progressive.contains(QByteArray("\xFF\xC2", 2)));
     QVERIFY(baseline.contains(QByteArray("\xFF\xC0", 2)));
-    const QByteArray greyJpeg = jpegFile(grey);
-    const QByteArray thumbnailed = withThumbnail(baseline, jpegFile(paletteImage(8, 8)));
+    const QByteArray greyJpeg = qtJpegFile(grey);
+    const QByteArray thumbnailed = withThumbnail(baseline, qtJpegFile(paletteImage(8, 8)));
     // One red pixel: a two-colour table and the pixel's index 0, written by hand since Qt
     // reads GIF but does not write it.
     static const char gifBytes[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xFF\x00\x00\x00\x00\x00"
@@ -753,7 +755,7 @@ void TestSource::loadFailureIsReported_data()
     QTest::addColumn<bool>("withPrevious"); // an image was adopted before
 
     const QImage gradient = gradientImage(64, 48);
-    const QByteArray jpeg = jpegFile(gradient);
+    const QByteArray jpeg = qtJpegFile(gradient);
     const QByteArray bmp = bmpFile(gradient, 24);
     QByteArray hugeBmp = bmpHeader(100000, 100000, 24, 0, qint64(300000) * 100000);
     hugeBmp += QByteArray(64, '\x7F');
@@ -766,7 +768,7 @@ void TestSource::loadFailureIsReported_data()
         { "zero-byte JPEG", "empty.JPG", QByteArray(""), kCannotShow },
         { "truncated JPEG", "cut.JPG", jpeg.left(jpeg.size() * 2 / 3), kCannotShow },
         { "JPEG cut before its end marker", "cut.JPG", jpeg.chopped(2), kCannotShow },
-        { "truncated JPEG with a thumbnail", "cut.JPG", withThumbnail(jpeg, jpegFile(paletteImage(8, 8))).chopped(jpeg.size() / 3), kCannotShow },
+        { "truncated JPEG with a thumbnail", "cut.JPG", withThumbnail(jpeg, qtJpegFile(paletteImage(8, 8))).chopped(jpeg.size() / 3), kCannotShow },
         { "JPEG cut in its header", "cut.JPG", jpeg.left(100), kCannotShow },
         { "truncated BMP", "cut.BMP", bmp.left(bmp.size() / 2), kCannotShow },
         { "BMP of header only", "cut.BMP", bmp.left(54), kCannotShow },
@@ -888,7 +890,7 @@ void TestSource::onlyRegularFilesAreRead()
     std::optional<FifoTrap> trap;
     if (linkTarget.isEmpty()) {
         trap.emplace(
-            path, fileName.endsWith(QLatin1String(".BMP")) ? bmpFile(offered, 24) : jpegFile(offered));
+            path, fileName.endsWith(QLatin1String(".BMP")) ? bmpFile(offered, 24) : qtJpegFile(offered));
         QVERIFY(trap->created());
     } else {
         QVERIFY(QFile::link(linkTarget, path));
@@ -934,7 +936,7 @@ void TestSource::workFileIsNeverLeft()
     const QImage image = gradientImage(20, 10);
     const QByteArray bytes = fileName.endsWith(QLatin1String(".png")) ? encoded(image, "png")
         : fileName.endsWith(QLatin1String(".BMP"))                    ? bmpFile(image, 24)
-                                                                      : jpegFile(image);
+                                                                      : qtJpegFile(image);
     writeBytes(program.path(fileName), valid ? bytes : bytes.left(40));
     program.start();
     App& app = program.app();
