@@ -6,8 +6,9 @@
 
 #include <QFileInfo>
 
-ImagePrefetcher::ImagePrefetcher()
-    : m_worker([this] { work(); })
+ImagePrefetcher::ImagePrefetcher(Decoder decoder)
+    : m_decoder(std::move(decoder))
+    , m_worker([this] { work(); })
 {
 }
 
@@ -16,7 +17,7 @@ ImagePrefetcher::~ImagePrefetcher()
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
-        m_decoding.clear();
+        m_decoding.reset();
     }
     m_changed.notify_all();
     m_worker.join();
@@ -24,12 +25,16 @@ ImagePrefetcher::~ImagePrefetcher()
 
 void ImagePrefetcher::prefetch(const QString& path, int margin)
 {
+    if (path.isEmpty()) {
+        drop();
+        return;
+    }
     {
         const std::lock_guard lock(m_mutex);
         if (m_decoding == path || (m_heldPath == path && !m_held.framed.image.isNull())) return;
         m_wanted = path;
         m_wantedMargin = margin;
-        m_decoding.clear();
+        m_decoding.reset();
         m_heldPath.clear();
         m_held = {};
         m_reshrink = false;
@@ -64,8 +69,8 @@ bool ImagePrefetcher::reviewHeldView()
 void ImagePrefetcher::drop()
 {
     const std::lock_guard lock(m_mutex);
-    m_wanted.clear();
-    m_decoding.clear();
+    m_wanted.reset();
+    m_decoding.reset();
     m_heldPath.clear();
     m_held = {};
     m_reshrink = false;
@@ -74,7 +79,7 @@ void ImagePrefetcher::drop()
 std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::take(const QString& path)
 {
     std::unique_lock lock(m_mutex);
-    if (m_wanted == path) m_wanted.clear(); // not started: reading it now is as quick
+    if (m_wanted == path) m_wanted.reset(); // not started: reading it now is as quick
     m_changed.wait(lock, [&] { return m_decoding != path; });
     std::optional<Decoded> taken;
     if (m_heldPath == path && !m_held.framed.image.isNull() && stampOf(path) == m_heldStamp)
@@ -87,7 +92,7 @@ std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::take(const QString& pat
 bool ImagePrefetcher::waitUntilIdle(const QString& path)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_wanted.isEmpty() && m_decoding.isEmpty() && !m_reshrink; });
+    m_changed.wait(lock, [&] { return !m_wanted && !m_decoding && !m_reshrink; });
     return m_heldPath == path && !m_held.framed.image.isNull();
 }
 
@@ -100,11 +105,22 @@ ImagePrefetcher::FileStamp ImagePrefetcher::stampOf(const QString& path)
 
 // Only images within the limit are decoded ahead: the reader refuses a larger one from its
 // header, before allocating anything, and it never waits on anything but a regular file.
-std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decode(const QString& path, int margin) const
+std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decodeFile(const QString& path, int margin)
 {
     Decoded decoded;
     if (!readFramedImageFile(path, margin, decoded.framed, kPrefetchLimitPixels).ok()) return std::nullopt;
     return decoded;
+}
+
+// A decode that fails in any way, even by running out of memory, leaves nothing held: the
+// opening then reads the file itself and reports what is wrong with it.
+std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decode(const QString& path, int margin) const
+{
+    try {
+        return m_decoder(path, margin);
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 // The inside of the view the rule asks for; empty where the image is not shown shrunk.
@@ -138,7 +154,7 @@ void ImagePrefetcher::work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] { return m_stopping || !m_wanted.isEmpty() || m_reshrink; });
+        m_changed.wait(lock, [&] { return m_stopping || m_wanted || m_reshrink; });
         if (m_stopping) return;
         if (m_reshrink)
             reshrinkHeld(lock);
@@ -150,7 +166,7 @@ void ImagePrefetcher::work()
 
 void ImagePrefetcher::decodeWanted(std::unique_lock<std::mutex>& lock)
 {
-    const QString path = std::exchange(m_wanted, QString());
+    const QString path = *std::exchange(m_wanted, std::nullopt);
     const int margin = m_wantedMargin;
     m_decoding = path;
     lock.unlock();
@@ -161,7 +177,7 @@ void ImagePrefetcher::decodeWanted(std::unique_lock<std::mutex>& lock)
     if (image)
         holdWithView(lock, path, stamp, std::move(*image));
     else
-        m_decoding.clear();
+        m_decoding.reset();
 }
 
 // The image held gets the view the rule now asks for; taking it waits meanwhile.
@@ -190,5 +206,5 @@ void ImagePrefetcher::holdWithView(
         m_held = std::move(image);
         reviewHeldView();
     }
-    m_decoding.clear();
+    m_decoding.reset();
 }

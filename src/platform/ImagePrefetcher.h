@@ -37,20 +37,25 @@ public:
         QImage view; // the shrunk view, inside a white margin as wide as the image's; or null
     };
 
-    ImagePrefetcher();
+    // How an image is decoded ahead: into a buffer with `margin` pixels of room around it, or
+    // nothing when it cannot be read. Tests give one that waits on them.
+    using Decoder = std::function<std::optional<Decoded>(const QString& path, int margin)>;
+
+    explicit ImagePrefetcher(Decoder decoder = decodeFile);
     ~ImagePrefetcher();
     ImagePrefetcher(const ImagePrefetcher&) = delete;
     ImagePrefetcher& operator=(const ImagePrefetcher&) = delete;
 
     // Decodes `path` ahead, with `margin` pixels of room around it (see readFramedImageFile),
-    // dropping whatever else was held or asked for.
+    // dropping whatever else was held or asked for. An empty path only drops.
     void prefetch(const QString& path, int margin);
     // How large the shrunk view of an image decoded ahead is to be, from now on.
     void setViewSize(ShrunkViewSize viewSize);
     // Drops what is held, asked for or being decoded (its result is thrown away).
     void drop();
     // The decoded image of `path`, when it was decoded ahead and its file is unchanged since;
-    // waits for a decode of it that is under way. Whatever is held goes in any case.
+    // waits only for a decode of `path` that is under way, never for one that was not started,
+    // was dropped or has failed. Whatever is held goes in any case.
     std::optional<Decoded> take(const QString& path);
     // Waits until nothing is being decoded; for tests. True when an image is held for `path`.
     bool waitUntilIdle(const QString& path);
@@ -69,6 +74,7 @@ private:
     void holdWithView(
         std::unique_lock<std::mutex>& lock, const QString& path, FileStamp stamp, Decoded image);
     bool reviewHeldView();
+    static std::optional<Decoded> decodeFile(const QString& path, int margin);
     std::optional<Decoded> decode(const QString& path, int margin) const;
     static QSize viewInside(const ShrunkViewSize& viewSize, const FramedImage& framed);
     static QImage shrunkView(const FramedImage& framed, QSize inside);
@@ -76,10 +82,13 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    QString m_wanted; // asked for, not yet started
+    const Decoder m_decoder;
+    // Asked for, not yet started. Empty (not an empty path) when nothing is.
+    std::optional<QString> m_wanted;
     int m_wantedMargin = 0;
     ShrunkViewSize m_viewSize;
-    QString m_decoding; // under way; emptied when dropped, so its result is thrown away
+    // Under way; emptied when dropped, so that its result is thrown away and nobody waits for it.
+    std::optional<QString> m_decoding;
     QString m_heldPath;
     FileStamp m_heldStamp;
     Decoded m_held;

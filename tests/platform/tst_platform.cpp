@@ -7,6 +7,7 @@
 #include "platform/Drawing.h"
 #include "platform/FormRuntime.h"
 #include "platform/ImageFiles.h"
+#include "platform/ImagePrefetcher.h"
 #include "platform/Translations.h"
 
 #include <QApplication>
@@ -23,7 +24,10 @@
 #include <QTranslator>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <future>
+#include <mutex>
 #include <optional>
 
 #include <sys/syscall.h>
@@ -126,6 +130,8 @@ private slots:
     void failedBmpWriteLeavesNothing();
     void newBmpFileIsSyncedBeforeItGetsItsName();
     void temporariesOfEndedProcessesAreRemoved();
+    void takingAnImageWaitsOnlyForItsOwnDecode_data();
+    void takingAnImageWaitsOnlyForItsOwnDecode();
 };
 
 void TestPlatform::cleanup()
@@ -517,6 +523,117 @@ void TestPlatform::temporariesOfEndedProcessesAreRemoved()
     left.sort();
     expected.sort();
     QCOMPARE(left, expected);
+}
+
+namespace {
+
+// Decodes ahead only when the test lets it: each decode waits until released, then succeeds
+// with a small image or fails, as the test chose.
+class HeldDecoder
+{
+public:
+    explicit HeldDecoder(bool succeeds)
+        : m_succeeds(succeeds)
+    {
+    }
+    std::optional<ImagePrefetcher::Decoded> decode(const QString&, int margin)
+    {
+        std::unique_lock lock(m_mutex);
+        m_started = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_released; });
+        if (!m_succeeds) return std::nullopt;
+        QImage image(4, 3, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        return ImagePrefetcher::Decoded { framedCopyOf(image, margin), {} };
+    }
+    bool waitUntilStarted()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_started; });
+    }
+    void release()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_started = false;
+    bool m_released = false;
+    const bool m_succeeds;
+};
+
+// What is decoded ahead when an image is taken.
+enum class Ahead { Nothing, Taken, Other, TakenThenDropped, EmptyPath };
+
+} // namespace
+
+// Taking an image decoded ahead waits for its decode when that is under way, and for nothing
+// else: not when nothing was asked for, another file or an empty path (a program started again
+// on settings that name no file) is decoded, or the decode was dropped.
+void TestPlatform::takingAnImageWaitsOnlyForItsOwnDecode_data()
+{
+    QTest::addColumn<Ahead>("ahead");
+    QTest::addColumn<bool>("decodeSucceeds");
+    QTest::addColumn<bool>("takesEmptyPath");
+    QTest::addColumn<bool>("waits");
+    QTest::addColumn<bool>("taken");
+    // clang-format off
+    QTest::newRow("nothing under way")             << Ahead::Nothing          << true  << false << false << false;
+    QTest::newRow("nothing, empty path taken")     << Ahead::Nothing          << true  << true  << false << false;
+    QTest::newRow("empty path asked ahead")        << Ahead::EmptyPath        << true  << true  << false << false;
+    QTest::newRow("another path under way")        << Ahead::Other            << true  << false << false << false;
+    QTest::newRow("empty path, another under way") << Ahead::Other            << true  << true  << false << false;
+    QTest::newRow("same path under way")           << Ahead::Taken            << true  << false << true  << true;
+    QTest::newRow("same path under way, fails")    << Ahead::Taken            << false << false << true  << false;
+    QTest::newRow("same path dropped")             << Ahead::TakenThenDropped << true  << false << false << false;
+    // clang-format on
+}
+
+void TestPlatform::takingAnImageWaitsOnlyForItsOwnDecode()
+{
+    QFETCH(Ahead, ahead);
+    QFETCH(bool, decodeSucceeds);
+    QFETCH(bool, takesEmptyPath);
+    QFETCH(bool, waits);
+    QFETCH(bool, taken);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.BMP"));
+    const QString other = dir.filePath(QStringLiteral("b.BMP"));
+    writeBytes(path, "a");
+    writeBytes(other, "b");
+
+    HeldDecoder decoder(decodeSucceeds);
+    ImagePrefetcher prefetcher([&](const QString& file, int margin) { return decoder.decode(file, margin); });
+    // The worker is let go before the prefetcher joins it, however the test ends.
+    const std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { decoder.release(); });
+    switch (ahead) {
+    case Ahead::Nothing: break;
+    case Ahead::EmptyPath: prefetcher.prefetch(QString(), 0); break;
+    case Ahead::Other:
+    case Ahead::Taken:
+    case Ahead::TakenThenDropped:
+        prefetcher.prefetch(ahead == Ahead::Other ? other : path, 2);
+        QVERIFY(decoder.waitUntilStarted());
+        if (ahead == Ahead::TakenThenDropped) prefetcher.drop();
+        break;
+    }
+
+    auto taking = std::async(std::launch::async, [&] { return prefetcher.take(takesEmptyPath ? QString() : path); });
+    if (waits) {
+        QCOMPARE(taking.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+        decoder.release();
+    }
+    // A take that waits for work nobody does never returns; the test cannot go on from there.
+    if (taking.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+        qFatal("taking the image waits for a decode that is not under way");
+    const std::optional<ImagePrefetcher::Decoded> image = taking.get();
+    QCOMPARE(image.has_value(), taken);
+    if (taken) QCOMPARE(image->framed.image.pixel(0, 0), QColor(Qt::darkCyan).rgb());
 }
 
 QTEST_MAIN(TestPlatform)
