@@ -6,8 +6,9 @@
 
 void MAINFORM_END(App& app)
 {
-    // Frames that no save has written would be lost with the window, so the user says first.
-    if (anyFramePlaced(app)
+    // Frames that no save has written would be lost with the window, so the user says first;
+    // at the end of the desktop session nobody can answer.
+    if (!app.rt.SessionEnding() && anyFramePlaced(app)
         && app.rt.MessageBox(app.MAINFORM, app.TitleText,
                QStringLiteral("保存していない枠があります。終了しますか？"), MessageButtons::YesNo,
                MessageIcon::Exclamation)

@@ -4,6 +4,7 @@
 #include "categories/SaveTargetCheck.h"
 #include "core/App.h"
 #include "core/CategoryLabel.h"
+#include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
 #include "settings/Settings.h"
 #include "source/LoadMode.h"
@@ -128,7 +129,7 @@ void createWorkingBitmaps(App& app, int width, int height)
 void setCategoryDefaults(App& app, int category)
 {
     app.CatName[category] = categoryLabel(category);
-    app.CatFolder[category] = currentDirectory() + pathSeparator();
+    app.CatFolder[category] = currentFolder();
     app.CatFixed[category] = QStringLiteral("CG%1_").arg(category, 2, 10, QLatin1Char('0'));
     app.CatStartText[category] = QStringLiteral("1");
     app.CatNextNo[category] = 1;
@@ -208,14 +209,28 @@ void fillDefaults(App& app)
     rt.ShowWindow(app.BUTTON1, kFalse);
 }
 
+// What a process killed while writing left in the folders the settings name: a settings file or
+// pieces that never got their name.
+void removeAbandonedFiles(const App& app)
+{
+    QStringList folders { currentFolder() };
+    for (int category = 1; category <= kCategoryCount; ++category)
+        folders << app.CatFolder[category];
+    folders.removeDuplicates();
+    for (const QString& folder : folders)
+        if (isExistingFolder(folder)) removeAbandonedTemporaries(folder);
+}
+
 // What the settings file says, and what follows from it.
 void applySettings(App& app)
 {
     readSettings(app);
+    removeAbandonedFiles(app);
+    reportUnwritableSettingsFolder(app);
     FILECHK_SUB(app);
     // The reader has already dropped the keys of the load path and work drive records, so a
     // default load path, which was never read from the file, keeps any comma of its folder.
-    if (app.LoadPath.isEmpty()) app.LoadPath = currentDirectory() + pathSeparator();
+    if (app.LoadPath.isEmpty()) app.LoadPath = currentFolder();
     app.JpegTempFile = app.JpegWorkDrive + QStringLiteral("DAMMY.BMP");
     app.MaxFramesPerCat = kMaxFrames;
     selectFirstValidCategory(app);

@@ -25,7 +25,7 @@ float FILECHK_SUB(App& app)
             categoryLabel(c) + QStringLiteral("には保存フォルダーがありません"), MessageButtons::Ok,
             MessageIcon::Exclamation);
         result = 1;
-        app.CatFolder[c] = currentDirectory() + pathSeparator();
+        app.CatFolder[c] = currentFolder();
     }
     // Invalid categories count too: making one valid later must not give two categories the same
     // file names.

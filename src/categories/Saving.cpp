@@ -2,6 +2,7 @@
 
 #include "core/App.h"
 #include "core/CategoryLabel.h"
+#include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
 #include "platform/ImageFiles.h"
 #include "source/SequenceNaming.h"

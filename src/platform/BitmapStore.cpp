@@ -1,6 +1,7 @@
 #include "platform/BitmapStore.h"
 
 #include "platform/Drawing.h"
+#include "platform/DurableFiles.h"
 #include "platform/Parallel.h"
 #include "platform/Shrinking.h"
 

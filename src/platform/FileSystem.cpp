@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include <dirent.h>
@@ -22,6 +23,16 @@ QString currentDirectory()
 QString pathSeparator()
 {
     return QString(QDir::separator());
+}
+
+QString currentFolder()
+{
+    return withTrailingSeparator(currentDirectory());
+}
+
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 bool isExistingFile(const QString& path)

@@ -12,6 +12,10 @@ QString currentDirectory();
 // The separator that ends a folder path: "/" on POSIX, "\" on Windows.
 QString pathSeparator();
 
+// The current directory as folders are kept: with the separator that ends it, which the root
+// already has.
+QString currentFolder();
+
 // True when the path names an existing file; a folder of that name does not count.
 bool isExistingFile(const QString& path);
 
@@ -34,6 +38,9 @@ bool isRootFolder(const QString& folder);
 
 // The folder with the separator that ends it; an empty folder (the current one) stays empty.
 QString withTrailingSeparator(const QString& folder);
+
+// The system's text for an error number.
+QString systemErrorText(int error);
 
 // A regular file opened to be read. Anything else of that name (a folder, a FIFO, a device, a
 // socket) is refused without being opened, so a name that does not stand for a file of bytes can

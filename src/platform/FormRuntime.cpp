@@ -1,12 +1,15 @@
 #include "platform/FormRuntime.h"
 
 #include "platform/NoteOverlay.h"
+#include "platform/SessionEnd.h"
 #include "platform/SurfaceWidget.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -50,6 +53,7 @@ FormRuntime::FormRuntime(FormFactory factory, std::unique_ptr<Dialogs> dialogs)
     : m_factory(std::move(factory))
     , m_dialogs(std::move(dialogs))
 {
+    connect(&SessionEnd::instance(), &SessionEnd::ended, this, &FormRuntime::endSession);
 }
 
 FormRuntime::~FormRuntime()
@@ -470,14 +474,39 @@ void FormRuntime::ShowTextWindow(Control owner, const QString& title, const QStr
 
 // --- dialogs and metrics -----------------------------------------------------------------
 
+// The session's end closes the program as its close box does, but without a question: the
+// end event goes before any input still queued. A dialog on show is closed as its Escape key
+// closes it, so that the handler that opened it returns.
+void FormRuntime::endSession()
+{
+    if (m_ended || m_sessionEnding) return;
+    m_sessionEnding = true;
+    for (int open = 0; open < 8; ++open) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) break;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+    m_events.push_front({ { NameOf(m_mainWindow) + QLatin1String("_END"), m_mainWindow }, {}, false });
+}
+
+int FormRuntime::unaskedAnswer(int buttons) const
+{
+    return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+}
+
 int FormRuntime::MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon)
 {
+    if (m_sessionEnding) return unaskedAnswer(buttons);
     return m_dialogs->messageBox(Widget(owner), title, text, buttons, icon);
 }
 
 QString FormRuntime::WinOpenDlg(
     Control owner, const QString& prompt, const QString& start, const QString& filter, int flag)
 {
+    if (m_sessionEnding) return dialogCancelled();
     return m_dialogs->openFile(Widget(owner), prompt, start, filter, flag);
 }
 
@@ -487,6 +516,7 @@ QString FormRuntime::WinOpenDlg(
 QString FormRuntime::WinSaveDlg(
     Control owner, const QString& prompt, const QString& start, const QString& /*filter*/, int /*flag*/)
 {
+    if (m_sessionEnding) return dialogCancelled();
     const QFileInfo offered(start);
     const QString folder = m_dialogs->chooseFolder(Widget(owner), prompt, offered.path());
     if (folder == dialogCancelled() || folder.isEmpty()) return dialogCancelled();

@@ -104,6 +104,10 @@ public:
     // false at once when nothing is queued. It also returns false once the main window is gone.
     bool WaitEvent(Wait wait = Wait::ForEvent);
     bool Ended() const { return m_ended; }
+    // The desktop session ends (see SessionEnd): the main window's end event comes next, before
+    // any queued input, and no dialog is shown any more. Each is answered as its Escape key
+    // would: OK, No, or cancelled; one on show when the session ends is closed that way.
+    bool SessionEnding() const { return m_sessionEnding; }
     // Handler names that no control of the windows created so far raises: a mistyped name.
     QStringList UnknownEvents() const;
     // Queues an event as though the window system had raised it.
@@ -215,6 +219,8 @@ private:
     Control formOf(const QObject* watched) const;
     template <class T> T* as(Control control) const;
     QMargins frameMargins() const;
+    void endSession();
+    int unaskedAnswer(int buttons) const;
 
     FormFactory m_factory;
     std::unique_ptr<Dialogs> m_dialogs;
@@ -224,6 +230,7 @@ private:
     std::deque<QueuedEvent> m_events;
     Control m_mainWindow;
     bool m_ended = false;
+    bool m_sessionEnding = false;
     mutable std::optional<QMargins> m_frameMargins;
     QPointer<NoteOverlay> m_note;
     QPointer<QWidget> m_textWindow;

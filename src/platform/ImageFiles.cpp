@@ -1,20 +1,18 @@
 #include "platform/ImageFiles.h"
 
 #include "platform/Drawing.h"
+#include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
 #include "platform/ImageFormats.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-#include <QSysInfo>
 
 #include <cerrno>
 #include <cstring>
 #include <new>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -168,38 +166,6 @@ LoadResult readImageFile(const QString& path, QImage& image)
 
 namespace {
 
-const QString kTemporaryStart = QStringLiteral(".velmora-piece-");
-
-QString reasonOf(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The start of the temporary names of this host's processes. The host is in the name so that a
-// folder shared between machines never has one machine take another's process for ended.
-QString hostTemporaryStart()
-{
-    return kTemporaryStart + QSysInfo::machineHostName() + QLatin1Char('-');
-}
-
-// Creates the piece's temporary file in `folder` with a fresh name. The permissions are those of
-// any file the user creates, since the file becomes the piece.
-int createTemporary(const QString& folder, QByteArray& name, int& error)
-{
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QString unique;
-        for (int i = 0; i < 6; ++i)
-            unique += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)]);
-        name = QFile::encodeName(
-            folder + QLatin1Char('/') + pieceTemporaryPrefix(::getpid()) + unique + QStringLiteral(".tmp"));
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return fd;
-        if ((error = errno) != EEXIST) return -1;
-    }
-    return -1;
-}
-
 // Writes the piece and makes its bytes durable; a piece whose bytes may still be lost must not
 // get its name.
 bool writeDurably(int fd, const QImage& image, int& error)
@@ -236,25 +202,18 @@ SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int
 
 } // namespace
 
-void syncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 PreparedFile::PreparedFile(const QImage& image, const QString& folder)
 {
     int error = 0;
-    const int fd = createTemporary(QFileInfo(folder + QLatin1Char('/')).absolutePath(), m_temporary, error);
+    const int fd = createTemporary(
+        QFileInfo(folder + QLatin1Char('/')).absolutePath(), TemporaryKind::Piece, m_temporary, error);
     if (fd < 0) {
         m_temporary.clear();
-        m_reason = reasonOf(error);
+        m_reason = systemErrorText(error);
     } else if (!writeDurably(fd, image, error)) {
         ::unlink(m_temporary.constData());
         m_temporary.clear();
-        m_reason = reasonOf(error);
+        m_reason = systemErrorText(error);
     }
 }
 
@@ -271,12 +230,12 @@ SaveResult PreparedFile::name(const QString& path)
         = claimName(m_temporary, QFile::encodeName(QFileInfo(path).absoluteFilePath()), error);
     switch (outcome) {
     case SaveOutcome::Written: m_temporary.clear(); return {};
-    case SaveOutcome::NameTaken: return { outcome, reasonOf(error) };
+    case SaveOutcome::NameTaken: return { outcome, systemErrorText(error) };
     case SaveOutcome::Failed: break;
     }
     ::unlink(m_temporary.constData());
     m_temporary.clear();
-    m_reason = reasonOf(error);
+    m_reason = systemErrorText(error);
     return { SaveOutcome::Failed, m_reason };
 }
 
@@ -287,23 +246,4 @@ SaveResult writeNewBmpFile(const QImage& image, const QString& path)
     const SaveResult named = piece.name(path);
     if (named.ok()) syncFolder(folder);
     return named;
-}
-
-QString pieceTemporaryPrefix(qint64 processId)
-{
-    return hostTemporaryStart() + QString::number(processId) + QLatin1Char('-');
-}
-
-void removeAbandonedTemporaries(const QString& folder)
-{
-    const QString start = hostTemporaryStart();
-    for (const QString& name : listFolder(folder, QStringLiteral("*.tmp"))) {
-        if (!name.startsWith(start)) continue;
-        bool isNumber = false;
-        const qint64 processId = name.mid(start.size()).section(QLatin1Char('-'), 0, 0).toLongLong(&isNumber);
-        // A process that still runs may be about to name its file; so may one that this user
-        // is not allowed to signal.
-        if (!isNumber || processId <= 0 || ::kill(pid_t(processId), 0) == 0 || errno != ESRCH) continue;
-        QFile::remove(withTrailingSeparator(folder) + name);
-    }
 }

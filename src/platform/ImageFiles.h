@@ -87,14 +87,3 @@ private:
 // file has it. So a file that appears meanwhile is kept, and a crash never leaves a half-written
 // file under the name.
 SaveResult writeNewBmpFile(const QImage& image, const QString& path);
-
-// Makes the names given in a folder durable. Some file systems cannot sync a folder; the pieces
-// are whole and named all the same, so that is no failure.
-void syncFolder(const QString& folder);
-
-// How the name of the temporary file that a process of this host writes a piece into begins.
-QString pieceTemporaryPrefix(qint64 processId);
-
-// Removes from `folder` the temporary files of pieces that processes of this host left behind
-// when they ended before naming them. Those of running processes and of other hosts stay.
-void removeAbandonedTemporaries(const QString& folder);

@@ -10,3 +10,7 @@ void readSettings(App& app);
 // Writes every setting to KANKYO.TXT in the current directory, replacing the file only once the
 // new one is complete. A failure is reported; the earlier file then stays as it was.
 void S_KANKYO(App& app);
+
+// Tells the user at start-up when KANKYO.TXT cannot be written in its folder, while they can
+// still act on it; the settings of the session would otherwise be lost only at its end.
+void reportUnwritableSettingsFolder(App& app);

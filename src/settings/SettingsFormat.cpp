@@ -24,7 +24,7 @@ std::optional<QString> fromUtf8(QByteArrayView bytes)
 
 QString settingsFilePath()
 {
-    return currentDirectory() + pathSeparator() + QStringLiteral("KANKYO.TXT");
+    return currentFolder() + QStringLiteral("KANKYO.TXT");
 }
 
 QString settingsBackupPath()
@@ -137,5 +137,13 @@ QString settingsWriteFailedText(const QString& reason)
     return QStringLiteral("設定ファイル「%1」を保存できませんでした。").arg(settingsFilePath())
         + QLatin1Char('\n')
         + QStringLiteral("今回の設定は保存されていません。ディスクの空きと書き込みの権限を確かめてください。")
+        + QLatin1Char('\n') + QStringLiteral("（%1）").arg(reason);
+}
+
+QString settingsFolderUnwritableText(const QString& reason)
+{
+    return QStringLiteral("設定ファイル「%1」を保存できません。このフォルダにはファイルを作れません。").arg(settingsFilePath())
+        + QLatin1Char('\n')
+        + QStringLiteral("このままでは、終了するときに今回の設定が保存されません。書き込みの権限を確かめるか、書き込めるフォルダで起動してください。")
         + QLatin1Char('\n') + QStringLiteral("（%1）").arg(reason);
 }

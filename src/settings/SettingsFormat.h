@@ -44,3 +44,5 @@ QString settingsMessageTitle();
 QString settingsDamageText(SettingsDamage damage, int line, bool backupKept);
 // The message about a settings file that could not be written, with the system's reason.
 QString settingsWriteFailedText(const QString& reason);
+// The message at start-up about a settings file that cannot be written in its folder.
+QString settingsFolderUnwritableText(const QString& reason);

@@ -98,7 +98,7 @@ void readCategory(App& app, RecordReader& reader, int category)
         app.ValidCatCount += 1;
     }
     const QString folder = reader.text();
-    app.CatFolder[category] = folder.isEmpty() ? currentDirectory() + pathSeparator() : folder;
+    app.CatFolder[category] = folder.isEmpty() ? currentFolder() : folder;
     app.CatFixed[category] = reader.text();
     app.CatStartText[category] = reader.text();
     app.CatNextNo[category] = toInt16(leadingNumberValue(app.CatStartText[category]));

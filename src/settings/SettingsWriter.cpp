@@ -2,9 +2,10 @@
 
 #include "core/App.h"
 #include "core/CategoryLabel.h"
+#include "platform/DurableFiles.h"
 #include "settings/SettingsFormat.h"
 
-#include <QSaveFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -56,12 +57,18 @@ void S_KANKYO(App& app)
     const QByteArray bytes = encodeSettingsLines(lines);
 
     // The records go to a temporary file beside KANKYO.TXT that replaces it only when complete, so
-    // a crash or a full disk leaves the earlier file as it was. The explicit flush matters: Qt 6.4's
-    // commit does not notice a write that fails while the buffer is flushed, and would rename a
-    // short file over KANKYO.TXT.
-    QSaveFile file(settingsFilePath());
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit())
-        return;
-    app.rt.MessageBox(Control {}, settingsMessageTitle(), settingsWriteFailedText(file.errorString()),
+    // a crash or a full disk leaves the earlier file as it was; one left by a killed process is
+    // removed at the next start.
+    QString reason;
+    if (replaceFileDurably(settingsFilePath(), bytes, TemporaryKind::Settings, reason)) return;
+    app.rt.MessageBox(Control {}, settingsMessageTitle(), settingsWriteFailedText(reason), MessageButtons::Ok,
+        MessageIcon::Exclamation);
+}
+
+void reportUnwritableSettingsFolder(App& app)
+{
+    QString reason;
+    if (canCreateFilesIn(QFileInfo(settingsFilePath()).absolutePath(), reason)) return;
+    app.rt.MessageBox(Control {}, settingsMessageTitle(), settingsFolderUnwritableText(reason),
         MessageButtons::Ok, MessageIcon::Exclamation);
 }

@@ -4,6 +4,7 @@
 #include "fixture/Images.h"
 #include "fixture/Readers.h"
 #include "fixture/UserActions.h"
+#include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
 #include "platform/ImageFiles.h"
 #include "settings/SettingsFormat.h"
@@ -465,7 +466,7 @@ void TestSaving::saveRemovesTemporariesOfEndedProcesses()
     if (ended == 0) _exit(0);
     QVERIFY(ended > 0);
     QCOMPARE(waitpid(ended, nullptr, 0), ended);
-    const QString abandoned = pieceTemporaryPrefix(ended) + QStringLiteral("Ab12Cd.tmp");
+    const QString abandoned = temporaryPrefix(TemporaryKind::Piece, ended) + QStringLiteral("Ab12Cd.tmp");
     touch(saving.program.path(abandoned));
     setFrames(app, 1, { QRect(20, 20, 10, 10) });
     HOZON_SUB(app);

@@ -5,6 +5,7 @@
 #include "fixture/UserActions.h"
 #include "forms/Forms.h"
 #include "platform/Drawing.h"
+#include "platform/DurableFiles.h"
 #include "platform/FormRuntime.h"
 #include "platform/ImageFiles.h"
 #include "platform/ImagePrefetcher.h"
@@ -21,10 +22,12 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cerrno>
 #include <condition_variable>
+#include <csignal>
 #include <cstring>
 #include <future>
 #include <mutex>
@@ -132,6 +135,7 @@ private slots:
     void temporariesOfEndedProcessesAreRemoved();
     void takingAnImageWaitsOnlyForItsOwnDecode_data();
     void takingAnImageWaitsOnlyForItsOwnDecode();
+    void sessionEndClosesTheDialogOnShowAndComesFirst();
 };
 
 void TestPlatform::cleanup()
@@ -494,13 +498,13 @@ void TestPlatform::newBmpFileIsSyncedBeforeItGetsItsName()
     QCOMPARE(events.size(), 3);
     const QString temporary = events[0].section(QLatin1Char(' '), 1);
     QVERIFY2(
-        QFileInfo(temporary).fileName().startsWith(pieceTemporaryPrefix(getpid())), qPrintable(temporary));
+        QFileInfo(temporary).fileName().startsWith(temporaryPrefix(TemporaryKind::Piece, getpid())), qPrintable(temporary));
     QCOMPARE(
         events, QStringList({ "sync " + temporary, "name " + temporary + " " + path, "sync " + dir.path() }));
 }
 
-// A process killed between writing a piece and naming it leaves its temporary file; the next
-// save in that folder removes those whose process has ended, on this host, and nothing else.
+// A process killed between writing a piece or the settings and naming them leaves its temporary
+// file; those whose process has ended, on this host, are removed, and nothing else.
 void TestPlatform::temporariesOfEndedProcessesAreRemoved()
 {
     QTemporaryDir dir;
@@ -508,11 +512,22 @@ void TestPlatform::temporariesOfEndedProcessesAreRemoved()
     if (ended == 0) _exit(0);
     QVERIFY(ended > 0);
     QCOMPARE(waitpid(ended, nullptr, 0), ended);
-    const QString abandoned = pieceTemporaryPrefix(ended) + QStringLiteral("Ab12Cd.tmp");
-    const QString running = pieceTemporaryPrefix(getpid()) + QStringLiteral("Ef34Gh.tmp");
-    const QString otherHost = QStringLiteral(".velmora-piece-elsewhere-%1-Ij56Kl.tmp").arg(ended);
-    const QStringList kept = { otherHost, running, ".velmora-ABCDEF.tmp", "CG01_001.BMP", "notes.tmp" };
-    for (const QString& name : kept + QStringList { abandoned }) {
+    const QStringList abandoned = {
+        temporaryPrefix(TemporaryKind::Piece, ended) + QStringLiteral("Ab12Cd.tmp"),
+        temporaryPrefix(TemporaryKind::Settings, ended) + QStringLiteral("Mn78Op.tmp"),
+    };
+    const QStringList kept = {
+        temporaryPrefix(TemporaryKind::Piece, getpid()) + QStringLiteral("Ef34Gh.tmp"),
+        temporaryPrefix(TemporaryKind::Settings, getpid()) + QStringLiteral("Qr90St.tmp"),
+        QStringLiteral(".velmora-piece-elsewhere-%1-Ij56Kl.tmp").arg(ended),
+        QStringLiteral(".velmora-settings-elsewhere-%1-Uv12Wx.tmp").arg(ended),
+        ".velmora-ABCDEF.tmp",
+        "CG01_001.BMP",
+        "notes.tmp",
+        "KANKYO.TXT",
+        "KANKYO.TXT.backup",
+    };
+    for (const QString& name : kept + abandoned) {
         QFile file(dir.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("BM");
@@ -634,6 +649,43 @@ void TestPlatform::takingAnImageWaitsOnlyForItsOwnDecode()
     const std::optional<ImagePrefetcher::Decoded> image = taking.get();
     QCOMPARE(image.has_value(), taken);
     if (taken) QCOMPARE(image->framed.image.pixel(0, 0), QColor(Qt::darkCyan).rgb());
+}
+
+// When the session ends while a question is on show, the question is closed as its Escape key
+// closes it, no dialog is shown after it, and the main window's end event comes before the input
+// that was queued.
+void TestPlatform::sessionEndClosesTheDialogOnShowAndComesFirst()
+{
+    FormRuntime rt(createForm, std::make_unique<WidgetDialogs>());
+    const Control main = rt.CreateWindow(QStringLiteral("MAINFORM"), true);
+    QStringList received;
+    for (const char* name : { "BUTTON5_ON", "MAINFORM_END" })
+        rt.SetHandler(QString::fromLatin1(name), [&](const ControlEvent& event) { received << event.name; });
+    rt.PostEvent({ QStringLiteral("BUTTON5_ON"), main });
+
+    // Should the question stay open, the test closes it itself and fails, instead of waiting.
+    bool stayedOpen = false;
+    QTimer rescue;
+    rescue.setSingleShot(true);
+    connect(&rescue, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            stayedOpen = true;
+            dialog->done(QDialog::Rejected);
+        }
+    });
+    rescue.start(10000);
+    QTimer::singleShot(0, [] { ::kill(::getpid(), SIGTERM); });
+    const int answer = rt.MessageBox(main, QStringLiteral("Velmora"), QStringLiteral("終了しますか？"),
+        MessageButtons::YesNo, MessageIcon::Exclamation);
+    QVERIFY(!stayedOpen);
+    QCOMPARE(answer, MessageAnswer::No);
+    QVERIFY(rt.SessionEnding());
+    QCOMPARE(rt.MessageBox(main, QString(), QStringLiteral("OK?"), MessageButtons::Ok, MessageIcon::None),
+        MessageAnswer::Ok);
+    QCOMPARE(rt.WinOpenDlg(main, QStringLiteral("?"), QDir::tempPath(), QStringLiteral("(*.*)"), 0),
+        dialogCancelled());
+    while (rt.WaitEvent(FormRuntime::Wait::NoWait)) { }
+    QCOMPARE(received, QStringList({ "MAINFORM_END", "BUTTON5_ON" }));
 }
 
 QTEST_MAIN(TestPlatform)

@@ -144,6 +144,7 @@ class TestSettings : public QObject
     Q_OBJECT
 private slots:
     void cleanup();
+    void pathsInTheRootFolderHaveOneSeparator();
     void codePage932Codec();
     void codePage932LosslessEncoding_data();
     void codePage932LosslessEncoding();
@@ -767,6 +768,23 @@ void TestSettings::fifoInPlaceOfTheFileIsReported()
     closeMainWindow(program);
     QVERIFY(QFileInfo(settingsFile(program)).isFile());
     QCOMPARE(settingsLines(program.dir()).size(), 150);
+}
+
+// Started in the root folder, the settings file and the default save folder are named with one
+// separator, in the messages too.
+void TestSettings::pathsInTheRootFolderHaveOneSeparator()
+{
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QStringLiteral("/")));
+    const QString folder = currentFolder();
+    const QString file = settingsFilePath();
+    const QString failed = settingsWriteFailedText(QStringLiteral("reason"));
+    const QString unwritable = settingsFolderUnwritableText(QStringLiteral("reason"));
+    QDir::setCurrent(previous);
+    QCOMPARE(folder, QStringLiteral("/"));
+    QCOMPARE(file, QStringLiteral("/KANKYO.TXT"));
+    QVERIFY(failed.contains(QStringLiteral("「/KANKYO.TXT」")));
+    QVERIFY(unwritable.contains(QStringLiteral("「/KANKYO.TXT」")));
 }
 
 QTEST_MAIN(TestSettings)
