@@ -39,6 +39,35 @@ QString deleteFailedText(const QString& path)
     return QStringLiteral("「%1」を削除できませんでした").arg(path);
 }
 
+const QString kSavedImages = QStringLiteral("*.BMP");
+
+// The save folders of the valid categories, each once, in the order of the categories.
+QStringList foldersToEmpty(const App& app)
+{
+    QStringList folders;
+    for (int category = 1; category <= kCategoryCount; ++category) {
+        const QString& folder = app.CatFolder[category];
+        if (app.CatValid[category] == kFlagSet && !folder.isEmpty() && !folders.contains(folder))
+            folders << folder;
+    }
+    return folders;
+}
+
+// What "全ファイル削除" would delete, folder by folder: the user sees where, and how much.
+QString deletionDetails(const QStringList& folders)
+{
+    QStringList lines { QStringLiteral("「はい」で削除するファイル：") };
+    qsizetype total = 0;
+    for (const QString& folder : folders) {
+        const qsizetype count = listFolder(folder, kSavedImages).size();
+        lines << QStringLiteral("%1　%2 個").arg(folder).arg(count);
+        total += count;
+    }
+    lines << (total == 0 ? QStringLiteral("削除するファイルはありません")
+                         : QStringLiteral("合計 %1 個").arg(total));
+    return lines.join(QLatin1Char('\n'));
+}
+
 // When the step after a save loads nothing (a missing file, the end of the list), the view is
 // built again from the image still held, as a load would have built it. The rebuild enables the
 // trimming controls; "トリミング開始" stays as the failed step left it.
@@ -156,14 +185,13 @@ void BUTTON13_ON(App& app)
 
 void BUTTON14_ON(App& app)
 {
+    const QStringList folders = foldersToEmpty(app);
     const int answer = app.rt.MessageBox(app.EventOwner, QString(),
         QStringLiteral("本当に全ての保存先の画像を削除しますか？"), MessageButtons::YesNo,
-        MessageIcon::Exclamation);
+        MessageIcon::Exclamation, deletionDetails(folders));
     if (answer != MessageAnswer::Yes) return;
-    for (int category = 1; category <= kCategoryCount; ++category) {
-        const QString& folder = app.CatFolder[category];
-        if (app.CatValid[category] != kFlagSet || folder.isEmpty()) continue;
-        for (const QString& name : listFolder(folder, QStringLiteral("*.BMP"))) {
+    for (const QString& folder : folders) {
+        for (const QString& name : listFolder(folder, kSavedImages)) {
             if (deleteFile(folder + name)) continue;
             app.rt.MessageBox(app.EventOwner, name, deleteFailedText(folder + name), MessageButtons::Ok,
                 MessageIcon::Exclamation);

@@ -24,11 +24,12 @@ QString toQtNameFilter(const QString& filter)
 }
 
 int WidgetDialogs::messageBox(
-    QWidget* owner, const QString& title, const QString& text, int buttons, int icon)
+    QWidget* owner, const QString& title, const QString& text, int buttons, int icon, const QString& details)
 {
     QMessageBox box(owner);
     box.setWindowTitle(title);
     box.setText(text);
+    if (!details.isEmpty()) box.setDetailedText(details);
     switch (icon) {
     case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
     case MessageIcon::Stop:

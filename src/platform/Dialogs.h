@@ -34,7 +34,9 @@ class Dialogs
 {
 public:
     virtual ~Dialogs() = default;
-    virtual int messageBox(QWidget* owner, const QString& title, const QString& text, int buttons, int icon)
+    // `details` is shown on request below the text, when there are any.
+    virtual int messageBox(QWidget* owner, const QString& title, const QString& text, int buttons, int icon,
+        const QString& details)
         = 0;
     virtual QString openFile(
         QWidget* owner, const QString& prompt, const QString& start, const QString& filter, int flag)
@@ -51,7 +53,8 @@ QString toQtNameFilter(const QString& filter);
 class WidgetDialogs final : public Dialogs
 {
 public:
-    int messageBox(QWidget* owner, const QString& title, const QString& text, int buttons, int icon) override;
+    int messageBox(QWidget* owner, const QString& title, const QString& text, int buttons, int icon,
+        const QString& details) override;
     QString openFile(QWidget* owner, const QString& prompt, const QString& start, const QString& filter,
         int flag) override;
     QString chooseFolder(QWidget* owner, const QString& prompt, const QString& start) override;

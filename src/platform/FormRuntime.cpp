@@ -497,10 +497,11 @@ int FormRuntime::unaskedAnswer(int buttons) const
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
-int FormRuntime::MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon)
+int FormRuntime::MessageBox(
+    Control owner, const QString& title, const QString& text, int buttons, int icon, const QString& details)
 {
     if (m_sessionEnding) return unaskedAnswer(buttons);
-    return m_dialogs->messageBox(Widget(owner), title, text, buttons, icon);
+    return m_dialogs->messageBox(Widget(owner), title, text, buttons, icon, details);
 }
 
 QString FormRuntime::WinOpenDlg(

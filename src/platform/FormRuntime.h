@@ -177,7 +177,8 @@ public:
     void ShowTextWindow(Control owner, const QString& title, const QString& text);
 
     // Dialogs. The owner is a window handle, or an unbound handle for none.
-    int MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon);
+    int MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon,
+        const QString& details = {});
     QString WinOpenDlg(
         Control owner, const QString& prompt, const QString& start, const QString& filter, int flag);
     QString WinSaveDlg(

@@ -1035,8 +1035,9 @@ void TestSaving::allToOneRestartsValidAndShownCategories()
 }
 
 // "全ファイル削除": categories 2 and 5 share a folder, category 6 has its own, category 8 is not
-// valid. Yes deletes every BMP file of the valid folders, whatever its name or letter case,
-// and then restarts the numbering; No changes nothing.
+// valid. The question's details name each folder of a valid category once with the number of
+// files Yes deletes. Yes deletes every BMP file of the valid folders, whatever its name or letter
+// case, and then restarts the numbering; No changes nothing.
 void TestSaving::deleteAllFiles_data()
 {
     QTest::addColumn<int>("answer");
@@ -1078,6 +1079,8 @@ void TestSaving::deleteAllFiles()
     QCOMPARE(messageLines(program.dialogs()),
         QStringList { QStringLiteral("|本当に全ての保存先の画像を削除しますか？|2") });
     QCOMPARE(program.dialogs().messages().first().buttons, int(MessageButtons::YesNo));
+    QCOMPARE(program.dialogs().messages().first().details,
+        QStringLiteral("「はい」で削除するファイル：\n%1　4 個\n%2　1 個\n合計 5 個").arg(shared, own));
     const bool yes = answer == MessageAnswer::Yes;
     QCOMPARE(filesIn(shared), yes ? QStringList({ "notes.txt", "photo.JPG" }) : sharedFiles);
     QCOMPARE(filesIn(own), yes ? QStringList() : QStringList { "a.BMP" });
@@ -1087,6 +1090,11 @@ void TestSaving::deleteAllFiles()
     QCOMPARE(app.CatNextNo[8], int16_t(9));
     QCOMPARE(app.CatFrameCount[2], 1.0f);
     QCOMPARE(app.CatFolder[2], shared);
+
+    program.dialogs().clearCalls();
+    program.dialogs().answerMessage(MessageAnswer::No);
+    click(program, "BUTTON14");
+    QCOMPARE(program.dialogs().messages().first().details.endsWith(QStringLiteral("削除するファイルはありません")), yes);
 }
 
 // A new user's whole run: a folder of three JPEG scans is registered with two categories,

@@ -400,7 +400,7 @@ void TestPlatform::unscriptedDialogFailsTheTest()
     dialogs.onUnexpected = [&](const QString& what) { failures << what; };
     dialogs.answerOpenFile(QStringLiteral("/a.BMP"));
     // A message box when a file dialog was scripted, then a file dialog with nothing left.
-    QCOMPARE(dialogs.messageBox(nullptr, QStringLiteral("t"), QStringLiteral("x"), MessageButtons::YesNo, 0),
+    QCOMPARE(dialogs.messageBox(nullptr, QStringLiteral("t"), QStringLiteral("x"), MessageButtons::YesNo, 0, {}),
         MessageAnswer::No);
     QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("p"), {}, {}, 0), QStringLiteral("/a.BMP"));
     QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("p"), {}, {}, 0), dialogCancelled());
