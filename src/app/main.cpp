@@ -1,12 +1,12 @@
+#include "app/CommandLine.h"
 #include "app/Program.h"
 #include "core/App.h"
 #include "platform/Translations.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QIcon>
 
 #include <cstdio>
-#include <optional>
 
 namespace {
 
@@ -17,29 +17,13 @@ bool displayAvailable()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-// Options are read before the window system is needed, so that --help and --version answer
-// on any terminal. Returns the exit code when the program is not to start.
-std::optional<int> answerOptions(const QStringList& arguments)
+// The icon of the installed theme, or the one built in when the program is not installed.
+QIcon programIcon()
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Cuts rectangular pieces out of a series of images and files them as numbered BMP files.\n"
-        "Settings are kept in KANKYO.TXT in the directory it is started in."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    if (!parser.parse(arguments)) {
-        std::fprintf(stderr, "velmora: %s\n", qPrintable(parser.errorText()));
-        return 2;
-    }
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("velmora %s\n", qPrintable(QCoreApplication::applicationVersion()));
-        return 0;
-    }
-    return std::nullopt;
+    QIcon builtIn;
+    for (const int size : { 16, 32, 48, 64, 128, 256 })
+        builtIn.addFile(QStringLiteral(":/icons/%1x%1/velmora.png").arg(size));
+    return QIcon::fromTheme(QStringLiteral("velmora"), builtIn);
 }
 
 } // namespace
@@ -48,9 +32,14 @@ int main(int argc, char* argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("velmora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    // The command line is read before the window system is needed, so that --help and --version
+    // answer on any terminal.
+    StartRequest request;
     {
         const QCoreApplication options(argc, argv);
-        if (const std::optional<int> exitCode = answerOptions(options.arguments())) return *exitCode;
+        const std::variant<StartRequest, int> read = readCommandLine(options.arguments());
+        if (const int* exitCode = std::get_if<int>(&read)) return *exitCode;
+        request = std::get<StartRequest>(read);
     }
     if (!displayAvailable()) {
         std::fputs("velmora: no graphical display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
@@ -60,7 +49,10 @@ int main(int argc, char* argv[])
     }
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
+    // The desktop groups the windows under the menu entry of this name, with its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.velmora.Velmora"));
+    QApplication::setWindowIcon(programIcon());
     installJapaneseQtTexts();
     App app(std::make_unique<WidgetDialogs>());
-    return runProgram(app);
+    return runProgram(app, request);
 }

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
 #include "fixture/Readers.h"
@@ -9,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -62,6 +64,34 @@ pid_t endedProcess()
     return child;
 }
 
+// HOME and XDG_CONFIG_HOME pointed at a scratch folder while it lives, so that the user's pictures
+// folder is <scratch>/Pictures.
+class ScratchHome
+{
+public:
+    ScratchHome()
+        : m_home(qgetenv("HOME"))
+        , m_config(qgetenv("XDG_CONFIG_HOME"))
+    {
+        qputenv("HOME", QFile::encodeName(m_dir.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+    }
+    ~ScratchHome()
+    {
+        qputenv("HOME", m_home);
+        if (m_config.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", m_config);
+    }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_home;
+    QByteArray m_config;
+};
+
 } // namespace
 
 // A program's life beyond one session: started again on the files the one before left.
@@ -76,6 +106,12 @@ private slots:
     void sessionEndClosesWithoutAQuestion();
     void startRemovesWhatKilledProcessesLeft();
     void unwritableSettingsFolderIsReportedAtStart();
+    void commandLineIsRead_data();
+    void commandLineIsRead();
+    void ownFolderHoldsSettingsAndSaveFolders_data();
+    void ownFolderHoldsSettingsAndSaveFolders();
+    void fileOrFolderOnTheCommandLineIsOpened_data();
+    void fileOrFolderOnTheCommandLineIsOpened();
 };
 
 void TestSession::cleanup()
@@ -249,6 +285,116 @@ void TestSession::unwritableSettingsFolderIsReportedAtStart()
     QCOMPARE(program.dialogs().messages().size(), 2);
     QVERIFY(program.dialogs().messages().back().text.contains(QStringLiteral("「%1/KANKYO.TXT」").arg(folder)));
     QVERIFY(QFile::setPermissions(scratch.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+void TestSession::commandLineIsRead_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode"); // -1: the program starts
+    QTest::addColumn<bool>("ownFolder");
+    QTest::addColumn<QString>("path"); // <cwd> stands for the current directory
+    // clang-format off
+    QTest::newRow("nothing")         << QStringList {}                                  << -1 << false << "";
+    QTest::newRow("own folder")      << QStringList { "--own-folder" }                  << -1 << true  << "";
+    QTest::newRow("relative file")   << QStringList { "--own-folder", "scans/a b.BMP" } << -1 << true  << "<cwd>/scans/a b.BMP";
+    QTest::newRow("absolute folder") << QStringList { "/tmp/scans/" }                   << -1 << false << "/tmp/scans/";
+    QTest::newRow("two paths")       << QStringList { "a.BMP", "b.BMP" }                << 2  << false << "";
+    QTest::newRow("unknown option")  << QStringList { "--own" }                         << 2  << false << "";
+    // clang-format on
+}
+
+// The path to open is taken relative to the folder the program is started in, before the
+// program changes to its own folder.
+void TestSession::commandLineIsRead()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(bool, ownFolder);
+    QFETCH(QString, path);
+    const std::variant<StartRequest, int> read = readCommandLine(QStringList { "velmora" } + arguments);
+    if (exitCode >= 0) {
+        QCOMPARE(std::get<int>(read), exitCode);
+        return;
+    }
+    const StartRequest request = std::get<StartRequest>(read);
+    QCOMPARE(request.ownFolder, ownFolder);
+    QCOMPARE(request.path, QString(path).replace(QLatin1String("<cwd>"), QDir::currentPath()));
+}
+
+void TestSession::ownFolderHoldsSettingsAndSaveFolders_data()
+{
+    QTest::addColumn<bool>("picturesIsAFile");
+    QTest::newRow("created") << false;
+    QTest::newRow("cannot be created") << true;
+}
+
+// Started from the desktop menu, the program works in Velmora of the pictures folder, created
+// when missing: the settings file and every default save folder are there. When the folder cannot
+// be made, the user is told and the program works where it was started.
+void TestSession::ownFolderHoldsSettingsAndSaveFolders()
+{
+    QFETCH(bool, picturesIsAFile);
+    ScratchHome home;
+    if (picturesIsAFile) touch(home.path(QStringLiteral("Pictures")));
+    const QString own = home.path(QStringLiteral("Pictures/Velmora"));
+    QCOMPARE(ownWorkFolder(), own);
+    TestProgram program;
+    if (picturesIsAFile) program.dialogs().answerMessage();
+    program.start({ true, {} });
+    App& app = program.app();
+    const QString folder = picturesIsAFile ? program.dir() : own;
+    QCOMPARE(QDir::currentPath(), folder);
+    QCOMPARE(app.CatFolder[1], folder + QLatin1Char('/'));
+    QCOMPARE(app.LoadPath, folder);
+    QCOMPARE(messageLines(program.dialogs()).size(), picturesIsAFile ? 1 : 0);
+    if (picturesIsAFile) {
+        const ScriptedDialogs::Call message = program.dialogs().messages().front();
+        QCOMPARE(message.title, QStringLiteral("作業フォルダエラー"));
+        QVERIFY2(message.text.startsWith(
+                     QStringLiteral("作業フォルダ「%1」を作れないため、起動したフォルダ「%2」で作業します。").arg(own, folder)),
+            qPrintable(message.text));
+    }
+    closeMainWindow(program);
+    QVERIFY(QFile::exists(folder + QStringLiteral("/KANKYO.TXT")));
+    QCOMPARE(QFile::exists(program.path(QStringLiteral("KANKYO.TXT"))), picturesIsAFile);
+}
+
+void TestSession::fileOrFolderOnTheCommandLineIsOpened_data()
+{
+    QTest::addColumn<QString>("argument"); // relative to the program's folder
+    QTest::addColumn<bool>("ownFolder");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("mode");
+    // clang-format off
+    QTest::newRow("file")                 << "scans/b.BMP" << false << "b.BMP" << int(LoadMode::SingleFile);
+    QTest::newRow("file, own folder")     << "scans/b.BMP" << true  << "b.BMP" << int(LoadMode::SingleFile);
+    QTest::newRow("folder")               << "scans"       << false << "a.BMP" << int(LoadMode::Folder);
+    QTest::newRow("missing file")         << "scans/c.BMP" << false << ""      << int(LoadMode::Sequence);
+    // clang-format on
+}
+
+// "velmora FILE" and "velmora FOLDER" open it once started, as a drop on the main window does.
+void TestSession::fileOrFolderOnTheCommandLineIsOpened()
+{
+    QFETCH(QString, argument);
+    QFETCH(bool, ownFolder);
+    QFETCH(QString, shown);
+    QFETCH(int, mode);
+    ScratchHome home;
+    TestProgram program;
+    const QString scans = makeFolder(program, QStringLiteral("scans"));
+    writeImage(scans + QStringLiteral("a.BMP"), 1, 40, 30);
+    writeImage(scans + QStringLiteral("b.BMP"), 2, 50, 30);
+    const QStringList arguments = { "velmora", argument };
+    const StartRequest request = std::get<StartRequest>(readCommandLine(
+        ownFolder ? QStringList { "velmora", "--own-folder", argument } : arguments));
+    if (shown.isEmpty()) program.dialogs().answerMessage();
+    program.start(request);
+    App& app = program.app();
+    QCOMPARE(app.CurrentFileName, shown);
+    QCOMPARE(int(app.LoadMode), mode);
+    if (!shown.isEmpty()) QCOMPARE(app.CurrentFilePath, scans + shown);
+    if (mode == LoadMode::Folder) QCOMPARE(app.SrcList, QStringList({ "a.BMP", "b.BMP" }));
 }
 
 QTEST_MAIN(TestSession)
