@@ -50,7 +50,8 @@ std::variant<StartRequest, int> readCommandLine(const QStringList& arguments)
     StartRequest request;
     request.ownFolder = parser.isSet(ownFolder);
     // Taken before the program changes its directory, so that it names what the user meant.
-    if (!paths.isEmpty()) request.path = QDir::toNativeSeparators(QFileInfo(paths.front()).absoluteFilePath());
+    if (!paths.isEmpty())
+        request.path = QDir::toNativeSeparators(QFileInfo(paths.front()).absoluteFilePath());
     return request;
 }
 

@@ -101,6 +101,20 @@ void removeAbandonedTemporaries(const QString& folder)
     }
 }
 
+bool syncAndClose(int fd, bool written, int& error)
+{
+    if (written && ::fsync(fd) != 0) {
+        error = errno;
+        written = false;
+    }
+    // A network file system may tell of a failed write only when the file is closed.
+    if (::close(fd) != 0 && written) {
+        error = errno;
+        written = false;
+    }
+    return written;
+}
+
 void syncFolder(const QString& folder)
 {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -119,16 +133,7 @@ bool replaceFileDurably(const QString& path, const QByteArray& bytes, TemporaryK
         reason = systemErrorText(error);
         return false;
     }
-    bool written = writeAll(fd, bytes, error);
-    if (written && ::fsync(fd) != 0) {
-        error = errno;
-        written = false;
-    }
-    // A network file system may tell of a failed write only when the file is closed.
-    if (::close(fd) != 0 && written) {
-        error = errno;
-        written = false;
-    }
+    bool written = syncAndClose(fd, writeAll(fd, bytes, error), error);
     if (written && ::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) {
         error = errno;
         written = false;

@@ -23,6 +23,10 @@ int createTemporary(const QString& folder, TemporaryKind kind, QByteArray& name,
 // file the program did not name so.
 void removeAbandonedTemporaries(const QString& folder);
 
+// Ends the writing of a file: syncs it when it was `written` whole, then closes it. False, with
+// `error` set, when its bytes may still be lost; such a file must not get its name.
+bool syncAndClose(int fd, bool written, int& error);
+
 // Makes the names given in a folder durable. Some file systems cannot sync a folder; the files
 // are whole and named all the same, so that is no failure.
 void syncFolder(const QString& folder);

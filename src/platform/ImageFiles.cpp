@@ -170,17 +170,8 @@ namespace {
 // get its name.
 bool writeDurably(int fd, const QImage& image, int& error)
 {
-    bool written = writeBmp(fd, image, error);
-    if (written && ::fsync(fd) != 0) {
-        error = errno;
-        written = false;
-    }
-    // A network file system may tell of a failed write only when the file is closed.
-    if (::close(fd) != 0 && written) {
-        error = errno;
-        written = false;
-    }
-    return written;
+    const bool written = writeBmp(fd, image, error);
+    return syncAndClose(fd, written, error);
 }
 
 // Gives the temporary file its final name unless a file already has that name. Where the file

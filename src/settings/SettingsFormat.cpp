@@ -142,8 +142,10 @@ QString settingsWriteFailedText(const QString& reason)
 
 QString settingsFolderUnwritableText(const QString& reason)
 {
-    return QStringLiteral("設定ファイル「%1」を保存できません。このフォルダにはファイルを作れません。").arg(settingsFilePath())
+    return QStringLiteral("設定ファイル「%1」を保存できません。このフォルダにはファイルを作れません。")
+               .arg(settingsFilePath())
         + QLatin1Char('\n')
-        + QStringLiteral("このままでは、終了するときに今回の設定が保存されません。書き込みの権限を確かめるか、書き込めるフォルダで起動してください。")
+        + QStringLiteral("このままでは、終了するときに今回の設定が保存されません。書き込みの権限を確かめるか"
+                         "、書き込めるフォルダで起動してください。")
         + QLatin1Char('\n') + QStringLiteral("（%1）").arg(reason);
 }

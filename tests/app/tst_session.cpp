@@ -52,7 +52,8 @@ void startWithAnUnsavedFrame(TestProgram& program)
 // The settings file with the program's folder written as <dir>, to compare two programs' files.
 QStringList settingsOf(TestProgram& program)
 {
-    return settingsLines(program.dir()).replaceInStrings(QDir::toNativeSeparators(program.dir()), QStringLiteral("<dir>"));
+    return settingsLines(program.dir())
+        .replaceInStrings(QDir::toNativeSeparators(program.dir()), QStringLiteral("<dir>"));
 }
 
 // A process that has ended, for temporaries that it left.
@@ -278,12 +279,14 @@ void TestSession::unwritableSettingsFolderIsReportedAtStart()
     const QList<ScriptedDialogs::Call> messages = program.dialogs().messages();
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.front().title, settingsMessageTitle());
-    QVERIFY2(messages.front().text.startsWith(QStringLiteral("設定ファイル「%1/KANKYO.TXT」を保存できません").arg(folder)),
+    QVERIFY2(messages.front().text.startsWith(
+                 QStringLiteral("設定ファイル「%1/KANKYO.TXT」を保存できません").arg(folder)),
         qPrintable(messages.front().text));
     program.dialogs().answerMessage();
     closeMainWindow(program);
     QCOMPARE(program.dialogs().messages().size(), 2);
-    QVERIFY(program.dialogs().messages().back().text.contains(QStringLiteral("「%1/KANKYO.TXT」").arg(folder)));
+    QVERIFY(
+        program.dialogs().messages().back().text.contains(QStringLiteral("「%1/KANKYO.TXT」").arg(folder)));
     QVERIFY(QFile::setPermissions(scratch.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
@@ -351,7 +354,8 @@ void TestSession::ownFolderHoldsSettingsAndSaveFolders()
         const ScriptedDialogs::Call message = program.dialogs().messages().front();
         QCOMPARE(message.title, QStringLiteral("作業フォルダエラー"));
         QVERIFY2(message.text.startsWith(
-                     QStringLiteral("作業フォルダ「%1」を作れないため、起動したフォルダ「%2」で作業します。").arg(own, folder)),
+                     QStringLiteral("作業フォルダ「%1」を作れないため、起動したフォルダ「%2」で作業します。")
+                         .arg(own, folder)),
             qPrintable(message.text));
     }
     closeMainWindow(program);
@@ -386,8 +390,8 @@ void TestSession::fileOrFolderOnTheCommandLineIsOpened()
     writeImage(scans + QStringLiteral("a.BMP"), 1, 40, 30);
     writeImage(scans + QStringLiteral("b.BMP"), 2, 50, 30);
     const QStringList arguments = { "velmora", argument };
-    const StartRequest request = std::get<StartRequest>(readCommandLine(
-        ownFolder ? QStringList { "velmora", "--own-folder", argument } : arguments));
+    const StartRequest request = std::get<StartRequest>(
+        readCommandLine(ownFolder ? QStringList { "velmora", "--own-folder", argument } : arguments));
     if (shown.isEmpty()) program.dialogs().answerMessage();
     program.start(request);
     App& app = program.app();

@@ -1094,7 +1094,9 @@ void TestSaving::deleteAllFiles()
     program.dialogs().clearCalls();
     program.dialogs().answerMessage(MessageAnswer::No);
     click(program, "BUTTON14");
-    QCOMPARE(program.dialogs().messages().first().details.endsWith(QStringLiteral("削除するファイルはありません")), yes);
+    QCOMPARE(
+        program.dialogs().messages().first().details.endsWith(QStringLiteral("削除するファイルはありません")),
+        yes);
 }
 
 // A new user's whole run: a folder of three JPEG scans is registered with two categories,

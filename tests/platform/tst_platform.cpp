@@ -400,7 +400,8 @@ void TestPlatform::unscriptedDialogFailsTheTest()
     dialogs.onUnexpected = [&](const QString& what) { failures << what; };
     dialogs.answerOpenFile(QStringLiteral("/a.BMP"));
     // A message box when a file dialog was scripted, then a file dialog with nothing left.
-    QCOMPARE(dialogs.messageBox(nullptr, QStringLiteral("t"), QStringLiteral("x"), MessageButtons::YesNo, 0, {}),
+    QCOMPARE(
+        dialogs.messageBox(nullptr, QStringLiteral("t"), QStringLiteral("x"), MessageButtons::YesNo, 0, {}),
         MessageAnswer::No);
     QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("p"), {}, {}, 0), QStringLiteral("/a.BMP"));
     QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("p"), {}, {}, 0), dialogCancelled());
@@ -497,8 +498,8 @@ void TestPlatform::newBmpFileIsSyncedBeforeItGetsItsName()
     QStringList events = fileEvents().filter(dir.path());
     QCOMPARE(events.size(), 3);
     const QString temporary = events[0].section(QLatin1Char(' '), 1);
-    QVERIFY2(
-        QFileInfo(temporary).fileName().startsWith(temporaryPrefix(TemporaryKind::Piece, getpid())), qPrintable(temporary));
+    QVERIFY2(QFileInfo(temporary).fileName().startsWith(temporaryPrefix(TemporaryKind::Piece, getpid())),
+        qPrintable(temporary));
     QCOMPARE(
         events, QStringList({ "sync " + temporary, "name " + temporary + " " + path, "sync " + dir.path() }));
 }
@@ -638,7 +639,8 @@ void TestPlatform::takingAnImageWaitsOnlyForItsOwnDecode()
         break;
     }
 
-    auto taking = std::async(std::launch::async, [&] { return prefetcher.take(takesEmptyPath ? QString() : path); });
+    auto taking
+        = std::async(std::launch::async, [&] { return prefetcher.take(takesEmptyPath ? QString() : path); });
     if (waits) {
         QCOMPARE(taking.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
         decoder.release();
