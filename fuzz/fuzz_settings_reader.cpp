@@ -24,7 +24,7 @@ class SilentDialogs final : public Dialogs
 public:
     int messages = 0;
 
-    int messageBox(QWidget*, const QString&, const QString&, int, int) override
+    int messageBox(QWidget*, const QString&, const QString&, int, int, const QString&) override
     {
         ++messages;
         return MessageAnswer::Ok;
