@@ -113,8 +113,7 @@ bool BitmapStore::ViewSource(Bitmap& view, Bitmap source, int margin)
     if (!isWindowInto(from->image, *pixels, margin)) return false;
     Slot& held = fresh(view);
     held.pixels = pixels;
-    held.image = QImage(
-        pixels->bits(), pixels->width(), pixels->height(), pixels->bytesPerLine(), QImage::Format_RGB32);
+    held.image = windowInto(pixels, 0, pixels->width(), pixels->height());
     whitenMargin(held.image, margin);
     return true;
 }

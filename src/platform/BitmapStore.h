@@ -69,6 +69,8 @@ public:
         m_prefetcher.setViewSize(std::move(viewSize));
     }
     void DropPrefetch() { m_prefetcher.drop(); }
+    // Decodes ahead with `decoder` from now on; for tests.
+    void UsePrefetchDecoder(ImagePrefetcher::Decoder decoder) { m_prefetcher.useDecoder(std::move(decoder)); }
     bool WaitForPrefetch(const QString& path) { return m_prefetcher.waitUntilIdle(path); }
     int LoadsTakenAhead() const { return m_loadsTakenAhead; }
     int ViewsTakenAhead() const { return m_viewsTakenAhead; }

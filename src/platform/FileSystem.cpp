@@ -123,6 +123,16 @@ QString withTrailingSeparator(const QString& folder)
     return folder + pathSeparator();
 }
 
+std::optional<FileIdentity> identityOf(const QString& path)
+{
+    struct stat info = {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    const auto nanoseconds = [](const timespec& time) { return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec; };
+    return FileIdentity { quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+        nanoseconds(info.st_mtim), nanoseconds(info.st_ctim) };
+}
+
 namespace {
 
 ReadOnlyFile::Status statusOf(const struct stat& info)
@@ -138,7 +148,8 @@ ReadOnlyFile::Status statusOfError(int error)
 
 } // namespace
 
-ReadOnlyFile::ReadOnlyFile(const QString& path)
+ReadOnlyFile::ReadOnlyFile(const QString& path, const std::atomic<bool>* abandoned)
+    : m_abandoned(abandoned)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat info = {};
@@ -172,7 +183,7 @@ qint64 ReadOnlyFile::readUpTo(qint64 offset, char* into, qint64 count) const
 {
     if (m_status != Status::Open || offset < 0 || count < 0) return 0;
     qint64 got = 0;
-    while (got < count) {
+    while (got < count && !(m_abandoned && m_abandoned->load(std::memory_order_relaxed))) {
         const ssize_t now = ::pread(m_fd, into + got, size_t(count - got), off_t(offset + got));
         if (now < 0 && errno == EINTR) continue;
         if (now <= 0) break;

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <optional>
+
 // File-system services of the program, in native path form.
 
 // The process's current directory, without a trailing separator.
@@ -42,6 +45,22 @@ QString withTrailingSeparator(const QString& folder);
 // The system's text for an error number.
 QString systemErrorText(int error);
 
+// Which version of a file a path names: a file replaced or written to since has another device,
+// inode, size or status-change time, even when its modification time was set back as it was
+// (a copy that keeps times, an archive unpacked over it). Times are in nanoseconds.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modified = 0;
+    qint64 changed = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the regular file at `path`; none when there is no such file.
+std::optional<FileIdentity> identityOf(const QString& path);
+
 // A regular file opened to be read. Anything else of that name (a folder, a FIFO, a device, a
 // socket) is refused without being opened, so a name that does not stand for a file of bytes can
 // neither hold the program up nor feed it endless data.
@@ -50,7 +69,9 @@ class ReadOnlyFile
 public:
     enum class Status { Open, Missing, Folder, NotRegular, Failed };
 
-    explicit ReadOnlyFile(const QString& path);
+    // Once `abandoned` is set, the reads find nothing more, so whoever reads it soon gives up
+    // as on a file that ends early.
+    explicit ReadOnlyFile(const QString& path, const std::atomic<bool>* abandoned = nullptr);
     ~ReadOnlyFile();
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
@@ -68,6 +89,7 @@ public:
 
 private:
     int m_fd = -1;
+    const std::atomic<bool>* m_abandoned = nullptr;
     Status m_status = Status::Failed;
     qint64 m_size = 0;
 };

@@ -43,6 +43,25 @@ LoadResult readContent(const ReadOnlyFile& file, QImage& image)
     return reader(bytes, image);
 }
 
+LoadResult readOpenedFile(const ReadOnlyFile& file, QImage& image)
+{
+    switch (file.status()) {
+    case ReadOnlyFile::Status::Open: break;
+    case ReadOnlyFile::Status::Missing:
+    case ReadOnlyFile::Status::Folder: return { LoadError::NotFound };
+    case ReadOnlyFile::Status::NotRegular:
+    case ReadOnlyFile::Status::Failed: return kUnreadable;
+    }
+    LoadResult result;
+    try {
+        result = readContent(file, image);
+    } catch (const std::bad_alloc&) {
+        result = { LoadError::OutOfMemory };
+    }
+    if (!result.ok()) image = QImage();
+    return result;
+}
+
 } // namespace
 
 namespace {
@@ -54,13 +73,16 @@ thread_local int t_frameMargin = 0;
 thread_local std::shared_ptr<QImage> t_frame;
 thread_local qint64 t_pixelLimit = kMaxImagePixels;
 
-QImage windowInto(QImage& pixels, int margin, int width, int height)
-{
-    return QImage(pixels.bits() + margin * pixels.bytesPerLine() + margin * 4, width, height,
-        pixels.bytesPerLine(), QImage::Format_RGB32);
-}
-
 } // namespace
+
+QImage windowInto(const std::shared_ptr<QImage>& pixels, int margin, int width, int height)
+{
+    // Every copy of the window shares this reference, so the buffer lives as long as any of them.
+    auto* keeper = new std::shared_ptr<QImage>(pixels);
+    return QImage(
+        pixels->bits() + margin * pixels->bytesPerLine() + margin * 4, width, height, pixels->bytesPerLine(),
+        QImage::Format_RGB32, [](void* held) { delete static_cast<std::shared_ptr<QImage>*>(held); }, keeper);
+}
 
 bool isAllowedSize(qint64 width, qint64 height)
 {
@@ -82,7 +104,7 @@ FramedImage framedCopyOf(const QImage& image, int margin)
     auto pixels
         = std::make_shared<QImage>(unwrittenImage(image.width() + 2 * margin, image.height() + 2 * margin));
     if (pixels->isNull()) return framed;
-    framed.image = windowInto(*pixels, margin, image.width(), image.height());
+    framed.image = windowInto(pixels, margin, image.width(), image.height());
     copyBlock(framed.image, 0, 0, image.width(), image.height(), image, 0, 0);
     framed.pixels = std::move(pixels);
     return framed;
@@ -112,12 +134,13 @@ LoadResult allocateImage(qint64 width, qint64 height, QImage& image)
     }
     auto pixels = std::make_shared<QImage>(unwrittenImage(int(width) + 2 * margin, int(height) + 2 * margin));
     if (pixels->isNull()) return { LoadError::OutOfMemory };
-    image = windowInto(*pixels, margin, int(width), int(height));
+    image = windowInto(pixels, margin, int(width), int(height));
     t_frame = std::move(pixels);
     return {};
 }
 
-LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed, qint64 pixelLimit)
+LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed, qint64 pixelLimit,
+    const std::atomic<bool>* abandoned)
 {
     framed = FramedImage {};
     framed.margin = std::max(margin, 0);
@@ -125,7 +148,7 @@ LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& fra
     t_frame.reset();
     t_pixelLimit = pixelLimit;
     QImage image;
-    const LoadResult result = readImageFile(path, image);
+    const LoadResult result = readOpenedFile(ReadOnlyFile(path, abandoned), image);
     t_frameMargin = 0;
     t_pixelLimit = kMaxImagePixels;
     std::shared_ptr<QImage> pixels = std::exchange(t_frame, {});
@@ -139,29 +162,14 @@ LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& fra
         framed = framedCopyOf(image, framed.margin);
         return framed.image.isNull() ? LoadResult { LoadError::OutOfMemory } : result;
     }
-    framed.image = windowInto(*pixels, framed.margin, image.width(), image.height());
+    framed.image = windowInto(pixels, framed.margin, image.width(), image.height());
     framed.pixels = std::move(pixels);
     return result;
 }
 
 LoadResult readImageFile(const QString& path, QImage& image)
 {
-    const ReadOnlyFile file(path);
-    switch (file.status()) {
-    case ReadOnlyFile::Status::Open: break;
-    case ReadOnlyFile::Status::Missing:
-    case ReadOnlyFile::Status::Folder: return { LoadError::NotFound };
-    case ReadOnlyFile::Status::NotRegular:
-    case ReadOnlyFile::Status::Failed: return kUnreadable;
-    }
-    LoadResult result;
-    try {
-        result = readContent(file, image);
-    } catch (const std::bad_alloc&) {
-        result = { LoadError::OutOfMemory };
-    }
-    if (!result.ok()) image = QImage();
-    return result;
+    return readOpenedFile(ReadOnlyFile(path), image);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 // How an image file failed to load.
@@ -41,6 +42,10 @@ struct FramedImage
     int margin = 0;
 };
 
+// The `width` × `height` window `margin` pixels inside `pixels`. The window and every copy of it
+// hold the buffer, so it outlives the FramedImage it came from while any of them is left.
+QImage windowInto(const std::shared_ptr<QImage>& pixels, int margin, int width, int height);
+
 // Whether `image` is the window `margin` pixels inside `pixels` that a FramedImage holds.
 bool isWindowInto(const QImage& image, const QImage& pixels, int margin);
 
@@ -51,9 +56,9 @@ FramedImage framedCopyOf(const QImage& image, int margin);
 // Reads an image file as readImageFile does, decoding it straight into a buffer with `margin`
 // pixels of room around it (for formats whose decoders write into a given buffer; the others
 // are copied into one). An image of more than `pixelLimit` pixels is refused as unreadable,
-// before anything is allocated for it.
-LoadResult readFramedImageFile(
-    const QString& path, int margin, FramedImage& framed, qint64 pixelLimit = kMaxImagePixels);
+// before anything is allocated for it. Once `abandoned` is set, the reading stops soon and fails.
+LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed,
+    qint64 pixelLimit = kMaxImagePixels, const std::atomic<bool>* abandoned = nullptr);
 
 // Reads an image file into `image` (Format_RGB32): BMP, JPEG, PNG or GIF. The format is taken
 // from the content, not from the name, so a JPEG named ".BMP" reads as well. Only a regular file

@@ -4,7 +4,6 @@
 #include "platform/ImageFiles.h"
 #include "platform/Shrinking.h"
 
-#include <QFileInfo>
 
 ImagePrefetcher::ImagePrefetcher(Decoder decoder)
     : m_decoder(std::move(decoder))
@@ -17,7 +16,7 @@ ImagePrefetcher::~ImagePrefetcher()
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
-        m_decoding.reset();
+        abandonDecode();
     }
     m_changed.notify_all();
     m_worker.join();
@@ -34,10 +33,8 @@ void ImagePrefetcher::prefetch(const QString& path, int margin)
         if (m_decoding == path || (m_heldPath == path && !m_held.framed.image.isNull())) return;
         m_wanted = path;
         m_wantedMargin = margin;
-        m_decoding.reset();
-        m_heldPath.clear();
-        m_held = {};
-        m_reshrink = false;
+        abandonDecode();
+        dropHeld();
     }
     m_changed.notify_all();
 }
@@ -70,7 +67,20 @@ void ImagePrefetcher::drop()
 {
     const std::lock_guard lock(m_mutex);
     m_wanted.reset();
+    abandonDecode();
+    dropHeld();
+}
+
+// What the worker does is thrown away when it ends, and the reading stops soon. Called with the
+// lock held.
+void ImagePrefetcher::abandonDecode()
+{
     m_decoding.reset();
+    m_abandoned = true;
+}
+
+void ImagePrefetcher::dropHeld()
+{
     m_heldPath.clear();
     m_held = {};
     m_reshrink = false;
@@ -79,48 +89,40 @@ void ImagePrefetcher::drop()
 std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::take(const QString& path)
 {
     std::unique_lock lock(m_mutex);
-    if (m_wanted == path) m_wanted.reset(); // not started: reading it now is as quick
-    m_changed.wait(lock, [&] { return m_decoding != path; });
+    // Not started: reading it now is as quick. Another file is not decoded beside this one.
+    m_wanted.reset();
+    if (m_decoding != path) abandonDecode();
+    m_changed.wait(lock, [&] { return !m_working; });
     std::optional<Decoded> taken;
-    if (m_heldPath == path && !m_held.framed.image.isNull() && stampOf(path) == m_heldStamp)
+    if (m_heldPath == path && !m_held.framed.image.isNull() && identityOf(path) == m_heldIdentity)
         taken = std::move(m_held);
-    m_heldPath.clear();
-    m_held = {};
+    dropHeld();
     return taken;
+}
+
+void ImagePrefetcher::useDecoder(Decoder decoder)
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return !m_working; });
+    m_decoder = std::move(decoder);
 }
 
 bool ImagePrefetcher::waitUntilIdle(const QString& path)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return !m_wanted && !m_decoding && !m_reshrink; });
+    m_changed.wait(lock, [&] { return !m_wanted && !m_working && !m_reshrink; });
     return m_heldPath == path && !m_held.framed.image.isNull();
-}
-
-ImagePrefetcher::FileStamp ImagePrefetcher::stampOf(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.isFile()) return {};
-    return { info.size(), info.lastModified() };
 }
 
 // Only images within the limit are decoded ahead: the reader refuses a larger one from its
 // header, before allocating anything, and it never waits on anything but a regular file.
-std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decodeFile(const QString& path, int margin)
+std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decodeFile(
+    const QString& path, int margin, const std::atomic<bool>& abandoned)
 {
     Decoded decoded;
-    if (!readFramedImageFile(path, margin, decoded.framed, kPrefetchLimitPixels).ok()) return std::nullopt;
-    return decoded;
-}
-
-// A decode that fails in any way, even by running out of memory, leaves nothing held: the
-// opening then reads the file itself and reports what is wrong with it.
-std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decode(const QString& path, int margin) const
-{
-    try {
-        return m_decoder(path, margin);
-    } catch (...) {
+    if (!readFramedImageFile(path, margin, decoded.framed, kPrefetchLimitPixels, &abandoned).ok())
         return std::nullopt;
-    }
+    return decoded;
 }
 
 // The inside of the view the rule asks for; empty where the image is not shown shrunk.
@@ -156,12 +158,29 @@ void ImagePrefetcher::work()
     for (;;) {
         m_changed.wait(lock, [&] { return m_stopping || m_wanted || m_reshrink; });
         if (m_stopping) return;
-        if (m_reshrink)
-            reshrinkHeld(lock);
-        else
-            decodeWanted(lock);
+        m_working = true;
+        m_abandoned = false;
+        try {
+            if (m_reshrink)
+                reshrinkHeld(lock);
+            else
+                decodeWanted(lock);
+        } catch (...) {
+            // A failure here, even for want of memory, leaves nothing held: the opening then reads
+            // the file itself and reports what it finds, a lack of memory included.
+            if (!lock.owns_lock()) lock.lock();
+            forgetJob();
+        }
+        m_working = false;
         m_changed.notify_all();
     }
+}
+
+// Called with the lock held.
+void ImagePrefetcher::forgetJob()
+{
+    m_decoding.reset();
+    dropHeld();
 }
 
 void ImagePrefetcher::decodeWanted(std::unique_lock<std::mutex>& lock)
@@ -169,13 +188,14 @@ void ImagePrefetcher::decodeWanted(std::unique_lock<std::mutex>& lock)
     const QString path = *std::exchange(m_wanted, std::nullopt);
     const int margin = m_wantedMargin;
     m_decoding = path;
+    const Decoder decoder = m_decoder;
     lock.unlock();
-    // The stamp is taken before reading, so a file replaced during the read is not taken.
-    const FileStamp stamp = stampOf(path);
-    std::optional<Decoded> image = decode(path, margin);
+    // The identity is taken before reading, so a file replaced during the read is not taken.
+    const std::optional<FileIdentity> identity = identityOf(path);
+    std::optional<Decoded> image = identity ? decoder(path, margin, m_abandoned) : std::nullopt;
     lock.lock();
     if (image)
-        holdWithView(lock, path, stamp, std::move(*image));
+        holdWithView(lock, path, *identity, std::move(*image));
     else
         m_decoding.reset();
 }
@@ -188,21 +208,21 @@ void ImagePrefetcher::reshrinkHeld(std::unique_lock<std::mutex>& lock)
     Decoded held = std::exchange(m_held, {});
     if (held.framed.image.isNull()) return;
     m_decoding = path;
-    holdWithView(lock, path, m_heldStamp, std::move(held));
+    holdWithView(lock, path, m_heldIdentity, std::move(held));
 }
 
 // Shrinks the view of an image decoded ahead by the rule as it is now, then holds the image
 // unless it was dropped meanwhile; a rule changed during the shrink is taken up again.
 void ImagePrefetcher::holdWithView(
-    std::unique_lock<std::mutex>& lock, const QString& path, FileStamp stamp, Decoded image)
+    std::unique_lock<std::mutex>& lock, const QString& path, FileIdentity identity, Decoded image)
 {
     const QSize inside = viewInside(m_viewSize, image.framed);
     lock.unlock();
-    image.view = shrunkView(image.framed, inside);
+    if (!m_abandoned) image.view = shrunkView(image.framed, inside);
     lock.lock();
     if (m_decoding == path) {
         m_heldPath = path;
-        m_heldStamp = stamp;
+        m_heldIdentity = identity;
         m_held = std::move(image);
         reviewHeldView();
     }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "platform/FileSystem.h"
 #include "platform/ImageFiles.h"
 
-#include <QDateTime>
 #include <QImage>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -16,8 +17,10 @@
 // takes no decode. At most one image is held or decoded ahead at a time, and none larger than
 // kPrefetchLimitPixels (1 GiB as RGB32): the largest scans are decoded when opened, so that
 // two of them never need memory at once. A decoded image is handed over only while its file is
-// the one decoded (same size and modification time); a failure is never kept, so the opening
-// reads the file itself and reports it as usual.
+// provably the one decoded (see FileIdentity); a failure is never kept, so the opening reads the
+// file itself and reports it as usual. An opening of any other file first stops the decode
+// under way and lets go of what is held, so that besides the image on show only one full image,
+// the one decoded ahead or the one being opened, is ever in memory.
 //
 // When the image will be shown shrunk, the shrunk view is built ahead as well, by the rule for
 // the view's size last given (setViewSize): a new rule that asks for another view has the image
@@ -38,8 +41,10 @@ public:
     };
 
     // How an image is decoded ahead: into a buffer with `margin` pixels of room around it, or
-    // nothing when it cannot be read. Tests give one that waits on them.
-    using Decoder = std::function<std::optional<Decoded>(const QString& path, int margin)>;
+    // nothing when it cannot be read. Once `abandoned` is set, nobody wants the image any more,
+    // and the decoder should give up soon. Tests give one that waits on them.
+    using Decoder = std::function<std::optional<Decoded>(
+        const QString& path, int margin, const std::atomic<bool>& abandoned)>;
 
     explicit ImagePrefetcher(Decoder decoder = decodeFile);
     ~ImagePrefetcher();
@@ -54,43 +59,46 @@ public:
     // Drops what is held, asked for or being decoded (its result is thrown away).
     void drop();
     // The decoded image of `path`, when it was decoded ahead and its file is unchanged since;
-    // waits only for a decode of `path` that is under way, never for one that was not started,
-    // was dropped or has failed. Whatever is held goes in any case.
+    // waits for a decode of `path` that is under way, never for one that was not started, was
+    // dropped or has failed. Anything else is stopped (waiting only until the worker lets go of
+    // it, so that the caller may read `path` itself with that memory), and whatever is held goes.
     std::optional<Decoded> take(const QString& path);
+    // Decodes with `decoder` from now on; for tests.
+    void useDecoder(Decoder decoder);
     // Waits until nothing is being decoded; for tests. True when an image is held for `path`.
     bool waitUntilIdle(const QString& path);
 
 private:
-    struct FileStamp
-    {
-        qint64 size = -1;
-        QDateTime modified;
-        bool operator==(const FileStamp&) const = default;
-    };
-    static FileStamp stampOf(const QString& path);
     void work();
     void decodeWanted(std::unique_lock<std::mutex>& lock);
     void reshrinkHeld(std::unique_lock<std::mutex>& lock);
     void holdWithView(
-        std::unique_lock<std::mutex>& lock, const QString& path, FileStamp stamp, Decoded image);
+        std::unique_lock<std::mutex>& lock, const QString& path, FileIdentity identity, Decoded image);
+    void forgetJob();
+    void abandonDecode();
+    void dropHeld();
     bool reviewHeldView();
-    static std::optional<Decoded> decodeFile(const QString& path, int margin);
-    std::optional<Decoded> decode(const QString& path, int margin) const;
+    static std::optional<Decoded> decodeFile(
+        const QString& path, int margin, const std::atomic<bool>& abandoned);
     static QSize viewInside(const ShrunkViewSize& viewSize, const FramedImage& framed);
     static QImage shrunkView(const FramedImage& framed, QSize inside);
     bool heldViewFits() const;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    const Decoder m_decoder;
+    Decoder m_decoder;
     // Asked for, not yet started. Empty (not an empty path) when nothing is.
     std::optional<QString> m_wanted;
     int m_wantedMargin = 0;
     ShrunkViewSize m_viewSize;
     // Under way; emptied when dropped, so that its result is thrown away and nobody waits for it.
     std::optional<QString> m_decoding;
+    // The worker decodes or shrinks, and may hold an image that is not m_held.
+    bool m_working = false;
+    // Set when what the worker does is no longer wanted; the reading stops on it.
+    std::atomic<bool> m_abandoned { false };
     QString m_heldPath;
-    FileStamp m_heldStamp;
+    FileIdentity m_heldIdentity;
     Decoded m_held;
     bool m_reshrink = false; // the image held waits to be shrunk anew
     bool m_stopping = false;

@@ -1,8 +1,10 @@
 #include "categories/Cropping.h"
 #include "categories/Saving.h"
+#include "fixture/EncodedImages.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
 #include "fixture/Readers.h"
+#include "fixture/ResourceCaps.h"
 #include "fixture/UserActions.h"
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
@@ -23,6 +25,11 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -41,6 +48,7 @@ private slots:
     void nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged_data();
     void nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged();
     void decodingAheadFollowsTheDirectionAndTheSource();
+    void stepBackStopsTheDecodeAheadBeforeReading();
     void shrunkViewBuiltAheadIsTheViewBuiltWhenOpening_data();
     void shrunkViewBuiltAheadIsTheViewBuiltWhenOpening();
     void frameToImageBlock_data();
@@ -524,6 +532,9 @@ void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged_data()
     QTest::newRow("unchanged")         << "";
     QTest::newRow("replaced")          << "replaced";
     QTest::newRow("replaced by junk")  << "junk";
+    // Copies that keep times: the same size and modification time, another picture.
+    QTest::newRow("rewritten in place, times kept") << "in place";
+    QTest::newRow("renamed over, times kept")       << "renamed over";
     // clang-format on
 }
 
@@ -551,6 +562,10 @@ void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged()
     } else if (change == QLatin1String("junk")) {
         writeBytes(next, QByteArray(5000, 'x'));
         program.dialogs().answerMessage();
+    } else if (!change.isEmpty()) {
+        const QString other = program.path(QStringLiteral("other.BMP"));
+        nextImage = writeImage(other, 3, 120, 90);
+        replaceKeepingTimes(next, other, change == QLatin1String("in place") ? Replacement::InPlace : Replacement::RenamedOver);
     }
     click(program, "BUTTON9");
     QCOMPARE(app.rt.LoadsTakenAhead(), change.isEmpty() ? 1 : 0);
@@ -586,6 +601,84 @@ void TestSaving::decodingAheadFollowsTheDirectionAndTheSource()
     QVERIFY(app.rt.WaitForPrefetch(path(3)));
     click(program, "BUTTON5");
     QVERIFY(!app.rt.WaitForPrefetch(path(3)));
+}
+
+namespace {
+
+// Decodes ahead as a large image does: once the test lets it, it takes the memory of an image of
+// the given size and keeps it until the decode is abandoned.
+class MemoryTakingDecoder
+{
+public:
+    explicit MemoryTakingDecoder(QSize size)
+        : m_size(size)
+    {
+    }
+    std::optional<ImagePrefetcher::Decoded> decode(const QString&, int, const std::atomic<bool>& abandoned)
+    {
+        using namespace std::chrono_literals;
+        std::unique_lock lock(m_mutex);
+        while (!m_changed.wait_for(lock, 1ms, [&] { return m_mayTake; }))
+            if (abandoned) return std::nullopt;
+        const QImage taken = unwrittenImage(m_size.width(), m_size.height());
+        m_holding = !taken.isNull();
+        m_changed.notify_all();
+        while (!abandoned)
+            m_changed.wait_for(lock, 1ms);
+        m_holding = false;
+        return std::nullopt;
+    }
+    // Lets the decode under way take its memory; true once it holds it.
+    bool takeMemory()
+    {
+        std::unique_lock lock(m_mutex);
+        m_mayTake = true;
+        m_changed.notify_all();
+        return m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_holding; });
+    }
+
+private:
+    const QSize m_size;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_mayTake = false;
+    bool m_holding = false;
+};
+
+} // namespace
+
+// A step that does not take the image decoded ahead stops that decode before it reads its own
+// file: besides the image on show, only one full image is ever held. With room for one and a half
+// images left, "保存後逆読込" loads the previous image while the next one is being decoded.
+void TestSaving::stepBackStopsTheDecodeAheadBeforeReading()
+{
+    const QSize size(4000, 3000);
+    const qint64 imageBytes = qint64(size.width()) * size.height() * 4;
+    MemoryTakingDecoder decoder(size); // outlives the program, whose worker may still call it
+    TestProgram program;
+    auto path = [&](int n) { return program.path(QStringLiteral("IMG00%1.BMP").arg(n)); };
+    QImage large(size, QImage::Format_RGB32);
+    large.fill(qRgb(10, 20, 30));
+    writeBytes(path(1), bmpFile(large, 24));
+    large.fill(qRgb(40, 50, 60));
+    writeBytes(path(2), bmpFile(large, 24));
+    writeImage(path(3), 3, 20, 10);
+    program.start();
+    App& app = program.app();
+    app.rt.UsePrefetchDecoder([&](const QString& file, int margin, const std::atomic<bool>& abandoned) {
+        return decoder.decode(file, margin, abandoned);
+    });
+    registerSource(program, path(2));
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG002.BMP"));
+    {
+        AddressSpaceCap cap(imageBytes * 3 / 2);
+        if (!cap.active()) QSKIP("needs an address-space limit, which the address sanitizer does not bear");
+        QVERIFY(decoder.takeMemory());
+        click(program, "BUTTON12");
+    }
+    QCOMPARE(messageLines(program.dialogs()), QStringList());
+    QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
+    QCOMPARE(sourceImage(app).pixel(size.width() - 1, size.height() - 1), qRgb(10, 20, 30));
 }
 
 void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening_data()

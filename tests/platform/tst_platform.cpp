@@ -4,6 +4,7 @@
 #include "fixture/ScriptedDialogs.h"
 #include "fixture/UserActions.h"
 #include "forms/Forms.h"
+#include "platform/BitmapStore.h"
 #include "platform/Drawing.h"
 #include "platform/DurableFiles.h"
 #include "platform/FormRuntime.h"
@@ -135,6 +136,9 @@ private slots:
     void temporariesOfEndedProcessesAreRemoved();
     void takingAnImageWaitsOnlyForItsOwnDecode_data();
     void takingAnImageWaitsOnlyForItsOwnDecode();
+    void failureOnTheDecodeThreadLeavesTheFileToTheOpening_data();
+    void failureOnTheDecodeThreadLeavesTheFileToTheOpening();
+    void pixelWindowsKeepTheirBuffer();
     void sessionEndClosesTheDialogOnShowAndComesFirst();
 };
 
@@ -552,12 +556,14 @@ public:
         : m_succeeds(succeeds)
     {
     }
-    std::optional<ImagePrefetcher::Decoded> decode(const QString&, int margin)
+    std::optional<ImagePrefetcher::Decoded> decode(const QString&, int margin, const std::atomic<bool>& abandoned)
     {
         std::unique_lock lock(m_mutex);
         m_started = true;
         m_changed.notify_all();
-        m_changed.wait(lock, [&] { return m_released; });
+        // A decode that nobody wants any more gives up, as the file reader does.
+        while (!m_changed.wait_for(lock, std::chrono::milliseconds(1), [&] { return m_released; }))
+            if (abandoned) return std::nullopt;
         if (!m_succeeds) return std::nullopt;
         QImage image(4, 3, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
@@ -624,7 +630,9 @@ void TestPlatform::takingAnImageWaitsOnlyForItsOwnDecode()
     writeBytes(other, "b");
 
     HeldDecoder decoder(decodeSucceeds);
-    ImagePrefetcher prefetcher([&](const QString& file, int margin) { return decoder.decode(file, margin); });
+    ImagePrefetcher prefetcher([&](const QString& file, int margin, const std::atomic<bool>& abandoned) {
+        return decoder.decode(file, margin, abandoned);
+    });
     // The worker is let go before the prefetcher joins it, however the test ends.
     const std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { decoder.release(); });
     switch (ahead) {
@@ -651,6 +659,64 @@ void TestPlatform::takingAnImageWaitsOnlyForItsOwnDecode()
     const std::optional<ImagePrefetcher::Decoded> image = taking.get();
     QCOMPARE(image.has_value(), taken);
     if (taken) QCOMPARE(image->framed.image.pixel(0, 0), QColor(Qt::darkCyan).rgb());
+}
+
+void TestPlatform::failureOnTheDecodeThreadLeavesTheFileToTheOpening_data()
+{
+    QTest::addColumn<bool>("inTheDecoder"); // or in shrinking the view ahead
+    QTest::newRow("decoding") << true;
+    QTest::newRow("shrinking the view") << false;
+}
+
+// Running out of memory on the decode-ahead thread neither ends the program nor leaves anything
+// held: the opening reads the file itself and reports what it finds. The next decode works.
+void TestPlatform::failureOnTheDecodeThreadLeavesTheFileToTheOpening()
+{
+    QFETCH(bool, inTheDecoder);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.BMP"));
+    writeImage(path, 1, 40, 30);
+    bool fails = true;
+    ImagePrefetcher prefetcher([&](const QString& file, int margin, const std::atomic<bool>&) {
+        if (fails && inTheDecoder) throw std::bad_alloc();
+        ImagePrefetcher::Decoded decoded;
+        readFramedImageFile(file, margin, decoded.framed);
+        return std::optional(decoded);
+    });
+    prefetcher.setViewSize([&](QSize) {
+        if (fails && !inTheDecoder) throw std::bad_alloc();
+        return QSize(20, 15);
+    });
+    prefetcher.prefetch(path, 2);
+    QVERIFY(!prefetcher.waitUntilIdle(path));
+    QVERIFY(!prefetcher.take(path));
+
+    fails = false;
+    prefetcher.prefetch(path, 2);
+    QVERIFY(prefetcher.waitUntilIdle(path));
+    const std::optional<ImagePrefetcher::Decoded> taken = prefetcher.take(path);
+    QVERIFY(taken);
+    QCOMPARE(taken->view.size(), QSize(24, 19));
+}
+
+// A window into a bitmap's pixels, and every copy of it, keeps the buffer: a copy made of a view
+// that shares its source's pixels still reads them after both bitmaps are gone. The image is
+// larger than any block the allocator keeps, so a freed buffer goes back to the system at once.
+void TestPlatform::pixelWindowsKeepTheirBuffer()
+{
+    const QImage image = patternImage(3000, 3000);
+    BitmapStore store;
+    store.SetLoadMargin(8);
+    Bitmap source, view;
+    QVERIFY(store.SetImage(source, image));
+    QVERIFY(store.ViewSource(view, source, 8));
+    const QImage sourceCopy = *store.Image(source);
+    const QImage viewCopy = *store.Image(view);
+    store.DeleteObject(source);
+    store.DeleteObject(view);
+    QCOMPARE(sourceCopy, image);
+    QCOMPARE(viewCopy.copy(8, 8, 3000, 3000), image);
+    QCOMPARE(viewCopy.pixel(0, 0), qRgb(255, 255, 255));
 }
 
 // When the session ends while a question is on show, the question is closed as its Escape key

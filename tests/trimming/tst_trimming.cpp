@@ -665,7 +665,7 @@ void TestTrimming::cancelShowsFramesAgain()
     App& app = scene.app();
     scene.place(20, 30, 120, 90);
     scene.place(60, 50, 200, 160);
-    QImage idle = view(app).copy();
+    QImage idle = view(app);
     scene.click(150, 150);
     scene.move(250, 200);
     scene.button("BUTTON2");
@@ -683,7 +683,7 @@ void TestTrimming::categorySwitchKeepsFrames()
     App& app = scene.app();
     scene.place(20, 30, 120, 90);
     scene.place(60, 50, 200, 160);
-    const QImage first = view(app).copy();
+    const QImage first = view(app);
     scene.chooseCategory(1);
     QCOMPARE(app.CurCat, int16_t(2));
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
@@ -848,7 +848,7 @@ struct Snapshot
 Snapshot snapshot(Scene& scene)
 {
     App& a = scene.app();
-    return { situation(scene), view(a).copy(), picture(a).copy(), a.ViewOriginX, a.ViewOriginY };
+    return { situation(scene), view(a), picture(a).copy(), a.ViewOriginX, a.ViewOriginY };
 }
 
 // Clicks the named control of the strip as a user does, whether it is usable or not.
