@@ -64,6 +64,15 @@ PieceOutcome namePiece(App& app, int16_t category, int index)
     return PieceOutcome::Saved;
 }
 
+// The folder the category's pieces are named in. Their paths are the folder text followed by the
+// file name as typed, so a folder typed without its final separator, or a fixed part holding
+// one, puts them elsewhere than in the folder the text names. The number never holds a
+// separator, so any number gives the same folder.
+QString namingFolder(const App& app, int16_t category)
+{
+    return folderOfFile(app.CatFolder[category] + app.CatFixed[category] + QStringLiteral("1.BMP"));
+}
+
 struct Piece
 {
     int16_t category;
@@ -94,8 +103,8 @@ void saveAllPieces(App& app)
     std::vector<BitmapStore::PieceRequest> requests;
     for (const Piece& piece : pieces) {
         if (requests.empty() || pieces[requests.size() - 1].category != piece.category)
-            removeAbandonedTemporaries(app.CatFolder[piece.category]);
-        requests.push_back({ blockOf(piece.crop), app.CatFolder[piece.category] });
+            removeAbandonedTemporaries(namingFolder(app, piece.category));
+        requests.push_back({ blockOf(piece.crop), namingFolder(app, piece.category) });
     }
     app.rt.PreparePieces(app.SourceBitmap, requests);
     int16_t exhausted = 0;
@@ -124,7 +133,7 @@ QString numbersExhaustedText(int16_t category)
 PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
 {
     if (crop.isEmpty()) return PieceOutcome::Skipped;
-    app.rt.PreparePieces(app.SourceBitmap, { { blockOf(crop), app.CatFolder[category] } });
+    app.rt.PreparePieces(app.SourceBitmap, { { blockOf(crop), namingFolder(app, category) } });
     const PieceOutcome outcome = namePiece(app, category, 0);
     app.rt.FinishPreparedPieces();
     return outcome;

@@ -196,8 +196,7 @@ SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int
 PreparedFile::PreparedFile(const QImage& image, const QString& folder)
 {
     int error = 0;
-    const int fd = createTemporary(
-        QFileInfo(folder + QLatin1Char('/')).absolutePath(), TemporaryKind::Piece, m_temporary, error);
+    const int fd = createTemporary(folder, TemporaryKind::Piece, m_temporary, error);
     if (fd < 0) {
         m_temporary.clear();
         m_reason = systemErrorText(error);

@@ -62,12 +62,14 @@ LoadResult readFramedImageFile(
 // with black or grey where data is missing: a file that ends early or whose data is corrupt.
 LoadResult readImageFile(const QString& path, QImage& image);
 
-// A piece written ahead of its name: durably into a temporary file in its folder, so that only the
-// naming is left, which never replaces a file. The temporary is removed unless it got a name.
+// A piece written ahead of its name: durably into a temporary file in the folder it will be named
+// in, so that only the naming is left, which never replaces a file. The temporary is removed
+// unless it got a name.
 class PreparedFile
 {
 public:
-    // Writes and syncs the image as an uncompressed 24-bit BMP; may run on any thread.
+    // Writes and syncs the image as an uncompressed 24-bit BMP into a temporary file in `folder`,
+    // which must be the folder of every path the piece may be named with; may run on any thread.
     PreparedFile(const QImage& image, const QString& folder);
     ~PreparedFile();
     PreparedFile(const PreparedFile&) = delete;

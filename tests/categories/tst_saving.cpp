@@ -1,4 +1,5 @@
 #include "categories/Cropping.h"
+#include "categories/SaveTargetCheck.h"
 #include "categories/Saving.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QListWidget>
@@ -59,6 +61,8 @@ private slots:
     void failedWriteIsReportedAndTheSaveGoesOn_data();
     void failedWriteIsReportedAndTheSaveGoesOn();
     void saveRemovesTemporariesOfEndedProcesses();
+    void pieceGoesWhereFolderTextAndNameLeadIt_data();
+    void pieceGoesWhereFolderTextAndNameLeadIt();
     void sequenceSteppingCrossesAGap();
     void sequenceStepBackAtZeroLoadsZeroAgain();
     void folderListSteppingStopsAtBothEnds();
@@ -472,6 +476,60 @@ void TestSaving::saveRemovesTemporariesOfEndedProcesses()
     HOZON_SUB(app);
     QCOMPARE(filesIn(saving.program.dir()).filter(QStringLiteral(".tmp")), QStringList());
     QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_001.BMP")));
+}
+
+namespace {
+
+// The temporary files anywhere under a folder, as paths relative to it.
+QStringList temporariesUnder(const QString& folder)
+{
+    QStringList found;
+    QDirIterator it(
+        folder, { QStringLiteral("*.tmp") }, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(folder).relativeFilePath(it.next());
+    return found;
+}
+
+} // namespace
+
+// Folder texts are taken as typed and the file name is appended to them: a folder accepted
+// because the text less its last character is a folder, or a fixed part holding a separator,
+// names the piece in another folder than the text names, and it is written there whole.
+void TestSaving::pieceGoesWhereFolderTextAndNameLeadIt_data()
+{
+    QTest::addColumn<QString>("made"); // folder made in the scratch folder
+    QTest::addColumn<QString>("folderText"); // relative to the scratch folder
+    QTest::addColumn<QString>("fixed");
+    QTest::addColumn<QString>("written"); // relative to the scratch folder
+    // clang-format off
+    QTest::newRow("final separator left out") << "scans" << "scansX"  << "CG01_"     << "scansXCG01_001.BMP";
+    QTest::newRow("a letter after it")        << "out"   << "out/p"   << "CG01_"     << "out/pCG01_001.BMP";
+    QTest::newRow("folder in the fixed part") << "sub"   << ""        << "sub/CG01_" << "sub/CG01_001.BMP";
+    // clang-format on
+}
+
+void TestSaving::pieceGoesWhereFolderTextAndNameLeadIt()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, folderText);
+    QFETCH(QString, fixed);
+    QFETCH(QString, written);
+    SavingProgram saving;
+    App& app = saving.app();
+    makeFolder(saving.program, made);
+    app.CatFolder[1] = saving.program.dir() + kSep + folderText;
+    app.CatFixed[1] = fixed;
+    QCOMPARE(FILECHK_SUB(app), 0.0f);
+    setFrames(app, 1, { QRect(20, 20, 10, 10), QRect(40, 20, 10, 10) });
+    HOZON_SUB(app);
+
+    QCOMPARE(messageLines(saving.program.dialogs()), QStringList());
+    verifyPiece(saving.program.path(written), saving.image, QRect(10, 10, 10, 10));
+    verifyPiece(saving.program.path(written).replace(QStringLiteral("001"), QStringLiteral("002")),
+        saving.image, QRect(30, 10, 10, 10));
+    QCOMPARE(app.CatNextNo[1], int16_t(3));
+    QCOMPARE(temporariesUnder(saving.program.dir()), QStringList());
 }
 
 void TestSaving::piecesStayExactThroughEveryChangeOfTheView_data()
