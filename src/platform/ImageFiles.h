@@ -84,6 +84,18 @@ private:
     QString m_reason; // why the writing failed
 };
 
+// The two system calls that give a prepared piece its name without replacing a file: a rename
+// that keeps an existing file, and a hard link. Each returns 0, or -1 with errno set. They are
+// the system's; tests put in calls that fail as on file systems that offer neither.
+struct PieceNamingCalls
+{
+    int (*renameNoReplace)(const char* from, const char* to);
+    int (*link)(const char* from, const char* to);
+};
+
+// The naming calls in use; change them only while no piece is being named.
+PieceNamingCalls& pieceNamingCalls();
+
 // Writes the image as an uncompressed 24-bit BMP file at `path` without ever replacing a file:
 // the data goes to a temporary file in the same folder, which then takes the name only if no
 // file has it. So a file that appears meanwhile is kept, and a crash never leaves a half-written

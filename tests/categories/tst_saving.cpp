@@ -4,6 +4,7 @@
 #include "fixture/Files.h"
 #include "fixture/Images.h"
 #include "fixture/Readers.h"
+#include "fixture/ResourceCaps.h"
 #include "fixture/UserActions.h"
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
@@ -18,16 +19,29 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QListWidget>
 
 #include <QRectF>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include <fcntl.h>
 
 #ifdef Q_OS_UNIX
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+
+Q_DECLARE_METATYPE(SaveOutcome)
 
 // The ways a user gets from one image to another.
 enum class Step { DirectFile, SequenceStep, FolderListStep };
@@ -63,6 +77,10 @@ private slots:
     void saveRemovesTemporariesOfEndedProcesses();
     void pieceGoesWhereFolderTextAndNameLeadIt_data();
     void pieceGoesWhereFolderTextAndNameLeadIt();
+    void saveNamesPiecesWithoutRenameOrLink_data();
+    void saveNamesPiecesWithoutRenameOrLink();
+    void preparedPieceWithoutRenameOrLink_data();
+    void preparedPieceWithoutRenameOrLink();
     void sequenceSteppingCrossesAGap();
     void sequenceStepBackAtZeroLoadsZeroAgain();
     void folderListSteppingStopsAtBothEnds();
@@ -530,6 +548,158 @@ void TestSaving::pieceGoesWhereFolderTextAndNameLeadIt()
         saving.image, QRect(30, 10, 10, 10));
     QCOMPARE(app.CatNextNo[1], int16_t(3));
     QCOMPARE(temporariesUnder(saving.program.dir()), QStringList());
+}
+
+namespace {
+
+QString reasonOf(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// While it lives, pieces are named as on a file system that lacks what the rename or the link
+// needs: a rename of a name that starts with one of `renameErrors`' keys fails with that error,
+// and with `linkError` set every hard link fails with it. Other calls go to the system.
+class NamingCallsFailing
+{
+public:
+    NamingCallsFailing(const QHash<QByteArray, int>& renameErrors, int linkError)
+        : m_before(pieceNamingCalls())
+    {
+        s_renameErrors = renameErrors;
+        s_linkError = linkError;
+        pieceNamingCalls() = { rename, link };
+    }
+    ~NamingCallsFailing() { pieceNamingCalls() = m_before; }
+    NamingCallsFailing(const NamingCallsFailing&) = delete;
+    NamingCallsFailing& operator=(const NamingCallsFailing&) = delete;
+
+private:
+    static int rename(const char* from, const char* to)
+    {
+        const QByteArray name = QFileInfo(QFile::decodeName(to)).fileName().toLocal8Bit();
+        for (auto it = s_renameErrors.cbegin(); it != s_renameErrors.cend(); ++it) {
+            if (!name.startsWith(it.key())) continue;
+            errno = it.value();
+            return -1;
+        }
+        return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+    }
+    static int link(const char* from, const char* to)
+    {
+        if (s_linkError == 0) return ::link(from, to);
+        errno = s_linkError;
+        return -1;
+    }
+
+    static inline QHash<QByteArray, int> s_renameErrors;
+    static inline int s_linkError = 0;
+    PieceNamingCalls m_before;
+};
+
+// The bytes a piece of `image` gets where naming works.
+QByteArray normallyWritten(const QImage& image)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("piece.BMP"));
+    return writeNewBmpFile(image, path).ok() ? readBytes(path) : QByteArray();
+}
+
+} // namespace
+
+// Where the file system can neither rename without replacing nor link (some network and FUSE
+// file systems), the save still writes every piece, byte for byte as elsewhere, and a name found
+// taken only when the piece is named is still skipped and kept.
+void TestSaving::saveNamesPiecesWithoutRenameOrLink_data()
+{
+    QTest::addColumn<int>("renameError");
+    QTest::addColumn<int>("linkError");
+    // clang-format off
+    QTest::newRow("rename invalid, link not permitted") << EINVAL  << EPERM;
+    QTest::newRow("no rename call, link unsupported")   << ENOSYS  << EOPNOTSUPP;
+    QTest::newRow("rename unsupported, no link call")   << ENOTSUP << ENOSYS;
+    // clang-format on
+}
+
+void TestSaving::saveNamesPiecesWithoutRenameOrLink()
+{
+    QFETCH(int, renameError);
+    QFETCH(int, linkError);
+    SavingProgram saving;
+    App& app = saving.app();
+    // A folder is no file for the existence test, so only the naming finds the name taken.
+    QVERIFY(QDir(saving.program.dir()).mkdir(QStringLiteral("CG01_001.BMP")));
+    const QList<QRect> frames { QRect(20, 20, 30, 10), QRect(100, 60, 13, 7) };
+    setFrames(app, 1, frames);
+    {
+        const NamingCallsFailing failing({ { QByteArray(), renameError } }, linkError);
+        HOZON_SUB(app);
+    }
+    QCOMPARE(messageLines(saving.program.dialogs()), QStringList());
+    QCOMPARE(filesIn(saving.program.dir()), QStringList({ "CG01_002.BMP", "CG01_003.BMP" }));
+    QVERIFY(QFileInfo(saving.program.path(QStringLiteral("CG01_001.BMP"))).isDir());
+    for (int j = 0; j < frames.size(); ++j) {
+        const QString path = saving.program.path(QStringLiteral("CG01_00%1.BMP").arg(j + 2));
+        QCOMPARE(readBytes(path), normallyWritten(saving.image.copy(blockOf(frames[j]))));
+        QVERIFY(QFileInfo(path).permissions() & QFileDevice::ReadOther);
+    }
+    QCOMPARE(app.CatNextNo[1], int16_t(4));
+    QCOMPARE(app.SavedPieces.size(), 2);
+}
+
+// A prepared piece on such a file system: it takes a free name with its bytes, never replaces a
+// file that has the name (and stays ready for another), and a copy that fails leaves nothing,
+// telling the real reason.
+void TestSaving::preparedPieceWithoutRenameOrLink_data()
+{
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<qint64>("sizeLimit"); // bytes a file may have while it is named; 0: no limit
+    QTest::addColumn<SaveOutcome>("outcome");
+    // clang-format off
+    QTest::newRow("free name")        << false << qint64(0)    << SaveOutcome::Written;
+    QTest::newRow("name taken")       << true  << qint64(0)    << SaveOutcome::NameTaken;
+    QTest::newRow("header cut short") << false << qint64(20)   << SaveOutcome::Failed;
+    QTest::newRow("rows cut short")   << false << qint64(1000) << SaveOutcome::Failed;
+    // clang-format on
+}
+
+void TestSaving::preparedPieceWithoutRenameOrLink()
+{
+    QFETCH(bool, taken);
+    QFETCH(qint64, sizeLimit);
+    QFETCH(SaveOutcome, outcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
+    if (taken) writeBytes(path, "not mine");
+    const QImage image = noiseImage(61, 23);
+    const NamingCallsFailing failing({ { QByteArray(), EINVAL } }, EPERM);
+    PreparedFile piece(image, dir.path());
+    std::optional<FileSizeCap> cap;
+    if (sizeLimit > 0) {
+        cap.emplace(sizeLimit);
+        QVERIFY(cap->active());
+    }
+    const SaveResult named = piece.name(path);
+    cap.reset();
+    QCOMPARE(named.outcome, outcome);
+    switch (outcome) {
+    case SaveOutcome::Written:
+        QCOMPARE(readBytes(path), normallyWritten(image));
+        QCOMPARE(filesIn(dir.path()), QStringList { "CG01_001.BMP" });
+        break;
+    case SaveOutcome::NameTaken: {
+        QCOMPARE(readBytes(path), QByteArray("not mine"));
+        const QString other = dir.filePath(QStringLiteral("CG01_002.BMP"));
+        QVERIFY(piece.name(other).ok());
+        QCOMPARE(readBytes(other), normallyWritten(image));
+        QCOMPARE(filesIn(dir.path()), QStringList({ "CG01_001.BMP", "CG01_002.BMP" }));
+        break;
+    }
+    case SaveOutcome::Failed:
+        QCOMPARE(named.reason, reasonOf(EFBIG));
+        QCOMPARE(filesIn(dir.path()), QStringList());
+        break;
+    }
 }
 
 void TestSaving::piecesStayExactThroughEveryChangeOfTheView_data()
