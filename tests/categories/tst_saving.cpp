@@ -41,6 +41,17 @@
 #include <unistd.h>
 #endif
 
+// A valid category whose pieces cannot be named: the folder it saves into (in the scratch folder,
+// made unless it is "gone"), the error its names get from the rename (0: none but the folder's
+// own), and how many frames it has.
+struct FailingCategory
+{
+    int category;
+    QString folder;
+    int error;
+    int frames;
+};
+Q_DECLARE_METATYPE(FailingCategory)
 Q_DECLARE_METATYPE(SaveOutcome)
 
 // The ways a user gets from one image to another.
@@ -81,6 +92,8 @@ private slots:
     void saveNamesPiecesWithoutRenameOrLink();
     void preparedPieceWithoutRenameOrLink_data();
     void preparedPieceWithoutRenameOrLink();
+    void failedPiecesAreToldOncePerFolderAndReason_data();
+    void failedPiecesAreToldOncePerFolderAndReason();
     void sequenceSteppingCrossesAGap();
     void sequenceStepBackAtZeroLoadsZeroAgain();
     void folderListSteppingStopsAtBothEnds();
@@ -423,8 +436,9 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
     QCOMPARE(app.CatFrameCount[1], 0.0f);
 }
 
-// Category 1's folder cannot take a file: each of its two frames is reported with the path and
-// the reason, nothing is left behind, no number is used, and category 2 is still saved.
+// Category 1's folder cannot take a file: its two frames are reported once, with the path, the
+// reason and how many they were; nothing is left behind, no number is used, and category 2 is
+// still saved.
 void TestSaving::failedWriteIsReportedAndTheSaveGoesOn_data()
 {
     QTest::addColumn<QString>("damage");
@@ -457,18 +471,17 @@ void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
     setFrames(app, 1, { QRect(20, 20, 10, 10), QRect(40, 20, 10, 10) });
     setFrames(app, 2, { QRect(80, 20, 10, 10) });
     saving.program.dialogs().answerMessage();
-    saving.program.dialogs().answerMessage();
     HOZON_SUB(app);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     const auto messages = saving.program.dialogs().messages();
-    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages.size(), 1);
     const QString path = folder + QStringLiteral("CG01_001.BMP");
-    for (const auto& message : messages) {
-        QVERIFY2(
-            message.text.startsWith(saveFailedText(path, QString()).chopped(1)), qPrintable(message.text));
-        QVERIFY2(message.text != saveFailedText(path, QString()), "the reason is given");
-    }
+    const QString text = messages[0].text;
+    QVERIFY2(text.startsWith(saveFailedText(path, QString()).chopped(1)), qPrintable(text));
+    QVERIFY2(!text.startsWith(saveFailedText(path, QString())), "the reason is given");
+    QVERIFY2(text.endsWith(QStringLiteral("）（2 枚）")), qPrintable(text));
+    QCOMPARE(app.UnsavedPieces, QStringList { text });
     QCOMPARE(filesIn(folder), QStringList());
     QCOMPARE(filesIn(saving.program.dir()).filter(QStringLiteral("tmp")), QStringList());
     QCOMPARE(app.CatNextNo[1], int16_t(1));
@@ -700,6 +713,83 @@ void TestSaving::preparedPieceWithoutRenameOrLink()
         QCOMPARE(filesIn(dir.path()), QStringList());
         break;
     }
+}
+
+// Pieces that fail into one folder for one reason are told once, in a message box and in a line
+// of the note, with how many they were; one piece is told as ever. Failures into other folders
+// or for other reasons are told apart. In the texts, {dir} stands for the scratch folder and
+// {EIO}, {EROFS}, {ENOENT} for the system's reasons.
+void TestSaving::failedPiecesAreToldOncePerFolderAndReason_data()
+{
+    QTest::addColumn<QList<FailingCategory>>("failing");
+    QTest::addColumn<QStringList>("told"); // message title, then text
+    const QString one
+        = QStringLiteral("CG01_001.BMP|「{dir}/a/CG01_001.BMP」を保存できませんでした（{EIO}）");
+    const QString two
+        = QStringLiteral("CG02_001.BMP|「{dir}/b/CG02_001.BMP」を保存できませんでした（{EIO}）");
+    const QString twoReadOnly
+        = QStringLiteral("CG02_001.BMP|「{dir}/a/CG02_001.BMP」を保存できませんでした（{EROFS}）");
+    const QString pieces = QStringLiteral("（2 枚）");
+    // clang-format off
+    QTest::newRow("one piece")
+        << QList<FailingCategory> { { 1, "a", EIO, 1 } } << QStringList { one };
+    QTest::newRow("two pieces into one folder")
+        << QList<FailingCategory> { { 1, "a", EIO, 2 } } << QStringList { one + pieces };
+    QTest::newRow("three pieces into a missing folder")
+        << QList<FailingCategory> { { 1, "gone", 0, 3 } }
+        << QStringList { "CG01_001.BMP|「{dir}/gone/CG01_001.BMP」を保存できませんでした（{ENOENT}）（3 枚）" };
+    QTest::newRow("two categories into one folder")
+        << QList<FailingCategory> { { 1, "a", EIO, 1 }, { 2, "a", EIO, 2 } }
+        << QStringList { "{dir}/a/|「{dir}/a/」に 3 枚を保存できませんでした（{EIO}）" };
+    QTest::newRow("two folders")
+        << QList<FailingCategory> { { 1, "a", EIO, 2 }, { 2, "b", EIO, 2 } } << QStringList { one + pieces, two + pieces };
+    QTest::newRow("two reasons in one folder")
+        << QList<FailingCategory> { { 1, "a", EIO, 2 }, { 2, "a", EROFS, 1 } } << QStringList { one + pieces, twoReadOnly };
+    // clang-format on
+}
+
+void TestSaving::failedPiecesAreToldOncePerFolderAndReason()
+{
+    QFETCH(QList<FailingCategory>, failing);
+    QFETCH(QStringList, told);
+    SavingProgram saving;
+    App& app = saving.app();
+    app.CatValid[1] = 0;
+    QHash<QByteArray, int> renameErrors;
+    for (const FailingCategory& category : failing) {
+        app.CatValid[category.category] = 1;
+        app.CatFolder[category.category] = saving.program.path(category.folder) + kSep;
+        if (category.folder != QLatin1String("gone")) QDir(saving.program.dir()).mkpath(category.folder);
+        if (category.error != 0) renameErrors[app.CatFixed[category.category].toLatin1()] = category.error;
+        QList<QRect> frames;
+        for (int j = 0; j < category.frames; ++j)
+            frames << QRect(20 + 20 * j, 20 + 20 * category.category, 10, 10);
+        setFrames(app, category.category, frames);
+    }
+    for (int i = 0; i < told.size(); ++i) {
+        told[i].replace(QStringLiteral("{dir}"), saving.program.dir());
+        for (const auto& [name, error] :
+            { std::pair { "{EIO}", EIO }, { "{EROFS}", EROFS }, { "{ENOENT}", ENOENT } })
+            told[i].replace(QLatin1String(name), reasonOf(error));
+        saving.program.dialogs().answerMessage();
+    }
+    {
+        const NamingCallsFailing failingNames(renameErrors, 0);
+        HOZON_SUB(app);
+    }
+
+    QStringList boxes;
+    for (const QString& line : told)
+        boxes << line + QStringLiteral("|2");
+    QCOMPARE(messageLines(saving.program.dialogs()), boxes);
+    QStringList noteLines;
+    for (const QString& line : told)
+        noteLines << line.section(QLatin1Char('|'), 1);
+    QCOMPARE(app.UnsavedPieces, noteLines);
+    QVERIFY(saveNoteText(app.SavedPieces, app.UnsavedPieces).endsWith(noteLines.join(QLatin1Char('\n'))));
+    QCOMPARE(temporariesUnder(saving.program.dir()), QStringList());
+    for (const FailingCategory& category : failing)
+        QCOMPARE(app.CatNextNo[category.category], int16_t(1));
 }
 
 void TestSaving::piecesStayExactThroughEveryChangeOfTheView_data()
