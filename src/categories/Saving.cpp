@@ -10,6 +10,7 @@
 #include "trimming/TrimmingStates.h"
 
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -36,9 +37,54 @@ QRect blockOf(const CropRect& crop)
     return QRect(int(crop.left), int(crop.top), int(crop.width()), int(crop.height()));
 }
 
+// What a save could not write, each told once, after all pieces are named. Pieces that failed
+// into one folder for one reason make one report however many they were: a failed piece uses no
+// number, so those of one category were all tried under the same name.
+struct UnsavedReport
+{
+    QString title; // of the message box
+    QString text; // numbers used up: the whole text
+    QString folder; // failed pieces: the folder they were to be named in,
+    QString reason; // why they failed,
+    QStringList paths; // and the path each was tried under
+};
+using UnsavedReports = std::vector<UnsavedReport>;
+
+void addFailedPiece(UnsavedReports& reports, const QString& name, const QString& path, const QString& reason)
+{
+    const QString folder = folderOfFile(path);
+    for (UnsavedReport& report : reports) {
+        if (report.paths.isEmpty() || report.folder != folder || report.reason != reason) continue;
+        report.paths << path;
+        return;
+    }
+    reports.push_back({ name, {}, folder, reason, { path } });
+}
+
+// Each report as a message box and as a line of the note after the save. Failures under several
+// names are told by the folder they were to go into.
+void tellUnsaved(App& app, const UnsavedReports& reports)
+{
+    for (const UnsavedReport& report : reports) {
+        QString title = report.title;
+        QString text = report.text;
+        if (!report.paths.isEmpty()) {
+            const int pieces = int(report.paths.size());
+            if (report.paths.count(report.paths.first()) == pieces) {
+                text = saveFailedText(report.paths.first(), report.reason, pieces);
+            } else {
+                title = withTrailingSeparator(report.folder);
+                text = saveFailedInFolderText(title, report.reason, pieces);
+            }
+        }
+        app.UnsavedPieces << text;
+        app.rt.MessageBox(app.EventOwner, title, text, MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+}
+
 // Gives prepared piece `index` the category's next free name: a name that is taken, whether
-// found now or only when the file is named, is skipped.
-PieceOutcome namePiece(App& app, int16_t category, int index)
+// found now or only when the file is named, is skipped. What fails is added to `unsaved`.
+PieceOutcome namePiece(App& app, int16_t category, int index, UnsavedReports& unsaved)
 {
     for (;;) {
         MIX_NAME(app, category);
@@ -47,21 +93,26 @@ PieceOutcome namePiece(App& app, int16_t category, int index)
                                                       : app.rt.NamePreparedPiece(index, path);
         if (saved.ok()) break;
         if (saved.outcome == SaveOutcome::Failed) {
-            app.UnsavedPieces << saveFailedText(path, saved.reason);
-            app.rt.MessageBox(app.EventOwner, app.SaveName, saveFailedText(path, saved.reason),
-                MessageButtons::Ok, MessageIcon::Exclamation);
+            addFailedPiece(unsaved, app.SaveName, path, saved.reason);
             return PieceOutcome::Failed;
         }
         if (!skipTakenNumber(app, category)) {
-            app.UnsavedPieces << numbersExhaustedText(category);
-            app.rt.MessageBox(app.EventOwner, app.CatName[category], numbersExhaustedText(category),
-                MessageButtons::Ok, MessageIcon::Exclamation);
+            unsaved.push_back({ app.CatName[category], numbersExhaustedText(category), {}, {}, {} });
             return PieceOutcome::NumbersExhausted;
         }
     }
     app.SavedPieces << QStringLiteral("%1（%2）").arg(app.SaveName, app.CatFolder[category]);
     advanceAfterSaving(app, category);
     return PieceOutcome::Saved;
+}
+
+// The folder the category's pieces are named in. Their paths are the folder text followed by the
+// file name as typed, so a folder typed without its final separator, or a fixed part holding
+// one, puts them elsewhere than in the folder the text names. The number never holds a
+// separator, so any number gives the same folder.
+QString namingFolder(const App& app, int16_t category)
+{
+    return folderOfFile(app.CatFolder[category] + app.CatFixed[category] + QStringLiteral("1.BMP"));
 }
 
 struct Piece
@@ -94,24 +145,33 @@ void saveAllPieces(App& app)
     std::vector<BitmapStore::PieceRequest> requests;
     for (const Piece& piece : pieces) {
         if (requests.empty() || pieces[requests.size() - 1].category != piece.category)
-            removeAbandonedTemporaries(app.CatFolder[piece.category]);
-        requests.push_back({ blockOf(piece.crop), app.CatFolder[piece.category] });
+            removeAbandonedTemporaries(namingFolder(app, piece.category));
+        requests.push_back({ blockOf(piece.crop), namingFolder(app, piece.category) });
     }
     app.rt.PreparePieces(app.SourceBitmap, requests);
+    UnsavedReports unsaved;
     int16_t exhausted = 0;
     for (size_t i = 0; i < pieces.size(); ++i) {
         if (pieces[i].category == exhausted) continue;
-        if (namePiece(app, pieces[i].category, int(i)) == PieceOutcome::NumbersExhausted)
+        if (namePiece(app, pieces[i].category, int(i), unsaved) == PieceOutcome::NumbersExhausted)
             exhausted = pieces[i].category;
     }
     app.rt.FinishPreparedPieces();
+    tellUnsaved(app, unsaved);
 }
 
 } // namespace
 
-QString saveFailedText(const QString& path, const QString& reason)
+QString saveFailedText(const QString& path, const QString& reason, int pieces)
 {
-    return QStringLiteral("「%1」を保存できませんでした（%2）").arg(path, reason);
+    const QString text = QStringLiteral("「%1」を保存できませんでした（%2）").arg(path, reason);
+    return pieces > 1 ? text + QStringLiteral("（%1 枚）").arg(pieces) : text;
+}
+
+QString saveFailedInFolderText(const QString& folder, const QString& reason, int pieces)
+{
+    return QStringLiteral("「%1」に %2 枚を保存できませんでした（%3）")
+        .arg(folder, QString::number(pieces), reason);
 }
 
 QString numbersExhaustedText(int16_t category)
@@ -124,9 +184,11 @@ QString numbersExhaustedText(int16_t category)
 PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
 {
     if (crop.isEmpty()) return PieceOutcome::Skipped;
-    app.rt.PreparePieces(app.SourceBitmap, { { blockOf(crop), app.CatFolder[category] } });
-    const PieceOutcome outcome = namePiece(app, category, 0);
+    app.rt.PreparePieces(app.SourceBitmap, { { blockOf(crop), namingFolder(app, category) } });
+    UnsavedReports unsaved;
+    const PieceOutcome outcome = namePiece(app, category, 0, unsaved);
     app.rt.FinishPreparedPieces();
+    tellUnsaved(app, unsaved);
     return outcome;
 }
 

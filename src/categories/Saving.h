@@ -26,8 +26,11 @@ enum class PieceOutcome {
 // Existing files are never replaced.
 PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop);
 
-// Message texts of the save.
-QString saveFailedText(const QString& path, const QString& reason);
+// Message texts of the save. Pieces that failed into one folder for one reason are told once,
+// with how many they were when more than one: by their path when all were tried under one name,
+// otherwise by the folder.
+QString saveFailedText(const QString& path, const QString& reason, int pieces = 1);
+QString saveFailedInFolderText(const QString& folder, const QString& reason, int pieces);
 QString numbersExhaustedText(int16_t category);
 
 // The note shown after a save: how many pieces were written, each as "name（folder）", and what

@@ -39,12 +39,12 @@ public:
     // `width` × `height` inside `margin`; false (and nothing done) otherwise. It is taken once.
     bool TakeShrunkViewAhead(Bitmap& view, Bitmap source, int width, int height, int margin);
     // Pieces of a save, as 24-bit BMP files: each block is cut out of the source and written
-    // durably into a temporary file in its folder, several at a time, so that the naming, in
-    // order, is all that is left; a name never replaces a file.
+    // durably into a temporary file in the folder it will be named in, several at a time, so
+    // that the naming, in order, is all that is left; a name never replaces a file.
     struct PieceRequest
     {
         QRect block;
-        QString folder;
+        QString folder; // where the piece's name will be: the folder of its final path
     };
     void PreparePieces(Bitmap source, const std::vector<PieceRequest>& pieces);
     // Names prepared piece `index` (see PreparedFile::name).

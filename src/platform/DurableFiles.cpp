@@ -55,7 +55,7 @@ bool hasEnded(qint64 processId)
     return ::kill(pid_t(processId), 0) != 0 && errno == ESRCH;
 }
 
-bool writeAll(int fd, const QByteArray& bytes, int& error)
+bool writeAll(int fd, QByteArrayView bytes, int& error)
 {
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -98,6 +98,21 @@ void removeAbandonedTemporaries(const QString& folder)
     for (const QString& name : listFolder(folder, QStringLiteral("*") + kTemporaryEnd)) {
         const qint64 writer = writerOf(name);
         if (writer > 0 && hasEnded(writer)) QFile::remove(withTrailingSeparator(folder) + name);
+    }
+}
+
+bool copyRest(int from, int to, int& error)
+{
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t count = ::read(from, buffer.data(), size_t(buffer.size()));
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) {
+            error = errno;
+            return false;
+        }
+        if (count == 0) return true;
+        if (!writeAll(to, QByteArrayView(buffer).first(count), error)) return false;
     }
 }
 

@@ -23,6 +23,10 @@ int createTemporary(const QString& folder, TemporaryKind kind, QByteArray& name,
 // file the program did not name so.
 void removeAbandonedTemporaries(const QString& folder);
 
+// Copies what is left to read of file `from` into file `to`. False, with `error` set, when a read
+// or a write fails.
+bool copyRest(int from, int to, int& error);
+
 // Ends the writing of a file: syncs it when it was `written` whole, then closes it. False, with
 // `error` set, when its bytes may still be lost; such a file must not get its name.
 bool syncAndClose(int fd, bool written, int& error);

@@ -123,6 +123,11 @@ QString withTrailingSeparator(const QString& folder)
     return folder + pathSeparator();
 }
 
+QString folderOfFile(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+}
+
 std::optional<FileIdentity> identityOf(const QString& path)
 {
     struct stat info = {};

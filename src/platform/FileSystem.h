@@ -42,6 +42,10 @@ bool isRootFolder(const QString& folder);
 // The folder with the separator that ends it; an empty folder (the current one) stays empty.
 QString withTrailingSeparator(const QString& folder);
 
+// The folder a file of this path is in, absolute and without a trailing separator: what the path
+// says up to its last separator, whatever the text before the file name meant to name.
+QString folderOfFile(const QString& path);
+
 // The system's text for an error number.
 QString systemErrorText(int error);
 

@@ -182,30 +182,82 @@ bool writeDurably(int fd, const QImage& image, int& error)
     return syncAndClose(fd, written, error);
 }
 
+// Errors by which a file system says it offers no rename that keeps an existing file.
+bool cannotRenameWithoutReplacing(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP;
+}
+
+// Errors by which a file system says it offers no hard links.
+bool cannotLink(int error)
+{
+    return error == EPERM || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+// Creates the name, which must not exist, and copies the temporary's bytes into it, synced. A
+// name created but not filled whole is removed again, so nothing is left under it.
+SaveOutcome copyToNewName(const QByteArray& temporary, const QByteArray& target, int& error)
+{
+    const int from = ::open(temporary.constData(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) {
+        error = errno;
+        return SaveOutcome::Failed;
+    }
+    const int to = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (to < 0) {
+        error = errno;
+        ::close(from);
+        return error == EEXIST ? SaveOutcome::NameTaken : SaveOutcome::Failed;
+    }
+    const bool copied = copyRest(from, to, error);
+    ::close(from);
+    if (!syncAndClose(to, copied, error)) {
+        ::unlink(target.constData());
+        return SaveOutcome::Failed;
+    }
+    ::unlink(temporary.constData());
+    return SaveOutcome::Written;
+}
+
 // Gives the temporary file its final name unless a file already has that name. Where the file
-// system cannot rename without replacing, a hard link does the same.
+// system cannot rename without replacing, a hard link does the same. Where it has neither (some
+// network and FUSE file systems), the name is created exclusively and the bytes are copied into
+// it: a file of that name is still never replaced, though a crash during the copy can leave the
+// name with part of the piece.
 SaveOutcome claimName(const QByteArray& temporary, const QByteArray& target, int& error)
 {
-    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return SaveOutcome::Written;
+    const PieceNamingCalls& calls = pieceNamingCalls();
+    if (calls.renameNoReplace(temporary.constData(), target.constData()) == 0) return SaveOutcome::Written;
     error = errno;
     if (error == EEXIST) return SaveOutcome::NameTaken;
-    if (error != EINVAL && error != ENOSYS && error != ENOTSUP) return SaveOutcome::Failed;
-    if (::link(temporary.constData(), target.constData()) == 0) {
+    if (!cannotRenameWithoutReplacing(error)) return SaveOutcome::Failed;
+    if (calls.link(temporary.constData(), target.constData()) == 0) {
         ::unlink(temporary.constData());
         return SaveOutcome::Written;
     }
     error = errno;
-    return error == EEXIST ? SaveOutcome::NameTaken : SaveOutcome::Failed;
+    if (error == EEXIST) return SaveOutcome::NameTaken;
+    if (!cannotLink(error)) return SaveOutcome::Failed;
+    return copyToNewName(temporary, target, error);
+}
+
+int renameWithoutReplacing(const char* from, const char* to)
+{
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
 
 } // namespace
 
+PieceNamingCalls& pieceNamingCalls()
+{
+    static PieceNamingCalls calls { renameWithoutReplacing, ::link };
+    return calls;
+}
+
 PreparedFile::PreparedFile(const QImage& image, const QString& folder)
 {
     int error = 0;
-    const int fd = createTemporary(
-        QFileInfo(folder + QLatin1Char('/')).absolutePath(), TemporaryKind::Piece, m_temporary, error);
+    const int fd = createTemporary(folder, TemporaryKind::Piece, m_temporary, error);
     if (fd < 0) {
         m_temporary.clear();
         m_reason = systemErrorText(error);

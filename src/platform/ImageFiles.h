@@ -67,12 +67,14 @@ LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& fra
 // with black or grey where data is missing: a file that ends early or whose data is corrupt.
 LoadResult readImageFile(const QString& path, QImage& image);
 
-// A piece written ahead of its name: durably into a temporary file in its folder, so that only the
-// naming is left, which never replaces a file. The temporary is removed unless it got a name.
+// A piece written ahead of its name: durably into a temporary file in the folder it will be named
+// in, so that only the naming is left, which never replaces a file. The temporary is removed
+// unless it got a name.
 class PreparedFile
 {
 public:
-    // Writes and syncs the image as an uncompressed 24-bit BMP; may run on any thread.
+    // Writes and syncs the image as an uncompressed 24-bit BMP into a temporary file in `folder`,
+    // which must be the folder of every path the piece may be named with; may run on any thread.
     PreparedFile(const QImage& image, const QString& folder);
     ~PreparedFile();
     PreparedFile(const PreparedFile&) = delete;
@@ -86,6 +88,18 @@ private:
     QByteArray m_temporary; // empty once named, or when nothing was written
     QString m_reason; // why the writing failed
 };
+
+// The two system calls that give a prepared piece its name without replacing a file: a rename
+// that keeps an existing file, and a hard link. Each returns 0, or -1 with errno set. They are
+// the system's; tests put in calls that fail as on file systems that offer neither.
+struct PieceNamingCalls
+{
+    int (*renameNoReplace)(const char* from, const char* to);
+    int (*link)(const char* from, const char* to);
+};
+
+// The naming calls in use; change them only while no piece is being named.
+PieceNamingCalls& pieceNamingCalls();
 
 // Writes the image as an uncompressed 24-bit BMP file at `path` without ever replacing a file:
 // the data goes to a temporary file in the same folder, which then takes the name only if no

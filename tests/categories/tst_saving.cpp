@@ -1,4 +1,5 @@
 #include "categories/Cropping.h"
+#include "categories/SaveTargetCheck.h"
 #include "categories/Saving.h"
 #include "fixture/EncodedImages.h"
 #include "fixture/Files.h"
@@ -17,12 +18,24 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QListWidget>
 
 #include <QRectF>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include <fcntl.h>
 
 #ifdef Q_OS_UNIX
 #include <atomic>
@@ -33,6 +46,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+
+// A valid category whose pieces cannot be named: the folder it saves into (in the scratch folder,
+// made unless it is "gone"), the error its names get from the rename (0: none but the folder's
+// own), and how many frames it has.
+struct FailingCategory
+{
+    int category;
+    QString folder;
+    int error;
+    int frames;
+};
+Q_DECLARE_METATYPE(FailingCategory)
+Q_DECLARE_METATYPE(SaveOutcome)
 
 // The ways a user gets from one image to another.
 enum class Step { DirectFile, SequenceStep, FolderListStep };
@@ -67,6 +93,14 @@ private slots:
     void failedWriteIsReportedAndTheSaveGoesOn_data();
     void failedWriteIsReportedAndTheSaveGoesOn();
     void saveRemovesTemporariesOfEndedProcesses();
+    void pieceGoesWhereFolderTextAndNameLeadIt_data();
+    void pieceGoesWhereFolderTextAndNameLeadIt();
+    void saveNamesPiecesWithoutRenameOrLink_data();
+    void saveNamesPiecesWithoutRenameOrLink();
+    void preparedPieceWithoutRenameOrLink_data();
+    void preparedPieceWithoutRenameOrLink();
+    void failedPiecesAreToldOncePerFolderAndReason_data();
+    void failedPiecesAreToldOncePerFolderAndReason();
     void sequenceSteppingCrossesAGap();
     void sequenceStepBackAtZeroLoadsZeroAgain();
     void folderListSteppingStopsAtBothEnds();
@@ -409,8 +443,9 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
     QCOMPARE(app.CatFrameCount[1], 0.0f);
 }
 
-// Category 1's folder cannot take a file: each of its two frames is reported with the path and
-// the reason, nothing is left behind, no number is used, and category 2 is still saved.
+// Category 1's folder cannot take a file: its two frames are reported once, with the path, the
+// reason and how many they were; nothing is left behind, no number is used, and category 2 is
+// still saved.
 void TestSaving::failedWriteIsReportedAndTheSaveGoesOn_data()
 {
     QTest::addColumn<QString>("damage");
@@ -443,18 +478,17 @@ void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
     setFrames(app, 1, { QRect(20, 20, 10, 10), QRect(40, 20, 10, 10) });
     setFrames(app, 2, { QRect(80, 20, 10, 10) });
     saving.program.dialogs().answerMessage();
-    saving.program.dialogs().answerMessage();
     HOZON_SUB(app);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     const auto messages = saving.program.dialogs().messages();
-    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages.size(), 1);
     const QString path = folder + QStringLiteral("CG01_001.BMP");
-    for (const auto& message : messages) {
-        QVERIFY2(
-            message.text.startsWith(saveFailedText(path, QString()).chopped(1)), qPrintable(message.text));
-        QVERIFY2(message.text != saveFailedText(path, QString()), "the reason is given");
-    }
+    const QString text = messages[0].text;
+    QVERIFY2(text.startsWith(saveFailedText(path, QString()).chopped(1)), qPrintable(text));
+    QVERIFY2(!text.startsWith(saveFailedText(path, QString())), "the reason is given");
+    QVERIFY2(text.endsWith(QStringLiteral("）（2 枚）")), qPrintable(text));
+    QCOMPARE(app.UnsavedPieces, QStringList { text });
     QCOMPARE(filesIn(folder), QStringList());
     QCOMPARE(filesIn(saving.program.dir()).filter(QStringLiteral("tmp")), QStringList());
     QCOMPARE(app.CatNextNo[1], int16_t(1));
@@ -480,6 +514,289 @@ void TestSaving::saveRemovesTemporariesOfEndedProcesses()
     HOZON_SUB(app);
     QCOMPARE(filesIn(saving.program.dir()).filter(QStringLiteral(".tmp")), QStringList());
     QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_001.BMP")));
+}
+
+namespace {
+
+// The temporary files anywhere under a folder, as paths relative to it.
+QStringList temporariesUnder(const QString& folder)
+{
+    QStringList found;
+    QDirIterator it(
+        folder, { QStringLiteral("*.tmp") }, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(folder).relativeFilePath(it.next());
+    return found;
+}
+
+} // namespace
+
+// Folder texts are taken as typed and the file name is appended to them: a folder accepted
+// because the text less its last character is a folder, or a fixed part holding a separator,
+// names the piece in another folder than the text names, and it is written there whole.
+void TestSaving::pieceGoesWhereFolderTextAndNameLeadIt_data()
+{
+    QTest::addColumn<QString>("made"); // folder made in the scratch folder
+    QTest::addColumn<QString>("folderText"); // relative to the scratch folder
+    QTest::addColumn<QString>("fixed");
+    QTest::addColumn<QString>("written"); // relative to the scratch folder
+    // clang-format off
+    QTest::newRow("final separator left out") << "scans" << "scansX"  << "CG01_"     << "scansXCG01_001.BMP";
+    QTest::newRow("a letter after it")        << "out"   << "out/p"   << "CG01_"     << "out/pCG01_001.BMP";
+    QTest::newRow("folder in the fixed part") << "sub"   << ""        << "sub/CG01_" << "sub/CG01_001.BMP";
+    // clang-format on
+}
+
+void TestSaving::pieceGoesWhereFolderTextAndNameLeadIt()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, folderText);
+    QFETCH(QString, fixed);
+    QFETCH(QString, written);
+    SavingProgram saving;
+    App& app = saving.app();
+    makeFolder(saving.program, made);
+    app.CatFolder[1] = saving.program.dir() + kSep + folderText;
+    app.CatFixed[1] = fixed;
+    QCOMPARE(FILECHK_SUB(app), 0.0f);
+    setFrames(app, 1, { QRect(20, 20, 10, 10), QRect(40, 20, 10, 10) });
+    HOZON_SUB(app);
+
+    QCOMPARE(messageLines(saving.program.dialogs()), QStringList());
+    verifyPiece(saving.program.path(written), saving.image, QRect(10, 10, 10, 10));
+    verifyPiece(saving.program.path(written).replace(QStringLiteral("001"), QStringLiteral("002")),
+        saving.image, QRect(30, 10, 10, 10));
+    QCOMPARE(app.CatNextNo[1], int16_t(3));
+    QCOMPARE(temporariesUnder(saving.program.dir()), QStringList());
+}
+
+namespace {
+
+QString reasonOf(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// While it lives, pieces are named as on a file system that lacks what the rename or the link
+// needs: a rename of a name that starts with one of `renameErrors`' keys fails with that error,
+// and with `linkError` set every hard link fails with it. Other calls go to the system.
+class NamingCallsFailing
+{
+public:
+    NamingCallsFailing(const QHash<QByteArray, int>& renameErrors, int linkError)
+        : m_before(pieceNamingCalls())
+    {
+        s_renameErrors = renameErrors;
+        s_linkError = linkError;
+        pieceNamingCalls() = { rename, link };
+    }
+    ~NamingCallsFailing() { pieceNamingCalls() = m_before; }
+    NamingCallsFailing(const NamingCallsFailing&) = delete;
+    NamingCallsFailing& operator=(const NamingCallsFailing&) = delete;
+
+private:
+    static int rename(const char* from, const char* to)
+    {
+        const QByteArray name = QFileInfo(QFile::decodeName(to)).fileName().toLocal8Bit();
+        for (auto it = s_renameErrors.cbegin(); it != s_renameErrors.cend(); ++it) {
+            if (!name.startsWith(it.key())) continue;
+            errno = it.value();
+            return -1;
+        }
+        return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+    }
+    static int link(const char* from, const char* to)
+    {
+        if (s_linkError == 0) return ::link(from, to);
+        errno = s_linkError;
+        return -1;
+    }
+
+    static inline QHash<QByteArray, int> s_renameErrors;
+    static inline int s_linkError = 0;
+    PieceNamingCalls m_before;
+};
+
+// The bytes a piece of `image` gets where naming works.
+QByteArray normallyWritten(const QImage& image)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("piece.BMP"));
+    return writeNewBmpFile(image, path).ok() ? readBytes(path) : QByteArray();
+}
+
+} // namespace
+
+// Where the file system can neither rename without replacing nor link (some network and FUSE
+// file systems), the save still writes every piece, byte for byte as elsewhere, and a name found
+// taken only when the piece is named is still skipped and kept.
+void TestSaving::saveNamesPiecesWithoutRenameOrLink_data()
+{
+    QTest::addColumn<int>("renameError");
+    QTest::addColumn<int>("linkError");
+    // clang-format off
+    QTest::newRow("rename invalid, link not permitted") << EINVAL  << EPERM;
+    QTest::newRow("no rename call, link unsupported")   << ENOSYS  << EOPNOTSUPP;
+    QTest::newRow("rename unsupported, no link call")   << ENOTSUP << ENOSYS;
+    // clang-format on
+}
+
+void TestSaving::saveNamesPiecesWithoutRenameOrLink()
+{
+    QFETCH(int, renameError);
+    QFETCH(int, linkError);
+    SavingProgram saving;
+    App& app = saving.app();
+    // A folder is no file for the existence test, so only the naming finds the name taken.
+    QVERIFY(QDir(saving.program.dir()).mkdir(QStringLiteral("CG01_001.BMP")));
+    const QList<QRect> frames { QRect(20, 20, 30, 10), QRect(100, 60, 13, 7) };
+    setFrames(app, 1, frames);
+    {
+        const NamingCallsFailing failing({ { QByteArray(), renameError } }, linkError);
+        HOZON_SUB(app);
+    }
+    QCOMPARE(messageLines(saving.program.dialogs()), QStringList());
+    QCOMPARE(filesIn(saving.program.dir()), QStringList({ "CG01_002.BMP", "CG01_003.BMP" }));
+    QVERIFY(QFileInfo(saving.program.path(QStringLiteral("CG01_001.BMP"))).isDir());
+    for (int j = 0; j < frames.size(); ++j) {
+        const QString path = saving.program.path(QStringLiteral("CG01_00%1.BMP").arg(j + 2));
+        QCOMPARE(readBytes(path), normallyWritten(saving.image.copy(blockOf(frames[j]))));
+        QVERIFY(QFileInfo(path).permissions() & QFileDevice::ReadOther);
+    }
+    QCOMPARE(app.CatNextNo[1], int16_t(4));
+    QCOMPARE(app.SavedPieces.size(), 2);
+}
+
+// A prepared piece on such a file system: it takes a free name with its bytes, never replaces a
+// file that has the name (and stays ready for another), and a copy that fails leaves nothing,
+// telling the real reason.
+void TestSaving::preparedPieceWithoutRenameOrLink_data()
+{
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<qint64>("sizeLimit"); // bytes a file may have while it is named; 0: no limit
+    QTest::addColumn<SaveOutcome>("outcome");
+    // clang-format off
+    QTest::newRow("free name")        << false << qint64(0)    << SaveOutcome::Written;
+    QTest::newRow("name taken")       << true  << qint64(0)    << SaveOutcome::NameTaken;
+    QTest::newRow("header cut short") << false << qint64(20)   << SaveOutcome::Failed;
+    QTest::newRow("rows cut short")   << false << qint64(1000) << SaveOutcome::Failed;
+    // clang-format on
+}
+
+void TestSaving::preparedPieceWithoutRenameOrLink()
+{
+    QFETCH(bool, taken);
+    QFETCH(qint64, sizeLimit);
+    QFETCH(SaveOutcome, outcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("CG01_001.BMP"));
+    if (taken) writeBytes(path, "not mine");
+    const QImage image = noiseImage(61, 23);
+    const NamingCallsFailing failing({ { QByteArray(), EINVAL } }, EPERM);
+    PreparedFile piece(image, dir.path());
+    std::optional<FileSizeCap> cap;
+    if (sizeLimit > 0) {
+        cap.emplace(sizeLimit);
+        QVERIFY(cap->active());
+    }
+    const SaveResult named = piece.name(path);
+    cap.reset();
+    QCOMPARE(named.outcome, outcome);
+    switch (outcome) {
+    case SaveOutcome::Written:
+        QCOMPARE(readBytes(path), normallyWritten(image));
+        QCOMPARE(filesIn(dir.path()), QStringList { "CG01_001.BMP" });
+        break;
+    case SaveOutcome::NameTaken: {
+        QCOMPARE(readBytes(path), QByteArray("not mine"));
+        const QString other = dir.filePath(QStringLiteral("CG01_002.BMP"));
+        QVERIFY(piece.name(other).ok());
+        QCOMPARE(readBytes(other), normallyWritten(image));
+        QCOMPARE(filesIn(dir.path()), QStringList({ "CG01_001.BMP", "CG01_002.BMP" }));
+        break;
+    }
+    case SaveOutcome::Failed:
+        QCOMPARE(named.reason, reasonOf(EFBIG));
+        QCOMPARE(filesIn(dir.path()), QStringList());
+        break;
+    }
+}
+
+// Pieces that fail into one folder for one reason are told once, in a message box and in a line
+// of the note, with how many they were; one piece is told as ever. Failures into other folders
+// or for other reasons are told apart. In the texts, {dir} stands for the scratch folder and
+// {EIO}, {EROFS}, {ENOENT} for the system's reasons.
+void TestSaving::failedPiecesAreToldOncePerFolderAndReason_data()
+{
+    QTest::addColumn<QList<FailingCategory>>("failing");
+    QTest::addColumn<QStringList>("told"); // message title, then text
+    const QString one
+        = QStringLiteral("CG01_001.BMP|「{dir}/a/CG01_001.BMP」を保存できませんでした（{EIO}）");
+    const QString two
+        = QStringLiteral("CG02_001.BMP|「{dir}/b/CG02_001.BMP」を保存できませんでした（{EIO}）");
+    const QString twoReadOnly
+        = QStringLiteral("CG02_001.BMP|「{dir}/a/CG02_001.BMP」を保存できませんでした（{EROFS}）");
+    const QString pieces = QStringLiteral("（2 枚）");
+    // clang-format off
+    QTest::newRow("one piece")
+        << QList<FailingCategory> { { 1, "a", EIO, 1 } } << QStringList { one };
+    QTest::newRow("two pieces into one folder")
+        << QList<FailingCategory> { { 1, "a", EIO, 2 } } << QStringList { one + pieces };
+    QTest::newRow("three pieces into a missing folder")
+        << QList<FailingCategory> { { 1, "gone", 0, 3 } }
+        << QStringList { "CG01_001.BMP|「{dir}/gone/CG01_001.BMP」を保存できませんでした（{ENOENT}）（3 枚）" };
+    QTest::newRow("two categories into one folder")
+        << QList<FailingCategory> { { 1, "a", EIO, 1 }, { 2, "a", EIO, 2 } }
+        << QStringList { "{dir}/a/|「{dir}/a/」に 3 枚を保存できませんでした（{EIO}）" };
+    QTest::newRow("two folders")
+        << QList<FailingCategory> { { 1, "a", EIO, 2 }, { 2, "b", EIO, 2 } } << QStringList { one + pieces, two + pieces };
+    QTest::newRow("two reasons in one folder")
+        << QList<FailingCategory> { { 1, "a", EIO, 2 }, { 2, "a", EROFS, 1 } } << QStringList { one + pieces, twoReadOnly };
+    // clang-format on
+}
+
+void TestSaving::failedPiecesAreToldOncePerFolderAndReason()
+{
+    QFETCH(QList<FailingCategory>, failing);
+    QFETCH(QStringList, told);
+    SavingProgram saving;
+    App& app = saving.app();
+    app.CatValid[1] = 0;
+    QHash<QByteArray, int> renameErrors;
+    for (const FailingCategory& category : failing) {
+        app.CatValid[category.category] = 1;
+        app.CatFolder[category.category] = saving.program.path(category.folder) + kSep;
+        if (category.folder != QLatin1String("gone")) QDir(saving.program.dir()).mkpath(category.folder);
+        if (category.error != 0) renameErrors[app.CatFixed[category.category].toLatin1()] = category.error;
+        QList<QRect> frames;
+        for (int j = 0; j < category.frames; ++j)
+            frames << QRect(20 + 20 * j, 20 + 20 * category.category, 10, 10);
+        setFrames(app, category.category, frames);
+    }
+    for (int i = 0; i < told.size(); ++i) {
+        told[i].replace(QStringLiteral("{dir}"), saving.program.dir());
+        for (const auto& [name, error] :
+            { std::pair { "{EIO}", EIO }, { "{EROFS}", EROFS }, { "{ENOENT}", ENOENT } })
+            told[i].replace(QLatin1String(name), reasonOf(error));
+        saving.program.dialogs().answerMessage();
+    }
+    {
+        const NamingCallsFailing failingNames(renameErrors, 0);
+        HOZON_SUB(app);
+    }
+
+    QStringList boxes;
+    for (const QString& line : told)
+        boxes << line + QStringLiteral("|2");
+    QCOMPARE(messageLines(saving.program.dialogs()), boxes);
+    QStringList noteLines;
+    for (const QString& line : told)
+        noteLines << line.section(QLatin1Char('|'), 1);
+    QCOMPARE(app.UnsavedPieces, noteLines);
+    QVERIFY(saveNoteText(app.SavedPieces, app.UnsavedPieces).endsWith(noteLines.join(QLatin1Char('\n'))));
+    QCOMPARE(temporariesUnder(saving.program.dir()), QStringList());
+    for (const FailingCategory& category : failing)
+        QCOMPARE(app.CatNextNo[category.category], int16_t(1));
 }
 
 void TestSaving::piecesStayExactThroughEveryChangeOfTheView_data()
