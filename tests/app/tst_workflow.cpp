@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QTest>
 
@@ -70,6 +71,41 @@ QStringList sourceState(TestProgram& program)
     return state;
 }
 
+// What the wheel can change of a list: the entry chosen, and of a list box also how far it is
+// scrolled.
+QString wheelState(QWidget* control)
+{
+    if (const auto* combo = qobject_cast<QComboBox*>(control)) return QString::number(combo->currentIndex());
+    const auto* list = qobject_cast<QListWidget*>(control);
+    return QStringLiteral("%1 %2").arg(list->currentRow()).arg(list->verticalScrollBar()->value());
+}
+
+// Counts the wheel events that reach a widget.
+class WheelCounter : public QObject
+{
+public:
+    explicit WheelCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Wheel) ++count;
+        return false;
+    }
+};
+
+// What the program makes of the lists of the main window: current category, magnification
+// entry, frames of category 1 and the frame chosen.
+QString listsFollowed(App& app)
+{
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(app.CurCat)
+        .arg(app.rt.GetCurSel(app.COMBO5))
+        .arg(app.CatFrameCount[1])
+        .arg(app.rt.GetCurSel(app.COMBO1));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QKeyCombination)
@@ -88,6 +124,8 @@ private slots:
     void wheelScrollsThroughTheBars();
     void magnificationByKeyOrWheelAsksBeforeDroppingFrames_data();
     void magnificationByKeyOrWheelAsksBeforeDroppingFrames();
+    void listsTakeTheWheelOnlyWithTheFocus_data();
+    void listsTakeTheWheelOnlyWithTheFocus();
     void noteAfterASaveNamesThePiecesAndLeavesThePicture();
     void closingWithUnsavedFramesAsksFirst_data();
     void closingWithUnsavedFramesAsksFirst();
@@ -283,6 +321,64 @@ void TestWorkflow::magnificationByKeyOrWheelAsksBeforeDroppingFrames()
         scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Equal));
         QCOMPARE(app.rt.GetCurSel(app.COMBO5), 0);
     }
+}
+
+void TestWorkflow::listsTakeTheWheelOnlyWithTheFocus_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("notches"); // towards an entry there is (or down a list box)
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<QString>("followed"); // listsFollowed afterwards; before: "1 0 2 1"
+    // clang-format off
+    QTest::newRow("frame list")                  << "COMBO1" << 1  << false << "1 0 2 1";
+    QTest::newRow("frame list, focused")         << "COMBO1" << 1  << true  << "1 0 2 0";
+    QTest::newRow("category list")               << "COMBO2" << -1 << false << "1 0 2 1";
+    QTest::newRow("category list, focused")      << "COMBO2" << -1 << true  << "2 0 2 -1";
+    QTest::newRow("magnification")               << "COMBO5" << -1 << false << "1 0 2 1";
+    QTest::newRow("magnification, focused")      << "COMBO5" << -1 << true  << "1 1 0 -1";
+    QTest::newRow("load fill")                   << "COMBO3" << 1  << false << "1 0 2 1";
+    QTest::newRow("load fill, focused")          << "COMBO3" << 1  << true  << "1 0 2 1";
+    QTest::newRow("save fill")                   << "COMBO4" << 1  << false << "1 0 2 1";
+    QTest::newRow("save fill, focused")          << "COMBO4" << 1  << true  << "1 0 2 1";
+    QTest::newRow("registration list")           << "LIST1"  << -1 << false << "1 0 2 1";
+    QTest::newRow("registration list, focused")  << "LIST1"  << -1 << true  << "1 0 2 1";
+    // clang-format on
+}
+
+// A wheel notch over a closed list that merely passes under the pointer changes nothing: only
+// the list that has the keyboard focus takes the wheel, and then as it always did. The frames
+// placed stay, and nothing is asked.
+void TestWorkflow::listsTakeTheWheelOnlyWithTheFocus()
+{
+    QFETCH(QString, control);
+    QFETCH(int, notches);
+    QFETCH(bool, focused);
+    QFETCH(QString, followed);
+    Registered scene;
+    App& app = scene.app();
+    scene.place(20, 20, 120, 90);
+    scene.place(150, 100, 250, 180);
+    QWidget* list = scene.program.widget(control);
+    if (list->window() != scene.program.widget(QStringLiteral("MAINFORM"))) click(scene.program, "BUTTON5");
+    QVERIFY(list->isVisible() && list->isEnabled());
+    list->window()->activateWindow();
+    QTRY_VERIFY(list->window()->isActiveWindow());
+    if (focused)
+        list->setFocus(Qt::TabFocusReason);
+    else
+        list->clearFocus();
+    QCOMPARE(list->hasFocus(), focused);
+    const QString before = wheelState(list);
+    const WheelCounter parent(list->parentWidget());
+
+    turnWheel(list, list->rect().center(), QPoint(0, notches));
+    scene.program.runEvents();
+    QCOMPARE(wheelState(list) != before, focused);
+    QCOMPARE(list->hasFocus(), focused);
+    QCOMPARE(parent.count, focused ? 0 : 1); // where Qt sends a wheel that a widget leaves
+    QCOMPARE(listsFollowed(app), followed);
+    QCOMPARE(scene.program.dialogs().calls().size(), 0);
+    QCOMPARE(app.CatFrameCount[1] > 0, control != QLatin1String("COMBO5") || !focused);
 }
 
 // After a save a note over the picture says what was written where; it covers no pixel of the
