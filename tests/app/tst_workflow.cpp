@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
@@ -135,6 +136,8 @@ private slots:
     void dropOfWhatCannotBeShownKeepsTheImage();
     void dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled_data();
     void dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled();
+    void dropChecksTheCategoriesAsFinishingTheRegistrationDoes_data();
+    void dropChecksTheCategoriesAsFinishingTheRegistrationDoes();
 };
 
 void TestWorkflow::cleanup()
@@ -543,6 +546,61 @@ void TestWorkflow::dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled()
     QCOMPARE(view(app), viewBefore);
     QCOMPARE(app.rt.ShownNote().isEmpty(), !dragTaken);
     if (situation == QLatin1String("frame")) QCOMPARE(app.CatFrameCount[1], 1.0f);
+}
+
+void TestWorkflow::dropChecksTheCategoriesAsFinishingTheRegistrationDoes_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("message"); // title|text|icon; none: the drop is loaded
+    // clang-format off
+    QTest::newRow("first run, no valid category") << "first run"
+        << "分類設定エラー|全ての分類の設定が有効ではありません|2";
+    QTest::newRow("save folder gone")             << "folder gone"
+        << "保存先エラー　[<dir>/out/]|分類 1には保存フォルダーがありません|2";
+    QTest::newRow("valid category and folder")    << "registered" << "";
+    // clang-format on
+}
+
+// A drop loads only where "登録終了" would: with a valid category whose save folder is there.
+// Otherwise it says what "登録終了" says and loads nothing, and the registration window stays
+// closed. What a drop loads is saved into the category's folder.
+void TestWorkflow::dropChecksTheCategoriesAsFinishingTheRegistrationDoes()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, message);
+    TestProgram program;
+    writeDropSources(program);
+    patternImage(160, 120, 1).save(program.path(QStringLiteral("IMG001.BMP")), "BMP");
+    program.start();
+    const QString out = makeFolder(program, QStringLiteral("out"));
+    if (situation != QLatin1String("first run")) {
+        click(program, "BUTTON5");
+        clickValidBox(program);
+        program.dialogs().answerFolder(out);
+        click(program, "BUTTON10");
+        program.dialogs().answerOpenFile(program.path(QStringLiteral("IMG001.BMP")));
+        click(program, "BUTTON7");
+        click(program, "BUTTON8");
+        program.dialogs().clearCalls();
+    }
+    if (situation == QLatin1String("folder gone")) QVERIFY(QDir(out).removeRecursively());
+    const QStringList before = sourceState(program);
+    if (!message.isEmpty()) program.dialogs().answerMessage();
+
+    QVERIFY(dropOnPicture(program, program.path(QStringLiteral("one/single.BMP"))));
+    QCOMPARE(messageLines(program.dialogs()).replaceInStrings(program.dir(), QStringLiteral("<dir>")),
+        message.isEmpty() ? QStringList() : QStringList { message });
+    QVERIFY(!shown(program, "FORM2"));
+    QVERIFY(enabled(program, "BUTTON5"));
+    if (!message.isEmpty()) {
+        QCOMPARE(sourceState(program), before);
+        return;
+    }
+    QCOMPARE(program.app().CurrentFileName, QStringLiteral("single.BMP"));
+    QVERIFY(shown(program, "BUTTON9") && enabled(program, "BUTTON9"));
+    placeFrame(program, QPoint(15, 15), QPoint(40, 30));
+    click(program, "BUTTON9");
+    QCOMPARE(filesIn(out), QStringList { QStringLiteral("CG01_001.BMP") });
 }
 
 QTEST_MAIN(TestWorkflow)
