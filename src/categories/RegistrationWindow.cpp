@@ -28,7 +28,7 @@ int validCategoryCount(const App& app)
 {
     int count = 0;
     for (int c = 1; c <= kCategoryCount; ++c)
-        if (app.CatValid[c] == kFlagSet) ++count;
+        if (isValidCategory(app, c)) ++count;
     return count;
 }
 
@@ -77,7 +77,7 @@ void rebuildCategoryList(App& app)
     app.ValidCatMap.fill(0);
     int k = 0;
     for (int16_t c = 1; c <= kCategoryCount; ++c) {
-        if (app.CatValid[c] != kFlagSet) continue;
+        if (!isValidCategory(app, c)) continue;
         app.rt.AddString(app.COMBO2, app.CatName[c]);
         app.ValidCatMap[k++] = c;
     }
@@ -117,7 +117,7 @@ void SETEDIT_SUB(App& app)
     rt.SetWindowText(app.EDIT8, QString::number(app.CatNextNo[c]));
     rt.SetWindowText(app.EDIT9, QString::number(app.CatDigits[c]));
     rt.SetCurSel(app.COMBO4, app.CatFill[c] == QLatin1String("0") ? 1 : 0);
-    rt.SetCheck(app.CHECK1, app.CatValid[c] == kFlagSet ? 1 : 0);
+    rt.SetCheck(app.CHECK1, isValidCategory(app, c) ? 1 : 0);
 }
 
 void GETEDIT_SUB(App& app)

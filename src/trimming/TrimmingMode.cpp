@@ -278,7 +278,7 @@ void TRI3_CHK(App& app)
 bool anyFramePlaced(const App& app)
 {
     for (int category = 1; category <= kCategoryCount; ++category)
-        if (app.CatFrameCount[size_t(category)] > 0) return true;
+        if (isValidCategory(app, category) && app.CatFrameCount[size_t(category)] > 0) return true;
     return false;
 }
 

@@ -24,7 +24,8 @@ void COMBO2_KEY(App& app, int entry);
 // Makes the category chosen in COMBO2 current and rebuilds its frame list and drawing.
 void RESET_SUB(App& app);
 
-// True while some category holds a frame that no save has written yet.
+// True while some category holds a frame that the next save would write: a frame of a valid
+// category. Every question and refusal that keeps placed frames from being lost asks this.
 bool anyFramePlaced(const App& app);
 
 // Forgets the selection and the frames of every category and puts the trimming controls back

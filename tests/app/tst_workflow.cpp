@@ -138,6 +138,8 @@ private slots:
     void dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled();
     void dropChecksTheCategoriesAsFinishingTheRegistrationDoes_data();
     void dropChecksTheCategoriesAsFinishingTheRegistrationDoes();
+    void framesOfAnInvalidCategoryCountAsNoFramesPlaced_data();
+    void framesOfAnInvalidCategoryCountAsNoFramesPlaced();
 };
 
 void TestWorkflow::cleanup()
@@ -601,6 +603,63 @@ void TestWorkflow::dropChecksTheCategoriesAsFinishingTheRegistrationDoes()
     placeFrame(program, QPoint(15, 15), QPoint(40, 30));
     click(program, "BUTTON9");
     QCOMPARE(filesIn(out), QStringList { QStringLiteral("CG01_001.BMP") });
+}
+
+void TestWorkflow::framesOfAnInvalidCategoryCountAsNoFramesPlaced_data()
+{
+    QTest::addColumn<int>("invalidated"); // the category made invalid; the frame is in category 1
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("framesPlaced"); // the frame counts as placed
+    // clang-format off
+    QTest::newRow("frame in the invalid category: drop")          << 1 << "drop"    << false;
+    QTest::newRow("frame in the invalid category: close")         << 1 << "close"   << false;
+    QTest::newRow("frame in the invalid category: magnification") << 1 << "magnify" << false;
+    QTest::newRow("frame in a valid category: drop")              << 2 << "drop"    << true;
+    QTest::newRow("frame in a valid category: close")             << 2 << "close"   << true;
+    QTest::newRow("frame in a valid category: magnification")     << 2 << "magnify" << true;
+    // clang-format on
+}
+
+// A frame left in a category made invalid in the registration window (where "登録終了" could not
+// load the source, so the frames stayed) is neither shown nor saved: it keeps no drop out, and
+// neither closing nor a new magnification asks for it. A frame a save would write does, as ever.
+void TestWorkflow::framesOfAnInvalidCategoryCountAsNoFramesPlaced()
+{
+    QFETCH(int, invalidated);
+    QFETCH(QString, action);
+    QFETCH(bool, framesPlaced);
+    Registered scene;
+    App& app = scene.app();
+    writeDropSources(scene.program);
+    scene.place(20, 20, 120, 90);
+    click(scene.program, "BUTTON5");
+    selectRow(scene.program, invalidated - 1);
+    clickValidBox(scene.program);
+    QVERIFY(QFile::remove(scene.program.path(QStringLiteral("IMG001.BMP"))));
+    scene.program.dialogs().answerMessage();
+    click(scene.program, "BUTTON8");
+    QVERIFY(!shown(scene.program, "FORM2"));
+    QCOMPARE(app.CatValid[size_t(invalidated)], kFlagClear);
+    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    scene.program.dialogs().clearCalls();
+
+    if (framesPlaced && action != QLatin1String("drop"))
+        scene.program.dialogs().answerMessage(MessageAnswer::No);
+    if (action == QLatin1String("drop")) {
+        QVERIFY(dropOnPicture(scene.program, scene.program.path(QStringLiteral("one/single.BMP"))));
+        QCOMPARE(
+            app.CurrentFileName, framesPlaced ? QStringLiteral("IMG001.BMP") : QStringLiteral("single.BMP"));
+        QCOMPARE(app.rt.ShownNote().isEmpty(), !framesPlaced);
+    } else if (action == QLatin1String("close")) {
+        closeMainWindow(scene.program);
+        QCOMPARE(app.rt.Ended(), !framesPlaced);
+    } else {
+        scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Minus));
+        QCOMPARE(app.rt.GetCurSel(app.COMBO5), framesPlaced ? 0 : 1);
+    }
+    QCOMPARE(
+        scene.program.dialogs().messages().size(), framesPlaced && action != QLatin1String("drop") ? 1 : 0);
+    if (framesPlaced) QCOMPARE(app.CatFrameCount[1], 1.0f);
 }
 
 QTEST_MAIN(TestWorkflow)
