@@ -282,9 +282,16 @@ bool anyFramePlaced(const App& app)
     return false;
 }
 
-void BUTTON2_ESCAPE(App& app)
+void MAINFORM_ESCAPE(App& app)
 {
-    if (app.TrimState == TrimState::Armed || app.TrimState == TrimState::Placing) BUTTON2_ON(app);
+    if (app.TrimState != TrimState::Armed && app.TrimState != TrimState::Placing) return;
+    // Placing begun with "トリミング開始" ends as "トリミング中止" ends it. Placing begun by a press
+    // on the picture while a frame was chosen in the list, where that button is disabled, returns
+    // to the chosen frame, as "修正" and "削除" do before they act.
+    if (app.rt.IsWindowEnabled(app.BUTTON2))
+        BUTTON2_ON(app);
+    else
+        giveUpPlacing(app);
 }
 
 void COMBO2_KEY(App& app, int entry)

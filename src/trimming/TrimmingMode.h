@@ -15,9 +15,9 @@ void BUTTON4_ON(App& app);
 void COMBO1_CLICK(App& app);
 void COMBO1_CHANGE(App& app);
 void COMBO2_CHANGE(App& app);
-// Escape on the main window: gives up the frame being placed, as "トリミング中止" does; in any
-// other situation it does nothing.
-void BUTTON2_ESCAPE(App& app);
+// Escape on the main window: gives up the frame being placed, however placing began, and puts
+// everything back as it was before; in any other situation it does nothing.
+void MAINFORM_ESCAPE(App& app);
 // A digit key: chooses that entry of the category list, as choosing it with the mouse does.
 void COMBO2_KEY(App& app, int entry);
 

@@ -121,6 +121,8 @@ private slots:
     void keysOfUnusableButtonsDoNothing_data();
     void keysOfUnusableButtonsDoNothing();
     void tooltipsAndTheKeyListShowTheKeys();
+    void escapeGivesUpTheFrameBeingPlaced_data();
+    void escapeGivesUpTheFrameBeingPlaced();
     void wheelScrollsThroughTheBars_data();
     void wheelScrollsThroughTheBars();
     void magnificationByKeyOrWheelAsksBeforeDroppingFrames_data();
@@ -192,6 +194,7 @@ void TestWorkflow::keysOfUnusableButtonsDoNothing_data()
     QTest::newRow("Delete with no frame chosen")      << "frame"        << QKeyCombination(Qt::Key_Delete);
     QTest::newRow("T while a frame is chosen")        << "chosen"       << QKeyCombination(Qt::Key_T);
     QTest::newRow("Escape with nothing being placed") << "frame"        << QKeyCombination(Qt::Key_Escape);
+    QTest::newRow("Escape with a frame chosen")       << "chosen"       << QKeyCombination(Qt::Key_Escape);
     QTest::newRow("a digit while placing")            << "placing"      << QKeyCombination(Qt::Key_2);
     QTest::newRow("F2 with no frame chosen")          << "frame"        << QKeyCombination(Qt::Key_F2);
     // clang-format on
@@ -251,6 +254,53 @@ void TestWorkflow::tooltipsAndTheKeyListShowTheKeys()
     for (const char* expected :
         { "PgDown", "PgUp", "F5", "Esc", "Del", "F2", "Ctrl+O", "Ctrl+-", "ホイール" })
         QVERIFY2(keys.contains(QString::fromUtf8(expected)), expected);
+}
+
+void TestWorkflow::escapeGivesUpTheFrameBeingPlaced_data()
+{
+    QTest::addColumn<QString>("begun"); // how placing the frame began
+    QTest::addColumn<int>("trimState"); // where placing stands when Escape is pressed
+    // clang-format off
+    QTest::newRow("with トリミング開始")                << "button"  << int(TrimState::Armed);
+    QTest::newRow("with a press on the picture")        << "press"   << int(TrimState::Placing);
+    QTest::newRow("from a frame chosen in the list")    << "chosen"  << int(TrimState::Placing);
+    // clang-format on
+}
+
+// Escape gives up the frame being placed however placing began, also from a frame chosen in
+// the frame list, where "トリミング中止" cannot be clicked: everything is as before it began.
+void TestWorkflow::escapeGivesUpTheFrameBeingPlaced()
+{
+    QFETCH(QString, begun);
+    QFETCH(int, trimState);
+    Registered scene;
+    App& app = scene.app();
+    scene.place(20, 20, 120, 90);
+    if (begun == QLatin1String("chosen")) chooseEntry(scene.program, "COMBO1", 0);
+    const auto controls = [&] {
+        QStringList usable;
+        for (const char* name : { "BUTTON1", "BUTTON2", "BUTTON3", "BUTTON4", "BUTTON5", "BUTTON9", "COMBO1",
+                 "COMBO2", "COMBO5" })
+            if (enabled(scene.program, name)) usable << QString::fromLatin1(name);
+        return usable;
+    };
+    const QStringList usableBefore = controls();
+    const QImage shownBefore = picture(app).copy();
+    if (begun == QLatin1String("button"))
+        click(scene.program, "BUTTON2");
+    else
+        scene.clickAt(200, 150);
+    QCOMPARE(app.TrimState, int16_t(trimState));
+
+    scene.key(Qt::Key_Escape);
+    QCOMPARE(app.TrimState, TrimState::Idle);
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(controls(), usableBefore);
+    QCOMPARE(picture(app), shownBefore);
+    // The next press on the picture sets the first corner of a new frame.
+    scene.clickAt(200, 150);
+    QCOMPARE(app.TrimState, TrimState::Placing);
 }
 
 void TestWorkflow::wheelScrollsThroughTheBars_data()
