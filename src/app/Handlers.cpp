@@ -77,7 +77,7 @@ void registerHandlers(App& app)
     registerHandler(app, "COMBO2_CHANGE", COMBO2_CHANGE);
 
     // Keys and the wheel.
-    registerHandler(app, "BUTTON2_ESCAPE", BUTTON2_ESCAPE);
+    registerHandler(app, "MAINFORM_ESCAPE", MAINFORM_ESCAPE);
     registerHandler(app, "COMBO2_KEY", [](App& a, const ControlEvent& e) { COMBO2_KEY(a, e.button); });
     registerHandler(app, "COMBO5_KEY", [](App& a, const ControlEvent& e) { COMBO5_KEY(a, e.button); });
     registerHandler(

@@ -10,7 +10,9 @@
 namespace {
 
 // One key of the main window: the control it stands for, the event it raises there and the
-// value that event carries, and what it does, for the tooltip and the key list.
+// value that event carries, and what it does, for the tooltip and the key list. The tooltip is
+// that of the control, or of `tipOn` where the key belongs to the window but does what a button
+// does.
 struct KeyBinding
 {
     Control Controls::*control;
@@ -18,6 +20,7 @@ struct KeyBinding
     const char* event;
     int value;
     const char* does;
+    Control Controls::*tipOn = nullptr;
 };
 
 QList<KeyBinding> keyBindings()
@@ -28,7 +31,9 @@ QList<KeyBinding> keyBindings()
         { &Controls::BUTTON11, QKeySequence(Qt::Key_F5),                "ON",     0,  "保存して同じ画像を再読込" },
         { &Controls::BUTTON12, QKeySequence(Qt::Key_PageUp),            "ON",     0,  "保存して前の画像へ" },
         { &Controls::BUTTON2,  QKeySequence(Qt::Key_T),                 "ON",     0,  "トリミング開始／中止" },
-        { &Controls::BUTTON2,  QKeySequence(Qt::Key_Escape),            "ESCAPE", 0,  "置いている枠をやめる" },
+        // Escape acts on the frame being placed, not through "トリミング中止": placing that began
+        // from a frame chosen in the list leaves that button disabled.
+        { &Controls::MAINFORM, QKeySequence(Qt::Key_Escape),            "ESCAPE", 0,  "置いている枠をやめる", &Controls::BUTTON2 },
         { &Controls::BUTTON3,  QKeySequence(Qt::Key_F2),                "ON",     0,  "修正／修正完了" },
         { &Controls::BUTTON4,  QKeySequence(Qt::Key_Delete),            "ON",     0,  "選んだ範囲を削除" },
         { &Controls::BUTTON1,  QKeySequence(Qt::Key_Home),              "ON",     0,  "表示を左上／右下へ" },
@@ -59,9 +64,10 @@ void installKeys(App& app)
     for (const KeyBinding& binding : keyBindings()) {
         const Control control = app.*binding.control;
         app.rt.SetShortcut(control, binding.key, QString::fromLatin1(binding.event), binding.value);
+        const Control tipOn = binding.tipOn ? app.*binding.tipOn : control;
         const QString tip
             = QStringLiteral("%1（%2）").arg(QString::fromUtf8(binding.does), keyText(binding.key));
-        if (!tips[control.id].contains(tip) && control.id != app.COMBO2.id) tips[control.id] << tip;
+        if (!tips[tipOn.id].contains(tip) && tipOn.id != app.COMBO2.id) tips[tipOn.id] << tip;
     }
     tips[app.COMBO2.id] << QStringLiteral("1〜9, 0 キーで選べます");
     for (const auto& [id, lines] : tips)

@@ -47,7 +47,7 @@ QStringList foldersToEmpty(const App& app)
     QStringList folders;
     for (int category = 1; category <= kCategoryCount; ++category) {
         const QString& folder = app.CatFolder[category];
-        if (app.CatValid[category] == kFlagSet && !folder.isEmpty() && !folders.contains(folder))
+        if (isValidCategory(app, category) && !folder.isEmpty() && !folders.contains(folder))
             folders << folder;
     }
     return folders;
@@ -172,7 +172,7 @@ void BUTTON11_ON(App& app)
 void ALL1_SUB(App& app)
 {
     for (int category = 1; category <= kCategoryCount; ++category)
-        if (app.CatValid[category] == kFlagSet) app.CatNextNo[category] = 1;
+        if (isValidCategory(app, category)) app.CatNextNo[category] = 1;
     app.rt.SetWindowText(app.EDIT8, QStringLiteral("1"));
     // Stores the fields on show, and the summary rewrites every start text from its number.
     GETEDIT_SUB(app);

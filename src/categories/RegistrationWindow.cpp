@@ -28,8 +28,21 @@ int validCategoryCount(const App& app)
 {
     int count = 0;
     for (int c = 1; c <= kCategoryCount; ++c)
-        if (app.CatValid[c] == kFlagSet) ++count;
+        if (isValidCategory(app, c)) ++count;
     return count;
+}
+
+// The checks "登録終了" makes before it loads, each problem reported: the save folders and names
+// of the categories, and at least one valid category, without which a save writes nothing.
+bool categoriesReadyToSave(App& app)
+{
+    const bool targetsUsable = FILECHK_SUB(app) == 0;
+    const bool anyValid = validCategoryCount(app) > 0;
+    if (!anyValid)
+        app.rt.MessageBox(app.EventOwner, QStringLiteral("分類設定エラー"),
+            QStringLiteral("全ての分類の設定が有効ではありません"), MessageButtons::Ok,
+            MessageIcon::Exclamation);
+    return targetsUsable && anyValid;
 }
 
 void closeWindow(App& app)
@@ -64,7 +77,7 @@ void rebuildCategoryList(App& app)
     app.ValidCatMap.fill(0);
     int k = 0;
     for (int16_t c = 1; c <= kCategoryCount; ++c) {
-        if (app.CatValid[c] != kFlagSet) continue;
+        if (!isValidCategory(app, c)) continue;
         app.rt.AddString(app.COMBO2, app.CatName[c]);
         app.ValidCatMap[k++] = c;
     }
@@ -104,7 +117,7 @@ void SETEDIT_SUB(App& app)
     rt.SetWindowText(app.EDIT8, QString::number(app.CatNextNo[c]));
     rt.SetWindowText(app.EDIT9, QString::number(app.CatDigits[c]));
     rt.SetCurSel(app.COMBO4, app.CatFill[c] == QLatin1String("0") ? 1 : 0);
-    rt.SetCheck(app.CHECK1, app.CatValid[c] == kFlagSet ? 1 : 0);
+    rt.SetCheck(app.CHECK1, isValidCategory(app, c) ? 1 : 0);
 }
 
 void GETEDIT_SUB(App& app)
@@ -174,13 +187,7 @@ void BUTTON10_ON(App& app)
 void BUTTON8_ON(App& app)
 {
     GETEDIT_SUB(app);
-    const float check = FILECHK_SUB(app);
-    const int validCount = validCategoryCount(app);
-    if (validCount == 0)
-        app.rt.MessageBox(app.EventOwner, QStringLiteral("分類設定エラー"),
-            QStringLiteral("全ての分類の設定が有効ではありません"), MessageButtons::Ok,
-            MessageIcon::Exclamation);
-    if (check != 0 || validCount == 0 || app.LoadMode <= LoadMode::None) {
+    if (!categoriesReadyToSave(app) || app.LoadMode <= LoadMode::None) {
         // The window stays open. It shows what the check has put right (a missing folder is
         // now the current directory), or the next "登録終了" would take the old text back.
         SETEDIT_SUB(app);
@@ -203,6 +210,8 @@ void MAINFORM_DROP(App& app, const QString& path)
             kDropNoteMilliseconds);
         return;
     }
+    // What is loaded is to be saved: a drop passes the checks of "登録終了" first.
+    if (!categoriesReadyToSave(app)) return;
     const bool folder = isExistingFolder(path);
     // A folder is listed once, here: the list gives its first image and becomes the source's list.
     QStringList names;

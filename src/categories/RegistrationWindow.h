@@ -23,7 +23,8 @@ void BUTTON10_ON(App& app);
 void BUTTON8_ON(App& app);
 
 // A file or folder dropped on the main window, while no frame is placed and no trimming is under
-// way: a file is loaded as "直接ファイル名を指定して画像を読み込む" loads it, a folder as "全画像"
-// loads its first image, with the same checks and messages, and shown as after "登録終了". With
-// frames placed a note says the drop was not taken.
+// way: once the categories pass the checks of "登録終了" (with their messages), a file is loaded as
+// "直接ファイル名を指定して画像を読み込む" loads it, a folder as "全画像" loads its first image, with
+// the same checks and messages, and shown as after "登録終了". With frames placed a note says the
+// drop was not taken.
 void MAINFORM_DROP(App& app, const QString& path);

@@ -19,7 +19,7 @@ float FILECHK_SUB(App& app)
 {
     float result = 0;
     for (int c = 1; c <= kCategoryCount; ++c) {
-        if (app.CatValid[c] != kFlagSet || hasUsableFolder(app.CatFolder[c])) continue;
+        if (!isValidCategory(app, c) || hasUsableFolder(app.CatFolder[c])) continue;
         app.rt.MessageBox(app.EventOwner,
             QStringLiteral("保存先エラー　[") + app.CatFolder[c] + QStringLiteral("]"),
             categoryLabel(c) + QStringLiteral("には保存フォルダーがありません"), MessageButtons::Ok,

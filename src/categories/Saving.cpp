@@ -126,7 +126,7 @@ std::vector<Piece> piecesToSave(const App& app)
 {
     std::vector<Piece> pieces;
     for (int16_t category = 1; category <= kCategoryCount; ++category) {
-        if (app.CatValid[category] != kFlagSet) continue;
+        if (!isValidCategory(app, category)) continue;
         for (int frame = 0; frame < int(app.CatFrameCount[category]); ++frame) {
             const CropRect crop = cropOfFrame(app.FrameLeft[frame][category], app.FrameTop[frame][category],
                 app.FrameRight[frame][category], app.FrameBottom[frame][category], app.Magnification,
@@ -206,7 +206,7 @@ void HOZON_SUB(App& app)
     } else {
         saveAllPieces(app);
         for (int16_t category = 1; category <= kCategoryCount; ++category)
-            if (app.CatValid[category] == kFlagSet) app.CatFrameCount[category] = 0;
+            if (isValidCategory(app, category)) app.CatFrameCount[category] = 0;
     }
     app.TrimState = TrimState::Idle;
     app.GrabCode = grabCode({});

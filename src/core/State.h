@@ -145,6 +145,13 @@ struct AppState
     QStringList SavedPieces, UnsavedPieces;
 };
 
+// A category in use: offered in the category list, checked before a load and written by a save.
+// Frames left in a category made invalid are neither shown nor saved.
+inline bool isValidCategory(const AppState& state, int category)
+{
+    return state.CatValid[size_t(category)] == kFlagSet;
+}
+
 // Handles of both windows and of every control, bound at start-up by name.
 struct Controls
 {

@@ -4,6 +4,7 @@
 #include "platform/SurfaceWidget.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -54,6 +55,37 @@ int shiftCode(Qt::KeyboardModifiers modifiers)
     return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
         | (modifiers & Qt::AltModifier ? 4 : 0);
 }
+
+// A list or combo box takes the wheel only while it has the keyboard focus: a closed list that
+// the pointer merely passes over would otherwise change its choice, and a new magnification
+// forgets every frame. The wheel it leaves goes on to its parent, as Qt passes on any wheel a
+// widget ignores.
+class WheelOnlyWithFocus final : public QObject
+{
+public:
+    explicit WheelOnlyWithFocus(QWidget* control)
+        : QObject(control)
+        , m_control(control)
+    {
+        // Nor may the wheel give it the focus: a combo box's own focus policy takes it on a wheel.
+        if (control->focusPolicy() == Qt::WheelFocus) control->setFocusPolicy(Qt::StrongFocus);
+        control->installEventFilter(this);
+        // A list box gets the wheel on its viewport, inside its frame.
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(control))
+            area->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel || m_control->hasFocus()) return false;
+        event->ignore();
+        return true;
+    }
+
+private:
+    QWidget* m_control;
+};
 
 } // namespace
 
@@ -123,9 +155,11 @@ void FormRuntime::wire(QWidget* widget, const QString& name, Control form)
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         connect(combo, &QComboBox::currentIndexChanged, this, [=] { raiseEvent("_CHANGE"); });
         combo->installEventFilter(this);
+        new WheelOnlyWithFocus(combo);
         raises({ "_CHANGE", "_CLICK" });
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
         connect(list, &QListWidget::currentRowChanged, this, [=] { raiseEvent("_CLICK"); });
+        new WheelOnlyWithFocus(list);
         raises({ "_CLICK" });
     } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
         connect(bar, &QScrollBar::valueChanged, this, [=] { raiseEvent("_CHANGE"); });

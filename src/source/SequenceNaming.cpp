@@ -77,7 +77,7 @@ void HYOJI_SUB(App& app)
     for (int16_t category = 1; category <= kCategoryCount; ++category) {
         if (category > 1) summary += kLineEnd;
         summary += categoryLabel(category);
-        summary += (app.CatValid[category] == kFlagSet ? QStringLiteral("　有効") : QStringLiteral("　無効"))
+        summary += (isValidCategory(app, category) ? QStringLiteral("　有効") : QStringLiteral("　無効"))
             + kLineEnd;
         summary += QStringLiteral("分類名：") + app.CatName[category] + kLineEnd;
         summary += QStringLiteral("保存先：") + app.CatFolder[category] + kLineEnd;

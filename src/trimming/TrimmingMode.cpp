@@ -278,13 +278,20 @@ void TRI3_CHK(App& app)
 bool anyFramePlaced(const App& app)
 {
     for (int category = 1; category <= kCategoryCount; ++category)
-        if (app.CatFrameCount[size_t(category)] > 0) return true;
+        if (isValidCategory(app, category) && app.CatFrameCount[size_t(category)] > 0) return true;
     return false;
 }
 
-void BUTTON2_ESCAPE(App& app)
+void MAINFORM_ESCAPE(App& app)
 {
-    if (app.TrimState == TrimState::Armed || app.TrimState == TrimState::Placing) BUTTON2_ON(app);
+    if (app.TrimState != TrimState::Armed && app.TrimState != TrimState::Placing) return;
+    // Placing begun with "トリミング開始" ends as "トリミング中止" ends it. Placing begun by a press
+    // on the picture while a frame was chosen in the list, where that button is disabled, returns
+    // to the chosen frame, as "修正" and "削除" do before they act.
+    if (app.rt.IsWindowEnabled(app.BUTTON2))
+        BUTTON2_ON(app);
+    else
+        giveUpPlacing(app);
 }
 
 void COMBO2_KEY(App& app, int entry)

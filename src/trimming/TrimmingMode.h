@@ -15,16 +15,17 @@ void BUTTON4_ON(App& app);
 void COMBO1_CLICK(App& app);
 void COMBO1_CHANGE(App& app);
 void COMBO2_CHANGE(App& app);
-// Escape on the main window: gives up the frame being placed, as "トリミング中止" does; in any
-// other situation it does nothing.
-void BUTTON2_ESCAPE(App& app);
+// Escape on the main window: gives up the frame being placed, however placing began, and puts
+// everything back as it was before; in any other situation it does nothing.
+void MAINFORM_ESCAPE(App& app);
 // A digit key: chooses that entry of the category list, as choosing it with the mouse does.
 void COMBO2_KEY(App& app, int entry);
 
 // Makes the category chosen in COMBO2 current and rebuilds its frame list and drawing.
 void RESET_SUB(App& app);
 
-// True while some category holds a frame that no save has written yet.
+// True while some category holds a frame that the next save would write: a frame of a valid
+// category. Every question and refusal that keeps placed frames from being lost asks this.
 bool anyFramePlaced(const App& app);
 
 // Forgets the selection and the frames of every category and puts the trimming controls back

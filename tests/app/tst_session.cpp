@@ -367,36 +367,53 @@ void TestSession::fileOrFolderOnTheCommandLineIsOpened_data()
 {
     QTest::addColumn<QString>("argument"); // relative to the program's folder
     QTest::addColumn<bool>("ownFolder");
+    QTest::addColumn<bool>("registered"); // a category was made valid in an earlier session
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("message"); // the text of the one message box, if any
     // clang-format off
-    QTest::newRow("file")                 << "scans/b.BMP" << false << "b.BMP" << int(LoadMode::SingleFile);
-    QTest::newRow("file, own folder")     << "scans/b.BMP" << true  << "b.BMP" << int(LoadMode::SingleFile);
-    QTest::newRow("folder")               << "scans"       << false << "a.BMP" << int(LoadMode::Folder);
-    QTest::newRow("missing file")         << "scans/c.BMP" << false << ""      << int(LoadMode::Sequence);
+    QTest::newRow("file")                 << "scans/b.BMP" << false << true  << "b.BMP" << int(LoadMode::SingleFile) << "";
+    QTest::newRow("file, own folder")     << "scans/b.BMP" << true  << true  << "b.BMP" << int(LoadMode::SingleFile) << "";
+    QTest::newRow("folder")               << "scans"       << false << true  << "a.BMP" << int(LoadMode::Folder)     << "";
+    QTest::newRow("missing file")         << "scans/c.BMP" << false << true  << ""      << int(LoadMode::Sequence)
+        << "このファイルは存在しません";
+    QTest::newRow("file, first run")      << "scans/b.BMP" << false << false << ""      << int(LoadMode::Sequence)
+        << "全ての分類の設定が有効ではありません";
     // clang-format on
 }
 
-// "velmora FILE" and "velmora FOLDER" open it once started, as a drop on the main window does.
+// "velmora FILE" and "velmora FOLDER" open it once started, as a drop on the main window does:
+// only where a category is valid, so that what is placed on it can be saved.
 void TestSession::fileOrFolderOnTheCommandLineIsOpened()
 {
     QFETCH(QString, argument);
     QFETCH(bool, ownFolder);
+    QFETCH(bool, registered);
     QFETCH(QString, shown);
     QFETCH(int, mode);
+    QFETCH(QString, message);
     ScratchHome home;
     TestProgram program;
     const QString scans = makeFolder(program, QStringLiteral("scans"));
     writeImage(scans + QStringLiteral("a.BMP"), 1, 40, 30);
     writeImage(scans + QStringLiteral("b.BMP"), 2, 50, 30);
+    writeImage(program.path(QStringLiteral("IMG001.BMP")), 3, 40, 30);
     const QStringList arguments = { "velmora", argument };
     const StartRequest request = std::get<StartRequest>(
         readCommandLine(ownFolder ? QStringList { "velmora", "--own-folder", argument } : arguments));
-    if (shown.isEmpty()) program.dialogs().answerMessage();
+    if (registered) {
+        program.start({ request.ownFolder, {} });
+        registerSource(program, program.path(QStringLiteral("IMG001.BMP")));
+        closeMainWindow(program);
+        program.createAgain();
+    }
+    if (!message.isEmpty()) program.dialogs().answerMessage();
     program.start(request);
     App& app = program.app();
     QCOMPARE(app.CurrentFileName, shown);
     QCOMPARE(int(app.LoadMode), mode);
+    QCOMPARE(program.dialogs().messages().size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty()) QCOMPARE(program.dialogs().messages().first().text, message);
     if (!shown.isEmpty()) QCOMPARE(app.CurrentFilePath, scans + shown);
     if (mode == LoadMode::Folder) QCOMPARE(app.SrcList, QStringList({ "a.BMP", "b.BMP" }));
 }

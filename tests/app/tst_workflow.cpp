@@ -9,7 +9,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QTest>
 
@@ -70,6 +72,41 @@ QStringList sourceState(TestProgram& program)
     return state;
 }
 
+// What the wheel can change of a list: the entry chosen, and of a list box also how far it is
+// scrolled.
+QString wheelState(QWidget* control)
+{
+    if (const auto* combo = qobject_cast<QComboBox*>(control)) return QString::number(combo->currentIndex());
+    const auto* list = qobject_cast<QListWidget*>(control);
+    return QStringLiteral("%1 %2").arg(list->currentRow()).arg(list->verticalScrollBar()->value());
+}
+
+// Counts the wheel events that reach a widget.
+class WheelCounter : public QObject
+{
+public:
+    explicit WheelCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Wheel) ++count;
+        return false;
+    }
+};
+
+// What the program makes of the lists of the main window: current category, magnification
+// entry, frames of category 1 and the frame chosen.
+QString listsFollowed(App& app)
+{
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(app.CurCat)
+        .arg(app.rt.GetCurSel(app.COMBO5))
+        .arg(app.CatFrameCount[1])
+        .arg(app.rt.GetCurSel(app.COMBO1));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QKeyCombination)
@@ -84,10 +121,14 @@ private slots:
     void keysOfUnusableButtonsDoNothing_data();
     void keysOfUnusableButtonsDoNothing();
     void tooltipsAndTheKeyListShowTheKeys();
+    void escapeGivesUpTheFrameBeingPlaced_data();
+    void escapeGivesUpTheFrameBeingPlaced();
     void wheelScrollsThroughTheBars_data();
     void wheelScrollsThroughTheBars();
     void magnificationByKeyOrWheelAsksBeforeDroppingFrames_data();
     void magnificationByKeyOrWheelAsksBeforeDroppingFrames();
+    void listsTakeTheWheelOnlyWithTheFocus_data();
+    void listsTakeTheWheelOnlyWithTheFocus();
     void noteAfterASaveNamesThePiecesAndLeavesThePicture();
     void closingWithUnsavedFramesAsksFirst_data();
     void closingWithUnsavedFramesAsksFirst();
@@ -97,6 +138,10 @@ private slots:
     void dropOfWhatCannotBeShownKeepsTheImage();
     void dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled_data();
     void dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled();
+    void dropChecksTheCategoriesAsFinishingTheRegistrationDoes_data();
+    void dropChecksTheCategoriesAsFinishingTheRegistrationDoes();
+    void framesOfAnInvalidCategoryCountAsNoFramesPlaced_data();
+    void framesOfAnInvalidCategoryCountAsNoFramesPlaced();
 };
 
 void TestWorkflow::cleanup()
@@ -149,6 +194,7 @@ void TestWorkflow::keysOfUnusableButtonsDoNothing_data()
     QTest::newRow("Delete with no frame chosen")      << "frame"        << QKeyCombination(Qt::Key_Delete);
     QTest::newRow("T while a frame is chosen")        << "chosen"       << QKeyCombination(Qt::Key_T);
     QTest::newRow("Escape with nothing being placed") << "frame"        << QKeyCombination(Qt::Key_Escape);
+    QTest::newRow("Escape with a frame chosen")       << "chosen"       << QKeyCombination(Qt::Key_Escape);
     QTest::newRow("a digit while placing")            << "placing"      << QKeyCombination(Qt::Key_2);
     QTest::newRow("F2 with no frame chosen")          << "frame"        << QKeyCombination(Qt::Key_F2);
     // clang-format on
@@ -208,6 +254,53 @@ void TestWorkflow::tooltipsAndTheKeyListShowTheKeys()
     for (const char* expected :
         { "PgDown", "PgUp", "F5", "Esc", "Del", "F2", "Ctrl+O", "Ctrl+-", "ホイール" })
         QVERIFY2(keys.contains(QString::fromUtf8(expected)), expected);
+}
+
+void TestWorkflow::escapeGivesUpTheFrameBeingPlaced_data()
+{
+    QTest::addColumn<QString>("begun"); // how placing the frame began
+    QTest::addColumn<int>("trimState"); // where placing stands when Escape is pressed
+    // clang-format off
+    QTest::newRow("with トリミング開始")                << "button"  << int(TrimState::Armed);
+    QTest::newRow("with a press on the picture")        << "press"   << int(TrimState::Placing);
+    QTest::newRow("from a frame chosen in the list")    << "chosen"  << int(TrimState::Placing);
+    // clang-format on
+}
+
+// Escape gives up the frame being placed however placing began, also from a frame chosen in
+// the frame list, where "トリミング中止" cannot be clicked: everything is as before it began.
+void TestWorkflow::escapeGivesUpTheFrameBeingPlaced()
+{
+    QFETCH(QString, begun);
+    QFETCH(int, trimState);
+    Registered scene;
+    App& app = scene.app();
+    scene.place(20, 20, 120, 90);
+    if (begun == QLatin1String("chosen")) chooseEntry(scene.program, "COMBO1", 0);
+    const auto controls = [&] {
+        QStringList usable;
+        for (const char* name : { "BUTTON1", "BUTTON2", "BUTTON3", "BUTTON4", "BUTTON5", "BUTTON9", "COMBO1",
+                 "COMBO2", "COMBO5" })
+            if (enabled(scene.program, name)) usable << QString::fromLatin1(name);
+        return usable;
+    };
+    const QStringList usableBefore = controls();
+    const QImage shownBefore = picture(app).copy();
+    if (begun == QLatin1String("button"))
+        click(scene.program, "BUTTON2");
+    else
+        scene.clickAt(200, 150);
+    QCOMPARE(app.TrimState, int16_t(trimState));
+
+    scene.key(Qt::Key_Escape);
+    QCOMPARE(app.TrimState, TrimState::Idle);
+    QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
+    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(controls(), usableBefore);
+    QCOMPARE(picture(app), shownBefore);
+    // The next press on the picture sets the first corner of a new frame.
+    scene.clickAt(200, 150);
+    QCOMPARE(app.TrimState, TrimState::Placing);
 }
 
 void TestWorkflow::wheelScrollsThroughTheBars_data()
@@ -283,6 +376,64 @@ void TestWorkflow::magnificationByKeyOrWheelAsksBeforeDroppingFrames()
         scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Equal));
         QCOMPARE(app.rt.GetCurSel(app.COMBO5), 0);
     }
+}
+
+void TestWorkflow::listsTakeTheWheelOnlyWithTheFocus_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("notches"); // towards an entry there is (or down a list box)
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<QString>("followed"); // listsFollowed afterwards; before: "1 0 2 1"
+    // clang-format off
+    QTest::newRow("frame list")                  << "COMBO1" << 1  << false << "1 0 2 1";
+    QTest::newRow("frame list, focused")         << "COMBO1" << 1  << true  << "1 0 2 0";
+    QTest::newRow("category list")               << "COMBO2" << -1 << false << "1 0 2 1";
+    QTest::newRow("category list, focused")      << "COMBO2" << -1 << true  << "2 0 2 -1";
+    QTest::newRow("magnification")               << "COMBO5" << -1 << false << "1 0 2 1";
+    QTest::newRow("magnification, focused")      << "COMBO5" << -1 << true  << "1 1 0 -1";
+    QTest::newRow("load fill")                   << "COMBO3" << 1  << false << "1 0 2 1";
+    QTest::newRow("load fill, focused")          << "COMBO3" << 1  << true  << "1 0 2 1";
+    QTest::newRow("save fill")                   << "COMBO4" << 1  << false << "1 0 2 1";
+    QTest::newRow("save fill, focused")          << "COMBO4" << 1  << true  << "1 0 2 1";
+    QTest::newRow("registration list")           << "LIST1"  << -1 << false << "1 0 2 1";
+    QTest::newRow("registration list, focused")  << "LIST1"  << -1 << true  << "1 0 2 1";
+    // clang-format on
+}
+
+// A wheel notch over a closed list that merely passes under the pointer changes nothing: only
+// the list that has the keyboard focus takes the wheel, and then as it always did. The frames
+// placed stay, and nothing is asked.
+void TestWorkflow::listsTakeTheWheelOnlyWithTheFocus()
+{
+    QFETCH(QString, control);
+    QFETCH(int, notches);
+    QFETCH(bool, focused);
+    QFETCH(QString, followed);
+    Registered scene;
+    App& app = scene.app();
+    scene.place(20, 20, 120, 90);
+    scene.place(150, 100, 250, 180);
+    QWidget* list = scene.program.widget(control);
+    if (list->window() != scene.program.widget(QStringLiteral("MAINFORM"))) click(scene.program, "BUTTON5");
+    QVERIFY(list->isVisible() && list->isEnabled());
+    list->window()->activateWindow();
+    QTRY_VERIFY(list->window()->isActiveWindow());
+    if (focused)
+        list->setFocus(Qt::TabFocusReason);
+    else
+        list->clearFocus();
+    QCOMPARE(list->hasFocus(), focused);
+    const QString before = wheelState(list);
+    const WheelCounter parent(list->parentWidget());
+
+    turnWheel(list, list->rect().center(), QPoint(0, notches));
+    scene.program.runEvents();
+    QCOMPARE(wheelState(list) != before, focused);
+    QCOMPARE(list->hasFocus(), focused);
+    QCOMPARE(parent.count, focused ? 0 : 1); // where Qt sends a wheel that a widget leaves
+    QCOMPARE(listsFollowed(app), followed);
+    QCOMPARE(scene.program.dialogs().calls().size(), 0);
+    QCOMPARE(app.CatFrameCount[1] > 0, control != QLatin1String("COMBO5") || !focused);
 }
 
 // After a save a note over the picture says what was written where; it covers no pixel of the
@@ -447,6 +598,118 @@ void TestWorkflow::dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled()
     QCOMPARE(view(app), viewBefore);
     QCOMPARE(app.rt.ShownNote().isEmpty(), !dragTaken);
     if (situation == QLatin1String("frame")) QCOMPARE(app.CatFrameCount[1], 1.0f);
+}
+
+void TestWorkflow::dropChecksTheCategoriesAsFinishingTheRegistrationDoes_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("message"); // title|text|icon; none: the drop is loaded
+    // clang-format off
+    QTest::newRow("first run, no valid category") << "first run"
+        << "分類設定エラー|全ての分類の設定が有効ではありません|2";
+    QTest::newRow("save folder gone")             << "folder gone"
+        << "保存先エラー　[<dir>/out/]|分類 1には保存フォルダーがありません|2";
+    QTest::newRow("valid category and folder")    << "registered" << "";
+    // clang-format on
+}
+
+// A drop loads only where "登録終了" would: with a valid category whose save folder is there.
+// Otherwise it says what "登録終了" says and loads nothing, and the registration window stays
+// closed. What a drop loads is saved into the category's folder.
+void TestWorkflow::dropChecksTheCategoriesAsFinishingTheRegistrationDoes()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, message);
+    TestProgram program;
+    writeDropSources(program);
+    patternImage(160, 120, 1).save(program.path(QStringLiteral("IMG001.BMP")), "BMP");
+    program.start();
+    const QString out = makeFolder(program, QStringLiteral("out"));
+    if (situation != QLatin1String("first run")) {
+        click(program, "BUTTON5");
+        clickValidBox(program);
+        program.dialogs().answerFolder(out);
+        click(program, "BUTTON10");
+        program.dialogs().answerOpenFile(program.path(QStringLiteral("IMG001.BMP")));
+        click(program, "BUTTON7");
+        click(program, "BUTTON8");
+        program.dialogs().clearCalls();
+    }
+    if (situation == QLatin1String("folder gone")) QVERIFY(QDir(out).removeRecursively());
+    const QStringList before = sourceState(program);
+    if (!message.isEmpty()) program.dialogs().answerMessage();
+
+    QVERIFY(dropOnPicture(program, program.path(QStringLiteral("one/single.BMP"))));
+    QCOMPARE(messageLines(program.dialogs()).replaceInStrings(program.dir(), QStringLiteral("<dir>")),
+        message.isEmpty() ? QStringList() : QStringList { message });
+    QVERIFY(!shown(program, "FORM2"));
+    QVERIFY(enabled(program, "BUTTON5"));
+    if (!message.isEmpty()) {
+        QCOMPARE(sourceState(program), before);
+        return;
+    }
+    QCOMPARE(program.app().CurrentFileName, QStringLiteral("single.BMP"));
+    QVERIFY(shown(program, "BUTTON9") && enabled(program, "BUTTON9"));
+    placeFrame(program, QPoint(15, 15), QPoint(40, 30));
+    click(program, "BUTTON9");
+    QCOMPARE(filesIn(out), QStringList { QStringLiteral("CG01_001.BMP") });
+}
+
+void TestWorkflow::framesOfAnInvalidCategoryCountAsNoFramesPlaced_data()
+{
+    QTest::addColumn<int>("invalidated"); // the category made invalid; the frame is in category 1
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("framesPlaced"); // the frame counts as placed
+    // clang-format off
+    QTest::newRow("frame in the invalid category: drop")          << 1 << "drop"    << false;
+    QTest::newRow("frame in the invalid category: close")         << 1 << "close"   << false;
+    QTest::newRow("frame in the invalid category: magnification") << 1 << "magnify" << false;
+    QTest::newRow("frame in a valid category: drop")              << 2 << "drop"    << true;
+    QTest::newRow("frame in a valid category: close")             << 2 << "close"   << true;
+    QTest::newRow("frame in a valid category: magnification")     << 2 << "magnify" << true;
+    // clang-format on
+}
+
+// A frame left in a category made invalid in the registration window (where "登録終了" could not
+// load the source, so the frames stayed) is neither shown nor saved: it keeps no drop out, and
+// neither closing nor a new magnification asks for it. A frame a save would write does, as ever.
+void TestWorkflow::framesOfAnInvalidCategoryCountAsNoFramesPlaced()
+{
+    QFETCH(int, invalidated);
+    QFETCH(QString, action);
+    QFETCH(bool, framesPlaced);
+    Registered scene;
+    App& app = scene.app();
+    writeDropSources(scene.program);
+    scene.place(20, 20, 120, 90);
+    click(scene.program, "BUTTON5");
+    selectRow(scene.program, invalidated - 1);
+    clickValidBox(scene.program);
+    QVERIFY(QFile::remove(scene.program.path(QStringLiteral("IMG001.BMP"))));
+    scene.program.dialogs().answerMessage();
+    click(scene.program, "BUTTON8");
+    QVERIFY(!shown(scene.program, "FORM2"));
+    QCOMPARE(app.CatValid[size_t(invalidated)], kFlagClear);
+    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    scene.program.dialogs().clearCalls();
+
+    if (framesPlaced && action != QLatin1String("drop"))
+        scene.program.dialogs().answerMessage(MessageAnswer::No);
+    if (action == QLatin1String("drop")) {
+        QVERIFY(dropOnPicture(scene.program, scene.program.path(QStringLiteral("one/single.BMP"))));
+        QCOMPARE(
+            app.CurrentFileName, framesPlaced ? QStringLiteral("IMG001.BMP") : QStringLiteral("single.BMP"));
+        QCOMPARE(app.rt.ShownNote().isEmpty(), !framesPlaced);
+    } else if (action == QLatin1String("close")) {
+        closeMainWindow(scene.program);
+        QCOMPARE(app.rt.Ended(), !framesPlaced);
+    } else {
+        scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Minus));
+        QCOMPARE(app.rt.GetCurSel(app.COMBO5), framesPlaced ? 0 : 1);
+    }
+    QCOMPARE(
+        scene.program.dialogs().messages().size(), framesPlaced && action != QLatin1String("drop") ? 1 : 0);
+    if (framesPlaced) QCOMPARE(app.CatFrameCount[1], 1.0f);
 }
 
 QTEST_MAIN(TestWorkflow)
