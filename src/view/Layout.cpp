@@ -120,3 +120,8 @@ void MAINFORM_RESIZE(App& app)
     CG_ON_SUB(app);
     CG_UP(app);
 }
+
+void showStripNote(App& app, const QString& text, int milliseconds)
+{
+    app.rt.ShowNote(app.BUTTON12, text, milliseconds);
+}
