@@ -10,6 +10,7 @@
 #include "source/LoadedFile.h"
 #include "source/Lookahead.h"
 #include "source/Stepping.h"
+#include "view/Layout.h"
 #include "view/Scrolling.h"
 
 #include <algorithm>
@@ -127,10 +128,10 @@ void stepBack(App& app)
     }
 }
 
-// A few seconds over the picture: what the save wrote and what it could not.
+// A few seconds beside the save buttons: what the save wrote and what it could not.
 void showSaveNote(App& app)
 {
-    app.rt.ShowNote(app.PICTURE1, saveNoteText(app.SavedPieces, app.UnsavedPieces), kSaveNoteMilliseconds);
+    showStripNote(app, saveNoteText(app.SavedPieces, app.UnsavedPieces), kSaveNoteMilliseconds);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "source/Stepping.h"
 #include "trimming/TrimmingMode.h"
 #include "trimming/TrimmingStates.h"
+#include "view/Layout.h"
 
 namespace {
 
@@ -206,7 +207,7 @@ void MAINFORM_DROP(App& app, const QString& path)
 {
     // Loading another image forgets every frame; frames are only ever given up by the user.
     if (anyFramePlaced(app) || app.TrimState != TrimState::Idle) {
-        app.rt.ShowNote(app.PICTURE1, QStringLiteral("枠を置いている間は、ドロップした画像を読み込みません"),
+        showStripNote(app, QStringLiteral("枠を置いている間は、ドロップした画像を読み込みません"),
             kDropNoteMilliseconds);
         return;
     }

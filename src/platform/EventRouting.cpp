@@ -1,6 +1,5 @@
 #include "platform/FormRuntime.h"
 
-#include "platform/NoteOverlay.h"
 #include "platform/SurfaceWidget.h"
 
 #include <QAbstractButton>
@@ -132,7 +131,7 @@ void FormRuntime::queueInput(QWidget* source, const ControlEvent& event)
 {
     if (m_ended || !acceptsInput(source)) return;
     // A note stays while the pointer only moves; any other action of the user ends it.
-    if (m_note && !event.name.endsWith(QLatin1String("_MOUSEMOVE"))) m_note->dismiss();
+    if (!event.name.endsWith(QLatin1String("_MOUSEMOVE"))) endNote();
     m_events.push_back({ event, source, true });
 }
 

@@ -438,18 +438,25 @@ void FormRuntime::SetToolTip(Control control, const QString& text)
     if (QWidget* widget = Widget(control)) widget->setToolTip(text);
 }
 
-void FormRuntime::ShowNote(Control over, const QString& text, int milliseconds)
+void FormRuntime::ShowNote(Control after, const QString& text, int milliseconds)
 {
-    QWidget* widget = Widget(over);
+    QWidget* widget = Widget(after);
     if (!widget) return;
     QWidget* window = widget->window();
     if (!m_note || m_note->parentWidget() != window) m_note = new NoteOverlay(window);
-    m_note->showNote(text, QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()), milliseconds);
+    m_note->showNote(text, widget, milliseconds);
 }
 
 QString FormRuntime::ShownNote() const
 {
-    return m_note && m_note->isVisible() ? m_note->text() : QString();
+    return m_note ? m_note->note() : QString();
+}
+
+// A note lasts until the user acts: input on a control, a click on the note, an answer to a
+// dialog.
+void FormRuntime::endNote()
+{
+    if (m_note) m_note->dismiss();
 }
 
 void FormRuntime::ShowTextWindow(Control owner, const QString& title, const QString& text)
@@ -501,14 +508,18 @@ int FormRuntime::MessageBox(
     Control owner, const QString& title, const QString& text, int buttons, int icon, const QString& details)
 {
     if (m_sessionEnding) return unaskedAnswer(buttons);
-    return m_dialogs->messageBox(Widget(owner), title, text, buttons, icon, details);
+    const int answer = m_dialogs->messageBox(Widget(owner), title, text, buttons, icon, details);
+    endNote();
+    return answer;
 }
 
 QString FormRuntime::WinOpenDlg(
     Control owner, const QString& prompt, const QString& start, const QString& filter, int flag)
 {
     if (m_sessionEnding) return dialogCancelled();
-    return m_dialogs->openFile(Widget(owner), prompt, start, filter, flag);
+    const QString chosen = m_dialogs->openFile(Widget(owner), prompt, start, filter, flag);
+    endNote();
+    return chosen;
 }
 
 // The program asks for a file to save only to learn a folder: the name it offers is a
@@ -520,6 +531,7 @@ QString FormRuntime::WinSaveDlg(
     if (m_sessionEnding) return dialogCancelled();
     const QFileInfo offered(start);
     const QString folder = m_dialogs->chooseFolder(Widget(owner), prompt, offered.path());
+    endNote();
     if (folder == dialogCancelled() || folder.isEmpty()) return dialogCancelled();
     return QDir::toNativeSeparators(QDir(folder).filePath(offered.fileName()));
 }

@@ -170,9 +170,11 @@ public:
     // window's "_DROP" event with its path, only while the window takes input.
     void AcceptDrops(Control window);
     void SetToolTip(Control control, const QString& text);
-    // Shows a note over the control for a few seconds; the next user action dismisses it.
-    void ShowNote(Control over, const QString& text, int milliseconds);
-    QString ShownNote() const; // empty when no note is shown
+    // Shows a note for a few seconds in the free room of the control's window right of the
+    // control, on its row, so that it covers nothing else. The next user action dismisses it,
+    // an answer to a dialog included.
+    void ShowNote(Control after, const QString& text, int milliseconds);
+    QString ShownNote() const; // the whole text; empty when no note is shown
     // A window of text beside the owner's window, left open until the user closes it.
     void ShowTextWindow(Control owner, const QString& title, const QString& text);
 
@@ -221,6 +223,7 @@ private:
     template <class T> T* as(Control control) const;
     QMargins frameMargins() const;
     void endSession();
+    void endNote();
     int unaskedAnswer(int buttons) const;
 
     FormFactory m_factory;

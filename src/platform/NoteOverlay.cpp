@@ -1,15 +1,43 @@
 #include "platform/NoteOverlay.h"
 
+#include <QEnterEvent>
+#include <QFontMetrics>
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
-constexpr int kInset = 12;
+constexpr int kGap = 8; // between the control and the note
+constexpr int kInset = 4; // between the note and the window's edge
+constexpr int kPadding = 6; // inside the note, left and right of the text
+constexpr int kNarrowest = 32; // room for an ellipsis and a character or two; less shows nothing
 constexpr int kFadeMilliseconds = 600;
 
 } // namespace
+
+QRect noteRoom(const QRect& after, int windowWidth)
+{
+    const int left = after.x() + after.width() + kGap;
+    const int width = windowWidth - kInset - left;
+    return width >= kNarrowest ? QRect(left, after.y(), width, after.height()) : QRect();
+}
+
+QString fittedNote(const QString& text, const QFontMetrics& metrics, int width, int rows)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    const int kept = std::max(rows, 1) - 1;
+    if (lines.size() > kept + 1) {
+        const QString rest = lines.mid(kept).join(QStringLiteral("　"));
+        lines = lines.mid(0, kept);
+        lines << rest;
+    }
+    for (QString& line : lines)
+        line = metrics.elidedText(line, Qt::ElideRight, std::max(width, 0));
+    return lines.join(QLatin1Char('\n'));
+}
 
 NoteOverlay::NoteOverlay(QWidget* window)
     : QLabel(window)
@@ -18,12 +46,11 @@ NoteOverlay::NoteOverlay(QWidget* window)
     , m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("qt_note"));
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setWordWrap(true);
     setTextFormat(Qt::PlainText);
-    setMargin(10);
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setContentsMargins(kPadding, 0, kPadding, 0);
     setStyleSheet(QStringLiteral(
-        "QLabel { background: rgba(30, 30, 30, 215); color: white; border-radius: 6px; font-size: 14px; }"));
+        "QLabel { background: rgba(30, 30, 30, 215); color: white; border-radius: 4px; font-size: 13px; }"));
     setGraphicsEffect(m_opacity);
     m_fade->setDuration(kFadeMilliseconds);
     m_fade->setStartValue(1.0);
@@ -31,21 +58,39 @@ NoteOverlay::NoteOverlay(QWidget* window)
     connect(m_fade, &QPropertyAnimation::finished, this, &QWidget::hide);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, m_fade, [this] { m_fade->start(); });
+    // The room depends on the window's width.
+    window->installEventFilter(this);
     hide();
 }
 
-void NoteOverlay::showNote(const QString& text, const QRect& area, int milliseconds)
+void NoteOverlay::showNote(const QString& text, QWidget* after, int milliseconds)
 {
+    m_text = text;
+    m_after = after;
+    m_holdMilliseconds = std::max(milliseconds - kFadeMilliseconds, 0);
     m_fade->stop();
     m_opacity->setOpacity(1.0);
-    setText(text);
-    const int width = std::max(std::min(area.width() - 2 * kInset, 520), 120);
-    setFixedWidth(width);
-    adjustSize();
-    move(area.topLeft() + QPoint(kInset, kInset));
+    setToolTip(text);
+    fitIntoRoom();
+    m_timer->start(m_holdMilliseconds);
+}
+
+void NoteOverlay::fitIntoRoom()
+{
+    QWidget* window = parentWidget();
+    const QRect room = m_after && window
+        ? noteRoom(QRect(m_after->mapTo(window, QPoint(0, 0)), m_after->size()), window->width())
+        : QRect();
+    if (room.isEmpty()) {
+        hide();
+        return;
+    }
+    ensurePolished();
+    const int rows = std::max(room.height() / fontMetrics().lineSpacing(), 1);
+    setText(fittedNote(m_text, fontMetrics(), room.width() - 2 * kPadding, rows));
+    setGeometry(room.x(), room.y(), std::min(sizeHint().width(), room.width()), room.height());
     show();
     raise();
-    m_timer->start(std::max(milliseconds - kFadeMilliseconds, 0));
 }
 
 void NoteOverlay::dismiss()
@@ -53,4 +98,37 @@ void NoteOverlay::dismiss()
     m_timer->stop();
     m_fade->stop();
     hide();
+}
+
+QString NoteOverlay::note() const
+{
+    return isVisible() ? m_text : QString();
+}
+
+bool NoteOverlay::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible()) fitIntoRoom();
+    return QLabel::eventFilter(watched, event);
+}
+
+// A click on the note is the user's action too.
+void NoteOverlay::mousePressEvent(QMouseEvent* /*event*/)
+{
+    dismiss();
+}
+
+// While the pointer rests on the note (reading its tooltip) it stays; it fades once the pointer
+// has left it for the time it was first given.
+void NoteOverlay::enterEvent(QEnterEvent* event)
+{
+    m_timer->stop();
+    m_fade->stop();
+    m_opacity->setOpacity(1.0);
+    QLabel::enterEvent(event);
+}
+
+void NoteOverlay::leaveEvent(QEvent* event)
+{
+    if (isVisible()) m_timer->start(m_holdMilliseconds);
+    QLabel::leaveEvent(event);
 }

@@ -1,26 +1,53 @@
 #pragma once
 
 #include <QLabel>
+#include <QPointer>
 
+class QFontMetrics;
 class QGraphicsOpacityEffect;
 class QPropertyAnimation;
 class QTimer;
 
-// A short note shown over a part of a window: it floats above the controls there, lets the
-// mouse through, changes no pixel of what it covers once gone, and fades out by itself.
+// A short note in a window's own free room: on the row of a control, right of it, up to the
+// window's right edge, so it covers no other control and no picture. It fades out by itself;
+// a click on it ends it, and the pointer resting on it holds it. What does not fit is cut short
+// with an ellipsis, and the whole text is its tooltip.
 class NoteOverlay : public QLabel
 {
     Q_OBJECT
 public:
     explicit NoteOverlay(QWidget* window);
 
-    // Shows the text over the top-left corner of `area` (in the window's coordinates) for the
-    // given time, then fades it out.
-    void showNote(const QString& text, const QRect& area, int milliseconds);
+    // Shows the text right of `after`, a control of the same window, for the given time, then
+    // fades it out. Where the window leaves no room right of the control, nothing is shown.
+    void showNote(const QString& text, QWidget* after, int milliseconds);
     void dismiss();
+    // The whole text of the note on show; empty when none is shown.
+    QString note() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
+    void fitIntoRoom();
+
+    QString m_text;
+    QPointer<QWidget> m_after;
+    int m_holdMilliseconds = 0;
     QGraphicsOpacityEffect* m_opacity;
     QPropertyAnimation* m_fade;
     QTimer* m_timer;
 };
+
+// The room of a note right of a control at `after` (in its window's coordinates) in a window
+// `windowWidth` wide: the control's row, from a small gap after it to a small inset before the
+// window's edge. Empty when that leaves too little to show anything readable.
+QRect noteRoom(const QRect& after, int windowWidth);
+
+// What a note shows in `rows` lines of `width` pixels: its lines as they are where they all fit;
+// otherwise the last line shown carries the rest, joined by spaces, so the first (the summary)
+// always leads. A line wider than the room ends in an ellipsis.
+QString fittedNote(const QString& text, const QFontMetrics& metrics, int width, int rows);

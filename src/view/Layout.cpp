@@ -46,6 +46,13 @@ void showBar(App& app, Control bar, const QRect& place, int16_t maximum, int16_t
     rt.ShowWindow(bar, kTrue);
 }
 
+// The room below the strip for the picture and its bars, in a window of the given outer size.
+void computePictureArea(App& app, int width, int height)
+{
+    app.PictureAreaWidth = int16_t(width - 2 * app.FrameHeight);
+    app.PictureAreaHeight = int16_t(height - app.CaptionHeight - app.FrameHeight - kStripHeight);
+}
+
 void showCornerButton(App& app, const QRect& place)
 {
     FormRuntime& rt = app.rt;
@@ -69,6 +76,10 @@ void WIN_SAIZU_SUB(App& app)
         rt.SetWindowSize(app.MAINFORM, width, height);
     }
 
+    // A fit magnification scales the image to the picture area, so the area of this window size
+    // must be known before the view is built; the view would otherwise fit the size before the
+    // last resize. Every other magnification builds the view first, as the layout always did.
+    if (fitsPictureArea(app)) computePictureArea(app, width, height);
     BAI_SUB(app);
     if (app.LastViewWidth == app.ViewWidth && app.LastViewHeight == app.ViewHeight && app.FormWidth == width
         && app.FormHeight == height)
@@ -77,8 +88,7 @@ void WIN_SAIZU_SUB(App& app)
     rt.ShowWindow(app.BUTTON1, kFalse);
     app.FormWidth = int16_t(width);
     app.FormHeight = int16_t(height);
-    app.PictureAreaWidth = int16_t(width - 2 * app.FrameHeight);
-    app.PictureAreaHeight = int16_t(height - app.CaptionHeight - app.FrameHeight - kStripHeight);
+    computePictureArea(app, width, height);
 
     const Placement at = placePicture(QSize(int(app.ViewWidth), int(app.ViewHeight)),
         QSize(app.PictureAreaWidth, app.PictureAreaHeight), app.ScrollBarSize);
@@ -109,4 +119,9 @@ void MAINFORM_RESIZE(App& app)
     TRI3_CHK(app);
     CG_ON_SUB(app);
     CG_UP(app);
+}
+
+void showStripNote(App& app, const QString& text, int milliseconds)
+{
+    app.rt.ShowNote(app.BUTTON12, text, milliseconds);
 }

@@ -130,6 +130,12 @@ void BAI_SUB(App& app)
     RESETPARA_SUB(app);
 }
 
+bool fitsPictureArea(const App& app)
+{
+    const int entry = app.rt.GetCurSel(app.COMBO5);
+    return entry == FitHeight || entry == FitWidth;
+}
+
 void stepMagnification(App& app, int step)
 {
     FormRuntime& rt = app.rt;

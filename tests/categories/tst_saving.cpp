@@ -1009,7 +1009,7 @@ void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening_data()
     QTest::newRow("×0.5")                   << 7  << false << -1 << 1;
     QTest::newRow("×0.1")                   << 11 << false << -1 << 1;
     QTest::newRow("fit height")             << 1  << false << -1 << 1;
-    QTest::newRow("fit width, resized")     << 2  << true  << -1 << 0;
+    QTest::newRow("fit width, resized")     << 2  << true  << -1 << 1;
     QTest::newRow("×0.5, resized")          << 7  << true  << -1 << 1;
     QTest::newRow("×0.5, then ×0.1 chosen") << 7  << false << 11 << 1;
     QTest::newRow("×0.5, then 等倍 chosen") << 7  << false << 0  << 0;
@@ -1019,8 +1019,8 @@ void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening_data()
 
 // At a shrinking magnification the next image's view is shrunk while it is decoded ahead. The
 // view shown after "保存実行" is the one building it when opening gives, pixel for pixel; when
-// the picture area changed meanwhile and the fit with it, the view is built again; another
-// magnification chosen meanwhile has the view shrunk ahead for it.
+// the picture area changed meanwhile and the fit with it, the resize has the view shrunk ahead
+// again for the new area; another magnification chosen meanwhile has the view shrunk ahead for it.
 void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening()
 {
     QFETCH(int, entry);

@@ -10,6 +10,7 @@
 #include "platform/FormRuntime.h"
 #include "platform/ImageFiles.h"
 #include "platform/ImagePrefetcher.h"
+#include "platform/NoteOverlay.h"
 #include "platform/Translations.h"
 
 #include <QApplication>
@@ -122,6 +123,10 @@ private slots:
     void programmaticChangesRaiseNoEvent();
     void userActionsRaiseNamedEvents();
     void handlersForEventsNoControlRaisesAreFound();
+    void noteRoomLiesRightOfTheControl_data();
+    void noteRoomLiesRightOfTheControl();
+    void noteFitsItsRoom_data();
+    void noteFitsItsRoom();
     void qtTextsAreJapanese();
     void addingToAListSelectsNothing();
     void multiLineEditKeepsCrLf();
@@ -333,6 +338,68 @@ void TestPlatform::handlersForEventsNoControlRaisesAreFound()
 }
 
 // The buttons of a message box speak the language of the interface.
+void TestPlatform::noteRoomLiesRightOfTheControl_data()
+{
+    QTest::addColumn<QRect>("after");
+    QTest::addColumn<int>("windowWidth");
+    QTest::addColumn<QRect>("room"); // null: none
+    // clang-format off
+    QTest::newRow("wide window")              << QRect(648, 0, 64, 24) << 1280 << QRect(720, 0, 556, 24);
+    QTest::newRow("narrowest room")           << QRect(648, 0, 64, 24) << 756  << QRect(720, 0, 32, 24);
+    QTest::newRow("too narrow to show")       << QRect(648, 0, 64, 24) << 755  << QRect();
+    QTest::newRow("control past the edge")    << QRect(648, 0, 64, 24) << 640  << QRect();
+    QTest::newRow("on the control's row")     << QRect(10, 30, 50, 20) << 200  << QRect(68, 30, 128, 20);
+    // clang-format on
+}
+
+// A note takes the rest of its control's row, a gap away from the control and an inset away
+// from the window's edge, and nothing where too little is left to read.
+void TestPlatform::noteRoomLiesRightOfTheControl()
+{
+    QFETCH(QRect, after);
+    QFETCH(int, windowWidth);
+    QFETCH(QRect, room);
+    QCOMPARE(noteRoom(after, windowWidth), room);
+}
+
+void TestPlatform::noteFitsItsRoom_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("characters"); // the room's width, in widths of "x"
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("lines"); // what the rows hold before any is cut short
+    QTest::addColumn<bool>("cut");
+    // clang-format off
+    QTest::newRow("one line fits")              << "abc"              << 40 << 1 << "abc"                    << false;
+    QTest::newRow("all lines fit")              << "abc\ndef"         << 40 << 3 << "abc\ndef"               << false;
+    QTest::newRow("one row: all on one line")   << "abc\ndef\nghi"    << 40 << 1 << "abc　def　ghi"           << false;
+    QTest::newRow("two rows: summary, rest")    << "abc\ndef\nghi"    << 40 << 2 << "abc\ndef　ghi"           << false;
+    QTest::newRow("no row still shows one")     << "abc\ndef"         << 40 << 0 << "abc　def"                << false;
+    QTest::newRow("too narrow: summary leads")  << "2 枚を保存しました\nCG01_001.BMP（/tmp/）" << 12 << 1 << "2 枚を保存しました　CG01_001.BMP（/tmp/）" << true;
+    // clang-format on
+}
+
+// What a note shows in its room: whole lines while they fit, the rest on its last row, and a
+// line too wide for the room cut short with an ellipsis.
+void TestPlatform::noteFitsItsRoom()
+{
+    QFETCH(QString, text);
+    QFETCH(int, characters);
+    QFETCH(int, rows);
+    QFETCH(QString, lines);
+    QFETCH(bool, cut);
+    const QFontMetrics metrics(QApplication::font());
+    const int width = metrics.horizontalAdvance(QString(characters, QLatin1Char('x')));
+    const QString fitted = fittedNote(text, metrics, width, rows);
+    if (!cut) {
+        QCOMPARE(fitted, lines);
+        return;
+    }
+    QVERIFY2(fitted.endsWith(QChar(0x2026)), qPrintable(fitted));
+    QVERIFY2(fitted.size() > 1 && lines.startsWith(fitted.chopped(1)), qPrintable(fitted));
+    QVERIFY(metrics.horizontalAdvance(fitted) <= width);
+}
+
 void TestPlatform::qtTextsAreJapanese()
 {
     QTranslator* translator = installJapaneseQtTexts();

@@ -5,11 +5,13 @@
 #include "view/Layout.h"
 #include "view/Magnification.h"
 #include "view/Scrolling.h"
+#include "view/ViewGeometry.h"
 
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -60,6 +62,8 @@ private slots:
     void keptPositionBeyondNewRangeIsClamped();
     void magnificationListRebuildsAndShowsView();
     void resizeThatChangesNothingMovesNothing();
+    void fitFollowsTheWindowOnResize_data();
+    void fitFollowsTheWindowOnResize();
     void windowSnapsToSmallestSize_data();
     void windowSnapsToSmallestSize();
     void rebuildResetsTrimmingState();
@@ -536,6 +540,66 @@ void TestView::resizeThatChangesNothingMovesNothing()
     QCOMPARE(app.rt.IsWindowVisible(app.HSCROLL1), kFalse);
     // The view was rebuilt all the same, and the frames went with it.
     QCOMPARE(app.CatFrameCount[3], 0.0f);
+}
+
+void TestView::fitFollowsTheWindowOnResize_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QSize>("image");
+    QTest::addColumn<QSize>("fromArea"); // the picture area before the resize
+    QTest::addColumn<QSize>("toArea"); // and after it
+    QTest::addColumn<bool>("horizontalBar");
+    QTest::addColumn<bool>("verticalBar");
+    // A tall image at 縦合わせ and a wide one at 横合わせ fit along the other axis at any of
+    // these sizes, so no bar is ever needed; ×０.５ keeps its view and gets bars where it must.
+    // clang-format off
+    QTest::newRow("縦合わせ, window made larger") << 1 << QSize(500, 1600) << QSize(660, 300) << QSize(780, 540) << false << false;
+    QTest::newRow("縦合わせ, window made smaller") << 1 << QSize(500, 1600) << QSize(780, 540) << QSize(660, 300) << false << false;
+    QTest::newRow("横合わせ, window made larger") << 2 << QSize(1600, 300) << QSize(650, 300) << QSize(790, 540) << false << false;
+    QTest::newRow("横合わせ, window made smaller") << 2 << QSize(1600, 300) << QSize(790, 540) << QSize(650, 300) << false << false;
+    QTest::newRow("×０.５, window made larger")  << 7 << QSize(1300, 900) << QSize(660, 360) << QSize(780, 540) << false << false;
+    QTest::newRow("×０.５, window made smaller") << 7 << QSize(1300, 900) << QSize(780, 540) << QSize(660, 360) << true  << true;
+    // clang-format on
+}
+
+// A resize of the window by the window system lays the view out for the new size at once: at
+// the fit magnifications the view is scaled to the new picture area, not to the one before.
+void TestView::fitFollowsTheWindowOnResize()
+{
+    QFETCH(int, entry);
+    QFETCH(QSize, image);
+    QFETCH(QSize, fromArea);
+    QFETCH(QSize, toArea);
+    QFETCH(bool, horizontalBar);
+    QFETCH(bool, verticalBar);
+    TestProgram program;
+    program.start();
+    App& app = program.app();
+    setPictureArea(program, fromArea.width(), fromArea.height());
+    showImage(app, patternImage(image.width(), image.height()));
+    selectByKeyboard(program, "COMBO5", entry);
+    QCOMPARE(app.MagnificationIndex, int16_t(entry));
+
+    // The window's inner size is the picture area and the strip above it.
+    program.widget(QStringLiteral("MAINFORM"))->windowHandle()->resize(toArea + QSize(0, kStripHeight));
+    program.runEvents();
+    QCOMPARE(QSize(app.PictureAreaWidth, app.PictureAreaHeight), toArea);
+
+    // The fitted side fills the area but for the margins (30, less one where the factor
+    // rounds down); a fixed magnification keeps its view.
+    const QSize viewSize(int(app.ViewWidth), int(app.ViewHeight));
+    const auto fills
+        = [](int viewSide, int areaSide) { return viewSide >= areaSide - 11 && viewSide <= areaSide - 10; };
+    if (entry == 1)
+        QVERIFY2(fills(viewSize.height(), toArea.height()), qPrintable(QString::number(viewSize.height())));
+    if (entry == 2)
+        QVERIFY2(fills(viewSize.width(), toArea.width()), qPrintable(QString::number(viewSize.width())));
+    if (entry == 7) QCOMPARE(viewSize, image / 2 + QSize(20, 20));
+    QCOMPARE(app.rt.IsWindowVisible(app.HSCROLL1), horizontalBar ? kTrue : kFalse);
+    QCOMPARE(app.rt.IsWindowVisible(app.VSCROLL1), verticalBar ? kTrue : kFalse);
+    const Placement expected = placePicture(viewSize, toArea, app.ScrollBarSize);
+    QCOMPARE(program.widget("PICTURE1")->geometry(), expected.picture);
+    QCOMPARE(picture(app), blockAtOrigin(app));
 }
 
 void TestView::windowSnapsToSmallestSize_data()
