@@ -56,6 +56,21 @@ QImage paletteImage(int width, int height)
     return image;
 }
 
+// Sixteen colours scattered at random above a band of one colour: LZW codes of it grow to 12
+// bits and fill the table, and the band gives codes for the very string the decoder is adding.
+QImage speckledImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1103515245u + 12345u;
+            const int index = y < height * 3 / 4 ? int(state >> 16) % 16 : 5;
+            image.setPixel(x, y, qRgb(index * 16, 255 - index * 13, (index * 77) % 256));
+        }
+    return image;
+}
+
 QByteArray encoded(const QImage& image, const char* format, bool progressive = false)
 {
     QByteArray bytes;
@@ -279,6 +294,30 @@ void addJpegCodingRows()
     // clang-format on
     for (const auto& [name, image, bytes] : jpegs)
         QTest::newRow(name) << "photo.JPG" << bytes << image << 12 << qtDecoded(bytes);
+}
+
+// Rows of loadsImageFiles: GIF of every layout and coding, read as the pattern it was made from
+// and as Qt decodes it.
+void addGifVariantRows()
+{
+    const QImage colours = paletteImage(37, 21);
+    const QImage speckled = speckledImage(160, 120);
+    using G = GifLayout;
+    // clang-format off
+    const QList<std::tuple<const char*, QImage, GifLayout>> gifs = {
+        { "interlaced GIF",                         colours,  G { G::Literal, true } },
+        { "GIF with a local colour table",          colours,  G { G::Literal, false, true } },
+        { "GIF with a transparent colour",          colours,  G { G::Literal, false, false, 3 } },
+        { "GIF of three frames",                    colours,  G { G::Literal, false, false, -1, 3 } },
+        { "GIF of codes up to 12 bits",             speckled, G { G::Strings } },
+        { "GIF of codes from a full table",         speckled, G { G::StringsPastFullTable } },
+        { "interlaced GIF of three frames, strings", speckled, G { G::Strings, true, true, 0, 3 } },
+    };
+    // clang-format on
+    for (const auto& [name, image, layout] : gifs) {
+        const QByteArray bytes = gifFile(image, layout);
+        QTest::newRow(name) << "photo.gif" << bytes << image << 0 << qtDecoded(bytes);
+    }
 }
 
 // A file that a load refuses, and the message it gives.
@@ -714,6 +753,7 @@ void TestSource::loadsImageFiles_data()
 
     addBmpVariantRows();
     addJpegCodingRows();
+    addGifVariantRows();
 }
 
 void TestSource::loadsImageFiles()
