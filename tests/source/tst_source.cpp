@@ -154,6 +154,37 @@ QByteArray withGifFrame(QByteArray gif, int width, int height)
     return gif;
 }
 
+// Where the data of a GIF's first image starts (its code size), as gifFile lays it out.
+qsizetype gifImageData(const QByteArray& gif)
+{
+    return 13 + (3 << ((uchar(gif[10]) & 7) + 1)) + 10;
+}
+
+// A GIF of gifFile's one-code-a-pixel data whose code number `index` is replaced by `code`.
+QByteArray withGifCode(QByteArray gif, int index, int code)
+{
+    const qsizetype data = gifImageData(gif);
+    const int width = uchar(gif[data]) + 1;
+    QList<qsizetype> offsets; // of the data bytes, past the sub-blocks' lengths
+    for (qsizetype at = data + 1; gif[at] != 0; at += 1 + uchar(gif[at]))
+        for (int i = 1; i <= uchar(gif[at]); ++i)
+            offsets << at + i;
+    for (int bit = 0; bit < width; ++bit) {
+        const qsizetype at = qsizetype(index) * width + bit;
+        char& byte = gif[offsets[at / 8]];
+        const char mask = char(1 << at % 8);
+        byte = char(code >> bit & 1 ? byte | mask : byte & ~mask);
+    }
+    return gif;
+}
+
+// A GIF cut after the first sub-block of its image's data, closed with an empty one and the trailer.
+QByteArray cutAfterFirstSubBlock(const QByteArray& gif)
+{
+    const qsizetype firstBlock = gifImageData(gif) + 1;
+    return gif.left(firstBlock + 1 + uchar(gif[firstBlock])) + QByteArray("\0;", 2);
+}
+
 quint32 crc32(const QByteArray& bytes)
 {
     quint32 crc = 0xFFFFFFFFu;
@@ -342,6 +373,8 @@ QList<LoadCase> damagedFiles()
     const QByteArray gif = gifFile(colours);
     const QByteArray progressive = qtJpegFile(gradient, true);
     const QByteArray restarts = jpegFile(gradient, JpegLayout { JpegLayout::YCbCr, 2, 2, false, false, 1 });
+    const QByteArray strings = gifFile(speckledImage(160, 120), GifLayout { GifLayout::Strings });
+    const int clear = 1 << uchar(gif[gifImageData(gif)]);
     // clang-format off
     return {
         { "8-bit run-length BMP cut short",      "cut.BMP",  rle8.left(rle8.size() * 2 / 3),               kCannotShow },
@@ -349,6 +382,12 @@ QList<LoadCase> damagedFiles()
         { "run-length BMP cut before its end",   "cut.BMP",  rle8.chopped(4),                              kCannotShow },
         { "GIF without its trailer",             "cut.gif",  gif.chopped(1),                               kCannotShow },
         { "GIF cut in its image data",           "cut.gif",  gif.left(gif.size() / 2),                     kCannotShow },
+        { "GIF with a code its table lacks",     "bad.gif",  withGifCode(gif, 3, 2 * clear - 1),           kCannotShow },
+        { "GIF starting with a string code",     "bad.gif",  withGifCode(gif, 1, clear + 2),               kCannotShow },
+        { "GIF cut after a sub-block, closed",   "cut.gif",  cutAfterFirstSubBlock(strings),              kCannotShow },
+        { "GIF without its end code",            "bad.gif",  gifFile(colours, GifLayout { .endCode = false }), kCannotShow },
+        { "GIF frame a row taller than its data", "bad.gif", withGifFrame(gif, 37, 22),                   kCannotShow },
+        { "GIF frame a row shorter than its data", "bad.gif", withGifFrame(gif, 37, 20),                  kCannotShow },
         { "JPEG cut in a scan, end marker kept", "cut.JPG",  cutInsideScan(jpeg),                          kCannotShow },
         { "progressive JPEG cut in a scan",      "cut.JPG",  cutInsideScan(progressive),                   kCannotShow },
         { "JPEG with corrupt coded data",        "bad.JPG",  withCorruptScan(jpeg),                        kCannotShow },
