@@ -308,6 +308,19 @@ void addJpegCodingRows()
               return jpegFile(kind == JpegLayout::Grey ? greyGradient : gradient,
                   JpegLayout { kind, width, height, multiScan, arithmetic, restart });
           };
+    // Arithmetic-coded scans of one colour are all but empty: the decoder reads on past their
+    // end, through zeros, to a picture of that colour.
+    QImage oneColour(256, 256, QImage::Format_RGB32);
+    oneColour.fill(qRgb(245, 245, 245));
+    QImage fadingOut = oneColour; // the gradient, fading into that colour over 64 rows
+    const QImage top = gradientImage(256, 64);
+    for (int y = 0; y < top.height(); ++y)
+        for (int x = 0; x < top.width(); ++x) {
+            const auto mix = [&](int from, int to) { return from + (to - from) * y / top.height(); };
+            const QRgb a = top.pixel(x, y), b = oneColour.pixel(x, y);
+            fadingOut.setPixel(
+                x, y, qRgb(mix(qRed(a), qRed(b)), mix(qGreen(a), qGreen(b)), mix(qBlue(a), qBlue(b))));
+        }
     using J = JpegLayout;
     // clang-format off
     const QList<std::tuple<const char*, QImage, QByteArray>> jpegs = {
@@ -317,6 +330,9 @@ void addJpegCodingRows()
         { "CMYK JPEG",                          gradient,     jpeg(J::Cmyk, 1, 1, false, false, 0) },
         { "arithmetic JPEG",                    gradient,     jpeg(J::YCbCr, 2, 2, false, true, 0) },
         { "progressive arithmetic JPEG",        gradient,     jpeg(J::YCbCr, 2, 2, true, true, 0) },
+        { "arithmetic JPEG with restart markers", gradient,   jpeg(J::YCbCr, 2, 2, false, true, 1) },
+        { "arithmetic JPEG, one colour below",  fadingOut,    jpegFile(fadingOut, J { J::YCbCr, 2, 2, false, true, 0 }) },
+        { "progressive arithmetic JPEG, one colour", oneColour, jpegFile(oneColour, J { J::YCbCr, 2, 2, true, true, 0 }) },
         { "JPEG with restart markers",          gradient,     jpeg(J::YCbCr, 2, 2, false, false, 1) },
         { "progressive JPEG, restart markers",  gradient,     jpeg(J::YCbCr, 2, 2, true, false, 1) },
         { "JPEG with a stray byte",             gradient,     withStrayByte(baseline) },
@@ -373,6 +389,12 @@ QList<LoadCase> damagedFiles()
     const QByteArray gif = gifFile(colours);
     const QByteArray progressive = qtJpegFile(gradient, true);
     const QByteArray restarts = jpegFile(gradient, JpegLayout { JpegLayout::YCbCr, 2, 2, false, false, 1 });
+    // Noise, which zeros cannot pass for: made up from them, the rest of a scan takes far more of
+    // them than a finished coder leaves out.
+    const QByteArray arithmetic
+        = jpegFile(noiseImage(256, 192), JpegLayout { JpegLayout::YCbCr, 2, 2, false, true, 0 });
+    const QByteArray progressiveArithmetic
+        = jpegFile(noiseImage(128, 96), JpegLayout { JpegLayout::YCbCr, 2, 2, true, true, 0 });
     const QByteArray strings = gifFile(speckledImage(160, 120), GifLayout { GifLayout::Strings });
     const int clear = 1 << uchar(gif[gifImageData(gif)]);
     // clang-format off
@@ -390,6 +412,8 @@ QList<LoadCase> damagedFiles()
         { "GIF frame a row shorter than its data", "bad.gif", withGifFrame(gif, 37, 20),                  kCannotShow },
         { "JPEG cut in a scan, end marker kept", "cut.JPG",  cutInsideScan(jpeg),                          kCannotShow },
         { "progressive JPEG cut in a scan",      "cut.JPG",  cutInsideScan(progressive),                   kCannotShow },
+        { "arithmetic JPEG cut in a scan, end marker kept", "cut.JPG", cutInsideScan(arithmetic),         kCannotShow },
+        { "progressive arithmetic JPEG cut in a scan", "cut.JPG", cutInsideScan(progressiveArithmetic),   kCannotShow },
         { "JPEG with corrupt coded data",        "bad.JPG",  withCorruptScan(jpeg),                        kCannotShow },
         { "JPEG with a restart out of order",    "bad.JPG",  withRestartMarkerOutOfOrder(restarts),        kCannotShow },
         { "JPEG claiming 23000 x 23000",         "huge.JPG", withJpegSize(jpeg, 23000, 23000),             kCannotShow },
