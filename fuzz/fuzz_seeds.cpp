@@ -91,10 +91,13 @@ bool writeImageSeeds(const QString& folder)
         { "baseline.jpg", jpegFile(pattern, JpegLayout {}) },
         { "progressive.jpg", jpegFile(pattern, JpegLayout { JpegLayout::YCbCr, 2, 2, true }) },
         { "arithmetic.jpg", jpegFile(pattern, JpegLayout { JpegLayout::YCbCr, 1, 1, false, true }) },
+        { "arithmetic-progressive.jpg",
+            jpegFile(pattern, JpegLayout { JpegLayout::YCbCr, 2, 2, true, true, 1 }) },
         { "restarts.jpg", jpegFile(pattern, JpegLayout { JpegLayout::YCbCr, 2, 2, false, false, 1 }) },
         { "grey.jpg", jpegFile(pattern, JpegLayout { JpegLayout::Grey, 1, 1 }) },
         { "cmyk.jpg", jpegFile(pattern, JpegLayout { JpegLayout::Cmyk, 1, 1 }) },
         { "sixteen.gif", gifFile(sixteen) },
+        { "strings.gif", gifFile(sixteen, GifLayout { GifLayout::Strings, true, true, 2, 2 }) },
         { "pattern.png", qtEncoded(pattern, "png") },
     };
     for (const auto& [name, bytes] : seeds)

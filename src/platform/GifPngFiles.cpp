@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include <array>
 #include <optional>
 
 namespace {
@@ -61,9 +62,102 @@ qsizetype colourTableBytes(int flags)
     return flags & 0x80 ? 3 * (qsizetype(2) << (flags & 7)) : 0;
 }
 
+// The LZW codes of an image, read from its data sub-blocks least significant bit first.
+class LzwCodes
+{
+public:
+    // `at` is the length byte of the first sub-block.
+    LzwCodes(const QByteArray& bytes, qsizetype at)
+        : m_bytes(bytes)
+        , m_at(at)
+        , m_blockEnd(at)
+    {
+    }
+
+    // The next code of `width` bits; -1 where the sub-blocks, or the file, end first.
+    int next(int width)
+    {
+        while (m_bitCount < width) {
+            if (m_at == m_blockEnd && !startBlock()) return -1;
+            m_bits |= quint32(uchar(m_bytes[m_at++])) << m_bitCount;
+            m_bitCount += 8;
+        }
+        const int code = int(m_bits & ((1u << width) - 1));
+        m_bits >>= width;
+        m_bitCount -= width;
+        return code;
+    }
+
+    // Where the block after the data starts, or -1. Bytes after the end code are skipped, as
+    // decoders skip them.
+    qsizetype end() const { return skipSubBlocks(m_bytes, m_blockEnd); }
+
+private:
+    bool startBlock()
+    {
+        if (m_at >= m_bytes.size() || m_bytes[m_at] == 0) return false;
+        m_blockEnd = m_at + 1 + uchar(m_bytes[m_at]);
+        ++m_at;
+        return m_blockEnd <= m_bytes.size();
+    }
+
+    const QByteArray& m_bytes;
+    qsizetype m_at;
+    qsizetype m_blockEnd; // of the sub-block being read
+    quint32 m_bits = 0; // read but not yet taken, at most 19
+    int m_bitCount = 0;
+};
+
+// Follows the codes as a decoder does, keeping of each string in the table only its length: the
+// codes must give exactly `pixels` pixels and then the end code. A code that the table does not
+// hold yet, one past the last pixel, and data that ends before the end code mean the data is
+// damaged or cut, where a decoder would draw what it had or what the damage made of it.
+bool givesExactly(LzwCodes& codes, int rootBits, qint64 pixels)
+{
+    constexpr int kWidest = 12, kTableSize = 1 << kWidest;
+    const int clear = 1 << rootBits, end = clear + 1;
+    std::array<quint16, kTableSize> lengths;
+    lengths.fill(1); // the roots
+    int width = rootBits + 1, nextFree = clear + 2, previous = -1;
+    qint64 drawn = 0;
+    for (int code = codes.next(width); code >= 0; code = codes.next(width)) {
+        if (code == clear) {
+            width = rootBits + 1;
+            nextFree = clear + 2;
+            previous = -1;
+            continue;
+        }
+        if (code == end) return drawn == pixels;
+        if (code > (previous < 0 ? clear : nextFree)) return false;
+        if (previous >= 0) {
+            const int grown = lengths[size_t(previous)] + 1; // the previous string and one more
+            if (code == nextFree) lengths[size_t(code)] = quint16(grown);
+            // Once the table is full it stays as it is until the next clear code.
+            if (nextFree < kTableSize) lengths[size_t(nextFree++)] = quint16(grown);
+            if (nextFree >= 1 << width && width < kWidest) ++width;
+        }
+        drawn += lengths[size_t(code)];
+        if (drawn > pixels) return false;
+        previous = code;
+    }
+    return false;
+}
+
+// Where the block after an image's data starts, the data being its LZW code size at `at` and the
+// sub-blocks after it; -1 when the data is damaged or cut (see givesExactly). A code size above
+// 8 would stand for more colours than a table holds.
+qsizetype endOfImageData(const QByteArray& bytes, qsizetype at, qint64 pixels)
+{
+    if (at >= bytes.size()) return -1;
+    const int rootBits = uchar(bytes[at]);
+    if (rootBits < 1 || rootBits > 8) return -1;
+    LzwCodes codes(bytes, at + 1);
+    return givesExactly(codes, rootBits, pixels) ? codes.end() : -1;
+}
+
 // The picture a GIF's decoder draws: its logical screen, widened to hold the first frame (the one
 // that is read) should that reach beyond it. Nothing when the blocks do not lead, through a
-// frame, to the trailer: the file was cut short.
+// frame, to the trailer, the file being cut short, or when the data of a frame is damaged.
 std::optional<QSize> gifCanvas(const QByteArray& bytes)
 {
     constexpr qsizetype kScreenEnd = 13;
@@ -77,13 +171,13 @@ std::optional<QSize> gifCanvas(const QByteArray& bytes)
         if (block == '!' && at + 1 < bytes.size()) {
             at = skipSubBlocks(bytes, at + 2); // after the label
         } else if (block == ',' && at + 10 < bytes.size()) {
+            const QSize frame(int(littleEndian16(bytes, at + 5)), int(littleEndian16(bytes, at + 7)));
             if (!framed)
-                canvas = canvas.expandedTo(
-                    QSize(int(littleEndian16(bytes, at + 1) + littleEndian16(bytes, at + 5)),
-                        int(littleEndian16(bytes, at + 3) + littleEndian16(bytes, at + 7))));
+                canvas = canvas.expandedTo(QSize(int(littleEndian16(bytes, at + 1)) + frame.width(),
+                    int(littleEndian16(bytes, at + 3)) + frame.height()));
             framed = true;
-            at = skipSubBlocks(
-                bytes, at + 11 + colourTableBytes(uchar(bytes[at + 9]))); // after the code size
+            at = endOfImageData(bytes, at + 10 + colourTableBytes(uchar(bytes[at + 9])),
+                qint64(frame.width()) * frame.height());
         } else {
             return std::nullopt;
         }

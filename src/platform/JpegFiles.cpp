@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
@@ -121,48 +122,171 @@ void readRows(jpeg_decompress_struct& info, QImage& image)
 // The file is read a block at a time as the decoder asks, so a large scan's compressed bytes are
 // never all in memory beside its pixels. Where the file ends, the source gives libjpeg an end
 // marker and its "premature end of file" warning, which refuses the image (see losesPixels).
+//
+// What it hands over of a block stops before each marker, so that it knows when the decoder of
+// an arithmetic-coded scan has used up the scan's data (see giveZero).
 struct FileSource
 {
     static constexpr qint64 kBlockBytes = 1 << 20;
 
     jpeg_source_mgr base {};
     const ReadOnlyFile* file = nullptr;
-    qint64 offset = 0;
+    qint64 blockOffset = 0; // where in the file the block starts
+    qint64 blockSize = 0; // the bytes it holds
+    qint64 handedOver = 0; // of them
     std::vector<JOCTET> block = std::vector<JOCTET>(size_t(kBlockBytes));
+    // Where the first marker after what was handed over starts, once looked for (see markerAt).
+    qint64 marker = -1;
+    bool undecided = false;
+    int paddedScan = 0; // the scan given zeros for its end (input_scan_number); 0: none yet
+    qint64 zerosGiven = 0;
+    qint64 zerosAllowed = 0;
 };
 
 extern "C" void startReading(j_decompress_ptr) { }
 extern "C" void stopReading(j_decompress_ptr) { }
 
-extern "C" boolean readNextBlock(j_decompress_ptr info)
+// The first marker at or after `from` in the block: a 0xFF byte, or a run of them, followed by
+// a byte that is neither the 0 that makes it a data byte nor a restart marker's. The block's size
+// when there is none; `undecided` when a run of 0xFF bytes reaches the end of the block.
+qint64 markerAt(const FileSource& source, qint64 from, bool& undecided)
+{
+    undecided = false;
+    for (qint64 at = from; at < source.blockSize; ++at) {
+        if (source.block[size_t(at)] != 0xFF) continue;
+        qint64 code = at + 1;
+        while (code < source.blockSize && source.block[size_t(code)] == 0xFF)
+            ++code;
+        if (code == source.blockSize) {
+            undecided = true;
+            return at;
+        }
+        const int marker = source.block[size_t(code)];
+        if (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7)) return at;
+        at = code;
+    }
+    return source.blockSize;
+}
+
+bool loadBlock(FileSource& source, qint64 offset)
+{
+    const qint64 read = source.file->readUpTo(
+        offset, reinterpret_cast<char*>(source.block.data()), FileSource::kBlockBytes);
+    source.blockOffset = offset;
+    source.blockSize = std::max<qint64>(read, 0);
+    source.handedOver = 0;
+    source.marker = -1;
+    return read > 0;
+}
+
+// The blocks of the scan under way from the start of the row of coding units being decoded.
+qint64 blocksLeft(const jpeg_decompress_struct& info)
+{
+    const qint64 perRow = info.comps_in_scan == 1
+        ? qint64(info.MCUs_per_row) * info.cur_comp_info[0]->v_samp_factor
+        : qint64(info.MCUs_per_row) * info.blocks_in_MCU;
+    return perRow * (info.total_iMCU_rows - info.input_iMCU_row);
+}
+
+bool isDecodingArithmeticScan(const jpeg_decompress_struct& info)
+{
+    return info.arith_code && info.input_iMCU_row < info.total_iMCU_rows;
+}
+
+// The decoder of an arithmetic-coded scan that reaches the marker after the scan's data goes on
+// with zero bytes, as the coder that finished the scan left out the zero bytes at its end. So a
+// file cut inside such a scan and closed with an end marker decodes without a word, the rest of
+// the scan made up from zeros; and as any bits followed by zeros code some picture, nothing in the
+// bits tells the two apart. How many zeros the rest takes mostly does. A finished coder leaves
+// out up to three bytes of its register, and the zeros that uniform or repeating parts of a
+// picture cost it: in many thousands of files that libjpeg wrote, of every quality, sampling and
+// progression, never more than 7 bits a block. Picture data made up from zeros mostly costs more.
+// The source gives the zeros itself, counting them, and refuses a scan that takes more than a
+// margin over that bound. A cut in a uniform part of a picture, or just before the end of a scan,
+// goes unseen.
+void giveZero(j_decompress_ptr info, FileSource& source)
+{
+    static const JOCTET kZero[] = { 0 };
+    constexpr qint64 kStartBytes = 64, kBitsPerBlock = 16;
+    if (source.paddedScan != info->input_scan_number) {
+        source.paddedScan = info->input_scan_number;
+        source.zerosGiven = 0;
+        source.zerosAllowed = kStartBytes + blocksLeft(*info) * kBitsPerBlock / 8;
+    }
+    if (++source.zerosGiven > source.zerosAllowed) WARNMS(info, JWRN_HIT_MARKER);
+    source.base.next_input_byte = kZero;
+    source.base.bytes_in_buffer = sizeof kZero;
+}
+
+// The end marker in place of what is missing, with the warning that refuses the image.
+boolean giveEndOfFile(j_decompress_ptr info, FileSource& source)
 {
     static const JOCTET kEndMarker[] = { 0xFF, JPEG_EOI };
-    auto* source = reinterpret_cast<FileSource*>(info->src);
-    const qint64 read = source->file->readUpTo(
-        source->offset, reinterpret_cast<char*>(source->block.data()), FileSource::kBlockBytes);
-    if (read <= 0) {
-        WARNMS(info, JWRN_JPEG_EOF);
-        source->base.next_input_byte = kEndMarker;
-        source->base.bytes_in_buffer = sizeof kEndMarker;
+    WARNMS(info, JWRN_JPEG_EOF);
+    source.base.next_input_byte = kEndMarker;
+    source.base.bytes_in_buffer = sizeof kEndMarker;
+    return TRUE;
+}
+
+// The first marker from what was handed over on, looked for once: a long run of 0xFF bytes is not
+// gone through again for each zero given at its end.
+qint64 nextMarker(FileSource& source)
+{
+    if (source.marker < source.handedOver)
+        source.marker = markerAt(source, source.handedOver, source.undecided);
+    return source.marker;
+}
+
+boolean handOverUpTo(FileSource& source, qint64 end)
+{
+    source.base.next_input_byte = source.block.data() + source.handedOver;
+    source.base.bytes_in_buffer = size_t(end - source.handedOver);
+    source.handedOver = end;
+    return TRUE;
+}
+
+// Hands over the marker that starts what is left of the block, with what follows it up to the next.
+boolean handOverMarker(FileSource& source)
+{
+    qint64 code = source.handedOver;
+    while (code < source.blockSize && source.block[size_t(code)] == 0xFF)
+        ++code;
+    source.marker = code < source.blockSize ? markerAt(source, code + 1, source.undecided) : source.blockSize;
+    return handOverUpTo(source, source.marker);
+}
+
+extern "C" boolean readNextBlock(j_decompress_ptr info)
+{
+    auto& source = *reinterpret_cast<FileSource*>(info->src);
+    if (source.handedOver == source.blockSize && !loadBlock(source, source.blockOffset + source.blockSize))
+        return giveEndOfFile(info, source);
+    if (nextMarker(source) == source.handedOver && source.undecided && source.handedOver > 0) {
+        // A run of 0xFF bytes reaches the end of the block: read on, from where it starts.
+        if (!loadBlock(source, source.blockOffset + source.handedOver)) return giveEndOfFile(info, source);
+        nextMarker(source);
+    }
+    if (source.marker > source.handedOver) return handOverUpTo(source, source.marker);
+    if (!source.undecided && isDecodingArithmeticScan(*info)) {
+        giveZero(info, source);
         return TRUE;
     }
-    source->offset += read;
-    source->base.next_input_byte = source->block.data();
-    source->base.bytes_in_buffer = size_t(read);
-    return TRUE;
+    return handOverMarker(source);
 }
 
 extern "C" void skipBytes(j_decompress_ptr info, long count)
 {
-    auto* source = reinterpret_cast<FileSource*>(info->src);
+    auto& source = *reinterpret_cast<FileSource*>(info->src);
     if (count <= 0) return;
-    if (size_t(count) <= source->base.bytes_in_buffer) {
-        source->base.next_input_byte += count;
-        source->base.bytes_in_buffer -= size_t(count);
+    if (size_t(count) <= source.base.bytes_in_buffer) {
+        source.base.next_input_byte += count;
+        source.base.bytes_in_buffer -= size_t(count);
         return;
     }
-    source->offset += qint64(count) - qint64(source->base.bytes_in_buffer);
-    source->base.bytes_in_buffer = 0;
+    // On from the end of what was handed over; the block is read again from there when needed.
+    source.blockOffset += source.handedOver + qint64(count) - qint64(source.base.bytes_in_buffer);
+    source.blockSize = source.handedOver = 0;
+    source.marker = -1;
+    source.base.bytes_in_buffer = 0;
 }
 
 void readFrom(const ReadOnlyFile& file, FileSource& source, jpeg_decompress_struct& info)

@@ -56,6 +56,21 @@ QImage paletteImage(int width, int height)
     return image;
 }
 
+// Sixteen colours scattered at random above a band of one colour: LZW codes of it grow to 12
+// bits and fill the table, and the band gives codes for the very string the decoder is adding.
+QImage speckledImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1103515245u + 12345u;
+            const int index = y < height * 3 / 4 ? int(state >> 16) % 16 : 5;
+            image.setPixel(x, y, qRgb(index * 16, 255 - index * 13, (index * 77) % 256));
+        }
+    return image;
+}
+
 QByteArray encoded(const QImage& image, const char* format, bool progressive = false)
 {
     QByteArray bytes;
@@ -137,6 +152,37 @@ QByteArray withGifFrame(QByteArray gif, int width, int height)
     gif[frame + 7] = char(height & 0xFF);
     gif[frame + 8] = char(height >> 8);
     return gif;
+}
+
+// Where the data of a GIF's first image starts (its code size), as gifFile lays it out.
+qsizetype gifImageData(const QByteArray& gif)
+{
+    return 13 + (3 << ((uchar(gif[10]) & 7) + 1)) + 10;
+}
+
+// A GIF of gifFile's one-code-a-pixel data whose code number `index` is replaced by `code`.
+QByteArray withGifCode(QByteArray gif, int index, int code)
+{
+    const qsizetype data = gifImageData(gif);
+    const int width = uchar(gif[data]) + 1;
+    QList<qsizetype> offsets; // of the data bytes, past the sub-blocks' lengths
+    for (qsizetype at = data + 1; gif[at] != 0; at += 1 + uchar(gif[at]))
+        for (int i = 1; i <= uchar(gif[at]); ++i)
+            offsets << at + i;
+    for (int bit = 0; bit < width; ++bit) {
+        const qsizetype at = qsizetype(index) * width + bit;
+        char& byte = gif[offsets[at / 8]];
+        const char mask = char(1 << at % 8);
+        byte = char(code >> bit & 1 ? byte | mask : byte & ~mask);
+    }
+    return gif;
+}
+
+// A GIF cut after the first sub-block of its image's data, closed with an empty one and the trailer.
+QByteArray cutAfterFirstSubBlock(const QByteArray& gif)
+{
+    const qsizetype firstBlock = gifImageData(gif) + 1;
+    return gif.left(firstBlock + 1 + uchar(gif[firstBlock])) + QByteArray("\0;", 2);
 }
 
 quint32 crc32(const QByteArray& bytes)
@@ -262,6 +308,19 @@ void addJpegCodingRows()
               return jpegFile(kind == JpegLayout::Grey ? greyGradient : gradient,
                   JpegLayout { kind, width, height, multiScan, arithmetic, restart });
           };
+    // Arithmetic-coded scans of one colour are all but empty: the decoder reads on past their
+    // end, through zeros, to a picture of that colour.
+    QImage oneColour(256, 256, QImage::Format_RGB32);
+    oneColour.fill(qRgb(245, 245, 245));
+    QImage fadingOut = oneColour; // the gradient, fading into that colour over 64 rows
+    const QImage top = gradientImage(256, 64);
+    for (int y = 0; y < top.height(); ++y)
+        for (int x = 0; x < top.width(); ++x) {
+            const auto mix = [&](int from, int to) { return from + (to - from) * y / top.height(); };
+            const QRgb a = top.pixel(x, y), b = oneColour.pixel(x, y);
+            fadingOut.setPixel(
+                x, y, qRgb(mix(qRed(a), qRed(b)), mix(qGreen(a), qGreen(b)), mix(qBlue(a), qBlue(b))));
+        }
     using J = JpegLayout;
     // clang-format off
     const QList<std::tuple<const char*, QImage, QByteArray>> jpegs = {
@@ -271,6 +330,9 @@ void addJpegCodingRows()
         { "CMYK JPEG",                          gradient,     jpeg(J::Cmyk, 1, 1, false, false, 0) },
         { "arithmetic JPEG",                    gradient,     jpeg(J::YCbCr, 2, 2, false, true, 0) },
         { "progressive arithmetic JPEG",        gradient,     jpeg(J::YCbCr, 2, 2, true, true, 0) },
+        { "arithmetic JPEG with restart markers", gradient,   jpeg(J::YCbCr, 2, 2, false, true, 1) },
+        { "arithmetic JPEG, one colour below",  fadingOut,    jpegFile(fadingOut, J { J::YCbCr, 2, 2, false, true, 0 }) },
+        { "progressive arithmetic JPEG, one colour", oneColour, jpegFile(oneColour, J { J::YCbCr, 2, 2, true, true, 0 }) },
         { "JPEG with restart markers",          gradient,     jpeg(J::YCbCr, 2, 2, false, false, 1) },
         { "progressive JPEG, restart markers",  gradient,     jpeg(J::YCbCr, 2, 2, true, false, 1) },
         { "JPEG with a stray byte",             gradient,     withStrayByte(baseline) },
@@ -279,6 +341,30 @@ void addJpegCodingRows()
     // clang-format on
     for (const auto& [name, image, bytes] : jpegs)
         QTest::newRow(name) << "photo.JPG" << bytes << image << 12 << qtDecoded(bytes);
+}
+
+// Rows of loadsImageFiles: GIF of every layout and coding, read as the pattern it was made from
+// and as Qt decodes it.
+void addGifVariantRows()
+{
+    const QImage colours = paletteImage(37, 21);
+    const QImage speckled = speckledImage(160, 120);
+    using G = GifLayout;
+    // clang-format off
+    const QList<std::tuple<const char*, QImage, GifLayout>> gifs = {
+        { "interlaced GIF",                         colours,  G { G::Literal, true } },
+        { "GIF with a local colour table",          colours,  G { G::Literal, false, true } },
+        { "GIF with a transparent colour",          colours,  G { G::Literal, false, false, 3 } },
+        { "GIF of three frames",                    colours,  G { G::Literal, false, false, -1, 3 } },
+        { "GIF of codes up to 12 bits",             speckled, G { G::Strings } },
+        { "GIF of codes from a full table",         speckled, G { G::StringsPastFullTable } },
+        { "interlaced GIF of three frames, strings", speckled, G { G::Strings, true, true, 0, 3 } },
+    };
+    // clang-format on
+    for (const auto& [name, image, layout] : gifs) {
+        const QByteArray bytes = gifFile(image, layout);
+        QTest::newRow(name) << "photo.gif" << bytes << image << 0 << qtDecoded(bytes);
+    }
 }
 
 // A file that a load refuses, and the message it gives.
@@ -303,6 +389,14 @@ QList<LoadCase> damagedFiles()
     const QByteArray gif = gifFile(colours);
     const QByteArray progressive = qtJpegFile(gradient, true);
     const QByteArray restarts = jpegFile(gradient, JpegLayout { JpegLayout::YCbCr, 2, 2, false, false, 1 });
+    // Noise, which zeros cannot pass for: made up from them, the rest of a scan takes far more of
+    // them than a finished coder leaves out.
+    const QByteArray arithmetic
+        = jpegFile(noiseImage(256, 192), JpegLayout { JpegLayout::YCbCr, 2, 2, false, true, 0 });
+    const QByteArray progressiveArithmetic
+        = jpegFile(noiseImage(128, 96), JpegLayout { JpegLayout::YCbCr, 2, 2, true, true, 0 });
+    const QByteArray strings = gifFile(speckledImage(160, 120), GifLayout { GifLayout::Strings });
+    const int clear = 1 << uchar(gif[gifImageData(gif)]);
     // clang-format off
     return {
         { "8-bit run-length BMP cut short",      "cut.BMP",  rle8.left(rle8.size() * 2 / 3),               kCannotShow },
@@ -310,8 +404,16 @@ QList<LoadCase> damagedFiles()
         { "run-length BMP cut before its end",   "cut.BMP",  rle8.chopped(4),                              kCannotShow },
         { "GIF without its trailer",             "cut.gif",  gif.chopped(1),                               kCannotShow },
         { "GIF cut in its image data",           "cut.gif",  gif.left(gif.size() / 2),                     kCannotShow },
+        { "GIF with a code its table lacks",     "bad.gif",  withGifCode(gif, 3, 2 * clear - 1),           kCannotShow },
+        { "GIF starting with a string code",     "bad.gif",  withGifCode(gif, 1, clear + 2),               kCannotShow },
+        { "GIF cut after a sub-block, closed",   "cut.gif",  cutAfterFirstSubBlock(strings),              kCannotShow },
+        { "GIF without its end code",            "bad.gif",  gifFile(colours, GifLayout { .endCode = false }), kCannotShow },
+        { "GIF frame a row taller than its data", "bad.gif", withGifFrame(gif, 37, 22),                   kCannotShow },
+        { "GIF frame a row shorter than its data", "bad.gif", withGifFrame(gif, 37, 20),                  kCannotShow },
         { "JPEG cut in a scan, end marker kept", "cut.JPG",  cutInsideScan(jpeg),                          kCannotShow },
         { "progressive JPEG cut in a scan",      "cut.JPG",  cutInsideScan(progressive),                   kCannotShow },
+        { "arithmetic JPEG cut in a scan, end marker kept", "cut.JPG", cutInsideScan(arithmetic),         kCannotShow },
+        { "progressive arithmetic JPEG cut in a scan", "cut.JPG", cutInsideScan(progressiveArithmetic),   kCannotShow },
         { "JPEG with corrupt coded data",        "bad.JPG",  withCorruptScan(jpeg),                        kCannotShow },
         { "JPEG with a restart out of order",    "bad.JPG",  withRestartMarkerOutOfOrder(restarts),        kCannotShow },
         { "JPEG claiming 23000 x 23000",         "huge.JPG", withJpegSize(jpeg, 23000, 23000),             kCannotShow },
@@ -714,6 +816,7 @@ void TestSource::loadsImageFiles_data()
 
     addBmpVariantRows();
     addJpegCodingRows();
+    addGifVariantRows();
 }
 
 void TestSource::loadsImageFiles()
