@@ -181,59 +181,77 @@ bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
 {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || m_ended) return QObject::eventFilter(watched, event);
-    const QString name = widget->objectName();
+    bool taken = false;
+    if (widget->isWindow())
+        taken = windowEvent(widget, event);
+    else if (qobject_cast<QComboBox*>(widget))
+        comboBoxEvent(widget, event);
+    else
+        taken = pictureEvent(widget, event);
+    return taken || QObject::eventFilter(watched, event);
+}
 
-    if (widget->isWindow()) {
-        switch (event->type()) {
-        case QEvent::Close:
-            // Closing a window is an event for the program to handle; the window itself stays
-            // until the program destroys it. A disabled window's close box does nothing.
-            event->ignore();
-            queueInput(widget, { name + QLatin1String("_END"), formOf(widget) });
-            return true;
-        case QEvent::Resize:
-            if (const auto* resize = static_cast<QResizeEvent*>(event); resize->size() != resize->oldSize())
-                PostEvent({ name + QLatin1String("_RESIZE"), formOf(widget) });
-            break;
-        case QEvent::WindowActivate:
-            if (!widget->isEnabled()) bringTransientsForward(widget);
-            break;
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            // The pointer shows whether a drop here would be taken.
-            auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (acceptsInput(widget) && !draggedPath(drag->mimeData()).isEmpty())
-                drag->acceptProposedAction();
-            else
-                drag->ignore();
-            return true;
-        }
-        case QEvent::Drop: {
-            auto* drop = static_cast<QDropEvent*>(event);
-            const QString path = draggedPath(drop->mimeData());
-            if (path.isEmpty()) return true;
-            drop->acceptProposedAction();
-            queueInput(widget, { name + QLatin1String("_DROP"), formOf(widget), 0, 0, 0, 0, path });
-            return true;
-        }
-        default: break;
-        }
-        return QObject::eventFilter(watched, event);
+// Closing, resizing and activating a window, and what is dragged onto it. True when the event is
+// the program's alone.
+bool FormRuntime::windowEvent(QWidget* window, QEvent* event)
+{
+    const QString name = window->objectName();
+    switch (event->type()) {
+    case QEvent::Close:
+        // Closing a window is an event for the program to handle; the window itself stays
+        // until the program destroys it. A disabled window's close box does nothing.
+        event->ignore();
+        queueInput(window, { name + QLatin1String("_END"), formOf(window) });
+        return true;
+    case QEvent::Resize:
+        if (const auto* resize = static_cast<QResizeEvent*>(event); resize->size() != resize->oldSize())
+            PostEvent({ name + QLatin1String("_RESIZE"), formOf(window) });
+        return false;
+    case QEvent::WindowActivate:
+        if (!window->isEnabled()) bringTransientsForward(window);
+        return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: dragEvent(window, static_cast<QDropEvent*>(event)); return true;
+    default: return false;
     }
+}
 
-    if (qobject_cast<QComboBox*>(widget)) {
-        if (event->type() == QEvent::MouseButtonPress)
-            queueInput(widget, { name + QLatin1String("_CLICK"), formOf(widget) });
-        return QObject::eventFilter(watched, event);
+// The pointer shows whether a drop here would be taken; a drop that is raises the window's
+// "_DROP" event with the path.
+void FormRuntime::dragEvent(QWidget* window, QDropEvent* drag)
+{
+    const QString path = draggedPath(drag->mimeData());
+    if (drag->type() != QEvent::Drop) {
+        if (acceptsInput(window) && !path.isEmpty())
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return;
     }
+    if (path.isEmpty()) return;
+    drag->acceptProposedAction();
+    queueInput(window, { window->objectName() + QLatin1String("_DROP"), formOf(window), 0, 0, 0, 0, path });
+}
 
-    // The picture control: mouse presses, releases and moves. Qt turns the second press of a
-    // quick pair into a double-click event instead of a press; for the program it is a press.
+// A click on a combo box, opened or not.
+void FormRuntime::comboBoxEvent(QWidget* combo, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress)
+        queueInput(combo, { combo->objectName() + QLatin1String("_CLICK"), formOf(combo) });
+}
+
+// The picture control: the wheel, and mouse presses, releases and moves. Qt turns the second
+// press of a quick pair into a double-click event instead of a press; for the program it is a
+// press. True when the event was the picture's.
+bool FormRuntime::pictureEvent(QWidget* picture, QEvent* event)
+{
+    const QString name = picture->objectName();
     if (event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
         const QPointF notches = QPointF(wheel->angleDelta()) / 120.0;
-        queueInput(widget,
-            { name + QLatin1String("_WHEEL"), formOf(widget), 0, shiftCode(wheel->modifiers()),
+        queueInput(picture,
+            { name + QLatin1String("_WHEEL"), formOf(picture), 0, shiftCode(wheel->modifiers()),
                 float(notches.x()), float(notches.y()) });
         return true;
     }
@@ -243,13 +261,13 @@ bool FormRuntime::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick: suffix = "_MOUSEDOWN"; break;
     case QEvent::MouseButtonRelease: suffix = "_MOUSEUP"; break;
     case QEvent::MouseMove: suffix = "_MOUSEMOVE"; break;
-    default: return QObject::eventFilter(watched, event);
+    default: return false;
     }
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const int button
         = event->type() == QEvent::MouseMove ? buttonsHeld(mouse->buttons()) : buttonCode(mouse->button());
-    queueInput(widget,
-        { name + QLatin1String(suffix), formOf(widget), button, shiftCode(mouse->modifiers()),
+    queueInput(picture,
+        { name + QLatin1String(suffix), formOf(picture), button, shiftCode(mouse->modifiers()),
             float(std::floor(mouse->position().x())), float(std::floor(mouse->position().y())) });
     return true;
 }

@@ -133,7 +133,8 @@ std::optional<FileIdentity> identityOf(const QString& path)
     struct stat info = {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
-    const auto nanoseconds = [](const timespec& time) { return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec; };
+    const auto nanoseconds
+        = [](const timespec& time) { return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec; };
     return FileIdentity { quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
         nanoseconds(info.st_mtim), nanoseconds(info.st_ctim) };
 }

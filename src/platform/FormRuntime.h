@@ -20,6 +20,7 @@
 #include <vector>
 
 class NoteOverlay;
+class QDropEvent;
 class QKeySequence;
 class QWidget;
 
@@ -219,6 +220,10 @@ private:
     void queueInput(QWidget* source, const ControlEvent& event);
     void keepInFrontOf(QWidget* window, QWidget* owner);
     void bringTransientsForward(QWidget* owner);
+    bool windowEvent(QWidget* window, QEvent* event);
+    void dragEvent(QWidget* window, QDropEvent* drag);
+    void comboBoxEvent(QWidget* combo, QEvent* event);
+    bool pictureEvent(QWidget* picture, QEvent* event);
     Control formOf(const QObject* watched) const;
     template <class T> T* as(Control control) const;
     QMargins frameMargins() const;

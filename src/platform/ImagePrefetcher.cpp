@@ -4,7 +4,6 @@
 #include "platform/ImageFiles.h"
 #include "platform/Shrinking.h"
 
-
 ImagePrefetcher::ImagePrefetcher(Decoder decoder)
     : m_decoder(std::move(decoder))
     , m_worker([this] { work(); })

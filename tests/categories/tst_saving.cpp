@@ -882,7 +882,8 @@ void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged()
     } else if (!change.isEmpty()) {
         const QString other = program.path(QStringLiteral("other.BMP"));
         nextImage = writeImage(other, 3, 120, 90);
-        replaceKeepingTimes(next, other, change == QLatin1String("in place") ? Replacement::InPlace : Replacement::RenamedOver);
+        replaceKeepingTimes(next, other,
+            change == QLatin1String("in place") ? Replacement::InPlace : Replacement::RenamedOver);
     }
     click(program, "BUTTON9");
     QCOMPARE(app.rt.LoadsTakenAhead(), change.isEmpty() ? 1 : 0);

@@ -623,7 +623,8 @@ public:
         : m_succeeds(succeeds)
     {
     }
-    std::optional<ImagePrefetcher::Decoded> decode(const QString&, int margin, const std::atomic<bool>& abandoned)
+    std::optional<ImagePrefetcher::Decoded> decode(
+        const QString&, int margin, const std::atomic<bool>& abandoned)
     {
         std::unique_lock lock(m_mutex);
         m_started = true;
