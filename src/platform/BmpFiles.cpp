@@ -1,5 +1,6 @@
 #include "platform/ImageFormats.h"
 
+#include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
 #include "platform/Parallel.h"
 
@@ -413,21 +414,6 @@ QByteArray header24(const QImage& image)
     return header;
 }
 
-bool writeAll(int fd, const char* data, qint64 size, int& error)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            error = written < 0 ? errno : ENOSPC;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 // Blue, green, red of each pixel; the padding at the end of the row stays zero.
 void toBgrRow(const QRgb* pixels, int width, char* row)
 {
@@ -462,7 +448,7 @@ bool writeBmp(int fd, const QImage& image, int& error)
         return false;
     }
     const QByteArray header = header24(rgb);
-    if (!writeAll(fd, header.constData(), header.size(), error)) return false;
+    if (!writeAll(fd, header, error)) return false;
     // Rows go out bottom row first, many at a time.
     const qint64 rowBytes = rowBytesOf(rgb.width(), 24);
     const int rowsAtOnce = int(std::clamp<qint64>((1 << 20) / rowBytes, 1, rgb.height()));
@@ -472,7 +458,7 @@ bool writeBmp(int fd, const QImage& image, int& error)
         for (int i = 0; i < rows; ++i)
             toBgrRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y - i)), rgb.width(),
                 buffer.data() + i * rowBytes);
-        if (!writeAll(fd, buffer.constData(), rows * rowBytes, error)) return false;
+        if (!writeAll(fd, QByteArrayView(buffer.constData(), rows * rowBytes), error)) return false;
         y -= rows;
     }
     return true;

@@ -55,6 +55,8 @@ bool hasEnded(qint64 processId)
     return ::kill(pid_t(processId), 0) != 0 && errno == ESRCH;
 }
 
+} // namespace
+
 bool writeAll(int fd, QByteArrayView bytes, int& error)
 {
     for (qsizetype done = 0; done < bytes.size();) {
@@ -68,8 +70,6 @@ bool writeAll(int fd, QByteArrayView bytes, int& error)
     }
     return true;
 }
-
-} // namespace
 
 QString temporaryPrefix(TemporaryKind kind, qint64 processId)
 {

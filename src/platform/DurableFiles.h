@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // Files written so that a crash, a kill or a full disk never leaves a part-written file under
@@ -22,6 +23,10 @@ int createTemporary(const QString& folder, TemporaryKind kind, QByteArray& name,
 // ended before naming them. Those of running processes and of other hosts stay, and so does every
 // file the program did not name so.
 void removeAbandonedTemporaries(const QString& folder);
+
+// Writes all of `bytes` to the open file `fd`, going on after interrupted and partial writes.
+// False, with `error` set, when a write fails (a write that takes nothing counts as a full disk).
+bool writeAll(int fd, QByteArrayView bytes, int& error);
 
 // Copies what is left to read of file `from` into file `to`. False, with `error` set, when a read
 // or a write fails.
