@@ -3,7 +3,7 @@
 
 #include "FuzzSupport.h"
 
-#include "platform/ImageFiles.h"
+#include "image/ImageFiles.h"
 
 #include <QCoreApplication>
 

@@ -4,7 +4,7 @@
 //
 //   bench_large_images [folder for the generated files]
 
-#include "platform/ImageFiles.h"
+#include "image/ImageFiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -138,7 +138,7 @@ void saveThenNextAt(const QString& folder, int entry, const char* name)
         referenceBest = std::min(referenceBest, milliseconds([&] { reference.decode(next); }));
         // The user places frames meanwhile; the next image is decoded ahead.
         placeTenFrames(app);
-        app.rt.WaitForPrefetch(next);
+        app.bitmaps.WaitForPrefetch(next);
         best = std::min(best, milliseconds([&] {
             app.PendingAction = PendingAction::SaveThenNext;
             saveThenNext(app);
@@ -183,10 +183,10 @@ int showScan(const QString& scan, const QString& next, bool decodeAhead)
     app.LoadFilePath = scan;
     LOAD_BMP(app);
     if (decodeAhead) {
-        app.rt.Prefetch(next);
-        app.rt.WaitForPrefetch(next);
+        app.bitmaps.Prefetch(next);
+        app.bitmaps.WaitForPrefetch(next);
     }
-    if (!app.rt.CheckObject(app.SourceBitmap)) return 1;
+    if (!app.bitmaps.CheckObject(app.SourceBitmap)) return 1;
     std::printf("%.3f\n", residentPeak() / (double(kScanWidth) * kScanHeight * 4));
     return 0;
 }

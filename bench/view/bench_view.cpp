@@ -48,7 +48,7 @@ double bandMoveMilliseconds(const QImage& image)
     TestProgram program;
     program.start();
     App& app = program.app();
-    app.rt.SetImage(app.SourceBitmap, image);
+    app.bitmaps.SetImage(app.SourceBitmap, image);
     app.ImageWidth = float(image.width());
     app.ImageHeight = float(image.height());
     app.rt.SetCurSel(app.COMBO5, 0);
@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     program.start();
     App& app = program.app();
 
-    app.rt.SetImage(app.SourceBitmap, scan());
+    app.bitmaps.SetImage(app.SourceBitmap, scan());
     app.ImageWidth = kScanWidth;
     app.ImageHeight = kScanHeight;
     const size_t imageBytes = size_t(kScanWidth) * kScanHeight * 4;

@@ -18,5 +18,5 @@ void MAINFORM_END(App& app)
     if (app.LoadMode == LoadMode::SingleFile) app.LoadMode = LoadMode::None;
     S_KANKYO(app);
     app.rt.DestroyWindow(app.MAINFORM);
-    app.rt.DeleteObject(app.ViewBitmap);
+    app.bitmaps.DeleteObject(app.ViewBitmap);
 }

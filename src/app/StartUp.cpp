@@ -117,13 +117,13 @@ void readScreenMetrics(App& app)
 void createWorkingBitmaps(App& app, int width, int height)
 {
     // Loaded images get room for the view's margin, so the view at actual size shares them.
-    app.rt.SetLoadMargin(kViewMargin);
-    app.rt.DeleteObject(app.ViewBitmap);
-    app.rt.DeleteObject(app.SourceBitmap);
-    app.rt.CreateBitmap(app.ViewBitmap, width, height);
-    app.rt.CreateBitmap(app.SourceBitmap, width, height);
-    app.rt.SetMapMode(app.ViewBitmap, 1);
-    app.rt.SetMapMode(app.SourceBitmap, 1);
+    app.bitmaps.SetLoadMargin(kViewMargin);
+    app.bitmaps.DeleteObject(app.ViewBitmap);
+    app.bitmaps.DeleteObject(app.SourceBitmap);
+    app.bitmaps.CreateBitmap(app.ViewBitmap, width, height);
+    app.bitmaps.CreateBitmap(app.SourceBitmap, width, height);
+    app.bitmaps.SetMapMode(app.ViewBitmap, 1);
+    app.bitmaps.SetMapMode(app.SourceBitmap, 1);
 }
 
 void setCategoryDefaults(App& app, int category)
@@ -159,8 +159,8 @@ void createWindows(App& app)
     rt.SetMapMode(app.MAINFORM, 1);
     app.ScrollBarSize = 16;
 
-    rt.CreateBitmap(app.ViewBitmap, 10, 10);
-    rt.CreateBitmap(app.SourceBitmap, 10, 10);
+    app.bitmaps.CreateBitmap(app.ViewBitmap, 10, 10);
+    app.bitmaps.CreateBitmap(app.SourceBitmap, 10, 10);
     app.PICTURE1 = rt.GetDlgItem(app.MAINFORM, QStringLiteral("PICTURE1"));
     rt.SetMapMode(app.PICTURE1, 1);
 

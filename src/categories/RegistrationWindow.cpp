@@ -140,7 +140,7 @@ void BUTTON5_ON(App& app)
 {
     FormRuntime& rt = app.rt;
     // The source may change here; what was decoded ahead for the old one is not wanted.
-    rt.DropPrefetch();
+    app.bitmaps.DropPrefetch();
     rt.ShowWindow(app.FORM2, kTrue);
     rt.ShowWindow(app.BUTTON11, kFalse);
     rt.ShowWindow(app.BUTTON12, kFalse);

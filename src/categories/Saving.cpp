@@ -2,9 +2,9 @@
 
 #include "core/App.h"
 #include "core/CategoryLabel.h"
+#include "image/ImageFiles.h"
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
-#include "platform/ImageFiles.h"
 #include "source/SequenceNaming.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingStates.h"
@@ -90,7 +90,7 @@ PieceOutcome namePiece(App& app, int16_t category, int index, UnsavedReports& un
         MIX_NAME(app, category);
         const QString path = app.CatFolder[category] + app.SaveName;
         const SaveResult saved = isExistingFile(path) ? SaveResult { SaveOutcome::NameTaken, {} }
-                                                      : app.rt.NamePreparedPiece(index, path);
+                                                      : app.bitmaps.NamePreparedPiece(index, path);
         if (saved.ok()) break;
         if (saved.outcome == SaveOutcome::Failed) {
             addFailedPiece(unsaved, app.SaveName, path, saved.reason);
@@ -148,7 +148,7 @@ void saveAllPieces(App& app)
             removeAbandonedTemporaries(namingFolder(app, piece.category));
         requests.push_back({ blockOf(piece.crop), namingFolder(app, piece.category) });
     }
-    app.rt.PreparePieces(app.SourceBitmap, requests);
+    app.bitmaps.PreparePieces(app.SourceBitmap, requests);
     UnsavedReports unsaved;
     int16_t exhausted = 0;
     for (size_t i = 0; i < pieces.size(); ++i) {
@@ -156,7 +156,7 @@ void saveAllPieces(App& app)
         if (namePiece(app, pieces[i].category, int(i), unsaved) == PieceOutcome::NumbersExhausted)
             exhausted = pieces[i].category;
     }
-    app.rt.FinishPreparedPieces();
+    app.bitmaps.FinishPreparedPieces();
     tellUnsaved(app, unsaved);
 }
 
@@ -184,10 +184,10 @@ QString numbersExhaustedText(int16_t category)
 PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
 {
     if (crop.isEmpty()) return PieceOutcome::Skipped;
-    app.rt.PreparePieces(app.SourceBitmap, { { blockOf(crop), namingFolder(app, category) } });
+    app.bitmaps.PreparePieces(app.SourceBitmap, { { blockOf(crop), namingFolder(app, category) } });
     UnsavedReports unsaved;
     const PieceOutcome outcome = namePiece(app, category, 0, unsaved);
-    app.rt.FinishPreparedPieces();
+    app.bitmaps.FinishPreparedPieces();
     tellUnsaved(app, unsaved);
     return outcome;
 }
@@ -198,7 +198,7 @@ void HOZON_SUB(App& app)
     app.UnsavedPieces.clear();
     // The frames drawn into the view go first; at actual size the view shares the source's pixels.
     BOX2_SUB(app);
-    if (!app.rt.CheckObject(app.SourceBitmap)) {
+    if (!app.bitmaps.CheckObject(app.SourceBitmap)) {
         // After a load that failed with nothing to return to there is no image to cut from.
         app.rt.MessageBox(app.EventOwner, QString(),
             QStringLiteral("切り出す画像がないため保存しませんでした"), MessageButtons::Ok,

@@ -1,19 +1,22 @@
 #pragma once
 
 #include "core/State.h"
+#include "image/BitmapStore.h"
 #include "platform/FormRuntime.h"
 
 #include <array>
 #include <functional>
 #include <memory>
 
-// The context every routine and handler receives: the state, the form runtime and the
-// control handles. Each App is a whole program, so a test builds a fresh one.
+// The context every routine and handler receives: the state, the form runtime with its windows
+// and controls, the off-screen bitmaps, and the control handles. Each App is a whole program, so a test
+// builds a fresh one.
 struct App : AppState, Controls
 {
     explicit App(std::unique_ptr<Dialogs> dialogs);
 
     FormRuntime rt;
+    BitmapStore bitmaps;
     // The window of the event being handled; message boxes of its handler belong to it.
     Control EventOwner;
     // What the request loop carries out for each PendingAction but None.

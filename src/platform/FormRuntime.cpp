@@ -410,12 +410,12 @@ const QImage* FormRuntime::Surface(Control control) const
     return surface ? &surface->surface() : nullptr;
 }
 
-void FormRuntime::BitBlt(Control target, int x, int y, int width, int height, Bitmap source, int sx, int sy)
+void FormRuntime::BitBlt(
+    Control target, int x, int y, int width, int height, const QImage& source, int sx, int sy)
 {
     auto* surface = as<SurfaceWidget>(target);
-    const QImage* from = Image(source);
-    if (!surface || !from) return;
-    copyBlock(surface->surface(), x, y, width, height, *from, sx, sy);
+    if (!surface) return;
+    copyBlock(surface->surface(), x, y, width, height, source, sx, sy);
     surface->surfaceChanged(QRect(x, y, width, height));
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/BitmapStore.h"
 #include "platform/Dialogs.h"
 #include "platform/Drawing.h"
 #include "platform/Handles.h"
@@ -91,7 +90,7 @@ using FormFactory = std::function<QWidget*(const QString& formName)>;
 // that is enabled and shown in an enabled, shown window, both when it arrives and when its turn
 // comes. Events are queued as they arrive and handed to the handlers one at a time by WaitEvent,
 // so handlers never overlap. Every window after the main window stays in front of it.
-class FormRuntime : public QObject, public BitmapStore
+class FormRuntime : public QObject
 {
     Q_OBJECT
 public:
@@ -133,7 +132,6 @@ public:
     void SetFontSize(Control control, int points);
     int GetFontSize(Control control) const;
     void SetMapMode(Control, int) { } // coordinates are always pixels
-    using BitmapStore::SetMapMode;
     void SetMousePointer(Control control, int shape);
     int GetMousePointer(Control control) const;
 
@@ -154,11 +152,8 @@ public:
     int GetScrollPos(Control bar) const;
     void LineScroll(Control edit, int columns, int lines);
 
-    // Drawing onto a control that owns a surface (the picture, a window); drawing onto
-    // bitmaps is the bitmap store's.
-    using BitmapStore::BitBlt;
-    using BitmapStore::DrawLine;
-    void BitBlt(Control target, int x, int y, int width, int height, Bitmap source, int sx, int sy);
+    // Drawing onto a control that owns a surface (the picture, a window).
+    void BitBlt(Control target, int x, int y, int width, int height, const QImage& source, int sx, int sy);
     void DrawLine(Control target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
         int pen = Pen::Default);
     const QImage* Surface(Control control) const;

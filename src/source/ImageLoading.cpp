@@ -25,9 +25,9 @@ namespace {
 LoadResult readSource(App& app)
 {
     if (app.SeqExt == QLatin1String(".bmp") || app.SeqExt == QLatin1String(".BMP"))
-        return app.rt.LoadBitmapFile(app.SourceBitmap, app.LoadFilePath);
+        return app.bitmaps.LoadBitmapFile(app.SourceBitmap, app.LoadFilePath);
     if (isExistingFile(app.JpegTempFile)) deleteFile(app.JpegTempFile);
-    return app.rt.LoadBitmapFile(app.SourceBitmap, app.LoadFilePath);
+    return app.bitmaps.LoadBitmapFile(app.SourceBitmap, app.LoadFilePath);
 }
 
 // Reads the file and rebuilds the view from it. On failure nothing of the attempt is kept:
@@ -40,15 +40,15 @@ LoadResult loadAndShow(App& app)
     try {
         result = readSource(app);
         if (result.ok()) {
-            app.ImageWidth = app.rt.GetBitmapWidth(app.SourceBitmap);
-            app.ImageHeight = app.rt.GetBitmapHeight(app.SourceBitmap);
+            app.ImageWidth = app.bitmaps.GetBitmapWidth(app.SourceBitmap);
+            app.ImageHeight = app.bitmaps.GetBitmapHeight(app.SourceBitmap);
             BAI_SUB(app);
         }
     } catch (const std::bad_alloc&) {
         result = { LoadError::OutOfMemory };
     }
     if (!result.ok()) {
-        app.rt.DeleteObject(app.SourceBitmap);
+        app.bitmaps.DeleteObject(app.SourceBitmap);
         app.ImageWidth = previousWidth;
         app.ImageHeight = previousHeight;
     }
@@ -70,7 +70,7 @@ QString loadFailureText(LoadError error)
 
 void LOAD_BMP(App& app)
 {
-    if (app.rt.CheckObject(app.SourceBitmap)) app.rt.DeleteObject(app.SourceBitmap);
+    if (app.bitmaps.CheckObject(app.SourceBitmap)) app.bitmaps.DeleteObject(app.SourceBitmap);
     app.LoadFailed = kFlagClear;
     splitLoadPath(app);
     bool fallingBack = false;

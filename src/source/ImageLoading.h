@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FormRuntime.h"
+#include "image/ImageFiles.h"
 
 #include <QString>
 

@@ -27,7 +27,7 @@ void decodeNextAhead(App& app)
 {
     const QString path = nextPath(app);
     if (path.isEmpty() || !isExistingFile(path))
-        app.rt.DropPrefetch();
+        app.bitmaps.DropPrefetch();
     else
-        app.rt.Prefetch(path);
+        app.bitmaps.Prefetch(path);
 }

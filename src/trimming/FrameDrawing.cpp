@@ -12,7 +12,7 @@ void drawFrame(App& app, int frame, int pen)
 {
     const auto j = size_t(frame);
     const auto c = size_t(app.CurCat);
-    app.rt.DrawLine(app.ViewBitmap, int(app.FrameLeft[j][c]), int(app.FrameTop[j][c]),
+    app.bitmaps.DrawLine(app.ViewBitmap, int(app.FrameLeft[j][c]), int(app.FrameTop[j][c]),
         int(app.FrameRight[j][c]), int(app.FrameBottom[j][c]), DrawMode::Xor, 1, Figure::Box, pen);
 }
 

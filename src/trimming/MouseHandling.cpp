@@ -44,7 +44,7 @@ void pan(App& app, float x, float y)
         app.HScrollMax, app.HScrollPos);
     panAxis(app, app.VSCROLL1, app.ViewOriginY, app.PanDY, app.ViewHeight, app.VisibleHeight, app.VScrollUnit,
         app.VScrollMax, app.VScrollPos);
-    if (app.rt.CheckObject(app.ViewBitmap)) showBlockAtOrigin(app);
+    if (app.bitmaps.CheckObject(app.ViewBitmap)) showBlockAtOrigin(app);
 }
 
 // The pointer over what a press would pick up: a top or bottom edge moves up and down, a left

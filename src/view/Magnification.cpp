@@ -56,8 +56,8 @@ float scaledSide(float imageSide, float factor)
 
 void drawBorder(App& app)
 {
-    app.rt.DrawLine(app.ViewBitmap, 0, 0, int(app.ViewWidth) - 1, int(app.ViewHeight) - 1, DrawMode::Normal,
-        kBorderWidth, Figure::Box);
+    app.bitmaps.DrawLine(app.ViewBitmap, 0, 0, int(app.ViewWidth) - 1, int(app.ViewHeight) - 1,
+        DrawMode::Normal, kBorderWidth, Figure::Box);
 }
 
 // What BAI_SUB will make the inside of the view of an image of a given size, with the
@@ -80,18 +80,18 @@ std::function<QSize(QSize)> shrunkViewSizeAhead(const App& app)
 
 void BAI_SUB(App& app)
 {
-    FormRuntime& rt = app.rt;
-    const int entry = rt.GetCurSel(app.COMBO5);
+    BitmapStore& bitmaps = app.bitmaps;
+    const int entry = app.rt.GetCurSel(app.COMBO5);
     app.MagnificationIndex = int16_t(entry);
     app.Magnification = factorOf(app, entry);
     // The image decoded ahead gets its view shrunk as this one would be.
-    rt.SetShrunkViewAhead(shrunkViewSizeAhead(app));
+    bitmaps.SetShrunkViewAhead(shrunkViewSizeAhead(app));
 
     // A load builds the view, and the layout after it asks for the same view again: the view
     // built then is kept, as long as nothing was drawn into it since.
-    const AppState::ViewInputs inputs { rt.Revision(app.SourceBitmap), rt.Revision(app.ViewBitmap),
+    const AppState::ViewInputs inputs { bitmaps.Revision(app.SourceBitmap), bitmaps.Revision(app.ViewBitmap),
         app.Magnification, app.ImageWidth, app.ImageHeight };
-    if (rt.CheckObject(app.ViewBitmap) && inputs == app.LastViewBuild) {
+    if (bitmaps.CheckObject(app.ViewBitmap) && inputs == app.LastViewBuild) {
         RESETPARA_SUB(app);
         return;
     }
@@ -101,31 +101,31 @@ void BAI_SUB(App& app)
     // Creating the view deletes the one before. Where the source is there to paint the inside,
     // only the margin is made white. After a failed load with nothing to fall back to there is
     // no source image: the view is then built blank, at the size ImageWidth and ImageHeight give.
-    const int whiteMargin = rt.CheckObject(app.SourceBitmap) ? kViewMargin : -1;
+    const int whiteMargin = bitmaps.CheckObject(app.SourceBitmap) ? kViewMargin : -1;
     if (app.Magnification == 1.0f) {
         app.ViewWidth = app.ImageWidth + 2 * kViewMargin;
         app.ViewHeight = app.ImageHeight + 2 * kViewMargin;
         // At actual size the view is the source with its margin: no copy of the image.
-        if (!rt.ViewSource(app.ViewBitmap, app.SourceBitmap, kViewMargin)) {
-            rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
-            rt.BitBlt(app.ViewBitmap, kViewMargin, kViewMargin, int(app.ImageWidth), int(app.ImageHeight),
-                app.SourceBitmap, 0, 0);
+        if (!bitmaps.ViewSource(app.ViewBitmap, app.SourceBitmap, kViewMargin)) {
+            bitmaps.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
+            bitmaps.BitBlt(app.ViewBitmap, kViewMargin, kViewMargin, int(app.ImageWidth),
+                int(app.ImageHeight), app.SourceBitmap, 0, 0);
         }
     } else {
         app.ScaledWidth = app.ViewWidth;
         app.ScaledHeight = app.ViewHeight;
         app.ViewWidth = app.ScaledWidth + 2 * kViewMargin;
         app.ViewHeight = app.ScaledHeight + 2 * kViewMargin;
-        if (!rt.TakeShrunkViewAhead(
+        if (!bitmaps.TakeShrunkViewAhead(
                 app.ViewBitmap, app.SourceBitmap, int(app.ScaledWidth), int(app.ScaledHeight), kViewMargin)) {
-            rt.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
-            rt.StretchBitmap(app.ViewBitmap, app.SourceBitmap, kViewMargin, kViewMargin, int(app.ScaledWidth),
-                int(app.ScaledHeight));
+            bitmaps.CreateBitmap(app.ViewBitmap, int(app.ViewWidth), int(app.ViewHeight), whiteMargin);
+            bitmaps.StretchBitmap(app.ViewBitmap, app.SourceBitmap, kViewMargin, kViewMargin,
+                int(app.ScaledWidth), int(app.ScaledHeight));
         }
     }
     drawBorder(app);
-    app.LastViewBuild = { rt.Revision(app.SourceBitmap), rt.Revision(app.ViewBitmap), app.Magnification,
-        app.ImageWidth, app.ImageHeight };
+    app.LastViewBuild = { bitmaps.Revision(app.SourceBitmap), bitmaps.Revision(app.ViewBitmap),
+        app.Magnification, app.ImageWidth, app.ImageHeight };
 
     RESETPARA_SUB(app);
 }

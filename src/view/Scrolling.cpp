@@ -24,8 +24,9 @@ void storeRange(const ScrollRange& range, float& excess, float& unit, int16_t& m
 
 void showBlockAtOrigin(App& app)
 {
-    app.rt.BitBlt(app.PICTURE1, 0, 0, app.VisibleWidth, app.VisibleHeight, app.ViewBitmap,
-        int(app.ViewOriginX), int(app.ViewOriginY));
+    if (const QImage* view = app.bitmaps.Image(app.ViewBitmap))
+        app.rt.BitBlt(app.PICTURE1, 0, 0, app.VisibleWidth, app.VisibleHeight, *view, int(app.ViewOriginX),
+            int(app.ViewOriginY));
     app.VisibleLeft = app.ViewOriginX;
     app.VisibleTop = app.ViewOriginY;
     app.VisibleRight = app.VisibleLeft + float(app.VisibleWidth) - 1;
@@ -49,7 +50,7 @@ void SCROLL_YD_SUB(App& app)
 
 void CG_UP_SUB(App& app)
 {
-    if (!app.rt.CheckObject(app.ViewBitmap)) return;
+    if (!app.bitmaps.CheckObject(app.ViewBitmap)) return;
     app.ViewOriginX = float(app.HScrollPos) * app.HScrollUnit;
     app.ViewOriginY = float(app.VScrollPos) * app.VScrollUnit;
     showBlockAtOrigin(app);
@@ -59,7 +60,7 @@ void CG_UP_SUB(App& app)
 
 void CG_UP(App& app)
 {
-    if (app.TrimState != TrimState::Modifying || !app.rt.CheckObject(app.ViewBitmap)) return;
+    if (app.TrimState != TrimState::Modifying || !app.bitmaps.CheckObject(app.ViewBitmap)) return;
     // The origin stays where it is: a drag may have moved it off the bar positions.
     showBlockAtOrigin(app);
     if (!app.BandDrawn) P1LINE_SUB(app);

@@ -235,10 +235,10 @@ void TestApp::windowsAfterStartUp()
     QVERIFY(!(form2->windowFlags() & Qt::WindowSystemMenuHint));
     QVERIFY(form2->windowFlags() & Qt::WindowTitleHint);
     // The view is built from the blank image like from any image: margin included.
-    QCOMPARE(app.rt.GetBitmapWidth(app.ViewBitmap), 2020.0f);
-    QCOMPARE(app.rt.GetBitmapHeight(app.ViewBitmap), 1020.0f);
-    QCOMPARE(app.rt.GetBitmapWidth(app.SourceBitmap), 2000.0f);
-    QCOMPARE(app.rt.GetBitmapHeight(app.SourceBitmap), 1000.0f);
+    QCOMPARE(app.bitmaps.GetBitmapWidth(app.ViewBitmap), 2020.0f);
+    QCOMPARE(app.bitmaps.GetBitmapHeight(app.ViewBitmap), 1020.0f);
+    QCOMPARE(app.bitmaps.GetBitmapWidth(app.SourceBitmap), 2000.0f);
+    QCOMPARE(app.bitmaps.GetBitmapHeight(app.SourceBitmap), 1000.0f);
     QCOMPARE(app.ImageWidth, 2000.0f);
     QCOMPARE(app.ViewHeight, 1020.0f);
 }
@@ -509,7 +509,7 @@ void TestApp::closingTheMainWindowEndsTheProgram()
     closeMainWindow(program);
     QVERIFY(app.rt.Ended());
     QCOMPARE(app.LoadMode, LoadMode::None);
-    QCOMPARE(app.rt.CheckObject(app.ViewBitmap), 0);
+    QCOMPARE(app.bitmaps.CheckObject(app.ViewBitmap), 0);
 }
 
 void TestApp::unexpectedErrorEndsTheProgramWithOneBox()

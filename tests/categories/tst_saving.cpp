@@ -7,9 +7,9 @@
 #include "fixture/Readers.h"
 #include "fixture/ResourceCaps.h"
 #include "fixture/UserActions.h"
+#include "image/ImageFiles.h"
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
-#include "platform/ImageFiles.h"
 #include "settings/SettingsFormat.h"
 #include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
@@ -389,7 +389,7 @@ void TestSaving::saveWritesCategoriesAndFramesInOrder()
             blockOf(second[j]));
     verifyPiece(saving.program.path(QStringLiteral("CG05_001.BMP")), saving.image, blockOf(fifth[0]));
     // Pieces are cut straight from the image, not through the view.
-    QCOMPARE(app.rt.Image(app.ViewBitmap)->size(), QSize(int(app.ViewWidth), int(app.ViewHeight)));
+    QCOMPARE(app.bitmaps.Image(app.ViewBitmap)->size(), QSize(int(app.ViewWidth), int(app.ViewHeight)));
     QCOMPARE(app.CatNextNo[2], int16_t(4));
     QCOMPARE(app.CatNextNo[5], int16_t(2));
     QCOMPARE(app.CatNextNo[4], int16_t(7));
@@ -869,7 +869,7 @@ void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged()
     program.start();
     App& app = program.app();
     registerSource(program, first);
-    QVERIFY(app.rt.WaitForPrefetch(next));
+    QVERIFY(app.bitmaps.WaitForPrefetch(next));
     if (change == QLatin1String("replaced")) {
         nextImage = writeImage(next, 3, 120, 90);
         QFile file(next);
@@ -886,7 +886,7 @@ void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged()
             change == QLatin1String("in place") ? Replacement::InPlace : Replacement::RenamedOver);
     }
     click(program, "BUTTON9");
-    QCOMPARE(app.rt.LoadsTakenAhead(), change.isEmpty() ? 1 : 0);
+    QCOMPARE(app.bitmaps.LoadsTakenAhead(), change.isEmpty() ? 1 : 0);
     if (change == QLatin1String("junk")) {
         QCOMPARE(messageLines(program.dialogs()),
             QStringList { QStringLiteral("IMG002.BMP|このファイルは表示できません|0") });
@@ -908,17 +908,17 @@ void TestSaving::decodingAheadFollowsTheDirectionAndTheSource()
     program.start();
     App& app = program.app();
     registerSource(program, path(3));
-    QVERIFY(app.rt.WaitForPrefetch(path(4)));
+    QVERIFY(app.bitmaps.WaitForPrefetch(path(4)));
     click(program, "BUTTON12");
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG002.BMP"));
-    QVERIFY(app.rt.WaitForPrefetch(path(1)));
+    QVERIFY(app.bitmaps.WaitForPrefetch(path(1)));
     click(program, "BUTTON12");
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
-    QCOMPARE(app.rt.LoadsTakenAhead(), 1);
+    QCOMPARE(app.bitmaps.LoadsTakenAhead(), 1);
     click(program, "BUTTON9");
-    QVERIFY(app.rt.WaitForPrefetch(path(3)));
+    QVERIFY(app.bitmaps.WaitForPrefetch(path(3)));
     click(program, "BUTTON5");
-    QVERIFY(!app.rt.WaitForPrefetch(path(3)));
+    QVERIFY(!app.bitmaps.WaitForPrefetch(path(3)));
 }
 
 namespace {
@@ -983,7 +983,7 @@ void TestSaving::stepBackStopsTheDecodeAheadBeforeReading()
     writeImage(path(3), 3, 20, 10);
     program.start();
     App& app = program.app();
-    app.rt.UsePrefetchDecoder([&](const QString& file, int margin, const std::atomic<bool>& abandoned) {
+    app.bitmaps.UsePrefetchDecoder([&](const QString& file, int margin, const std::atomic<bool>& abandoned) {
         return decoder.decode(file, margin, abandoned);
     });
     registerSource(program, path(2));
@@ -1038,17 +1038,17 @@ void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening()
     registerSource(program, path(1));
     chooseEntry(program, "COMBO5", entry);
     click(program, "BUTTON9"); // the next image is decoded ahead at this magnification
-    QVERIFY(app.rt.WaitForPrefetch(path(3)));
+    QVERIFY(app.bitmaps.WaitForPrefetch(path(3)));
     if (resized) setPictureArea(program, 700, 430);
     if (chosen >= 0) {
         entry = chosen;
         chooseEntry(program, "COMBO5", entry);
-        QVERIFY(app.rt.WaitForPrefetch(path(3)));
+        QVERIFY(app.bitmaps.WaitForPrefetch(path(3)));
     }
-    const int viewsBefore = app.rt.ViewsTakenAhead();
+    const int viewsBefore = app.bitmaps.ViewsTakenAhead();
     click(program, "BUTTON9");
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
-    QCOMPARE(app.rt.ViewsTakenAhead() - viewsBefore, viewsTaken);
+    QCOMPARE(app.bitmaps.ViewsTakenAhead() - viewsBefore, viewsTaken);
     const QImage shown = view(app);
     chooseEntry(program, "COMBO5", entry == 0 ? 7 : 0);
     chooseEntry(program, "COMBO5", entry);

@@ -4,12 +4,12 @@
 #include "fixture/ScriptedDialogs.h"
 #include "fixture/UserActions.h"
 #include "forms/Forms.h"
-#include "platform/BitmapStore.h"
+#include "image/BitmapStore.h"
+#include "image/ImageFiles.h"
+#include "image/ImagePrefetcher.h"
 #include "platform/Drawing.h"
 #include "platform/DurableFiles.h"
 #include "platform/FormRuntime.h"
-#include "platform/ImageFiles.h"
-#include "platform/ImagePrefetcher.h"
 #include "platform/NoteOverlay.h"
 #include "platform/Translations.h"
 
@@ -257,23 +257,24 @@ void TestPlatform::xorOnPictureAndBitmapThroughRuntime()
     Runtime runtime;
     FormRuntime& rt = *runtime.rt;
     const Control picture = rt.GetDlgItem(runtime.main, QStringLiteral("PICTURE1"));
+    BitmapStore bitmaps;
     Bitmap bitmap;
-    QVERIFY(rt.CreateBitmap(bitmap, 64, 48));
-    *rt.Image(bitmap) = noiseImage(64, 48);
-    rt.BitBlt(picture, 0, 0, 64, 48, bitmap, 0, 0);
+    QVERIFY(bitmaps.CreateBitmap(bitmap, 64, 48));
+    *bitmaps.Image(bitmap) = noiseImage(64, 48);
+    rt.BitBlt(picture, 0, 0, 64, 48, *bitmaps.Image(bitmap), 0, 0);
     const QImage shownBefore = *rt.Surface(picture);
-    const QImage bitmapBefore = *rt.Image(bitmap);
+    const QImage bitmapBefore = *bitmaps.Image(bitmap);
     for (int pass = 0; pass < 2; ++pass) {
         rt.DrawLine(picture, 3, 4, 60, 4, DrawMode::Xor, 1, Figure::Line);
         rt.DrawLine(picture, 10, 10, 40, 30, DrawMode::Xor, 1, Figure::Box, Pen::Second);
-        rt.DrawLine(bitmap, 2, 2, 50, 40, DrawMode::Xor, 1, Figure::Line);
-        rt.DrawLine(bitmap, 5, 5, 20, 25, DrawMode::Xor, 1, Figure::Box);
+        bitmaps.DrawLine(bitmap, 2, 2, 50, 40, DrawMode::Xor, 1, Figure::Line);
+        bitmaps.DrawLine(bitmap, 5, 5, 20, 25, DrawMode::Xor, 1, Figure::Box);
         if (pass == 0) QVERIFY(*rt.Surface(picture) != shownBefore);
     }
     QCOMPARE(*rt.Surface(picture), shownBefore);
-    QCOMPARE(*rt.Image(bitmap), bitmapBefore);
-    rt.DeleteObject(bitmap);
-    QCOMPARE(rt.CheckObject(bitmap), 0);
+    QCOMPARE(*bitmaps.Image(bitmap), bitmapBefore);
+    bitmaps.DeleteObject(bitmap);
+    QCOMPARE(bitmaps.CheckObject(bitmap), 0);
 }
 
 void TestPlatform::programmaticChangesRaiseNoEvent()
@@ -747,9 +748,7 @@ void TestPlatform::failureOnTheDecodeThreadLeavesTheFileToTheOpening()
     bool fails = true;
     ImagePrefetcher prefetcher([&](const QString& file, int margin, const std::atomic<bool>&) {
         if (fails && inTheDecoder) throw std::bad_alloc();
-        ImagePrefetcher::Decoded decoded;
-        readFramedImageFile(file, margin, decoded.framed);
-        return std::optional(decoded);
+        return std::optional(ImagePrefetcher::Decoded { readFramedImageFile(file, { margin }).framed, {} });
     });
     prefetcher.setViewSize([&](QSize) {
         if (fails && !inTheDecoder) throw std::bad_alloc();

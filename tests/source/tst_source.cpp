@@ -932,7 +932,7 @@ void TestSource::loadFailureIsReported()
         QCOMPARE(app.ImageWidth, 30.0f);
         QCOMPARE(app.ImageHeight, 20.0f);
     } else {
-        QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+        QCOMPARE(app.bitmaps.CheckObject(app.SourceBitmap), 0);
         QVERIFY(app.CurrentFilePath.isEmpty());
         QCOMPARE(app.LoadFilePath, program.path(fileName));
         QCOMPARE(app.ImageWidth, widthBefore);
@@ -963,7 +963,7 @@ void TestSource::fallBackIsTriedOnce()
     QCOMPARE(messages[1].text, kNotFound);
     QCOMPARE(app.LoadFailed, 1);
     QVERIFY(app.CurrentFilePath.isEmpty());
-    QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+    QCOMPARE(app.bitmaps.CheckObject(app.SourceBitmap), 0);
     QCOMPARE(app.ImageWidth, float(kBlankImageWidth));
     QCOMPARE(app.ImageHeight, float(kBlankImageHeight));
 }
@@ -1010,7 +1010,7 @@ void TestSource::onlyRegularFilesAreRead()
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].title, fileName);
     QCOMPARE(messages[0].text, kCannotShow);
-    QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+    QCOMPARE(app.bitmaps.CheckObject(app.SourceBitmap), 0);
 }
 
 void TestSource::workFileIsNeverLeft_data()
@@ -1099,7 +1099,7 @@ void TestSource::imageBeyondTheDefaultAllocationLimitLoads()
     QCOMPARE(app.LoadFailed, 0);
     QCOMPARE(app.ImageWidth, float(size));
     QCOMPARE(app.ImageHeight, float(size));
-    const QImage* image = app.rt.Image(app.SourceBitmap);
+    const QImage* image = app.bitmaps.Image(app.SourceBitmap);
     QCOMPARE(image->pixel(0, 0), qRgb(0xC0, 0xC0, 0xC0));
     QCOMPARE(image->pixel(size - 1, size - 1), qRgb(0x40, 0x40, 0x40));
     QCOMPARE(image->pixel(size / 2, size / 2), qRgb(0, 0, 0));
@@ -1126,7 +1126,7 @@ void TestSource::imageBeyondTheMemoryLeftIsReported()
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].title, QStringLiteral("scan.BMP"));
     QCOMPARE(messages[0].text, kNoMemory);
-    QCOMPARE(app.rt.CheckObject(app.SourceBitmap), 0);
+    QCOMPARE(app.bitmaps.CheckObject(app.SourceBitmap), 0);
 }
 
 void TestSource::folderListIsSortedByName_data()

@@ -85,14 +85,14 @@ void TestView::viewIsBuiltOnceForTheSameInputs()
     App& app = scene.app();
     app.rt.SetCurSel(app.COMBO5, 7);
     CG_ON_SUB(app);
-    const auto built = app.rt.Revision(app.ViewBitmap);
+    const auto built = app.bitmaps.Revision(app.ViewBitmap);
     const QImage clean = view(app);
     CG_ON_SUB(app);
-    QCOMPARE(app.rt.Revision(app.ViewBitmap), built);
+    QCOMPARE(app.bitmaps.Revision(app.ViewBitmap), built);
     scene.place(20, 30, 120, 90);
     QVERIFY(view(app) != clean);
     CG_ON_SUB(app);
-    QVERIFY(app.rt.Revision(app.ViewBitmap) != built);
+    QVERIFY(app.bitmaps.Revision(app.ViewBitmap) != built);
     QCOMPARE(view(app), clean);
     QCOMPARE(app.CatFrameCount[1], 0.0f);
 }
@@ -116,9 +116,9 @@ void TestView::actualSizeViewSharesTheSourceAndGivesItBack()
     Scene scene;
     App& app = scene.app();
     const QImage loaded = patternImage(1100, 700);
-    const QImage& source = *app.rt.Image(app.SourceBitmap);
+    const QImage& source = *app.bitmaps.Image(app.SourceBitmap);
     QCOMPARE(source, loaded);
-    const QImage& shared = *app.rt.Image(app.ViewBitmap);
+    const QImage& shared = *app.bitmaps.Image(app.ViewBitmap);
     QCOMPARE(source.constBits(), shared.constBits() + kViewMargin * shared.bytesPerLine() + kViewMargin * 4);
 
     scene.run(steps);
@@ -261,7 +261,7 @@ void TestView::viewWithoutSourceImageIsBlank()
     App& app = program.app();
     putImage(app, patternImage(300, 200));
     // A failed load with nothing to fall back to leaves no source image but its size.
-    app.rt.DeleteObject(app.SourceBitmap);
+    app.bitmaps.DeleteObject(app.SourceBitmap);
     app.rt.SetCurSel(app.COMBO5, entry);
     CG_ON_SUB(app);
     QCOMPARE(view(app).size(), viewSize);

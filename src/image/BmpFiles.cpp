@@ -1,8 +1,8 @@
-#include "platform/ImageFormats.h"
+#include "image/ImageFormats.h"
 
+#include "image/Parallel.h"
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
-#include "platform/Parallel.h"
 
 #include <QByteArray>
 
@@ -243,13 +243,14 @@ QRgb* rowOf(uchar* bits, qsizetype bytesPerLine, const BmpHeader& header, qint64
 
 // Every row must be in the file. The cores share the rows out, each reading its rows a block
 // at a time and converting them.
-LoadResult readUncompressed(const ReadOnlyFile& file, const PixelFormat& format, QImage& image)
+DecodedImage readUncompressed(const ReadOnlyFile& file, const PixelFormat& format, const DecodeTarget& target)
 {
     const BmpHeader& header = format.header;
     const qint64 rowBytes = rowBytesOf(header.width, header.bitCount);
     if (file.size() < header.pixelStart + rowBytes * header.height) return kUnreadable;
-    if (LoadResult allocated = allocateImage(header.width, header.height, image); !allocated.ok())
-        return allocated;
+    DecodedImage decoded = allocateImage(target, header.width, header.height);
+    if (!decoded.ok()) return decoded;
+    QImage& image = decoded.framed.image;
     uchar* const bits = image.bits();
     std::atomic<bool> failed { false };
     inParallel(int(header.height), [&](qint64 firstRow, qint64 endRow) {
@@ -267,7 +268,8 @@ LoadResult readUncompressed(const ReadOnlyFile& file, const PixelFormat& format,
                     header.width, format);
         }
     });
-    return failed ? kUnreadable : LoadResult {};
+    if (failed) return kUnreadable;
+    return decoded;
 }
 
 // Follows run-length codes from their start to the end of the bitmap, setting the pixels on the
@@ -370,7 +372,7 @@ private:
 // takes at least 2 bytes for each 255 pixels of each row. A file shorter than that would leave
 // most of its pixels to jumps, which give them no colour of their own; it is refused before
 // anything is allocated, as are codes that are cut short or corrupt.
-LoadResult readRunLength(const ReadOnlyFile& file, const PixelFormat& format, QImage& image)
+DecodedImage readRunLength(const ReadOnlyFile& file, const PixelFormat& format, const DecodeTarget& target)
 {
     const BmpHeader& header = format.header;
     const qint64 codeBytes = file.size() - header.pixelStart;
@@ -378,11 +380,11 @@ LoadResult readRunLength(const ReadOnlyFile& file, const PixelFormat& format, QI
     const QByteArray codes = file.read(header.pixelStart, codeBytes);
     if (codes.size() != codeBytes || !RunLengthCodes(codes, format, nullptr).followToTheEnd())
         return kUnreadable;
-    if (LoadResult allocated = allocateImage(header.width, header.height, image); !allocated.ok())
-        return allocated;
-    image.fill(format.palette[0]);
-    RunLengthCodes(codes, format, &image).followToTheEnd();
-    return {};
+    DecodedImage decoded = allocateImage(target, header.width, header.height);
+    if (!decoded.ok()) return decoded;
+    decoded.framed.image.fill(format.palette[0]);
+    RunLengthCodes(codes, format, &decoded.framed.image).followToTheEnd();
+    return decoded;
 }
 
 // --- writing -------------------------------------------------------------------------------
@@ -426,16 +428,16 @@ void toBgrRow(const QRgb* pixels, int width, char* row)
 
 } // namespace
 
-LoadResult readBmp(const ReadOnlyFile& file, QImage& image)
+DecodedImage readBmp(const ReadOnlyFile& file, const DecodeTarget& target)
 {
     const std::optional<BmpHeader> header = parseHeader(file.read(0, kFileHeaderSize + 124 + 12));
-    if (!header || !isAllowedSize(header->width, header->height)) return kUnreadable;
+    if (!header || !isAllowedSize(target, header->width, header->height)) return kUnreadable;
     const std::optional<Palette> palette = readPalette(file, *header);
     if (!palette) return kUnreadable;
     const PixelFormat format { *header, *palette };
     if (header->compression == kRle4 || header->compression == kRle8)
-        return readRunLength(file, format, image);
-    return readUncompressed(file, format, image);
+        return readRunLength(file, format, target);
+    return readUncompressed(file, format, target);
 }
 
 bool writeBmp(int fd, const QImage& image, int& error)

@@ -1,6 +1,6 @@
-#include "platform/Shrinking.h"
+#include "image/Shrinking.h"
 
-#include "platform/Parallel.h"
+#include "image/Parallel.h"
 
 #include <QPainter>
 

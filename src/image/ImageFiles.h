@@ -53,12 +53,39 @@ bool isWindowInto(const QImage& image, const QImage& pixels, int margin);
 // there is no memory for it.
 FramedImage framedCopyOf(const QImage& image, int margin);
 
-// Reads an image file as readImageFile does, decoding it straight into a buffer with `margin`
-// pixels of room around it (for formats whose decoders write into a given buffer; the others
-// are copied into one). An image of more than `pixelLimit` pixels is refused as unreadable,
-// before anything is allocated for it. Once `abandoned` is set, the reading stops soon and fails.
-LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed,
-    qint64 pixelLimit = kMaxImagePixels, const std::atomic<bool>* abandoned = nullptr);
+// What a reader decodes into: a buffer with `margin` pixels of room on every side of the image.
+// An image of more than `pixelLimit` pixels is refused as unreadable, before anything is
+// allocated for it.
+struct DecodeTarget
+{
+    int margin = 0;
+    qint64 pixelLimit = kMaxImagePixels;
+};
+
+// What a reader gives back: the image in its buffer, or why there is none. With a margin of 0
+// the image is a buffer of its own; a reader whose decoder makes its own image may give it
+// without the margin asked for, and readFramedImageFile then copies it into one.
+struct DecodedImage
+{
+    DecodedImage(LoadError failure = LoadError::None)
+        : error(failure)
+    {
+    }
+    DecodedImage(FramedImage image)
+        : framed(std::move(image))
+    {
+    }
+    LoadError error = LoadError::None;
+    FramedImage framed;
+    bool ok() const { return error == LoadError::None; }
+    LoadResult result() const { return { error }; }
+};
+
+// Reads an image file as readImageFile does, decoding it straight into a buffer of the target
+// (for formats whose decoders write into a given buffer; the others are copied into one). Once
+// `abandoned` is set, the reading stops soon and fails.
+DecodedImage readFramedImageFile(
+    const QString& path, const DecodeTarget& target, const std::atomic<bool>* abandoned = nullptr);
 
 // Reads an image file into `image` (Format_RGB32): BMP, JPEG, PNG or GIF. The format is taken
 // from the content, not from the name, so a JPEG named ".BMP" reads as well. Only a regular file

@@ -1,9 +1,9 @@
-#include "platform/BitmapStore.h"
+#include "image/BitmapStore.h"
 
+#include "image/Parallel.h"
+#include "image/Shrinking.h"
 #include "platform/Drawing.h"
 #include "platform/DurableFiles.h"
-#include "platform/Parallel.h"
-#include "platform/Shrinking.h"
 
 #include <QFileInfo>
 
@@ -148,9 +148,9 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
         ++m_loadsTakenAhead;
         return {};
     }
-    FramedImage framed;
-    if (const LoadResult read = readFramedImageFile(path, m_loadMargin, framed); !read.ok()) return read;
-    adopt(bitmap, std::move(framed));
+    DecodedImage read = readFramedImageFile(path, { m_loadMargin });
+    if (!read.ok()) return read.result();
+    adopt(bitmap, std::move(read.framed));
     return {};
 }
 

@@ -1,8 +1,8 @@
-#include "platform/ImagePrefetcher.h"
+#include "image/ImagePrefetcher.h"
 
+#include "image/ImageFiles.h"
+#include "image/Shrinking.h"
 #include "platform/Drawing.h"
-#include "platform/ImageFiles.h"
-#include "platform/Shrinking.h"
 
 ImagePrefetcher::ImagePrefetcher(Decoder decoder)
     : m_decoder(std::move(decoder))
@@ -118,10 +118,9 @@ bool ImagePrefetcher::waitUntilIdle(const QString& path)
 std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decodeFile(
     const QString& path, int margin, const std::atomic<bool>& abandoned)
 {
-    Decoded decoded;
-    if (!readFramedImageFile(path, margin, decoded.framed, kPrefetchLimitPixels, &abandoned).ok())
-        return std::nullopt;
-    return decoded;
+    DecodedImage read = readFramedImageFile(path, { margin, kPrefetchLimitPixels }, &abandoned);
+    if (!read.ok()) return std::nullopt;
+    return Decoded { std::move(read.framed), {} };
 }
 
 // The inside of the view the rule asks for; empty where the image is not shown shrunk.

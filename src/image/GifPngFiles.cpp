@@ -1,4 +1,4 @@
-#include "platform/ImageFormats.h"
+#include "image/ImageFormats.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -25,7 +25,7 @@ quint32 bigEndian32(const QByteArray& bytes, qsizetype at)
 }
 
 // Qt's own decoder, once the file has been checked and found to hold an image of `size`.
-LoadResult decodeWithQt(const QByteArray& bytes, const char* format, QSize size, QImage& image)
+DecodedImage decodeWithQt(const QByteArray& bytes, const char* format, QSize size, const DecodeTarget& target)
 {
     // Qt's limit is one setting for the whole process; it is set once, whichever thread reads first.
     static const bool limited = (QImageReader::setAllocationLimit(kAllocationLimitMegabytes), true);
@@ -38,11 +38,12 @@ LoadResult decodeWithQt(const QByteArray& bytes, const char* format, QSize size,
     if (read.isNull()) {
         // A decoder reports a failed allocation like any other failure; try the allocation
         // once to tell the two apart.
-        if (!allocateImage(size.width(), size.height(), image).ok()) return { LoadError::OutOfMemory };
+        if (!allocateImage(target, size.width(), size.height()).ok()) return LoadError::OutOfMemory;
         return kUnreadable;
     }
-    image = read.convertToFormat(QImage::Format_RGB32);
-    return image.isNull() ? LoadResult { LoadError::OutOfMemory } : LoadResult {};
+    QImage image = read.convertToFormat(QImage::Format_RGB32);
+    if (image.isNull()) return LoadError::OutOfMemory;
+    return FramedImage { {}, std::move(image), 0 };
 }
 
 // Skips data sub-blocks, each a length byte and that many bytes, to the empty one that ends them.
@@ -202,24 +203,24 @@ int pngChannels(int colourType)
 // An LZW code stands for at most 4096 pixels and takes 2 bits at the least, so each byte of the
 // file yields 16384 pixels at most. A picture larger than that is mostly background that no
 // frame covers, and is refused.
-LoadResult readGif(const QByteArray& bytes, QImage& image)
+DecodedImage readGif(const QByteArray& bytes, const DecodeTarget& target)
 {
     const std::optional<QSize> canvas = gifCanvas(bytes);
-    if (!canvas || !isAllowedSize(canvas->width(), canvas->height())) return kUnreadable;
+    if (!canvas || !isAllowedSize(target, canvas->width(), canvas->height())) return kUnreadable;
     if (qint64(canvas->width()) * canvas->height() > bytes.size() * 16384) return kUnreadable;
-    return decodeWithQt(bytes, "gif", *canvas, image);
+    return decodeWithQt(bytes, "gif", *canvas, target);
 }
 
 // Deflate stores at most 258 bytes in a code of at least 2 bits, 1032 bytes to a byte at most,
 // so the rows' bytes cannot be more than 1032 times the file's. Qt's decoder refuses a file cut
 // short itself.
-LoadResult readPng(const QByteArray& bytes, QImage& image)
+DecodedImage readPng(const QByteArray& bytes, const DecodeTarget& target)
 {
     constexpr qsizetype kHeaderChunk = 8;
     if (bytes.size() < kHeaderChunk + 8 + 13 || bytes.mid(kHeaderChunk + 4, 4) != "IHDR") return kUnreadable;
     const qint64 width = bigEndian32(bytes, kHeaderChunk + 8), height = bigEndian32(bytes, kHeaderChunk + 12);
     const int bitsPerPixel = uchar(bytes[kHeaderChunk + 16]) * pngChannels(uchar(bytes[kHeaderChunk + 17]));
-    if (!isAllowedSize(width, height) || bitsPerPixel == 0) return kUnreadable;
+    if (!isAllowedSize(target, width, height) || bitsPerPixel == 0) return kUnreadable;
     if (height * ((width * bitsPerPixel + 7) / 8) > bytes.size() * 1032) return kUnreadable;
-    return decodeWithQt(bytes, "png", QSize(int(width), int(height)), image);
+    return decodeWithQt(bytes, "png", QSize(int(width), int(height)), target);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "image/ImageFiles.h"
 #include "platform/FileSystem.h"
-#include "platform/ImageFiles.h"
 
 #include <QImage>
 #include <QString>

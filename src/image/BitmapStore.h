@@ -1,9 +1,9 @@
 #pragma once
 
+#include "image/ImageFiles.h"
+#include "image/ImagePrefetcher.h"
 #include "platform/Drawing.h"
 #include "platform/Handles.h"
-#include "platform/ImageFiles.h"
-#include "platform/ImagePrefetcher.h"
 
 #include <QImage>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "platform/ImageFiles.h"
+#include "image/ImageFiles.h"
 
+#include "image/ImageFormats.h"
 #include "platform/Drawing.h"
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
-#include "platform/ImageFormats.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,12 +25,12 @@ bool startsWith(const QByteArray& bytes, const char* signature, qsizetype size)
 
 // The formats are told apart by their first bytes, whatever the file is named. Only formats whose
 // completeness and claimed size are checked are read at all.
-LoadResult readContent(const ReadOnlyFile& file, QImage& image)
+DecodedImage readContent(const ReadOnlyFile& file, const DecodeTarget& target)
 {
     const QByteArray start = file.read(0, 8);
-    if (startsWith(start, "BM", 2)) return readBmp(file, image);
-    if (startsWith(start, "\xFF\xD8", 2)) return readJpeg(file, image);
-    using Reader = LoadResult (*)(const QByteArray&, QImage&);
+    if (startsWith(start, "BM", 2)) return readBmp(file, target);
+    if (startsWith(start, "\xFF\xD8", 2)) return readJpeg(file, target);
+    using Reader = DecodedImage (*)(const QByteArray&, const DecodeTarget&);
     Reader reader = nullptr;
     if (startsWith(start, "GIF87a", 6) || startsWith(start, "GIF89a", 6))
         reader = readGif;
@@ -40,38 +40,26 @@ LoadResult readContent(const ReadOnlyFile& file, QImage& image)
     // These formats are compressed; each is read whole.
     const QByteArray bytes = file.readAll();
     if (bytes.size() != file.size()) return kUnreadable;
-    return reader(bytes, image);
+    return reader(bytes, target);
 }
 
-LoadResult readOpenedFile(const ReadOnlyFile& file, QImage& image)
+DecodedImage readOpenedFile(const ReadOnlyFile& file, const DecodeTarget& target)
 {
     switch (file.status()) {
     case ReadOnlyFile::Status::Open: break;
     case ReadOnlyFile::Status::Missing:
-    case ReadOnlyFile::Status::Folder: return { LoadError::NotFound };
+    case ReadOnlyFile::Status::Folder: return LoadError::NotFound;
     case ReadOnlyFile::Status::NotRegular:
     case ReadOnlyFile::Status::Failed: return kUnreadable;
     }
-    LoadResult result;
     try {
-        result = readContent(file, image);
+        DecodedImage decoded = readContent(file, target);
+        if (!decoded.ok()) return decoded.error; // nothing half-decoded is kept
+        return decoded;
     } catch (const std::bad_alloc&) {
-        result = { LoadError::OutOfMemory };
+        return LoadError::OutOfMemory;
     }
-    if (!result.ok()) image = QImage();
-    return result;
 }
-
-} // namespace
-
-namespace {
-
-// While readFramedImageFile reads on a thread, the buffers the decoders ask for get this margin,
-// and the last one is kept here for it; images above the pixel limit are refused. Decoders know
-// nothing of it.
-thread_local int t_frameMargin = 0;
-thread_local std::shared_ptr<QImage> t_frame;
-thread_local qint64 t_pixelLimit = kMaxImagePixels;
 
 } // namespace
 
@@ -84,9 +72,9 @@ QImage windowInto(const std::shared_ptr<QImage>& pixels, int margin, int width, 
         QImage::Format_RGB32, [](void* held) { delete static_cast<std::shared_ptr<QImage>*>(held); }, keeper);
 }
 
-bool isAllowedSize(qint64 width, qint64 height)
+bool isAllowedSize(const DecodeTarget& target, qint64 width, qint64 height)
 {
-    const qint64 limit = std::min(kMaxImagePixels, t_pixelLimit);
+    const qint64 limit = std::min(kMaxImagePixels, target.pixelLimit);
     // Each side is checked alone first, so that the product cannot overflow.
     return width > 0 && height > 0 && width <= limit && height <= limit && width * height <= limit;
 }
@@ -125,51 +113,37 @@ QImage unwrittenImage(int width, int height)
     return image;
 }
 
-LoadResult allocateImage(qint64 width, qint64 height, QImage& image)
+DecodedImage allocateImage(const DecodeTarget& target, qint64 width, qint64 height)
 {
-    const int margin = t_frameMargin;
+    const int margin = std::max(target.margin, 0);
     if (margin == 0) {
-        image = unwrittenImage(int(width), int(height));
-        return image.isNull() ? LoadResult { LoadError::OutOfMemory } : LoadResult {};
+        QImage image = unwrittenImage(int(width), int(height));
+        if (image.isNull()) return LoadError::OutOfMemory;
+        return FramedImage { {}, std::move(image), 0 };
     }
     auto pixels = std::make_shared<QImage>(unwrittenImage(int(width) + 2 * margin, int(height) + 2 * margin));
-    if (pixels->isNull()) return { LoadError::OutOfMemory };
-    image = windowInto(pixels, margin, int(width), int(height));
-    t_frame = std::move(pixels);
-    return {};
+    if (pixels->isNull()) return LoadError::OutOfMemory;
+    QImage window = windowInto(pixels, margin, int(width), int(height));
+    return FramedImage { std::move(pixels), std::move(window), margin };
 }
 
-LoadResult readFramedImageFile(const QString& path, int margin, FramedImage& framed, qint64 pixelLimit,
-    const std::atomic<bool>* abandoned)
+DecodedImage readFramedImageFile(
+    const QString& path, const DecodeTarget& target, const std::atomic<bool>* abandoned)
 {
-    framed = FramedImage {};
-    framed.margin = std::max(margin, 0);
-    t_frameMargin = framed.margin;
-    t_frame.reset();
-    t_pixelLimit = pixelLimit;
-    QImage image;
-    const LoadResult result = readOpenedFile(ReadOnlyFile(path, abandoned), image);
-    t_frameMargin = 0;
-    t_pixelLimit = kMaxImagePixels;
-    std::shared_ptr<QImage> pixels = std::exchange(t_frame, {});
-    if (!result.ok()) return result;
-    if (framed.margin == 0) {
-        framed.image = std::move(image);
-        return result;
-    }
+    DecodedImage decoded = readOpenedFile(ReadOnlyFile(path, abandoned), target);
+    const int margin = std::max(target.margin, 0);
+    if (!decoded.ok() || decoded.framed.margin == margin) return decoded;
     // A decoder that made its own image is copied into a buffer with the margin.
-    if (!pixels || !isWindowInto(image, *pixels, framed.margin)) {
-        framed = framedCopyOf(image, framed.margin);
-        return framed.image.isNull() ? LoadResult { LoadError::OutOfMemory } : result;
-    }
-    framed.image = windowInto(pixels, framed.margin, image.width(), image.height());
-    framed.pixels = std::move(pixels);
-    return result;
+    FramedImage framed = framedCopyOf(decoded.framed.image, margin);
+    if (framed.image.isNull()) return LoadError::OutOfMemory;
+    return framed;
 }
 
 LoadResult readImageFile(const QString& path, QImage& image)
 {
-    return readOpenedFile(ReadOnlyFile(path), image);
+    const DecodedImage decoded = readOpenedFile(ReadOnlyFile(path), DecodeTarget {});
+    image = decoded.framed.image;
+    return decoded.result();
 }
 
 namespace {

@@ -5,14 +5,14 @@
 // the file's bytes can encode, and it refuses a file whose data ends early or is corrupt, rather
 // than show the pixels that were never there as black or grey.
 
-#include "platform/ImageFiles.h"
+#include "image/ImageFiles.h"
 
 #include <QByteArray>
 #include <QImage>
 
 class ReadOnlyFile;
 
-inline constexpr LoadResult kUnreadable { LoadError::Unreadable };
+inline constexpr LoadError kUnreadable = LoadError::Unreadable;
 
 // A number of `size` bytes stored least significant byte first, as BMP and GIF store them.
 inline quint32 littleEndian(const uchar* bytes, int size)
@@ -23,23 +23,24 @@ inline quint32 littleEndian(const uchar* bytes, int size)
     return value;
 }
 
-// A claimed size the loader may allocate: positive, at most kMaxImagePixels pixels, or fewer
-// when the read under way was given a lower limit (readFramedImageFile).
-bool isAllowedSize(qint64 width, qint64 height);
+// A claimed size the reader may allocate: positive, at most kMaxImagePixels pixels and at most
+// the target's limit.
+bool isAllowedSize(const DecodeTarget& target, qint64 width, qint64 height);
 
-// A new RGB32 image, or the lack of memory for it.
-LoadResult allocateImage(qint64 width, qint64 height, QImage& image);
+// A new RGB32 image in a buffer of the target, its pixels not yet written; or the lack of memory
+// for it.
+DecodedImage allocateImage(const DecodeTarget& target, qint64 width, qint64 height);
 
 // A file that starts with "BM". Uncompressed pixels are read straight from the file, a row block
 // at a time; run-length codes are read whole.
-LoadResult readBmp(const ReadOnlyFile& file, QImage& image);
+DecodedImage readBmp(const ReadOnlyFile& file, const DecodeTarget& target);
 
 // A JPEG file, read a block at a time as the decoder needs it.
-LoadResult readJpeg(const ReadOnlyFile& file, QImage& image);
+DecodedImage readJpeg(const ReadOnlyFile& file, const DecodeTarget& target);
 
 // Whole GIF and PNG files.
-LoadResult readGif(const QByteArray& bytes, QImage& image);
-LoadResult readPng(const QByteArray& bytes, QImage& image);
+DecodedImage readGif(const QByteArray& bytes, const DecodeTarget& target);
+DecodedImage readPng(const QByteArray& bytes, const DecodeTarget& target);
 
 // Writes the image as an uncompressed 24-bit BMP file to the open file `fd`, byte for byte as
 // Qt's own BMP writer does. On failure `error` holds the system's error number.

@@ -1,4 +1,4 @@
-#include "platform/ImageFormats.h"
+#include "image/ImageFormats.h"
 
 #include "platform/FileSystem.h"
 
@@ -308,28 +308,34 @@ void readFrom(const ReadOnlyFile& file, FileSource& source, jpeg_decompress_stru
 // Everything that may end in an error's jump runs here, after setjmp. The frames the jump skips
 // (libjpeg's, and our row reader and source and message callbacks) hold only trivially
 // destructible locals, so nothing is left undone.
-LoadResult decode(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFile& file,
-    FileSource& source, QImage& image)
+// The image goes to `decoded`, which lives in the caller's frame so that a jump skips no
+// destructor of it.
+void decode(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFile& file, FileSource& source,
+    const DecodeTarget& target, DecodedImage& decoded)
 {
-    if (setjmp(errors.jump)) return { errors.outOfMemory ? LoadError::OutOfMemory : LoadError::Unreadable };
+    if (setjmp(errors.jump)) {
+        decoded = errors.outOfMemory ? LoadError::OutOfMemory : LoadError::Unreadable;
+        return;
+    }
     jpeg_create_decompress(&info);
     readFrom(file, source, info);
     jpeg_read_header(&info, TRUE);
-    if (!isAllowedSize(info.image_width, info.image_height) || !isEncodable(info, file.size())
-        || !chooseOutput(info))
-        return kUnreadable;
+    if (!isAllowedSize(target, info.image_width, info.image_height) || !isEncodable(info, file.size())
+        || !chooseOutput(info)) {
+        decoded = kUnreadable;
+        return;
+    }
     jpeg_calc_output_dimensions(&info);
-    if (LoadResult allocated = allocateImage(info.output_width, info.output_height, image); !allocated.ok())
-        return allocated;
+    decoded = allocateImage(target, info.output_width, info.output_height);
+    if (!decoded.ok()) return;
     jpeg_start_decompress(&info);
-    readRows(info, image);
+    readRows(info, decoded.framed.image);
     jpeg_finish_decompress(&info);
-    return {};
 }
 
 } // namespace
 
-LoadResult readJpeg(const ReadOnlyFile& file, QImage& image)
+DecodedImage readJpeg(const ReadOnlyFile& file, const DecodeTarget& target)
 {
     jpeg_decompress_struct info {};
     ErrorManager errors;
@@ -338,7 +344,8 @@ LoadResult readJpeg(const ReadOnlyFile& file, QImage& image)
     errors.base.emit_message = hearMessage;
     errors.base.output_message = keepQuiet;
     FileSource source;
-    const LoadResult result = decode(info, errors, file, source, image);
+    DecodedImage decoded;
+    decode(info, errors, file, source, target, decoded);
     jpeg_destroy_decompress(&info);
-    return result;
+    return decoded;
 }
