@@ -127,7 +127,7 @@ bool BitmapStore::TakeShrunkViewAhead(Bitmap& view, Bitmap source, int width, in
     QImage shrunk = std::move(from->shrunkViewAhead);
     from->shrunkViewAhead = QImage();
     fresh(view).image = std::move(shrunk);
-    ++m_viewsTakenAhead;
+    ++m_takenAhead.views;
     return true;
 }
 
@@ -145,7 +145,7 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
     if (std::optional<ImagePrefetcher::Decoded> ahead = m_prefetcher.take(path)) {
         adopt(bitmap, std::move(ahead->framed));
         slot(bitmap)->shrunkViewAhead = std::move(ahead->view);
-        ++m_loadsTakenAhead;
+        ++m_takenAhead.images;
         return {};
     }
     DecodedImage read = readFramedImageFile(path, { m_loadMargin });

@@ -72,8 +72,13 @@ public:
     // Decodes ahead with `decoder` from now on; for tests.
     void UsePrefetchDecoder(ImagePrefetcher::Decoder decoder) { m_prefetcher.useDecoder(std::move(decoder)); }
     bool WaitForPrefetch(const QString& path) { return m_prefetcher.waitUntilIdle(path); }
-    int LoadsTakenAhead() const { return m_loadsTakenAhead; }
-    int ViewsTakenAhead() const { return m_viewsTakenAhead; }
+    // How many loads took the image decoded ahead, and how many views its shrunk view.
+    struct TakenAhead
+    {
+        int images = 0;
+        int views = 0;
+    };
+    TakenAhead TakenAheadSoFar() const { return m_takenAhead; }
 
     void BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy);
     void StretchBitmap(Bitmap target, Bitmap source, int x, int y, int width, int height);
@@ -101,8 +106,7 @@ private:
     ImagePrefetcher m_prefetcher;
     std::vector<std::unique_ptr<PreparedFile>> m_prepared;
     QStringList m_namedFolders;
-    int m_loadsTakenAhead = 0;
-    int m_viewsTakenAhead = 0;
+    TakenAhead m_takenAhead;
     int m_loadMargin = 0;
     quint64 m_lastSerial = 0;
     std::vector<std::unique_ptr<Slot>> m_bitmaps = std::vector<std::unique_ptr<Slot>>(1); // 0: unbound

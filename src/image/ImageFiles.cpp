@@ -263,12 +263,3 @@ SaveResult PreparedFile::name(const QString& path)
     m_reason = systemErrorText(error);
     return { SaveOutcome::Failed, m_reason };
 }
-
-SaveResult writeNewBmpFile(const QImage& image, const QString& path)
-{
-    const QString folder = QFileInfo(path).absolutePath();
-    PreparedFile piece(image, folder);
-    const SaveResult named = piece.name(path);
-    if (named.ok()) syncFolder(folder);
-    return named;
-}

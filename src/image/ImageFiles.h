@@ -127,9 +127,3 @@ struct PieceNamingCalls
 
 // The naming calls in use; change them only while no piece is being named.
 PieceNamingCalls& pieceNamingCalls();
-
-// Writes the image as an uncompressed 24-bit BMP file at `path` without ever replacing a file:
-// the data goes to a temporary file in the same folder, which then takes the name only if no
-// file has it. So a file that appears meanwhile is kept, and a crash never leaves a half-written
-// file under the name.
-SaveResult writeNewBmpFile(const QImage& image, const QString& path);

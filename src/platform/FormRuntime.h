@@ -58,32 +58,9 @@ inline constexpr int ResizeVertical = 10; // over a top or bottom edge
 // Builds the window named "MAINFORM" or "FORM2" from its form description.
 using FormFactory = std::function<QWidget*(const QString& formName)>;
 
-// The form runtime: windows, controls, events, drawing on controls and dialogs over Qt, with
-// the off-screen bitmaps of its BitmapStore. Each operation keeps the name of the operation
-// it stands for:
-//
-//   FE$GETDLGITEM, FE$ATTACH        GetDlgItem          FE$CREATEWINDOW       CreateWindow
-//   FE$SETWINDOWTEXT                SetWindowText       FE$GETWINDOWTEXT      GetWindowText
-//   FE$ENABLEWINDOW                 EnableWindow        FE$SHOWWINDOW         ShowWindow
-//   FE$ISWINDOWVISIBLE              IsWindowVisible     FE$MOVEWINDOW         MoveWindow
-//   FE$SETWINDOWSIZE                SetWindowSize       FE$GETWIDTH           GetWidth
-//   FE$GETHEIGHT                    GetHeight           FE$MAXIMIZEWINDOW     MaximizeWindow
-//   FE$SETFOREGROUNDWINDOW          SetForegroundWindow FE$DESTROYWINDOW      DestroyWindow
-//   FE$SETFONTSIZE                  SetFontSize         FE$SETMAPMODE         SetMapMode
-//   FE$SETMOUSEPOINTER              SetMousePointer     FE$ADDSTRING          AddString
-//   FE$RESETCONTENT                 ResetContent        FE$SETCURSEL          SetCurSel
-//   FE$GETCURSEL                    GetCurSel           FE$SETCHECK           SetCheck
-//   FE$GETCHECK                     GetCheck            FE$SETSCROLLRANGE     SetScrollRange
-//   FE$SETSCROLLSTEP                SetScrollStep       FE$SETSCROLLPOS       SetScrollPos
-//   FE$GETSCROLLPOS                 GetScrollPos        FE$LINESCROLL         LineScroll
-//   FE$CREATEBITMAP                 CreateBitmap        FE$DELETEOBJECT       DeleteObject
-//   CHECKOBJECT                     CheckObject         FE$LOADBITMAPFILE     LoadBitmapFile
-//   FE$SAVEFILE                     NamePreparedPiece   FE$GETBITMAPWIDTH     GetBitmapWidth
-//   FE$GETBITMAPHEIGHT              GetBitmapHeight     FE$BITBLT             BitBlt
-//   DrawLine                        DrawLine            FE$STRETCHBITMAP      StretchBitmap
-//   JPEG2BMP                        LoadBitmapFile      FE$MESSAGEBOX         MessageBox
-//   FE$WINOPENDLG                   WinOpenDlg          FE$WINSAVEDLG         WinSaveDlg
-//   FE$WAITEVENT                    WaitEvent           GetSystemMetrics      GetSystemMetrics
+// The form runtime: the program's windows and controls over Qt Widgets, addressed by handles
+// and names, with their events, drawing onto the picture, dialogs and window metrics. Booleans
+// it takes and gives are kTrue and kFalse; coordinates are pixels.
 //
 // Only user actions and window-system events (a resize or close of a window) raise events;
 // a change the program makes to a control never does. A user action counts only on a control
@@ -158,7 +135,7 @@ public:
         int pen = Pen::Default);
     const QImage* Surface(Control control) const;
 
-    // Beyond the original interface: keys, tooltips, a passing note and a text window.
+    // Keys, tooltips, a passing note and a text window.
     // A key that raises the event `event` of the control `target` (target name, "_", event),
     // with `value` as the event's button, only while the target is usable, as a click would.
     void SetShortcut(Control target, const QKeySequence& key, const QString& event, int value = 0);
@@ -220,7 +197,7 @@ private:
     void comboBoxEvent(QWidget* combo, QEvent* event);
     bool pictureEvent(QWidget* picture, QEvent* event);
     Control formOf(const QObject* watched) const;
-    template <class T> T* as(Control control) const;
+    template <class T> T* as(Control control) const { return qobject_cast<T*>(Widget(control)); }
     QMargins frameMargins() const;
     void endSession();
     void endNote();

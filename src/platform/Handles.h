@@ -1,7 +1,8 @@
 #pragma once
 
 // Handles the program holds for windows, controls and off-screen bitmaps. A handle of id 0
-// is unbound. The runtime owns what a handle stands for; the program only passes handles.
+// is unbound. The form runtime owns the windows and controls, the bitmap store the bitmaps; the
+// routines only pass handles.
 struct Control
 {
     int id = 0;

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-// Code page 932 (Windows Shift-JIS), the encoding of the original program's text files.
+// Code page 932 (Windows Shift-JIS), the encoding of the settings file.
 // Both directions are strict: nothing is replaced or dropped.
 
 // The two conversions kept open, so that many short texts (every name of a folder) convert

@@ -886,7 +886,7 @@ void TestSaving::nextImageIsDecodedAheadAndTakenOnlyWhileUnchanged()
             change == QLatin1String("in place") ? Replacement::InPlace : Replacement::RenamedOver);
     }
     click(program, "BUTTON9");
-    QCOMPARE(app.bitmaps.LoadsTakenAhead(), change.isEmpty() ? 1 : 0);
+    QCOMPARE(app.bitmaps.TakenAheadSoFar().images, change.isEmpty() ? 1 : 0);
     if (change == QLatin1String("junk")) {
         QCOMPARE(messageLines(program.dialogs()),
             QStringList { QStringLiteral("IMG002.BMP|このファイルは表示できません|0") });
@@ -914,7 +914,7 @@ void TestSaving::decodingAheadFollowsTheDirectionAndTheSource()
     QVERIFY(app.bitmaps.WaitForPrefetch(path(1)));
     click(program, "BUTTON12");
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
-    QCOMPARE(app.bitmaps.LoadsTakenAhead(), 1);
+    QCOMPARE(app.bitmaps.TakenAheadSoFar().images, 1);
     click(program, "BUTTON9");
     QVERIFY(app.bitmaps.WaitForPrefetch(path(3)));
     click(program, "BUTTON5");
@@ -1045,10 +1045,10 @@ void TestSaving::shrunkViewBuiltAheadIsTheViewBuiltWhenOpening()
         chooseEntry(program, "COMBO5", entry);
         QVERIFY(app.bitmaps.WaitForPrefetch(path(3)));
     }
-    const int viewsBefore = app.bitmaps.ViewsTakenAhead();
+    const int viewsBefore = app.bitmaps.TakenAheadSoFar().views;
     click(program, "BUTTON9");
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG003.BMP"));
-    QCOMPARE(app.bitmaps.ViewsTakenAhead() - viewsBefore, viewsTaken);
+    QCOMPARE(app.bitmaps.TakenAheadSoFar().views - viewsBefore, viewsTaken);
     const QImage shown = view(app);
     chooseEntry(program, "COMBO5", entry == 0 ? 7 : 0);
     chooseEntry(program, "COMBO5", entry);

@@ -19,9 +19,9 @@ namespace {
 const QString kSeparator = QStringLiteral("/");
 const QByteArray kUtf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
 
-// The lines of a settings file as the original program writes it: the example layout of each
+// The lines of a whole settings file in CP932: the example layout of each
 // category block, some categories valid with Japanese names, folders under `dir`.
-QStringList originalLines(const QString& dir)
+QStringList exampleLines(const QString& dir)
 {
     const QString folder = QDir::toNativeSeparators(dir) + kSeparator;
     QStringList lines = {
@@ -149,7 +149,7 @@ private slots:
     void codePage932LosslessEncoding_data();
     void codePage932LosslessEncoding();
     void codePage932ConverterServesManyTexts();
-    void originalFileIsReadAndWrittenBackUnchanged();
+    void exampleFileIsReadAndWrittenBackUnchanged();
     void fileWithLineFeedsOnlyIsRead();
     void extensionRecord_data();
     void extensionRecord();
@@ -236,11 +236,11 @@ void TestSettings::codePage932ConverterServesManyTexts()
     QCOMPARE(cp932.encodeLossless(QStringLiteral("ｶ")).value(), QByteArray("\xB6"));
 }
 
-void TestSettings::originalFileIsReadAndWrittenBackUnchanged()
+void TestSettings::exampleFileIsReadAndWrittenBackUnchanged()
 {
     TestProgram program;
     const QString folder = program.dir() + kSeparator;
-    QStringList lines = originalLines(program.dir());
+    QStringList lines = exampleLines(program.dir());
     const QByteArray original = cp932Bytes(lines);
     // The example block of category 3, byte for byte.
     QVERIFY(original.contains("------------------------, 0\r\n\x95\xAA\x97\xDE 3,\x95\xAA\x97\xDE 3\r\n"));
@@ -298,7 +298,7 @@ void TestSettings::originalFileIsReadAndWrittenBackUnchanged()
 void TestSettings::fileWithLineFeedsOnlyIsRead()
 {
     TestProgram program;
-    QStringList lines = originalLines(program.dir());
+    QStringList lines = exampleLines(program.dir());
     writeBytes(settingsFile(program), cp932Bytes(lines, "\n"));
     program.start();
     App& app = program.app();
@@ -379,7 +379,7 @@ void TestSettings::stringRecords()
     QFETCH(QString, value);
     QFETCH(QString, writtenBack);
     TestProgram program;
-    QStringList lines = originalLines(program.dir());
+    QStringList lines = exampleLines(program.dir());
     lines[line] = text;
     writeBytes(settingsFile(program), cp932Bytes(lines));
     program.start();
@@ -434,7 +434,7 @@ void TestSettings::numberRecords()
     QFETCH(QString, fieldName);
     QFETCH(QString, value);
     TestProgram program;
-    QStringList lines = originalLines(program.dir());
+    QStringList lines = exampleLines(program.dir());
     lines[line] = text;
     writeBytes(settingsFile(program), cp932Bytes(lines));
     program.start();
@@ -604,7 +604,7 @@ void TestSettings::damagedFile()
     QFETCH(SettingsDamage, found);
     QFETCH(int, line);
     TestProgram program;
-    const QStringList lines = originalLines(program.dir());
+    const QStringList lines = exampleLines(program.dir());
     QByteArray bytes;
     switch (damage) {
     case Cut: bytes = cp932Bytes(lines.mid(0, at)); break;
@@ -713,7 +713,7 @@ void TestSettings::lookAlikeTargetsStayInCodePage932()
 void TestSettings::failedWriteKeepsTheEarlierFile()
 {
     TestProgram program;
-    const QByteArray original = cp932Bytes(originalLines(program.dir()));
+    const QByteArray original = cp932Bytes(exampleLines(program.dir()));
     writeBytes(settingsFile(program), original);
     program.start();
     program.app().CatName[1] = QStringLiteral("changed");
@@ -756,7 +756,7 @@ void TestSettings::folderInPlaceOfTheFileIsReported()
 void TestSettings::fifoInPlaceOfTheFileIsReported()
 {
     TestProgram program;
-    FifoTrap trap(settingsFile(program), cp932Bytes(originalLines(program.dir())));
+    FifoTrap trap(settingsFile(program), cp932Bytes(exampleLines(program.dir())));
     QVERIFY(trap.created());
     program.dialogs().answerMessage();
     program.start();
