@@ -1626,6 +1626,36 @@ void TestSaving::deleteAllFiles()
         yes);
 }
 
+namespace {
+
+// "ファイル", categories 2 and 4 made valid, category 4 saving into `landscapes`, the first scan
+// chosen through "連番ファイル参照", "登録終了".
+void registerScansInTwoCategories(TestProgram& program, const QString& firstScan, const QString& landscapes)
+{
+    App& app = program.app();
+    click(program, "BUTTON5");
+    selectRow(program, 1);
+    clickValidBox(program);
+    selectRow(program, 3);
+    clickValidBox(program);
+    app.CatFolder[4] = landscapes; // as the folder dialog would give it
+    app.rt.SetWindowText(app.EDIT6, landscapes);
+    program.dialogs().answerOpenFile(firstScan);
+    click(program, "BUTTON7");
+    click(program, "BUTTON8");
+}
+
+// The start number record of a category in the settings file's lines: the third after the
+// category's first line.
+QString startNumberRecord(const QStringList& lines, int category)
+{
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (lines[i].startsWith(QStringLiteral("分類 %1,").arg(category))) return lines.value(i + 3);
+    return QString();
+}
+
+} // namespace
+
 // A new user's whole run: a folder of three JPEG scans is registered with two categories,
 // frames are placed with the mouse in both categories on every scan, "保存実行" goes through to
 // the end, and the program is closed. Every piece holds the pixels of its scan, and the
@@ -1642,16 +1672,7 @@ void TestSaving::wholeRunOfWork()
     program.start();
     App& app = program.app();
 
-    click(program, "BUTTON5");
-    selectRow(program, 1);
-    clickValidBox(program);
-    selectRow(program, 3);
-    clickValidBox(program);
-    app.CatFolder[4] = landscapes; // as the folder dialog would give it
-    app.rt.SetWindowText(app.EDIT6, landscapes);
-    program.dialogs().answerOpenFile(source + QStringLiteral("scan001.jpg"));
-    click(program, "BUTTON7");
-    click(program, "BUTTON8");
+    registerScansInTwoCategories(program, source + QStringLiteral("scan001.jpg"), landscapes);
     QVERIFY(!shown(program, "FORM2"));
     QCOMPARE(app.LoadMode, LoadMode::Sequence);
     QCOMPARE(app.Magnification, 1.0f);
@@ -1686,13 +1707,8 @@ void TestSaving::wholeRunOfWork()
     QCOMPARE(filesIn(program.dir()).filter(QStringLiteral("CG")).size(), 6);
 
     const QStringList lines = settingsLines(program.dir());
-    auto startRecord = [&](int category) {
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            if (lines[i].startsWith(QStringLiteral("分類 %1,").arg(category))) return lines.value(i + 3);
-        return QString();
-    };
-    QCOMPARE(startRecord(2), QStringLiteral("連番開始番号,7"));
-    QCOMPARE(startRecord(4), QStringLiteral("連番開始番号,4"));
+    QCOMPARE(startNumberRecord(lines, 2), QStringLiteral("連番開始番号,7"));
+    QCOMPARE(startNumberRecord(lines, 4), QStringLiteral("連番開始番号,4"));
 }
 
 QTEST_MAIN(TestSaving)
