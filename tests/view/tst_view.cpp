@@ -423,38 +423,38 @@ void TestView::placement()
 
 void TestView::scrollRange_data()
 {
-    QTest::addColumn<float>("viewSide");
-    QTest::addColumn<int>("visibleSide");
-    QTest::addColumn<int>("maximum");
-    QTest::addColumn<float>("unit");
-    // The ranges of every excess are the table of tst_geometry; here both routines store one fine
-    // and one coarse range.
+    QTest::addColumn<QSizeF>("viewSize");
+    QTest::addColumn<QSize>("visibleSize");
+    // The range of every excess is the table of tst_geometry; here each routine is shown to store
+    // that table's function of its own axis, for a fine and a coarse range.
     // clang-format off
-    QTest::newRow("excess 10") << 710.0f << 700 << 10 << 1.0f;
-    QTest::newRow("excess 32768: 10000 steps") << 33468.0f << 700 << 10000 << 3.2768f;
+    QTest::newRow("fine across, coarse down") << QSizeF(710, 33468) << QSize(700, 480);
+    QTest::newRow("coarse across, fine down") << QSizeF(33468, 490) << QSize(700, 480);
     // clang-format on
 }
 
 void TestView::scrollRange()
 {
-    QFETCH(float, viewSide);
-    QFETCH(int, visibleSide);
-    QFETCH(int, maximum);
-    QFETCH(float, unit);
+    QFETCH(QSizeF, viewSize);
+    QFETCH(QSize, visibleSize);
+    // The routines read and write the state record only: no window is needed.
     TestProgram program;
-    program.start();
     App& app = program.app();
-    app.ViewWidth = app.ViewHeight = viewSide;
-    app.VisibleWidth = app.VisibleHeight = int16_t(visibleSide);
-    app.HScrollUnit = app.VScrollUnit = 1;
+    app.ViewWidth = float(viewSize.width());
+    app.ViewHeight = float(viewSize.height());
+    app.VisibleWidth = int16_t(visibleSize.width());
+    app.VisibleHeight = int16_t(visibleSize.height());
+    app.HScrollUnit = app.VScrollUnit = 0; // so that a unit left unwritten shows
     SCROLL_XD_SUB(app);
     SCROLL_YD_SUB(app);
-    QCOMPARE(app.ExcessWidth, viewSide - float(visibleSide));
-    QCOMPARE(app.HScrollMax, int16_t(maximum));
-    QCOMPARE(app.HScrollUnit, unit);
-    QCOMPARE(app.ExcessHeight, viewSide - float(visibleSide));
-    QCOMPARE(app.VScrollMax, int16_t(maximum));
-    QCOMPARE(app.VScrollUnit, unit);
+    const ScrollRange across = ::scrollRange(app.ViewWidth, app.VisibleWidth);
+    const ScrollRange down = ::scrollRange(app.ViewHeight, app.VisibleHeight);
+    QCOMPARE(app.ExcessWidth, across.excess);
+    QCOMPARE(app.HScrollMax, across.maximum);
+    QCOMPARE(app.HScrollUnit, across.unit);
+    QCOMPARE(app.ExcessHeight, down.excess);
+    QCOMPARE(app.VScrollMax, down.maximum);
+    QCOMPARE(app.VScrollUnit, down.unit);
 }
 
 void TestView::scrollShowsBlockAtOrigin_data()
