@@ -17,21 +17,13 @@ namespace {
 const QString kTitleText = QStringLiteral("Velmora Ver1.4");
 const QString kBannerText = QStringLiteral("Velmora Ver1.4 Copyright (C) the Velmora developers");
 
-// A control to bind by name, with the font size it gets (0: it keeps its font).
-struct Binding
-{
-    Control Controls::*handle;
-    const char* name;
-    int fontSize;
-};
-
 #define BIND(control, size)                                                                                  \
-    Binding                                                                                                  \
+    ControlBinding                                                                                           \
     {                                                                                                        \
         &Controls::control, #control, size                                                                   \
     }
 
-const Binding kMainFormControls[] = {
+const ControlBinding kMainFormControls[] = {
     BIND(HSCROLL1, 0),
     BIND(VSCROLL1, 0),
     BIND(BUTTON1, 10),
@@ -47,7 +39,7 @@ const Binding kMainFormControls[] = {
     BIND(COMBO5, 14),
 };
 
-const Binding kForm2Controls[] = {
+const ControlBinding kForm2Controls[] = {
     BIND(BUTTON6, 14),
     BIND(BUTTON7, 14),
     BIND(BUTTON8, 14),
@@ -97,9 +89,9 @@ const QStringList kMagnifications = {
     QStringLiteral("×０.１"),
 };
 
-template <size_t N> void bindControls(App& app, Control form, const Binding (&bindings)[N])
+template <size_t N> void bindControls(App& app, Control form, const ControlBinding (&bindings)[N])
 {
-    for (const Binding& binding : bindings) {
+    for (const ControlBinding& binding : bindings) {
         Control& handle = app.*binding.handle;
         handle = app.rt.GetDlgItem(form, QString::fromLatin1(binding.name));
         if (binding.fontSize) app.rt.SetFontSize(handle, binding.fontSize);
@@ -237,6 +229,13 @@ void applySettings(App& app)
 }
 
 } // namespace
+
+std::span<const ControlBinding> controlBindings(const QString& formName)
+{
+    if (formName == QLatin1String("MAINFORM")) return kMainFormControls;
+    if (formName == QLatin1String("FORM2")) return kForm2Controls;
+    return {};
+}
 
 void startUp(App& app)
 {

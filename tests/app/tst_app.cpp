@@ -6,6 +6,7 @@
 #include "fixture/Files.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
+#include "forms/Forms.h"
 #include "platform/FileSystem.h"
 #include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
@@ -21,18 +22,21 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
 
+#include <memory>
+
 class TestApp : public QObject
 {
     Q_OBJECT
 private slots:
     void cleanup();
-    void controlsAreBoundWithTheirFontSizes();
+    void everyControlIsBoundByTheTable();
     void stripAndRegistrationControlsStandAsDesigned_data();
     void stripAndRegistrationControlsStandAsDesigned();
     void windowsAfterStartUp();
@@ -59,80 +63,92 @@ void TestApp::cleanup()
     verifyEveryScriptedAnswerTaken();
 }
 
-// Each handle of the state stands for the control of the same name, which has its font size.
-void TestApp::controlsAreBoundWithTheirFontSizes()
+namespace {
+
+// The controls a form places in its window: the widgets it names.
+QStringList controlsOfForm(const QWidget* window)
+{
+    QStringList names;
+    for (const QWidget* child : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!child->objectName().isEmpty()) names << child->objectName();
+    names.sort();
+    return names;
+}
+
+// The bindings of a window: the rows of start-up's table, and for the main window the picture,
+// which start-up binds on its own.
+QList<ControlBinding> bindingsOf(const QString& form)
+{
+    const std::span<const ControlBinding> table = controlBindings(form);
+    QList<ControlBinding> bindings(table.begin(), table.end());
+    if (form == QLatin1String("MAINFORM")) bindings << ControlBinding { &Controls::PICTURE1, "PICTURE1", 0 };
+    return bindings;
+}
+
+// Whether a widget is of the kind the handlers take the control of that name for: a button
+// they press, a line of text (EDIT10, the summary of the categories, many lines scrolled by
+// line), a label, a list or drop-down list of entries, a check box, a bar along its axis, or
+// the surface the picture is drawn on.
+bool isOfItsKind(const QString& name, const QWidget* widget)
+{
+    const auto bar = qobject_cast<const QScrollBar*>(widget);
+    if (name.startsWith(QLatin1String("HSCROLL"))) return bar && bar->orientation() == Qt::Horizontal;
+    if (name.startsWith(QLatin1String("VSCROLL"))) return bar && bar->orientation() == Qt::Vertical;
+    if (name == QLatin1String("EDIT10")) return widget->inherits("QPlainTextEdit");
+    const std::pair<const char*, const char*> kinds[] = { { "BUTTON", "QPushButton" },
+        { "EDIT", "QLineEdit" }, { "TEXT", "QLabel" }, { "COMBO", "QComboBox" }, { "LIST", "QListWidget" },
+        { "CHECK", "QCheckBox" }, { "PICTURE", "SurfaceWidget" } };
+    for (const auto& [prefix, kind] : kinds)
+        if (name.startsWith(QLatin1String(prefix))) return widget->inherits(kind);
+    return false;
+}
+
+// The handle of a binding stands for the control of its name in its own window, which is of its
+// kind and shows the font its form gives it, at the size the binding gives (0: the form's).
+void verifyBinding(App& app, QWidget* window, const QWidget& designedWindow, const ControlBinding& binding)
+{
+    const QString name = QString::fromLatin1(binding.name);
+    const Control handle = app.*binding.handle;
+    QVERIFY2(handle, qPrintable(name + QStringLiteral(" has no handle")));
+    QVERIFY2(app.rt.NameOf(handle) == name,
+        qPrintable(QStringLiteral("%1: the handle is bound to %2").arg(name, app.rt.NameOf(handle))));
+    QWidget* widget = app.rt.Widget(handle);
+    QVERIFY2(widget && widget == window->findChild<QWidget*>(name),
+        qPrintable(
+            name + QStringLiteral(": the handle's widget is not the control of that name in its window")));
+    QVERIFY2(isOfItsKind(name, widget),
+        qPrintable(QStringLiteral("%1 is a %2 of another kind than its name asks for")
+                       .arg(name, QLatin1String(widget->metaObject()->className()))));
+    QFont font = designedWindow.findChild<QWidget*>(name)->font();
+    if (binding.fontSize) font.setPixelSize(binding.fontSize);
+    QVERIFY2(widget->font() == font,
+        qPrintable(QStringLiteral("%1: font %2, expected %3")
+                       .arg(name, widget->font().toString(), font.toString())));
+}
+
+} // namespace
+
+// Start-up binds every control of both windows by its table; the font sizes in the table are
+// the ones the controls show.
+void TestApp::everyControlIsBoundByTheTable()
 {
     TestProgram program;
     program.start();
     App& app = program.app();
-    struct Binding
-    {
-        const char* name;
-        Control handle;
-        int points; // 0: no font size is set
-    };
-    // clang-format off
-    const Binding bindings[] = {
-        { "HSCROLL1", app.HSCROLL1, 0 },
-        { "VSCROLL1", app.VSCROLL1, 0 },
-        { "PICTURE1", app.PICTURE1, 0 },
-        { "BUTTON1",  app.BUTTON1,  10 },
-        { "BUTTON2",  app.BUTTON2,  14 },
-        { "BUTTON3",  app.BUTTON3,  14 },
-        { "BUTTON4",  app.BUTTON4,  10 },
-        { "BUTTON5",  app.BUTTON5,  14 },
-        { "BUTTON9",  app.BUTTON9,  14 },
-        { "BUTTON11", app.BUTTON11, 10 },
-        { "BUTTON12", app.BUTTON12, 10 },
-        { "COMBO1",   app.COMBO1,   14 },
-        { "COMBO2",   app.COMBO2,   14 },
-        { "COMBO5",   app.COMBO5,   14 },
-        { "BUTTON6",  app.BUTTON6,  14 },
-        { "BUTTON7",  app.BUTTON7,  14 },
-        { "BUTTON8",  app.BUTTON8,  14 },
-        { "BUTTON10", app.BUTTON10, 14 },
-        { "BUTTON13", app.BUTTON13, 14 },
-        { "BUTTON14", app.BUTTON14, 10 },
-        { "BUTTON15", app.BUTTON15, 14 },
-        { "EDIT1",    app.EDIT1,    14 },
-        { "EDIT2",    app.EDIT2,    14 },
-        { "EDIT3",    app.EDIT3,    14 },
-        { "EDIT4",    app.EDIT4,    14 },
-        { "EDIT5",    app.EDIT5,    14 },
-        { "EDIT6",    app.EDIT6,    14 },
-        { "EDIT7",    app.EDIT7,    14 },
-        { "EDIT8",    app.EDIT8,    14 },
-        { "EDIT9",    app.EDIT9,    14 },
-        { "EDIT10",   app.EDIT10,   12 },
-        { "TEXT1",    app.TEXT1,    14 },
-        { "TEXT2",    app.TEXT2,    14 },
-        { "TEXT3",    app.TEXT3,    14 },
-        { "TEXT4",    app.TEXT4,    14 },
-        { "TEXT5",    app.TEXT5,    14 },
-        { "TEXT6",    app.TEXT6,    14 },
-        { "TEXT7",    app.TEXT7,    14 },
-        { "TEXT8",    app.TEXT8,    14 },
-        { "TEXT9",    app.TEXT9,    14 },
-        { "COMBO3",   app.COMBO3,   14 },
-        { "COMBO4",   app.COMBO4,   14 },
-        { "LIST1",    app.LIST1,    14 },
-        { "CHECK1",   app.CHECK1,   14 },
-    };
-    // clang-format on
-    for (const Binding& binding : bindings) {
-        const QString name = QString::fromLatin1(binding.name);
-        QVERIFY2(binding.handle, qPrintable(name + QStringLiteral(" has no handle")));
-        QVERIFY2(app.rt.NameOf(binding.handle) == name,
-            qPrintable(
-                QStringLiteral("%1: the handle is bound to %2").arg(name, app.rt.NameOf(binding.handle))));
-        QVERIFY2(app.rt.Widget(binding.handle) == program.widget(name),
-            qPrintable(name + QStringLiteral(": the handle's widget is not the control of that name")));
-        if (binding.points)
-            QVERIFY2(app.rt.GetFontSize(binding.handle) == binding.points,
-                qPrintable(QStringLiteral("%1: font size %2, designed %3")
-                               .arg(name)
-                               .arg(app.rt.GetFontSize(binding.handle))
-                               .arg(binding.points)));
+    for (const QString& form : { QStringLiteral("MAINFORM"), QStringLiteral("FORM2") }) {
+        QWidget* window = program.widget(form);
+        const QList<ControlBinding> bindings = bindingsOf(form);
+        QStringList bound;
+        for (const ControlBinding& binding : bindings)
+            bound << QString::fromLatin1(binding.name);
+        bound.sort();
+        QCOMPARE(bound, controlsOfForm(window));
+        // The form as it is built, before start-up has set any font.
+        const std::unique_ptr<QWidget> designed(createForm(form));
+        for (const ControlBinding& binding : bindings) {
+            verifyBinding(app, window, *designed, binding);
+            if (QTest::currentTestFailed()) return;
+        }
     }
 }
 

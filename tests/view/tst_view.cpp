@@ -13,6 +13,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <optional>
+
 namespace {
 
 constexpr QRgb kBlack = 0xFF000000u;
@@ -23,6 +25,61 @@ QImage solid(int width, int height, QRgb colour)
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
     return image;
+}
+
+// An image each pixel of which tells where it lies: its column and its row, counted from 1, in
+// 12 bits of the colour each, so that no pixel has the white of the view's margin or the black
+// of its border. Images up to 4094 pixels wide and high.
+QImage positionImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            row[x] = 0xFF000000u | QRgb(y + 1) << 12 | QRgb(x + 1);
+    }
+    return image;
+}
+
+// The pixel of a positionImage a colour shows; none for the margin and the border.
+std::optional<QPoint> positionOf(QRgb colour)
+{
+    const int x = int(colour & 0xFFFu) - 1, y = int((colour >> 12) & 0xFFFu) - 1;
+    if (x < 0 || y < 0 || x >= 4094 || y >= 4094) return std::nullopt;
+    return QPoint(x, y);
+}
+
+// Where the picture does not show the view's pixel (VisibleLeft + x, VisibleTop + y) at its pixel
+// (x, y), for a view built at actual size from a positionImage: where the view holds the image,
+// that image pixel, elsewhere the margin or the border. Empty when it shows every one.
+QString picturePixelsOffTheVisiblePart(TestProgram& program)
+{
+    App& app = program.app();
+    const QImage surface = picture(app).convertToFormat(QImage::Format_RGB32);
+    const QSize shown = program.widget("PICTURE1")->size();
+    const QRect image(kViewMargin, kViewMargin, int(app.ImageWidth), int(app.ImageHeight));
+    const QPoint visibleTopLeft(int(app.VisibleLeft), int(app.VisibleTop));
+    QList<QPoint> off;
+    for (int y = 0; y < shown.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(surface.constScanLine(y));
+        for (int x = 0; x < shown.width(); ++x) {
+            const QPoint inView = visibleTopLeft + QPoint(x, y);
+            const std::optional<QPoint> imagePixel = positionOf(row[x]);
+            if (image.contains(inView) ? imagePixel != inView - image.topLeft() : imagePixel.has_value())
+                off << QPoint(x, y);
+        }
+    }
+    if (off.isEmpty()) return QString();
+    const QPoint first = off.first();
+    const std::optional<QPoint> firstShown = positionOf(surface.pixel(first));
+    return QStringLiteral("%1 pixels; the first, (%2, %3), shows %4 for view pixel (%5, %6)")
+        .arg(off.size())
+        .arg(first.x())
+        .arg(first.y())
+        .arg(firstShown ? QStringLiteral("image pixel (%1, %2)").arg(firstShown->x()).arg(firstShown->y())
+                        : QStringLiteral("margin or border"))
+        .arg(visibleTopLeft.x() + first.x())
+        .arg(visibleTopLeft.y() + first.y());
 }
 
 // The geometry of a control if it is shown, else an empty rectangle.
@@ -366,38 +423,38 @@ void TestView::placement()
 
 void TestView::scrollRange_data()
 {
-    QTest::addColumn<float>("viewSide");
-    QTest::addColumn<int>("visibleSide");
-    QTest::addColumn<int>("maximum");
-    QTest::addColumn<float>("unit");
-    // The ranges of every excess are the table of tst_geometry; here both routines store one fine
-    // and one coarse range.
+    QTest::addColumn<QSizeF>("viewSize");
+    QTest::addColumn<QSize>("visibleSize");
+    // The range of every excess is the table of tst_geometry; here each routine is shown to store
+    // that table's function of its own axis, for a fine and a coarse range.
     // clang-format off
-    QTest::newRow("excess 10") << 710.0f << 700 << 10 << 1.0f;
-    QTest::newRow("excess 32768: 10000 steps") << 33468.0f << 700 << 10000 << 3.2768f;
+    QTest::newRow("fine across, coarse down") << QSizeF(710, 33468) << QSize(700, 480);
+    QTest::newRow("coarse across, fine down") << QSizeF(33468, 490) << QSize(700, 480);
     // clang-format on
 }
 
 void TestView::scrollRange()
 {
-    QFETCH(float, viewSide);
-    QFETCH(int, visibleSide);
-    QFETCH(int, maximum);
-    QFETCH(float, unit);
+    QFETCH(QSizeF, viewSize);
+    QFETCH(QSize, visibleSize);
+    // The routines read and write the state record only: no window is needed.
     TestProgram program;
-    program.start();
     App& app = program.app();
-    app.ViewWidth = app.ViewHeight = viewSide;
-    app.VisibleWidth = app.VisibleHeight = int16_t(visibleSide);
-    app.HScrollUnit = app.VScrollUnit = 1;
+    app.ViewWidth = float(viewSize.width());
+    app.ViewHeight = float(viewSize.height());
+    app.VisibleWidth = int16_t(visibleSize.width());
+    app.VisibleHeight = int16_t(visibleSize.height());
+    app.HScrollUnit = app.VScrollUnit = 0; // so that a unit left unwritten shows
     SCROLL_XD_SUB(app);
     SCROLL_YD_SUB(app);
-    QCOMPARE(app.ExcessWidth, viewSide - float(visibleSide));
-    QCOMPARE(app.HScrollMax, int16_t(maximum));
-    QCOMPARE(app.HScrollUnit, unit);
-    QCOMPARE(app.ExcessHeight, viewSide - float(visibleSide));
-    QCOMPARE(app.VScrollMax, int16_t(maximum));
-    QCOMPARE(app.VScrollUnit, unit);
+    const ScrollRange across = ::scrollRange(app.ViewWidth, app.VisibleWidth);
+    const ScrollRange down = ::scrollRange(app.ViewHeight, app.VisibleHeight);
+    QCOMPARE(app.ExcessWidth, across.excess);
+    QCOMPARE(app.HScrollMax, across.maximum);
+    QCOMPARE(app.HScrollUnit, across.unit);
+    QCOMPARE(app.ExcessHeight, down.excess);
+    QCOMPARE(app.VScrollMax, down.maximum);
+    QCOMPARE(app.VScrollUnit, down.unit);
 }
 
 void TestView::scrollShowsBlockAtOrigin_data()
@@ -419,7 +476,7 @@ void TestView::scrollShowsBlockAtOrigin()
     TestProgram program;
     program.start();
     App& app = program.app();
-    showImage(app, patternImage(3000, 2000));
+    showImage(app, positionImage(3000, 2000));
     for (const char* name : { "HSCROLL1", "VSCROLL1" }) {
         QScrollBar* scroll = program.widget<QScrollBar>(name);
         if (action < 0)
@@ -433,11 +490,14 @@ void TestView::scrollShowsBlockAtOrigin()
     QCOMPARE(int(app.VScrollPos), program.widget<QScrollBar>("VSCROLL1")->value());
     QCOMPARE(app.ViewOriginX, float(app.HScrollPos));
     QCOMPARE(app.ViewOriginY, float(app.VScrollPos));
-    QCOMPARE(app.VisibleLeft, app.ViewOriginX);
-    QCOMPARE(app.VisibleTop, app.ViewOriginY);
-    QCOMPARE(app.VisibleRight, app.ViewOriginX + app.VisibleWidth - 1);
-    QCOMPARE(app.VisibleBottom, app.ViewOriginY + app.VisibleHeight - 1);
     QCOMPARE(picture(app), blockAtOrigin(app));
+    // The visible part of the view is what the picture shows: its first and last columns and
+    // rows are the picture's, and every pixel between is the view's pixel there.
+    const QSize shown = program.widget("PICTURE1")->size();
+    QVERIFY(picture(app).rect().contains(QRect(QPoint(), shown)));
+    QCOMPARE(app.VisibleRight - app.VisibleLeft + 1, float(shown.width()));
+    QCOMPARE(app.VisibleBottom - app.VisibleTop + 1, float(shown.height()));
+    QCOMPARE(picturePixelsOffTheVisiblePart(program), QString());
 }
 
 void TestView::largeViewScrollsInCoarseSteps()
