@@ -65,13 +65,29 @@ Q_DECLARE_METATYPE(SaveOutcome)
 enum class Step { DirectFile, SequenceStep, FolderListStep };
 Q_DECLARE_METATYPE(Step)
 
-// A program that a table takes through a story, one step a row: each row continues from where
-// the row before it left the program. Qt Test runs the rows in their order; a row that finds the
-// story not at the step before its own (it runs on its own, or a row before it failed) is skipped.
+// Names the step of a story in the test's output when the test fails during it.
+class StepContext
+{
+public:
+    explicit StepContext(const char* tag)
+        : m_tag(tag)
+    {
+    }
+    ~StepContext()
+    {
+        if (QTest::currentTestFailed()) qWarning("in the step \"%s\"", m_tag);
+    }
+    StepContext(const StepContext&) = delete;
+    StepContext& operator=(const StepContext&) = delete;
+
+private:
+    const char* m_tag;
+};
+
+// A program that a table of steps takes through a story: each step continues from where the
+// step before it left the program.
 struct SteppingStory
 {
-    QByteArray function; // the test telling it: the story ends with the last of its rows
-    int stepsTaken = 0;
     TestProgram program;
     QString source; // the folder of the images, with its separator
     QHash<QString, QImage> images; // each image file's pixels as the program decodes them
@@ -84,7 +100,6 @@ class TestSaving : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
     void cleanup();
     void piecesStayExactThroughEveryChangeOfTheView_data();
     void piecesStayExactThroughEveryChangeOfTheView();
@@ -118,10 +133,8 @@ private slots:
     void preparedPieceWithoutRenameOrLink();
     void failedPiecesAreToldOncePerFolderAndReason_data();
     void failedPiecesAreToldOncePerFolderAndReason();
-    void sequenceSteppingCrossesAGap_data();
     void sequenceSteppingCrossesAGap();
     void sequenceStepBackAtZeroLoadsZeroAgain();
-    void folderListSteppingStopsAtBothEnds_data();
     void folderListSteppingStopsAtBothEnds();
     void shownFileOutsideTheListStartsAtTheFirstEntry();
     void singleFileSavesAndReloads();
@@ -133,17 +146,7 @@ private slots:
     void deleteAllFiles_data();
     void deleteAllFiles();
     void wholeRunOfWork();
-
-private:
-    SteppingStory* continueStory(int step, std::unique_ptr<SteppingStory> (*begin)());
-
-    std::unique_ptr<SteppingStory> m_story;
 };
-
-void TestSaving::init()
-{
-    if (m_story && m_story->function != QTest::currentTestFunction()) m_story.reset();
-}
 
 void TestSaving::cleanup()
 {
@@ -1187,76 +1190,54 @@ void verifyStep(SteppingStory& story, const QStringList& messages, const QString
 
 } // namespace
 
-SteppingStory* TestSaving::continueStory(int step, std::unique_ptr<SteppingStory> (*begin)())
-{
-    if (step == 1) {
-        m_story = begin();
-        m_story->function = QTest::currentTestFunction();
-    }
-    return m_story && m_story->stepsTaken == step - 1 ? m_story.get() : nullptr;
-}
-
 // The steps of the sequence with a gap, taken with "保存実行" and "保存後逆読込": a missing number
 // is reported and crossed by stepping again; an unreadable file brings the image before back;
 // the number keeps its new value either way. The save before the missing number cuts the piece
 // from the view, and the image that stays is shown again, not the piece.
-void TestSaving::sequenceSteppingCrossesAGap_data()
-{
-    QTest::addColumn<int>("step");
-    QTest::addColumn<bool>("framed"); // a frame placed before the click
-    QTest::addColumn<QString>("button"); // none: IMG001 registered as the source
-    QTest::addColumn<QStringList>("messages"); // each answered with OK
-    QTest::addColumn<int>("shown"); // the number of the image shown afterwards
-    QTest::addColumn<double>("number"); // SeqNumber afterwards
-    QTest::addColumn<bool>("failed"); // LoadFailed afterwards
-    QTest::addColumn<bool>("trimmable"); // "トリミング開始" usable afterwards
-    QTest::addColumn<QStringList>("files"); // of the save folder
-    const QStringList none, gap { QStringLiteral("IMG003.BMP|ロードするファイル名の構成に誤りがあります|0") },
-        unreadable { QStringLiteral("IMG005.BMP|このファイルは表示できません|0") }, piece { "CG01_001.BMP" };
-    int step = 0;
-    auto row = [&](const char* tag, bool framed, const char* button, const QStringList& messages, int shown,
-                   double number, bool failed, bool trimmable, const QStringList& files) {
-        QTest::newRow(tag) << ++step << framed << QString::fromLatin1(button) << messages << shown << number
-                           << failed << trimmable << files;
-    };
-    // clang-format off
-    row("registered: IMG001",                    false, "",         none,       1, 1, false, true,  none);
-    row("保存実行: IMG002",                       false, "BUTTON9",  none,       2, 2, false, true,  none);
-    row("保存実行 with a frame: IMG003 missing",  true,  "BUTTON9",  gap,        2, 3, true,  false, piece);
-    row("保存実行: IMG004 across the gap",        false, "BUTTON9",  none,       4, 4, false, true,  piece);
-    row("保存実行: IMG005 no picture",            false, "BUTTON9",  unreadable, 4, 5, true,  true,  piece);
-    row("保存後逆読込: IMG004",                    false, "BUTTON12", none,       4, 4, false, true,  piece);
-    row("保存後逆読込: IMG003 missing",            false, "BUTTON12", gap,        4, 3, true,  false, piece);
-    row("保存後逆読込: IMG002 across the gap",     false, "BUTTON12", none,       2, 2, false, true,  piece);
-    // clang-format on
-}
-
 void TestSaving::sequenceSteppingCrossesAGap()
 {
-    QFETCH(int, step);
-    QFETCH(bool, framed);
-    QFETCH(QString, button);
-    QFETCH(QStringList, messages);
-    QFETCH(int, shown);
-    QFETCH(double, number);
-    QFETCH(bool, failed);
-    QFETCH(bool, trimmable);
-    QFETCH(QStringList, files);
-    SteppingStory* story = continueStory(step, &sequenceWithAGap);
-    if (!story)
-        QSKIP("Each row continues the story of the rows before it, and they did not all run and pass");
+    struct StepRow
+    {
+        const char* tag;
+        bool framed; // a frame placed before the click
+        const char* button; // none: IMG001 registered as the source
+        QStringList messages; // each answered with OK
+        int shown; // the number of the image shown afterwards
+        double number; // SeqNumber afterwards
+        bool failed; // LoadFailed afterwards
+        bool trimmable; // "トリミング開始" usable afterwards
+        QStringList files; // of the save folder
+    };
+    const QStringList none, gap { QStringLiteral("IMG003.BMP|ロードするファイル名の構成に誤りがあります|0") },
+        unreadable { QStringLiteral("IMG005.BMP|このファイルは表示できません|0") }, piece { "CG01_001.BMP" };
+    // clang-format off
+    const StepRow steps[] = {
+        { "registered: IMG001",                    false, "",         none,       1, 1, false, true,  none },
+        { "保存実行: IMG002",                       false, "BUTTON9",  none,       2, 2, false, true,  none },
+        { "保存実行 with a frame: IMG003 missing",  true,  "BUTTON9",  gap,        2, 3, true,  false, piece },
+        { "保存実行: IMG004 across the gap",        false, "BUTTON9",  none,       4, 4, false, true,  piece },
+        { "保存実行: IMG005 no picture",            false, "BUTTON9",  unreadable, 4, 5, true,  true,  piece },
+        { "保存後逆読込: IMG004",                    false, "BUTTON12", none,       4, 4, false, true,  piece },
+        { "保存後逆読込: IMG003 missing",            false, "BUTTON12", gap,        4, 3, true,  false, piece },
+        { "保存後逆読込: IMG002 across the gap",     false, "BUTTON12", none,       2, 2, false, true,  piece },
+    };
+    // clang-format on
+    const std::unique_ptr<SteppingStory> story = sequenceWithAGap();
     App& app = story->program.app();
-    if (button.isEmpty()) {
-        registerSource(story->program, story->source + sequenceName(1));
-        QCOMPARE(app.LoadMode, LoadMode::Sequence);
-    } else {
-        takeStep(*story, button, framed, int(messages.size()));
+    for (const StepRow& step : steps) {
+        const StepContext context(step.tag);
+        if (*step.button == 0) {
+            registerSource(story->program, story->source + sequenceName(1));
+            QCOMPARE(app.LoadMode, LoadMode::Sequence);
+        } else {
+            takeStep(*story, QString::fromLatin1(step.button), step.framed, int(step.messages.size()));
+        }
+        verifyStep(*story, step.messages, sequenceName(step.shown), step.trimmable, step.files);
+        QCOMPARE(app.LoadFailed, step.failed ? kFlagSet : kFlagClear);
+        QCOMPARE(app.SeqNumber, step.number);
+        QCOMPARE(app.SeqExt, QStringLiteral(".BMP"));
+        if (QTest::currentTestFailed()) return;
     }
-    verifyStep(*story, messages, sequenceName(shown), trimmable, files);
-    QCOMPARE(app.LoadFailed, failed ? kFlagSet : kFlagClear);
-    QCOMPARE(app.SeqNumber, number);
-    QCOMPARE(app.SeqExt, QStringLiteral(".BMP"));
-    if (!QTest::currentTestFailed()) story->stepsTaken = step;
 }
 
 // At number 0, "保存後逆読込" saves the frame placed with the mouse and loads number 0 again.
@@ -1286,63 +1267,49 @@ void TestSaving::sequenceStepBackAtZeroLoadsZeroAgain()
 
 // "全画像" lists the folder; the save buttons then walk the list and stop at both ends. A
 // listed file that has gone is reported by name and crossed by stepping again.
-void TestSaving::folderListSteppingStopsAtBothEnds_data()
+void TestSaving::folderListSteppingStopsAtBothEnds()
 {
-    QTest::addColumn<int>("step");
-    QTest::addColumn<QString>("removed"); // a listed file removed before the step
-    QTest::addColumn<bool>("framed"); // a frame placed before the click
-    QTest::addColumn<QString>("button"); // none: the folder listed on B.bmp
-    QTest::addColumn<QStringList>("messages"); // each answered with OK
-    QTest::addColumn<QString>("shown"); // the file shown afterwards
-    QTest::addColumn<int>("index"); // SrcIndex afterwards
-    QTest::addColumn<bool>("trimmable"); // "トリミング開始" usable afterwards
-    QTest::addColumn<QStringList>("files"); // of the save folder
+    struct StepRow
+    {
+        const char* tag;
+        const char* removed; // a listed file removed before the step
+        bool framed; // a frame placed before the click
+        const char* button; // none: the folder listed on B.bmp
+        QStringList messages; // each answered with OK
+        const char* shown; // the file shown afterwards
+        int index; // SrcIndex afterwards
+        bool trimmable; // "トリミング開始" usable afterwards
+        QStringList files; // of the save folder
+    };
     const QString end = QStringLiteral("|ロードするファイルがこれ以上ありません|0");
     const QStringList none, endAtC { QStringLiteral("c.JPG") + end },
         endAtA { QStringLiteral("a.BMP") + end },
         gone { QStringLiteral("B.bmp|ロードするファイルがありません。|0") }, piece { "CG01_001.BMP" },
         pieces { "CG01_001.BMP", "CG01_002.BMP" };
-    int step = 0;
-    auto row = [&](const char* tag, const char* removed, bool framed, const char* button,
-                   const QStringList& messages, const char* shown, int index, bool trimmable,
-                   const QStringList& files) {
-        QTest::newRow(tag) << ++step << QString::fromLatin1(removed) << framed << QString::fromLatin1(button)
-                           << messages << QString::fromLatin1(shown) << index << trimmable << files;
-    };
     // clang-format off
-    row("listed: B.bmp",                              "",      false, "",         none,   "B.bmp", 1, true,  none);
-    row("保存実行: c.JPG",                             "",      false, "BUTTON9",  none,   "c.JPG", 2, true,  none);
-    row("保存実行 with a frame: at the end",           "",      true,  "BUTTON9",  endAtC, "c.JPG", 2, false, piece);
-    row("保存後逆読込: B.bmp",                          "",      false, "BUTTON12", none,   "B.bmp", 1, true,  piece);
-    row("保存後逆読込: a.BMP",                          "",      false, "BUTTON12", none,   "a.BMP", 0, true,  piece);
-    row("保存後逆読込: at the start",                   "",      false, "BUTTON12", endAtA, "a.BMP", 0, false, piece);
-    row("保存実行 with a frame: B.bmp gone",           "B.bmp", true,  "BUTTON9",  gone,   "a.BMP", 1, false, pieces);
-    row("保存実行: c.JPG across the gone file",        "",      false, "BUTTON9",  none,   "c.JPG", 2, true,  pieces);
+    const StepRow steps[] = {
+        { "listed: B.bmp",                        "",      false, "",         none,   "B.bmp", 1, true,  none },
+        { "保存実行: c.JPG",                       "",      false, "BUTTON9",  none,   "c.JPG", 2, true,  none },
+        { "保存実行 with a frame: at the end",     "",      true,  "BUTTON9",  endAtC, "c.JPG", 2, false, piece },
+        { "保存後逆読込: B.bmp",                    "",      false, "BUTTON12", none,   "B.bmp", 1, true,  piece },
+        { "保存後逆読込: a.BMP",                    "",      false, "BUTTON12", none,   "a.BMP", 0, true,  piece },
+        { "保存後逆読込: at the start",             "",      false, "BUTTON12", endAtA, "a.BMP", 0, false, piece },
+        { "保存実行 with a frame: B.bmp gone",     "B.bmp", true,  "BUTTON9",  gone,   "a.BMP", 1, false, pieces },
+        { "保存実行: c.JPG across the gone file",  "",      false, "BUTTON9",  none,   "c.JPG", 2, true,  pieces },
+    };
     // clang-format on
-}
-
-void TestSaving::folderListSteppingStopsAtBothEnds()
-{
-    QFETCH(int, step);
-    QFETCH(QString, removed);
-    QFETCH(bool, framed);
-    QFETCH(QString, button);
-    QFETCH(QStringList, messages);
-    QFETCH(QString, shown);
-    QFETCH(int, index);
-    QFETCH(bool, trimmable);
-    QFETCH(QStringList, files);
-    SteppingStory* story = continueStory(step, &folderOfThree);
-    if (!story)
-        QSKIP("Each row continues the story of the rows before it, and they did not all run and pass");
-    if (!removed.isEmpty()) QVERIFY(QFile::remove(story->source + removed));
-    if (button.isEmpty())
-        registerFolderList(*story);
-    else
-        takeStep(*story, button, framed, int(messages.size()));
-    verifyStep(*story, messages, shown, trimmable, files);
-    QCOMPARE(story->program.app().SrcIndex, float(index));
-    if (!QTest::currentTestFailed()) story->stepsTaken = step;
+    const std::unique_ptr<SteppingStory> story = folderOfThree();
+    for (const StepRow& step : steps) {
+        const StepContext context(step.tag);
+        if (*step.removed) QVERIFY(QFile::remove(story->source + QString::fromLatin1(step.removed)));
+        if (*step.button == 0)
+            registerFolderList(*story);
+        else
+            takeStep(*story, QString::fromLatin1(step.button), step.framed, int(step.messages.size()));
+        verifyStep(*story, step.messages, QString::fromLatin1(step.shown), step.trimmable, step.files);
+        QCOMPARE(story->program.app().SrcIndex, float(step.index));
+        if (QTest::currentTestFailed()) return;
+    }
 }
 
 // "全画像" with a file the list leaves out (a PNG chosen through "*.*"): the index is -1, so
