@@ -7,13 +7,11 @@
 #include "settings/SettingsFormat.h"
 #include "source/FolderListing.h"
 #include "source/ImageLoading.h"
-#include "source/LoadMode.h"
 #include "source/LoadedFile.h"
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
 #include "source/Stepping.h"
 #include "trimming/TrimmingMode.h"
-#include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 
 namespace {

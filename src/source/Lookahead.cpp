@@ -2,14 +2,13 @@
 
 #include "core/App.h"
 #include "platform/FileSystem.h"
-#include "source/LoadMode.h"
 #include "source/SequenceNaming.h"
 
 namespace {
 
 QString nextPath(const App& app)
 {
-    const int step = app.LastStep;
+    const int step = int(app.LastStep); // a direction's value is its step
     switch (app.LoadMode) {
     case LoadMode::Sequence: return sequenceFilePath(app, std::max(app.SeqNumber + step, 0.0));
     case LoadMode::Folder: {

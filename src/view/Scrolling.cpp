@@ -3,7 +3,6 @@
 #include "core/App.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
-#include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 #include "view/Magnification.h"
 #include "view/ViewGeometry.h"

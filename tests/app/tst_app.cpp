@@ -7,7 +7,6 @@
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
-#include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 
 #include <QAbstractButton>
@@ -461,7 +460,7 @@ void TestApp::requestIsCarriedOutOnce()
     program.start();
     App& app = program.app();
     int carriedOut = 0;
-    int16_t pendingDuringAction = -1;
+    PendingAction pendingDuringAction = PendingAction::None;
     app.RequestActions[PendingAction::SaveThenNext] = [&](App& a) {
         ++carriedOut;
         pendingDuringAction = a.PendingAction;

@@ -1,6 +1,7 @@
 #include "categories/Cropping.h"
 #include "categories/SaveTargetCheck.h"
 #include "categories/Saving.h"
+#include "core/StateCodes.h"
 #include "fixture/EncodedImages.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
@@ -11,7 +12,6 @@
 #include "platform/FileSystem.h"
 #include "platform/ImageFiles.h"
 #include "settings/SettingsFormat.h"
-#include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 
 #include <QCheckBox>

@@ -820,7 +820,7 @@ QString situation(Scene& scene)
 {
     App& a = scene.app();
     QString text = QStringLiteral("state %1, %2 frames |")
-                       .arg(a.TrimState)
+                       .arg(int(a.TrimState))
                        .arg(std::min(int(a.CatFrameCount[a.CurCat]), 2));
     for (const char* name : kStrip)
         if (usable(scene, name)) text += QLatin1Char(' ') + QLatin1String(name);
@@ -977,7 +977,7 @@ void TestTrimming::doubleClickActsAsTwoClicks_data()
 {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QPoint>("at");
-    QTest::addColumn<int16_t>("state"); // the trimming state after the double click
+    QTest::addColumn<TrimState>("state"); // the trimming state after the double click
     QTest::addColumn<int>("frames");
     // clang-format off
     QTest::newRow("idle: first corner, then no size") << "" << QPoint(200, 150) << TrimState::Placing << 0;
@@ -994,7 +994,7 @@ void TestTrimming::doubleClickActsAsTwoClicks()
 {
     QFETCH(QString, before);
     QFETCH(QPoint, at);
-    QFETCH(int16_t, state);
+    QFETCH(TrimState, state);
     QFETCH(int, frames);
     Scene twoClicks;
     twoClicks.run(before);

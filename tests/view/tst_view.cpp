@@ -682,8 +682,8 @@ void TestView::rebuildResetsTrimmingState()
 
 void TestView::scrollPutsDownPickedUpEdge_data()
 {
-    QTest::addColumn<int16_t>("trimState");
-    QTest::addColumn<int16_t>("afterwards");
+    QTest::addColumn<TrimState>("trimState");
+    QTest::addColumn<TrimState>("afterwards");
     QTest::addColumn<int>("pointer");
     // clang-format off
     QTest::newRow("edge picked up") << TrimState::Dragging << TrimState::Modifying << MousePointer::Modify;
@@ -693,8 +693,8 @@ void TestView::scrollPutsDownPickedUpEdge_data()
 
 void TestView::scrollPutsDownPickedUpEdge()
 {
-    QFETCH(int16_t, trimState);
-    QFETCH(int16_t, afterwards);
+    QFETCH(TrimState, trimState);
+    QFETCH(TrimState, afterwards);
     QFETCH(int, pointer);
     const Qt::Edges grabbed = Qt::TopEdge | Qt::RightEdge;
     TestProgram program;
