@@ -80,7 +80,7 @@ void rebuildCategoryList(App& app)
         app.rt.AddString(app.COMBO2, app.CatName[c]);
         app.ValidCatMap[k++] = c;
     }
-    app.ValidCatCount = float(k);
+    app.ValidCatCount = int16_t(k);
     app.rt.SetCurSel(app.COMBO2, 0);
     // The first valid category becomes current through the category switch, so the frame
     // list and the frames on the picture follow it also when no load has just cleared them.
@@ -233,7 +233,7 @@ void MAINFORM_DROP(App& app, const QString& path)
     app.LoadMode = folder ? LoadMode::Folder : LoadMode::SingleFile;
     if (folder) {
         app.SrcList = names;
-        app.SrcCount = float(names.size());
+        app.SrcCount = int(names.size());
         app.SrcIndex = 0;
     }
     adoptLoadedFile(app);

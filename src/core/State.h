@@ -28,9 +28,9 @@ template <class T> using PerFrame = std::array<PerCategory<T>, kMaxFrames>;
 
 // The program's whole state: one record that every routine and handler reads and writes.
 // Names and types are those of the program's design: int16_t for 16-bit integers, float for
-// singles, double for doubles; a named state is an enum over its 16-bit number (StateCodes.h),
-// written with `::` where a field of the same name would hide it. Every number starts at 0
-// and every text empty.
+// singles, double for doubles; counts and indices are integers, and a named state is an enum
+// over its 16-bit number (StateCodes.h), written with `::` where a field of the same name would
+// hide it. Every number starts at 0 and every text empty.
 struct AppState
 {
     // Settings, kept in KANKYO.TXT.
@@ -54,16 +54,16 @@ struct AppState
     PerCategory<int16_t> CatNextNo {};
     PerCategory<int16_t> CatDigits {};
     PerCategory<QString> CatFill;
-    PerCategory<float> CatFrameCount {};
+    PerCategory<int16_t> CatFrameCount {};
     PerCategory<int16_t> ValidCatMap {}; // position in COMBO2 -> category number
-    float ValidCatCount = 0;
+    int16_t ValidCatCount = 0;
     int16_t CurCat = 0;
     int16_t MaxFramesPerCat = 0;
 
     // Folder file list.
     QStringList SrcList;
-    float SrcCount = 0;
-    float SrcIndex = 0;
+    int SrcCount = 0; // a folder may hold more names than 16 bits count
+    int SrcIndex = 0;
     QString ListFolder;
 
     // Current image and the work fields of loading.

@@ -12,7 +12,7 @@ QString nextPath(const App& app)
     switch (app.LoadMode) {
     case LoadMode::Sequence: return sequenceFilePath(app, std::max(app.SeqNumber + step, 0.0));
     case LoadMode::Folder: {
-        const int index = int(app.SrcIndex) + step;
+        const int index = app.SrcIndex + step;
         if (app.SrcIndex < 0 || index < 0 || index >= app.SrcList.size()) return {};
         return withTrailingSeparator(app.LoadPath) + app.SrcList[index];
     }

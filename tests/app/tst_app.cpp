@@ -299,7 +299,7 @@ void TestApp::categoryDefaults()
     QCOMPARE(app.CatDigits[category], int16_t(3));
     QCOMPARE(app.CatFill[category], QStringLiteral("0"));
     QCOMPARE(app.CatValid[category], int16_t(0));
-    QCOMPARE(app.CatFrameCount[category], 0.0f);
+    QCOMPARE(app.CatFrameCount[category], 0);
 }
 
 void TestApp::controlStatesAfterStartUp()

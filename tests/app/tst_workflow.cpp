@@ -183,7 +183,7 @@ void TestWorkflow::keysRunTheirButtons()
     scene.key(key);
     QCOMPARE(app.CurrentFileName, shows);
     QCOMPARE(app.TrimState, trimState);
-    QCOMPARE(app.CatFrameCount[1], float(frames));
+    QCOMPARE(app.CatFrameCount[1], frames);
     if (key.key() == Qt::Key_PageDown)
         QVERIFY(QFile::exists(scene.program.path(QStringLiteral("CG01_001.BMP"))));
 }
@@ -215,7 +215,7 @@ void TestWorkflow::keysOfUnusableButtonsDoNothing()
     if (situation == QLatin1String("placing")) scene.clickAt(200, 150);
     if (situation == QLatin1String("chosen")) chooseEntry(scene.program, "COMBO1", 0);
     const TrimState trimState = app.TrimState;
-    const float frames = app.CatFrameCount[1];
+    const int16_t frames = app.CatFrameCount[1];
     const int16_t category = app.CurCat;
     const QImage shown = picture(app).copy();
     scene.key(key);
@@ -298,7 +298,7 @@ void TestWorkflow::escapeGivesUpTheFrameBeingPlaced()
     scene.key(Qt::Key_Escape);
     QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
-    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(app.CatFrameCount[1], 1);
     QCOMPARE(controls(), usableBefore);
     QCOMPARE(picture(app), shownBefore);
     // The next press on the picture sets the first corner of a new frame.
@@ -373,7 +373,7 @@ void TestWorkflow::magnificationByKeyOrWheelAsksBeforeDroppingFrames()
         scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Minus));
     QCOMPARE(scene.program.dialogs().messages().size(), answer ? 1 : 0);
     QCOMPARE(app.rt.GetCurSel(app.COMBO5), entry);
-    QCOMPARE(app.CatFrameCount[1], framePlaced && entry == 0 ? 1.0f : 0.0f);
+    QCOMPARE(app.CatFrameCount[1], framePlaced && entry == 0 ? 1 : 0);
     // One step back up: 等倍 again.
     if (entry == 1) {
         scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Equal));
@@ -588,7 +588,7 @@ void TestWorkflow::closingWithUnsavedFramesAsksFirst()
         QCOMPARE(scene.program.dialogs().messages().first().buttons, int(MessageButtons::YesNo));
     }
     QCOMPARE(QFile::exists(scene.program.path(QStringLiteral("KANKYO.TXT"))), ended);
-    if (!ended) QCOMPARE(app.CatFrameCount[1], 1.0f); // everything as it was
+    if (!ended) QCOMPARE(app.CatFrameCount[1], 1); // everything as it was
 }
 
 void TestWorkflow::dropLoadsAsTheButtonsWould_data()
@@ -697,7 +697,7 @@ void TestWorkflow::dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled()
     QCOMPARE(app.TrimState, trimState);
     QCOMPARE(view(app), viewBefore);
     QCOMPARE(app.rt.ShownNote().isEmpty(), !dragTaken);
-    if (situation == QLatin1String("frame")) QCOMPARE(app.CatFrameCount[1], 1.0f);
+    if (situation == QLatin1String("frame")) QCOMPARE(app.CatFrameCount[1], 1);
 }
 
 void TestWorkflow::dropChecksTheCategoriesAsFinishingTheRegistrationDoes_data()
@@ -790,7 +790,7 @@ void TestWorkflow::framesOfAnInvalidCategoryCountAsNoFramesPlaced()
     click(scene.program, "BUTTON8");
     QVERIFY(!shown(scene.program, "FORM2"));
     QCOMPARE(app.CatValid[size_t(invalidated)], kFlagClear);
-    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(app.CatFrameCount[1], 1);
     scene.program.dialogs().clearCalls();
 
     if (framesPlaced && action != QLatin1String("drop"))
@@ -809,7 +809,7 @@ void TestWorkflow::framesOfAnInvalidCategoryCountAsNoFramesPlaced()
     }
     QCOMPARE(
         scene.program.dialogs().messages().size(), framesPlaced && action != QLatin1String("drop") ? 1 : 0);
-    if (framesPlaced) QCOMPARE(app.CatFrameCount[1], 1.0f);
+    if (framesPlaced) QCOMPARE(app.CatFrameCount[1], 1);
 }
 
 QTEST_MAIN(TestWorkflow)

@@ -283,7 +283,7 @@ void TestSettings::originalFileIsReadAndWrittenBackUnchanged()
 
     // Only categories whose flag is exactly 1 are offered, in ascending number.
     QCOMPARE(comboItems(app, app.COMBO2), QStringList({ "風景", "人物・顔", "ｶﾀｶﾅ" }));
-    QCOMPARE(app.ValidCatCount, 3.0f);
+    QCOMPARE(app.ValidCatCount, 3);
     QCOMPARE(app.ValidCatMap[0], int16_t(2));
     QCOMPARE(app.ValidCatMap[1], int16_t(5));
     QCOMPARE(app.ValidCatMap[2], int16_t(17));
@@ -544,7 +544,7 @@ void TestSettings::shortFileKeepsDefaults()
     QCOMPARE(app.CatFolder[20], cwd + kSeparator);
     QCOMPARE(app.CatFixed[9], QStringLiteral("CG09_"));
     QCOMPARE(app.rt.GetCount(app.COMBO2), 0);
-    QCOMPARE(app.ValidCatCount, 0.0f);
+    QCOMPARE(app.ValidCatCount, 0);
 
     closeMainWindow(program);
     const QStringList lines = settingsLines(cwd);

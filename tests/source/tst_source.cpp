@@ -1227,13 +1227,13 @@ void TestSource::listingRequestFindsTheShownFile()
     app.ListFolder = program.dir() + QLatin1Char('/');
     app.CurrentFileName = QStringLiteral("b.bmp");
     app.RequestActions[PendingAction::ListFolder](app);
-    QCOMPARE(app.SrcCount, 4.0f);
+    QCOMPARE(app.SrcCount, 4);
     QCOMPARE(app.SrcList.size(), 4);
     QCOMPARE(app.SrcList[0], QStringLiteral("a.JPG"));
-    QCOMPARE(app.SrcIndex, 1.0f);
+    QCOMPARE(app.SrcIndex, 1);
     app.CurrentFileName = QStringLiteral("gone.BMP");
     app.RequestActions[PendingAction::ListFolder](app);
-    QCOMPARE(app.SrcIndex, -1.0f);
+    QCOMPARE(app.SrcIndex, -1);
 }
 
 // --- load setup: the source buttons of the registration window -------------------------
@@ -1369,7 +1369,7 @@ void TestSource::allImagesCancelled()
     click(program, "BUTTON15");
     QCOMPARE(app.LoadMode, LoadMode::Folder);
     QCOMPARE(app.LoadFilePath, dialogCancelled());
-    QCOMPARE(app.SrcCount, 0.0f);
+    QCOMPARE(app.SrcCount, 0);
     QCOMPARE(app.PendingAction, PendingAction::None);
     QCOMPARE(program.dialogs().calls().size(), 1);
     const auto& dialog = program.dialogs().calls().first();

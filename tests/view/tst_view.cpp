@@ -94,7 +94,7 @@ void TestView::viewIsBuiltOnceForTheSameInputs()
     CG_ON_SUB(app);
     QVERIFY(app.rt.Revision(app.ViewBitmap) != built);
     QCOMPARE(view(app), clean);
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
 }
 
 void TestView::actualSizeViewSharesTheSourceAndGivesItBack_data()
@@ -539,7 +539,7 @@ void TestView::resizeThatChangesNothingMovesNothing()
     QCOMPARE(program.widget("PICTURE1")->pos(), QPoint(1, 1));
     QCOMPARE(app.rt.IsWindowVisible(app.HSCROLL1), kFalse);
     // The view was rebuilt all the same, and the frames went with it.
-    QCOMPARE(app.CatFrameCount[3], 0.0f);
+    QCOMPARE(app.CatFrameCount[3], 0);
 }
 
 void TestView::fitFollowsTheWindowOnResize_data()
@@ -676,7 +676,7 @@ void TestView::rebuildResetsTrimmingState()
     QCOMPARE(grabbedEdges(app.GrabCode), Qt::Edges());
     QCOMPARE(bandEdges(app.BandEdgeMask), Qt::Edges());
     for (int category = 0; category <= kCategoryCount; ++category)
-        QCOMPARE(app.CatFrameCount[category], 0.0f);
+        QCOMPARE(app.CatFrameCount[category], 0);
     QCOMPARE(app.BandLeft, kNoBand);
 }
 
