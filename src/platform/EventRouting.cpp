@@ -51,8 +51,9 @@ QString draggedPath(const QMimeData* data)
 
 int shiftCode(Qt::KeyboardModifiers modifiers)
 {
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
-        | (modifiers & Qt::AltModifier ? 4 : 0);
+    return (modifiers & Qt::ShiftModifier ? ModifierKey::Shift : 0)
+        | (modifiers & Qt::ControlModifier ? ModifierKey::Control : 0)
+        | (modifiers & Qt::AltModifier ? ModifierKey::Alt : 0);
 }
 
 // A list or combo box takes the wheel only while it has the keyboard focus: a closed list that
