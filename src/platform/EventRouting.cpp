@@ -250,10 +250,11 @@ bool FormRuntime::pictureEvent(QWidget* picture, QEvent* event)
     const QString name = picture->objectName();
     if (event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
-        const QPointF notches = QPointF(wheel->angleDelta()) / 120.0;
         queueInput(picture,
-            { name + QLatin1String("_WHEEL"), formOf(picture), 0, shiftCode(wheel->modifiers()),
-                float(notches.x()), float(notches.y()) });
+            { .name = name + QLatin1String("_WHEEL"),
+                .owner = formOf(picture),
+                .shift = shiftCode(wheel->modifiers()),
+                .wheelSteps = QPointF(wheel->angleDelta()) / 120.0 });
         return true;
     }
     const char* suffix = nullptr;

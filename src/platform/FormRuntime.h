@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QMargins>
 #include <QObject>
+#include <QPointF>
 #include <QPointer>
 #include <QSet>
 #include <QString>
@@ -48,8 +49,9 @@ struct ControlEvent
     // of SetShortcut: the value given with it.
     int button = 0;
     int shift = 0; // the ModifierKey bits of the keys held
-    float x = 0, y = 0; // the pointer; for the wheel, how far it turned, in notches
+    float x = 0, y = 0; // the pointer of a press, release or move
     QString path = {}; // a drop: the local file or folder dropped
+    QPointF wheelSteps = {}; // the wheel: how far it turned along x and y, in notches
 };
 
 using EventHandler = std::function<void(const ControlEvent&)>;
