@@ -9,9 +9,9 @@ const QString kRequestLoop = QStringLiteral("RequestLoop");
 // An error that a request lets escape is located by the request's number.
 void carryOutRequest(App& app)
 {
-    const int16_t request = app.PendingAction;
+    const PendingAction request = app.PendingAction;
     if (request < PendingAction::ListFolder || request > PendingAction::SaveThenPrevious) return;
-    if (const auto& action = app.RequestActions[size_t(request)])
+    if (const auto& action = app.RequestActions[request])
         runAsUnit(kRequestLoop, unsigned(request), [&] { action(app); });
 }
 

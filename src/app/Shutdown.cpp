@@ -1,7 +1,6 @@
 #include "app/Shutdown.h"
 #include "core/App.h"
 #include "settings/Settings.h"
-#include "source/LoadMode.h"
 #include "trimming/TrimmingMode.h"
 
 void MAINFORM_END(App& app)

@@ -7,7 +7,6 @@
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
 #include "settings/Settings.h"
-#include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 #include "view/Magnification.h"

@@ -5,10 +5,8 @@
 #include "core/App.h"
 #include "platform/FileSystem.h"
 #include "source/ImageLoading.h"
-#include "source/LoadMode.h"
 #include "source/LoadSetup.h"
 #include "source/LoadedFile.h"
-#include "source/Lookahead.h"
 #include "source/Stepping.h"
 #include "view/Layout.h"
 #include "view/Scrolling.h"
@@ -29,7 +27,7 @@ void reloadCurrentFile(App& app)
 // At either end of the folder list nothing is loaded; the index stays on the end entry.
 void reportEndOfList(App& app)
 {
-    const int index = int(app.SrcIndex);
+    const int index = app.SrcIndex;
     const QString title = index >= 0 && index < app.SrcList.size() ? app.SrcList[index] : QString();
     app.rt.MessageBox(app.EventOwner, title, kNoMoreFiles, MessageButtons::Ok, MessageIcon::None);
     app.rt.EnableWindow(app.BUTTON2, kFalse);
@@ -81,7 +79,7 @@ void showKeptImage(App& app)
 
 void loadListEntry(App& app)
 {
-    REN_LOAD2(app, app.SrcList[int(app.SrcIndex)]);
+    REN_LOAD2(app, app.SrcList[app.SrcIndex]);
 }
 
 void stepForward(App& app)
@@ -99,7 +97,7 @@ void stepForward(App& app)
             loadListEntry(app);
             loaded = app.LoadFailed == kFlagClear;
         } else {
-            app.SrcIndex = std::max(app.SrcIndex - 1, 0.0f);
+            app.SrcIndex = std::max(app.SrcIndex - 1, 0);
             reportEndOfList(app);
             loaded = false;
         }

@@ -7,13 +7,11 @@
 #include "settings/SettingsFormat.h"
 #include "source/FolderListing.h"
 #include "source/ImageLoading.h"
-#include "source/LoadMode.h"
 #include "source/LoadedFile.h"
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
 #include "source/Stepping.h"
 #include "trimming/TrimmingMode.h"
-#include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 
 namespace {
@@ -82,7 +80,7 @@ void rebuildCategoryList(App& app)
         app.rt.AddString(app.COMBO2, app.CatName[c]);
         app.ValidCatMap[k++] = c;
     }
-    app.ValidCatCount = float(k);
+    app.ValidCatCount = int16_t(k);
     app.rt.SetCurSel(app.COMBO2, 0);
     // The first valid category becomes current through the category switch, so the frame
     // list and the frames on the picture follow it also when no load has just cleared them.
@@ -235,7 +233,7 @@ void MAINFORM_DROP(App& app, const QString& path)
     app.LoadMode = folder ? LoadMode::Folder : LoadMode::SingleFile;
     if (folder) {
         app.SrcList = names;
-        app.SrcCount = float(names.size());
+        app.SrcCount = int(names.size());
         app.SrcIndex = 0;
     }
     adoptLoadedFile(app);

@@ -127,7 +127,7 @@ std::vector<Piece> piecesToSave(const App& app)
     std::vector<Piece> pieces;
     for (int16_t category = 1; category <= kCategoryCount; ++category) {
         if (!isValidCategory(app, category)) continue;
-        for (int frame = 0; frame < int(app.CatFrameCount[category]); ++frame) {
+        for (int frame = 0; frame < app.CatFrameCount[category]; ++frame) {
             const CropRect crop = cropOfFrame(app.FrameLeft[frame][category], app.FrameTop[frame][category],
                 app.FrameRight[frame][category], app.FrameBottom[frame][category], app.Magnification,
                 app.ImageWidth, app.ImageHeight);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/StateCodes.h"
 #include "platform/Handles.h"
 
 #include <QString>
@@ -20,14 +21,6 @@ inline constexpr int kBlankImageHeight = 1000;
 inline constexpr int16_t kFlagSet = 1;
 inline constexpr int16_t kFlagClear = 0;
 
-// PendingAction: what a handler leaves for the request loop to carry out once it has returned.
-namespace PendingAction {
-inline constexpr int16_t None = 0;
-inline constexpr int16_t ListFolder = 1;
-inline constexpr int16_t SaveThenNext = 2;
-inline constexpr int16_t SaveThenPrevious = 3;
-} // namespace PendingAction
-
 // Per category, indexed 0..20; index 0 belongs to no category.
 template <class T> using PerCategory = std::array<T, kCategoryCount + 1>;
 // Per frame and category: [frame 0..49][category 0..20].
@@ -35,7 +28,9 @@ template <class T> using PerFrame = std::array<PerCategory<T>, kMaxFrames>;
 
 // The program's whole state: one record that every routine and handler reads and writes.
 // Names and types are those of the program's design: int16_t for 16-bit integers, float for
-// singles, double for doubles. Every number starts at 0 and every text empty.
+// singles, double for doubles; counts and indices are integers, and a named state is an enum
+// over its 16-bit number (StateCodes.h), written with `::` where a field of the same name would
+// hide it. Every number starts at 0 and every text empty.
 struct AppState
 {
     // Settings, kept in KANKYO.TXT.
@@ -43,7 +38,7 @@ struct AppState
     QString JpegWorkDrive;
     QString JpegTempFile;
     int16_t MagnificationIndex = 0;
-    int16_t LoadMode = 0; // a LoadMode:: code: none, numbered sequence, single file, folder
+    ::LoadMode LoadMode = ::LoadMode::None;
     QString LoadPath;
     QString SeqFixed;
     double SeqNumber = 0;
@@ -59,16 +54,16 @@ struct AppState
     PerCategory<int16_t> CatNextNo {};
     PerCategory<int16_t> CatDigits {};
     PerCategory<QString> CatFill;
-    PerCategory<float> CatFrameCount {};
+    PerCategory<int16_t> CatFrameCount {};
     PerCategory<int16_t> ValidCatMap {}; // position in COMBO2 -> category number
-    float ValidCatCount = 0;
+    int16_t ValidCatCount = 0;
     int16_t CurCat = 0;
     int16_t MaxFramesPerCat = 0;
 
     // Folder file list.
     QStringList SrcList;
-    float SrcCount = 0;
-    float SrcIndex = 0;
+    int SrcCount = 0; // a folder may hold more names than 16 bits count
+    int SrcIndex = 0;
     QString ListFolder;
 
     // Current image and the work fields of loading.
@@ -84,8 +79,8 @@ struct AppState
     float ImageWidth = 0, ImageHeight = 0;
     float ViewWidth = 0, ViewHeight = 0;
 
-    // Request from a handler to the request loop, a PendingAction:: code.
-    int16_t PendingAction = 0;
+    // Request from a handler to the request loop.
+    ::PendingAction PendingAction = ::PendingAction::None;
 
     QString TitleText;
 
@@ -107,7 +102,7 @@ struct AppState
     float HScrollUnit = 0, VScrollUnit = 0;
     float ViewOriginX = 0, ViewOriginY = 0;
     float VisibleLeft = 0, VisibleTop = 0, VisibleRight = 0, VisibleBottom = 0;
-    int16_t CornerToggle = 0; // where the corner button jumps next, a CornerToggle:: code
+    ::CornerToggle CornerToggle = ::CornerToggle::ToTopLeft; // where the corner button jumps next
     // What the view bitmap was last built from and what it held right after: a rebuild with
     // the same inputs of a view nothing was drawn into since would give the same pixels.
     struct ViewInputs
@@ -122,9 +117,9 @@ struct AppState
     int16_t BandEdgeMask = 0; // band edges drawn, as the bits of Qt::Edges
     int16_t BandDrawn = 0; // 1: the band is on the picture now
     int16_t SkipBandRedraw = 0; // 1: the next repaint of the picture leaves the band out
-    int16_t TrimState = 0; // a TrimState:: code: idle, armed, placing, modifying, dragging
+    ::TrimState TrimState = ::TrimState::Idle;
     int16_t GrabCode = 0; // in modify mode: the edge or corner under the pointer, 0 for none
-    int16_t FrameListMode = 0; // a FrameListMode:: code: how the frames are drawn in the view
+    ::FrameListMode FrameListMode = ::FrameListMode::NotDrawn; // how the frames are drawn in the view
     int16_t HighlightDrawn = 0; // 1: the selected frame is drawn with the highlight pen
     int16_t SelectedFrame = 0, PreviousFrame = 0; // positions in the frame list
     // Registered frames in view pixels, [frame][category]; frames 0..CatFrameCount - 1 are valid.
@@ -139,8 +134,8 @@ struct AppState
     // that arrives without a click on the list (from the keyboard) erases with it.
     int16_t TrackedFrame = -1;
 
-    // Which way the user last stepped (a StepDirection:: value), for the image decoded ahead.
-    int16_t LastStep = 1;
+    // Which way the user last stepped, for the image decoded ahead.
+    StepDirection LastStep = StepDirection::Forward;
     // What the last save wrote ("name（folder）") and what it could not, for the note after it.
     QStringList SavedPieces, UnsavedPieces;
 };

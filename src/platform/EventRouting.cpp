@@ -51,8 +51,9 @@ QString draggedPath(const QMimeData* data)
 
 int shiftCode(Qt::KeyboardModifiers modifiers)
 {
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
-        | (modifiers & Qt::AltModifier ? 4 : 0);
+    return (modifiers & Qt::ShiftModifier ? ModifierKey::Shift : 0)
+        | (modifiers & Qt::ControlModifier ? ModifierKey::Control : 0)
+        | (modifiers & Qt::AltModifier ? ModifierKey::Alt : 0);
 }
 
 // A list or combo box takes the wheel only while it has the keyboard focus: a closed list that
@@ -249,10 +250,11 @@ bool FormRuntime::pictureEvent(QWidget* picture, QEvent* event)
     const QString name = picture->objectName();
     if (event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
-        const QPointF notches = QPointF(wheel->angleDelta()) / 120.0;
         queueInput(picture,
-            { name + QLatin1String("_WHEEL"), formOf(picture), 0, shiftCode(wheel->modifiers()),
-                float(notches.x()), float(notches.y()) });
+            { .name = name + QLatin1String("_WHEEL"),
+                .owner = formOf(picture),
+                .shift = shiftCode(wheel->modifiers()),
+                .wheelSteps = QPointF(wheel->angleDelta()) / 120.0 });
         return true;
     }
     const char* suffix = nullptr;

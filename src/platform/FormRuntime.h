@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QMargins>
 #include <QObject>
+#include <QPointF>
 #include <QPointer>
 #include <QSet>
 #include <QString>
@@ -30,6 +31,13 @@ inline constexpr int Right = 2;
 inline constexpr int Middle = 4;
 } // namespace MouseButton
 
+// Keys held with a mouse or wheel event, as the bits of its `shift`.
+namespace ModifierKey {
+inline constexpr int Shift = 1;
+inline constexpr int Control = 2;
+inline constexpr int Alt = 4;
+} // namespace ModifierKey
+
 // One user action or window-system event, addressed by name: control, "_", event
 // ("BUTTON9_ON", "PICTURE1_MOUSEMOVE", "MAINFORM_END").
 struct ControlEvent
@@ -39,9 +47,10 @@ struct ControlEvent
     // Press and release: the MouseButton pressed; move: the bits of the buttons held; a key
     // of SetShortcut: the value given with it.
     int button = 0;
-    int shift = 0; // 1 shift, 2 control, 4 alt
-    float x = 0, y = 0; // the pointer; for the wheel, how far it turned, in notches
+    int shift = 0; // the ModifierKey bits of the keys held
+    float x = 0, y = 0; // the pointer of a press, release or move
     QString path = {}; // a drop: the local file or folder dropped
+    QPointF wheelSteps = {}; // the wheel: how far it turned along x and y, in notches
 };
 
 using EventHandler = std::function<void(const ControlEvent&)>;

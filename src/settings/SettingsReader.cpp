@@ -79,7 +79,9 @@ void selectMagnification(App& app)
 
 void readSourceRecords(App& app, RecordReader& reader)
 {
-    app.LoadMode = reader.int16();
+    // Any 16-bit number is taken, also one written by hand that names no mode; it is written
+    // back unchanged.
+    app.LoadMode = LoadMode(reader.int16());
     app.LoadPath = reader.text();
     app.SeqFixed = reader.text();
     app.SeqNumber = reader.number();

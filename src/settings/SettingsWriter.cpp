@@ -24,7 +24,7 @@ QStringList sourceRecords(const App& app)
         record("Copyright,", app.BannerText),
         record("ＪＰＥＧ用作業ドライブ,", app.JpegWorkDrive),
         record("倍率リスト,", int16Text(app.MagnificationIndex)),
-        record("ＬＯＡＤモード,", int16Text(app.LoadMode)),
+        record("ＬＯＡＤモード,", int16Text(int16_t(app.LoadMode))),
         record("ロードパス,", app.LoadPath),
         record("固定部分,", app.SeqFixed),
         record("連番開始番号,", doubleText(app.SeqNumber)),

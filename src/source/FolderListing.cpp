@@ -86,7 +86,7 @@ void listSourceFolder(App& app)
 {
     // The list grows as it is filled, so the folder is read once: its size is the count.
     ファイル名取得_SUB2(app, app.SrcList);
-    app.SrcCount = float(app.SrcList.size());
-    app.SrcIndex = float(app.SrcList.indexOf(app.CurrentFileName));
+    app.SrcCount = int(app.SrcList.size());
+    app.SrcIndex = int(app.SrcList.indexOf(app.CurrentFileName));
     decodeNextAhead(app);
 }

@@ -2,7 +2,6 @@
 
 #include "core/App.h"
 #include "source/ImageLoading.h"
-#include "source/LoadMode.h"
 #include "source/LoadedFile.h"
 #include "source/SequenceNaming.h"
 

@@ -2,18 +2,17 @@
 
 #include "core/App.h"
 #include "platform/FileSystem.h"
-#include "source/LoadMode.h"
 #include "source/SequenceNaming.h"
 
 namespace {
 
 QString nextPath(const App& app)
 {
-    const int step = app.LastStep;
+    const int step = int(app.LastStep); // a direction's value is its step
     switch (app.LoadMode) {
     case LoadMode::Sequence: return sequenceFilePath(app, std::max(app.SeqNumber + step, 0.0));
     case LoadMode::Folder: {
-        const int index = int(app.SrcIndex) + step;
+        const int index = app.SrcIndex + step;
         if (app.SrcIndex < 0 || index < 0 || index >= app.SrcList.size()) return {};
         return withTrailingSeparator(app.LoadPath) + app.SrcList[index];
     }

@@ -20,7 +20,7 @@ void drawFrame(App& app, int frame, int pen)
 int selectedFrame(App& app)
 {
     const int s = app.rt.GetCurSel(app.COMBO1);
-    return s >= 0 && s < int(app.CatFrameCount[size_t(app.CurCat)]) ? s : -1;
+    return s >= 0 && s < app.CatFrameCount[size_t(app.CurCat)] ? s : -1;
 }
 
 void bandLine(App& app, float x1, float y1, float x2, float y2)
@@ -86,7 +86,7 @@ void SUBMP_BOX2(App& app)
 
 void BOX_SUB(App& app)
 {
-    const int count = int(app.CatFrameCount[size_t(app.CurCat)]);
+    const int count = app.CatFrameCount[size_t(app.CurCat)];
     const int s = app.rt.GetCurSel(app.COMBO1);
     for (int j = 0; j < count; ++j)
         if (j != s) drawFrame(app, j, Pen::Second);
@@ -97,7 +97,7 @@ void BOX_SUB(App& app)
 void BOX2_SUB(App& app)
 {
     if (app.HighlightDrawn) SUBMP_BOX(app);
-    const int count = int(app.CatFrameCount[size_t(app.CurCat)]);
+    const int count = app.CatFrameCount[size_t(app.CurCat)];
     if (count > 0) {
         if (app.FrameListMode == FrameListMode::AllInListPen) {
             for (int j = count - 1; j >= 0; --j)

@@ -111,13 +111,13 @@ void recordFrame(App& app)
     ENCHANGE_SUB(app, kTrue);
 
     const auto c = size_t(app.CurCat);
-    const int n = int(app.CatFrameCount[c]);
+    const int n = app.CatFrameCount[c];
     const auto j = size_t(n);
     app.FrameLeft[j][c] = app.SelX1;
     app.FrameTop[j][c] = app.SelY1;
     app.FrameRight[j][c] = app.SelX2;
     app.FrameBottom[j][c] = app.SelY2;
-    app.CatFrameCount[c] = float(n + 1);
+    app.CatFrameCount[c] = int16_t(n + 1);
 
     app.rt.AddString(app.COMBO1, frameLabel(n + 1));
     selectFrame(app, n);

@@ -8,7 +8,7 @@ namespace {
 
 const QString kLimitReached = QStringLiteral("この分類の登録数が限界に達しました");
 
-float& frameCount(App& app)
+int16_t& frameCount(App& app)
 {
     return app.CatFrameCount[size_t(app.CurCat)];
 }
@@ -16,7 +16,7 @@ float& frameCount(App& app)
 // Shows the limit message when the current category holds as many frames as it may.
 bool refusedAtLimit(App& app)
 {
-    if (frameCount(app) != float(app.MaxFramesPerCat)) return false;
+    if (frameCount(app) != app.MaxFramesPerCat) return false;
     app.rt.MessageBox(app.EventOwner, QString(), kLimitReached, MessageButtons::Ok, MessageIcon::None);
     return true;
 }
@@ -67,7 +67,7 @@ bool startTrimming(App& app)
 {
     if (refusedAtLimit(app)) return false;
     const int s = app.rt.GetCurSel(app.COMBO1);
-    if (frameCount(app) > float(s)) RESET_SUB(app);
+    if (frameCount(app) > s) RESET_SUB(app);
     setTrimButtonCaption(app, true);
     ENCHANGE_SUB(app, kFalse);
     // The selected frame loses its highlight and is drawn like the others while a new one is placed.
@@ -144,7 +144,7 @@ void BUTTON4_ON(App& app)
     const int s = rt.GetCurSel(app.COMBO1);
     emptyFrameList(app);
     const auto c = size_t(app.CurCat);
-    const int count = int(frameCount(app));
+    const int count = frameCount(app);
     if (count > 1) {
         int k = 0;
         for (int j = 0; j < count; ++j) {
@@ -156,7 +156,7 @@ void BUTTON4_ON(App& app)
             app.FrameBottom[size_t(k)][c] = app.FrameBottom[size_t(j)][c];
             ++k;
         }
-        frameCount(app) = float(k);
+        frameCount(app) = int16_t(k);
         selectFrame(app, k - 1);
         app.FrameListMode = FrameListMode::Drawn;
         BOX_SUB(app);
@@ -203,7 +203,7 @@ void RESET_SUB(App& app)
     // With no category in the selector the current one stays.
     if (position >= 0 && position <= kCategoryCount) app.CurCat = app.ValidCatMap[size_t(position)];
     emptyFrameList(app);
-    const int count = int(frameCount(app));
+    const int count = frameCount(app);
     if (count == 0) {
         rt.EnableWindow(app.COMBO1, kFalse);
         app.FrameListMode = FrameListMode::NotDrawn;

@@ -4,24 +4,6 @@
 
 #include <cstdint>
 
-// TrimState: where placing or modifying a frame stands.
-namespace TrimState {
-inline constexpr int16_t Idle = 0;
-inline constexpr int16_t Armed = 1; // trimming started, the first corner not yet set
-inline constexpr int16_t Placing = 2; // the first corner set, the band follows the pointer
-inline constexpr int16_t Modifying = 3; // a registered frame is the band; the pointer shows what it is on
-inline constexpr int16_t Dragging = 4; // an edge or corner is picked up and follows the pointer
-} // namespace TrimState
-
-// FrameListMode: how the frames of the current category are drawn in the view bitmap.
-namespace FrameListMode {
-inline constexpr int16_t NotDrawn = 0;
-inline constexpr int16_t Drawn = 1;
-// Every frame, the selected one too, is drawn with the list pen, so the next erase takes all of
-// them away with it.
-inline constexpr int16_t AllInListPen = 2;
-} // namespace FrameListMode
-
 // BandLeft holds this while there is no rubber band.
 inline constexpr float kNoBand = -1;
 

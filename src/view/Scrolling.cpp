@@ -3,7 +3,6 @@
 #include "core/App.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingMode.h"
-#include "trimming/TrimmingStates.h"
 #include "view/Layout.h"
 #include "view/Magnification.h"
 #include "view/ViewGeometry.h"
@@ -114,8 +113,6 @@ void COMBO5_CHANGE(App& app)
 
 namespace {
 
-constexpr int kShiftKey = 1;
-constexpr int kControlKey = 2;
 constexpr int kNotchesPerShownPart = 8;
 
 // Moves one bar by the wheel's turn, as dragging its thumb would; a wheel turned away from the
@@ -137,12 +134,12 @@ void scrollByWheel(App& app, Control bar, int16_t visibleSide, float unit, int16
 
 void PICTURE1_WHEEL(App& app, int shift, float notchesX, float notchesY)
 {
-    if (shift & kControlKey) {
+    if (shift & ModifierKey::Control) {
         if (notchesY != 0 && app.rt.IsWindowEnabled(app.COMBO5) != kFalse)
             stepMagnification(app, notchesY > 0 ? -1 : 1);
         return;
     }
-    if (shift & kShiftKey || notchesY == 0) {
+    if (shift & ModifierKey::Shift || notchesY == 0) {
         scrollByWheel(app, app.HSCROLL1, app.VisibleWidth, app.HScrollUnit, app.HScrollMax,
             notchesX != 0 ? notchesX : notchesY, HSCROLL1_CHANGE);
         return;

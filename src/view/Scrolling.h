@@ -1,14 +1,6 @@
 #pragma once
 
-#include <cstdint>
-
 struct App;
-
-// CornerToggle: where the next press of the corner button jumps.
-namespace CornerToggle {
-inline constexpr int16_t ToTopLeft = 0;
-inline constexpr int16_t ToBottomRight = 1;
-} // namespace CornerToggle
 
 // Range of the horizontal / vertical bar from the part of the view that does not fit. Up to
 // 32767 pixels one bar position is one pixel; beyond, the range is 0..10000 and a position

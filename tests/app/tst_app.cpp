@@ -8,7 +8,6 @@
 #include "fixture/UserActions.h"
 #include "forms/Forms.h"
 #include "platform/FileSystem.h"
-#include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 
 #include <QAbstractButton>
@@ -316,7 +315,7 @@ void TestApp::categoryDefaults()
     QCOMPARE(app.CatDigits[category], int16_t(3));
     QCOMPARE(app.CatFill[category], QStringLiteral("0"));
     QCOMPARE(app.CatValid[category], int16_t(0));
-    QCOMPARE(app.CatFrameCount[category], 0.0f);
+    QCOMPARE(app.CatFrameCount[category], 0);
 }
 
 void TestApp::controlStatesAfterStartUp()
@@ -477,7 +476,7 @@ void TestApp::requestIsCarriedOutOnce()
     program.start();
     App& app = program.app();
     int carriedOut = 0;
-    int16_t pendingDuringAction = -1;
+    PendingAction pendingDuringAction = PendingAction::None;
     app.RequestActions[PendingAction::SaveThenNext] = [&](App& a) {
         ++carriedOut;
         pendingDuringAction = a.PendingAction;

@@ -6,7 +6,6 @@
 #include "fixture/UserActions.h"
 #include "platform/DurableFiles.h"
 #include "settings/SettingsFormat.h"
-#include "source/LoadMode.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -369,15 +368,15 @@ void TestSession::fileOrFolderOnTheCommandLineIsOpened_data()
     QTest::addColumn<bool>("ownFolder");
     QTest::addColumn<bool>("registered"); // a category was made valid in an earlier session
     QTest::addColumn<QString>("shown");
-    QTest::addColumn<int>("mode");
+    QTest::addColumn<LoadMode>("mode");
     QTest::addColumn<QString>("message"); // the text of the one message box, if any
     // clang-format off
-    QTest::newRow("file")                 << "scans/b.BMP" << false << true  << "b.BMP" << int(LoadMode::SingleFile) << "";
-    QTest::newRow("file, own folder")     << "scans/b.BMP" << true  << true  << "b.BMP" << int(LoadMode::SingleFile) << "";
-    QTest::newRow("folder")               << "scans"       << false << true  << "a.BMP" << int(LoadMode::Folder)     << "";
-    QTest::newRow("missing file")         << "scans/c.BMP" << false << true  << ""      << int(LoadMode::Sequence)
+    QTest::newRow("file")                 << "scans/b.BMP" << false << true  << "b.BMP" << LoadMode::SingleFile << "";
+    QTest::newRow("file, own folder")     << "scans/b.BMP" << true  << true  << "b.BMP" << LoadMode::SingleFile << "";
+    QTest::newRow("folder")               << "scans"       << false << true  << "a.BMP" << LoadMode::Folder     << "";
+    QTest::newRow("missing file")         << "scans/c.BMP" << false << true  << ""      << LoadMode::Sequence
         << "このファイルは存在しません";
-    QTest::newRow("file, first run")      << "scans/b.BMP" << false << false << ""      << int(LoadMode::Sequence)
+    QTest::newRow("file, first run")      << "scans/b.BMP" << false << false << ""      << LoadMode::Sequence
         << "全ての分類の設定が有効ではありません";
     // clang-format on
 }
@@ -390,7 +389,7 @@ void TestSession::fileOrFolderOnTheCommandLineIsOpened()
     QFETCH(bool, ownFolder);
     QFETCH(bool, registered);
     QFETCH(QString, shown);
-    QFETCH(int, mode);
+    QFETCH(LoadMode, mode);
     QFETCH(QString, message);
     ScratchHome home;
     TestProgram program;
@@ -411,7 +410,7 @@ void TestSession::fileOrFolderOnTheCommandLineIsOpened()
     program.start(request);
     App& app = program.app();
     QCOMPARE(app.CurrentFileName, shown);
-    QCOMPARE(int(app.LoadMode), mode);
+    QCOMPARE(app.LoadMode, mode);
     QCOMPARE(program.dialogs().messages().size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty()) QCOMPARE(program.dialogs().messages().first().text, message);
     if (!shown.isEmpty()) QCOMPARE(app.CurrentFilePath, scans + shown);

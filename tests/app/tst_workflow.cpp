@@ -4,8 +4,6 @@
 #include "fixture/Readers.h"
 #include "fixture/TestProgram.h"
 #include "fixture/UserActions.h"
-#include "source/LoadMode.h"
-#include "trimming/TrimmingStates.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -61,7 +59,7 @@ void writeDropSources(TestProgram& program)
 QStringList sourceState(TestProgram& program)
 {
     App& app = program.app();
-    QStringList state { app.CurrentFilePath, QString::number(app.LoadMode), app.TitleText,
+    QStringList state { app.CurrentFilePath, QString::number(int(app.LoadMode)), app.TitleText,
         QString::number(app.SrcIndex), app.SrcList.join(QLatin1Char('|')) };
     for (const char* button : { "BUTTON2", "BUTTON9", "BUTTON11", "BUTTON12" }) {
         const QWidget* widget = program.widget(QString::fromLatin1(button));
@@ -159,14 +157,14 @@ void TestWorkflow::keysRunTheirButtons_data()
     QTest::addColumn<QString>("before"); // "frame": a frame is placed; "chosen": and chosen in the list
     QTest::addColumn<QKeyCombination>("key");
     QTest::addColumn<QString>("shows"); // the image on show afterwards
-    QTest::addColumn<int>("trimState");
+    QTest::addColumn<TrimState>("trimState");
     QTest::addColumn<int>("frames");
     // clang-format off
-    QTest::newRow("PageDown saves and steps")     << "frame"  << QKeyCombination(Qt::Key_PageDown) << "IMG002.BMP" << 0 << 0;
-    QTest::newRow("F5 saves and reloads")         << "frame"  << QKeyCombination(Qt::Key_F5)       << "IMG001.BMP" << 0 << 0;
-    QTest::newRow("T starts trimming")            << ""       << QKeyCombination(Qt::Key_T)        << "IMG001.BMP" << int(TrimState::Armed) << 0;
-    QTest::newRow("Delete deletes the chosen")    << "chosen" << QKeyCombination(Qt::Key_Delete)   << "IMG001.BMP" << 0 << 0;
-    QTest::newRow("F2 modifies the chosen")       << "chosen" << QKeyCombination(Qt::Key_F2)       << "IMG001.BMP" << int(TrimState::Modifying) << 1;
+    QTest::newRow("PageDown saves and steps")     << "frame"  << QKeyCombination(Qt::Key_PageDown) << "IMG002.BMP" << TrimState::Idle << 0;
+    QTest::newRow("F5 saves and reloads")         << "frame"  << QKeyCombination(Qt::Key_F5)       << "IMG001.BMP" << TrimState::Idle << 0;
+    QTest::newRow("T starts trimming")            << ""       << QKeyCombination(Qt::Key_T)        << "IMG001.BMP" << TrimState::Armed << 0;
+    QTest::newRow("Delete deletes the chosen")    << "chosen" << QKeyCombination(Qt::Key_Delete)   << "IMG001.BMP" << TrimState::Idle << 0;
+    QTest::newRow("F2 modifies the chosen")       << "chosen" << QKeyCombination(Qt::Key_F2)       << "IMG001.BMP" << TrimState::Modifying << 1;
     // clang-format on
 }
 
@@ -176,7 +174,7 @@ void TestWorkflow::keysRunTheirButtons()
     QFETCH(QString, before);
     QFETCH(QKeyCombination, key);
     QFETCH(QString, shows);
-    QFETCH(int, trimState);
+    QFETCH(TrimState, trimState);
     QFETCH(int, frames);
     Registered scene;
     App& app = scene.app();
@@ -184,8 +182,8 @@ void TestWorkflow::keysRunTheirButtons()
     if (before == QLatin1String("chosen")) chooseEntry(scene.program, "COMBO1", 0);
     scene.key(key);
     QCOMPARE(app.CurrentFileName, shows);
-    QCOMPARE(app.TrimState, int16_t(trimState));
-    QCOMPARE(app.CatFrameCount[1], float(frames));
+    QCOMPARE(app.TrimState, trimState);
+    QCOMPARE(app.CatFrameCount[1], frames);
     if (key.key() == Qt::Key_PageDown)
         QVERIFY(QFile::exists(scene.program.path(QStringLiteral("CG01_001.BMP"))));
 }
@@ -216,8 +214,8 @@ void TestWorkflow::keysOfUnusableButtonsDoNothing()
     scene.place(20, 20, 120, 90);
     if (situation == QLatin1String("placing")) scene.clickAt(200, 150);
     if (situation == QLatin1String("chosen")) chooseEntry(scene.program, "COMBO1", 0);
-    const int16_t trimState = app.TrimState;
-    const float frames = app.CatFrameCount[1];
+    const TrimState trimState = app.TrimState;
+    const int16_t frames = app.CatFrameCount[1];
     const int16_t category = app.CurCat;
     const QImage shown = picture(app).copy();
     scene.key(key);
@@ -264,11 +262,11 @@ void TestWorkflow::tooltipsAndTheKeyListShowTheKeys()
 void TestWorkflow::escapeGivesUpTheFrameBeingPlaced_data()
 {
     QTest::addColumn<QString>("begun"); // how placing the frame began
-    QTest::addColumn<int>("trimState"); // where placing stands when Escape is pressed
+    QTest::addColumn<TrimState>("trimState"); // where placing stands when Escape is pressed
     // clang-format off
-    QTest::newRow("with トリミング開始")                << "button"  << int(TrimState::Armed);
-    QTest::newRow("with a press on the picture")        << "press"   << int(TrimState::Placing);
-    QTest::newRow("from a frame chosen in the list")    << "chosen"  << int(TrimState::Placing);
+    QTest::newRow("with トリミング開始")                << "button"  << TrimState::Armed;
+    QTest::newRow("with a press on the picture")        << "press"   << TrimState::Placing;
+    QTest::newRow("from a frame chosen in the list")    << "chosen"  << TrimState::Placing;
     // clang-format on
 }
 
@@ -277,7 +275,7 @@ void TestWorkflow::escapeGivesUpTheFrameBeingPlaced_data()
 void TestWorkflow::escapeGivesUpTheFrameBeingPlaced()
 {
     QFETCH(QString, begun);
-    QFETCH(int, trimState);
+    QFETCH(TrimState, trimState);
     Registered scene;
     App& app = scene.app();
     scene.place(20, 20, 120, 90);
@@ -295,12 +293,12 @@ void TestWorkflow::escapeGivesUpTheFrameBeingPlaced()
         click(scene.program, "BUTTON2");
     else
         scene.clickAt(200, 150);
-    QCOMPARE(app.TrimState, int16_t(trimState));
+    QCOMPARE(app.TrimState, trimState);
 
     scene.key(Qt::Key_Escape);
     QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
-    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(app.CatFrameCount[1], 1);
     QCOMPARE(controls(), usableBefore);
     QCOMPARE(picture(app), shownBefore);
     // The next press on the picture sets the first corner of a new frame.
@@ -375,7 +373,7 @@ void TestWorkflow::magnificationByKeyOrWheelAsksBeforeDroppingFrames()
         scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Minus));
     QCOMPARE(scene.program.dialogs().messages().size(), answer ? 1 : 0);
     QCOMPARE(app.rt.GetCurSel(app.COMBO5), entry);
-    QCOMPARE(app.CatFrameCount[1], framePlaced && entry == 0 ? 1.0f : 0.0f);
+    QCOMPARE(app.CatFrameCount[1], framePlaced && entry == 0 ? 1 : 0);
     // One step back up: 等倍 again.
     if (entry == 1) {
         scene.key(QKeyCombination(Qt::ControlModifier, Qt::Key_Equal));
@@ -590,7 +588,7 @@ void TestWorkflow::closingWithUnsavedFramesAsksFirst()
         QCOMPARE(scene.program.dialogs().messages().first().buttons, int(MessageButtons::YesNo));
     }
     QCOMPARE(QFile::exists(scene.program.path(QStringLiteral("KANKYO.TXT"))), ended);
-    if (!ended) QCOMPARE(app.CatFrameCount[1], 1.0f); // everything as it was
+    if (!ended) QCOMPARE(app.CatFrameCount[1], 1); // everything as it was
 }
 
 void TestWorkflow::dropLoadsAsTheButtonsWould_data()
@@ -691,7 +689,7 @@ void TestWorkflow::dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled()
     if (situation == QLatin1String("frame")) scene.place(20, 20, 120, 90);
     if (situation == QLatin1String("placing")) scene.clickAt(20, 20);
     if (situation == QLatin1String("registration")) click(scene.program, "BUTTON5");
-    const int trimState = app.TrimState;
+    const TrimState trimState = app.TrimState;
     const QImage viewBefore = view(app);
     QCOMPARE(dropOnPicture(scene.program, scene.program.path(QStringLiteral("one/single.BMP"))), dragTaken);
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
@@ -699,7 +697,7 @@ void TestWorkflow::dropIsNotTakenWhileFramesArePlacedOrTheWindowIsDisabled()
     QCOMPARE(app.TrimState, trimState);
     QCOMPARE(view(app), viewBefore);
     QCOMPARE(app.rt.ShownNote().isEmpty(), !dragTaken);
-    if (situation == QLatin1String("frame")) QCOMPARE(app.CatFrameCount[1], 1.0f);
+    if (situation == QLatin1String("frame")) QCOMPARE(app.CatFrameCount[1], 1);
 }
 
 void TestWorkflow::dropChecksTheCategoriesAsFinishingTheRegistrationDoes_data()
@@ -792,7 +790,7 @@ void TestWorkflow::framesOfAnInvalidCategoryCountAsNoFramesPlaced()
     click(scene.program, "BUTTON8");
     QVERIFY(!shown(scene.program, "FORM2"));
     QCOMPARE(app.CatValid[size_t(invalidated)], kFlagClear);
-    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(app.CatFrameCount[1], 1);
     scene.program.dialogs().clearCalls();
 
     if (framesPlaced && action != QLatin1String("drop"))
@@ -811,7 +809,7 @@ void TestWorkflow::framesOfAnInvalidCategoryCountAsNoFramesPlaced()
     }
     QCOMPARE(
         scene.program.dialogs().messages().size(), framesPlaced && action != QLatin1String("drop") ? 1 : 0);
-    if (framesPlaced) QCOMPARE(app.CatFrameCount[1], 1.0f);
+    if (framesPlaced) QCOMPARE(app.CatFrameCount[1], 1);
 }
 
 QTEST_MAIN(TestWorkflow)

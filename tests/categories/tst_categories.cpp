@@ -1,11 +1,11 @@
 #include "categories/RegistrationWindow.h"
 #include "categories/SaveTargetCheck.h"
+#include "core/StateCodes.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
 #include "fixture/Readers.h"
 #include "fixture/UserActions.h"
 #include "platform/FileSystem.h"
-#include "source/LoadMode.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,7 @@
 #include "categories/Cropping.h"
 #include "categories/SaveTargetCheck.h"
 #include "categories/Saving.h"
+#include "core/StateCodes.h"
 #include "fixture/EncodedImages.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
@@ -11,7 +12,6 @@
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
 #include "settings/SettingsFormat.h"
-#include "source/LoadMode.h"
 #include "trimming/TrimmingStates.h"
 
 #include <QCheckBox>
@@ -206,7 +206,7 @@ void setFrames(App& app, int category, const QList<QRect>& frames)
 {
     for (int j = 0; j < frames.size(); ++j)
         setFrame(app, category, j, frames[j]);
-    app.CatFrameCount[category] = float(frames.size());
+    app.CatFrameCount[category] = int16_t(frames.size());
 }
 
 // The image block a frame cuts at actual size.
@@ -371,7 +371,7 @@ void TestSaving::saveCutsTheFrameBlock()
     verifyPiece(saving.program.path(QStringLiteral("CG01_001.BMP")), saving.image, block);
     QCOMPARE(app.CatNextNo[1], int16_t(2));
     QCOMPARE(app.CatStartText[1], QStringLiteral("2"));
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
     QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(grabbedEdges(app.GrabCode), Qt::Edges());
     QCOMPARE(saving.program.dialogs().messages().size(), 0);
@@ -425,9 +425,9 @@ void TestSaving::saveWritesCategoriesAndFramesInOrder()
     QCOMPARE(app.CatNextNo[2], int16_t(4));
     QCOMPARE(app.CatNextNo[5], int16_t(2));
     QCOMPARE(app.CatNextNo[4], int16_t(7));
-    QCOMPARE(app.CatFrameCount[2], 0.0f);
-    QCOMPARE(app.CatFrameCount[5], 0.0f);
-    QCOMPARE(app.CatFrameCount[3], 2.0f);
+    QCOMPARE(app.CatFrameCount[2], 0);
+    QCOMPARE(app.CatFrameCount[5], 0);
+    QCOMPARE(app.CatFrameCount[3], 2);
     QCOMPARE(app.FrameLeft[1][3], 40.0f);
 }
 
@@ -472,7 +472,7 @@ void TestSaving::saveStopsACategoryAtTheLastNumber()
         verifyPiece(saving.program.path(written[j]), saving.image, QRect(10 + 20 * j, 10, 10, 10));
     verifyPiece(saving.program.path(QStringLiteral("CG02_001.BMP")), saving.image, QRect(70, 10, 10, 10));
     QCOMPARE(app.CatNextNo[1], int16_t(32767));
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
 }
 
 // Category 1's folder cannot take a file: its two frames are reported once, with the path, the
@@ -525,7 +525,7 @@ void TestSaving::failedWriteIsReportedAndTheSaveGoesOn()
     QCOMPARE(filesIn(saving.program.dir()).filter(QStringLiteral("tmp")), QStringList());
     QCOMPARE(app.CatNextNo[1], int16_t(1));
     QCOMPARE(app.CatStartText[1].toInt(), 1);
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
     verifyPiece(saving.program.path(QStringLiteral("CG02_001.BMP")), saving.image, QRect(70, 10, 10, 10));
     QCOMPARE(app.CatNextNo[2], int16_t(2));
 }
@@ -1139,7 +1139,7 @@ void registerFolderList(SteppingStory& story)
     QCOMPARE(app.LoadMode, LoadMode::Folder);
     QCOMPARE(app.PendingAction, PendingAction::None);
     QCOMPARE(app.SrcList, QStringList({ "a.BMP", "B.bmp", "c.JPG" }));
-    QCOMPARE(app.SrcCount, 3.0f);
+    QCOMPARE(app.SrcCount, 3);
     click(program, "BUTTON8");
     QVERIFY(!shown(program, "FORM2"));
     for (const char* button : { "BUTTON9", "BUTTON11", "BUTTON12" })
@@ -1253,7 +1253,7 @@ void TestSaving::sequenceStepBackAtZeroLoadsZeroAgain()
     QCOMPARE(app.SeqNumber, 0.0);
     QCOMPARE(app.Magnification, 1.0f);
     const QRect frame = placeFrame(program, QPoint(30, 25), QPoint(90, 70));
-    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(app.CatFrameCount[1], 1);
 
     click(program, "BUTTON12");
     QCOMPARE(program.dialogs().messages().size(), 0);
@@ -1261,7 +1261,7 @@ void TestSaving::sequenceStepBackAtZeroLoadsZeroAgain()
     QCOMPARE(app.SeqNumber, 0.0);
     QCOMPARE(app.CurrentFileName, QStringLiteral("P000.BMP"));
     QCOMPARE(sourceImage(app), zero);
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
     QVERIFY(enabled(program, "BUTTON2"));
 }
 
@@ -1307,7 +1307,7 @@ void TestSaving::folderListSteppingStopsAtBothEnds()
         else
             takeStep(*story, QString::fromLatin1(step.button), step.framed, int(step.messages.size()));
         verifyStep(*story, step.messages, QString::fromLatin1(step.shown), step.trimmable, step.files);
-        QCOMPARE(story->program.app().SrcIndex, float(step.index));
+        QCOMPARE(story->program.app().SrcIndex, step.index);
         if (QTest::currentTestFailed()) return;
     }
 }
@@ -1328,13 +1328,13 @@ void TestSaving::shownFileOutsideTheListStartsAtTheFirstEntry()
     program.dialogs().answerOpenFile(source + QStringLiteral("d.png"));
     click(program, "BUTTON15");
     QCOMPARE(app.SrcList, QStringList({ "a.BMP", "b.BMP" }));
-    QCOMPARE(app.SrcIndex, -1.0f);
+    QCOMPARE(app.SrcIndex, -1);
     click(program, "BUTTON8");
     QCOMPARE(app.CurrentFileName, QStringLiteral("d.png"));
     click(program, "BUTTON9");
     QCOMPARE(program.dialogs().messages().size(), 0);
     QCOMPARE(app.CurrentFileName, QStringLiteral("a.BMP"));
-    QCOMPARE(app.SrcIndex, 0.0f);
+    QCOMPARE(app.SrcIndex, 0);
 }
 
 // A single file: "保存実行" saves the frame placed with the mouse and shows the same file again.
@@ -1352,7 +1352,7 @@ void TestSaving::singleFileSavesAndReloads()
     QVERIFY(!shown(program, "BUTTON12"));
     const QRect first = placeFrame(program, QPoint(15, 15), QPoint(60, 50));
     const QRect second = placeFrame(program, QPoint(70, 20), QPoint(140, 95));
-    QCOMPARE(app.CatFrameCount[1], 2.0f);
+    QCOMPARE(app.CatFrameCount[1], 2);
 
     click(program, "BUTTON9");
     QCOMPARE(program.dialogs().messages().size(), 0);
@@ -1360,7 +1360,7 @@ void TestSaving::singleFileSavesAndReloads()
     verifyPiece(program.path(QStringLiteral("CG01_002.BMP")), cover, blockOf(second));
     QCOMPARE(app.CurrentFilePath, source + QStringLiteral("cover.BMP"));
     QCOMPARE(sourceImage(app), cover);
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(app.CatNextNo[1], int16_t(3));
 }
@@ -1383,7 +1383,7 @@ void TestSaving::saveThenReloadKeepsTheImage()
     QCOMPARE(app.SeqNumber, 1.0);
     QCOMPARE(app.CurrentFileName, QStringLiteral("IMG001.BMP"));
     QCOMPARE(sourceImage(app), first);
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
     QVERIFY(enabled(program, "BUTTON2"));
 }
 
@@ -1494,7 +1494,7 @@ void TestSaving::registrationWithoutALoadKeepsFramesAndCategoryTogether()
     QCOMPARE(app.CurCat, int16_t(1));
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(view(app), clean);
-    QCOMPARE(app.CatFrameCount[2], 1.0f); // kept for its own category
+    QCOMPARE(app.CatFrameCount[2], 1); // kept for its own category
 
     chooseEntry(program, "COMBO2", 1);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 1);
@@ -1582,7 +1582,7 @@ void TestSaving::deleteAllFiles()
     for (int category : { 2, 5, 6 })
         QCOMPARE(app.CatNextNo[category], int16_t(yes ? 1 : 9));
     QCOMPARE(app.CatNextNo[8], int16_t(9));
-    QCOMPARE(app.CatFrameCount[2], 1.0f);
+    QCOMPARE(app.CatFrameCount[2], 1);
     QCOMPARE(app.CatFolder[2], shared);
 
     program.dialogs().clearCalls();

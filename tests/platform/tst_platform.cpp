@@ -122,6 +122,8 @@ private slots:
     void xorOnPictureAndBitmapThroughRuntime();
     void programmaticChangesRaiseNoEvent();
     void userActionsRaiseNamedEvents();
+    void wheelCarriesItsStepsAndTheKeysHeld_data();
+    void wheelCarriesItsStepsAndTheKeysHeld();
     void handlersForEventsNoControlRaisesAreFound();
     void noteRoomLiesRightOfTheControl_data();
     void noteRoomLiesRightOfTheControl();
@@ -324,6 +326,40 @@ void TestPlatform::userActionsRaiseNamedEvents()
                 "PICTURE1_MOUSEUP 1 7,9", "PICTURE1_MOUSEDOWN 1 3,4", "PICTURE1_MOUSEUP 1 3,4",
                 "PICTURE1_MOUSEDOWN 1 3,4", "PICTURE1_MOUSEUP 1 3,4", "PICTURE1_MOUSEDOWN 2 10,10",
                 "PICTURE1_MOUSEMOVE 2 20,30", "PICTURE1_MOUSEUP 2 20,30", "HSCROLL1_CHANGE 0 0,0" }));
+}
+
+void TestPlatform::wheelCarriesItsStepsAndTheKeysHeld_data()
+{
+    QTest::addColumn<QPoint>("notches"); // how far the wheel turns, along x and y
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<int>("shift"); // the ModifierKey bits the event carries
+    // clang-format off
+    QTest::newRow("away from the user")   << QPoint(0, 1)  << Qt::KeyboardModifiers()                      << 0;
+    QTest::newRow("towards it, Shift")    << QPoint(0, -2) << Qt::KeyboardModifiers(Qt::ShiftModifier)     << ModifierKey::Shift;
+    QTest::newRow("sideways, Ctrl")       << QPoint(3, 0)  << Qt::KeyboardModifiers(Qt::ControlModifier)   << ModifierKey::Control;
+    QTest::newRow("both ways, Alt, Ctrl") << QPoint(-1, 2) << (Qt::AltModifier | Qt::ControlModifier)      << (ModifierKey::Alt | ModifierKey::Control);
+    QTest::newRow("Shift, Ctrl and Alt")  << QPoint(0, 1)  << (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)
+                                          << (ModifierKey::Shift | ModifierKey::Control | ModifierKey::Alt);
+    // clang-format on
+}
+
+// The wheel over the picture raises PICTURE1_WHEEL with how far it turned in its own member,
+// apart from the pointer, and with the keys held as ModifierKey bits.
+void TestPlatform::wheelCarriesItsStepsAndTheKeysHeld()
+{
+    QFETCH(QPoint, notches);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(int, shift);
+    Runtime runtime;
+    std::optional<ControlEvent> raised;
+    runtime.rt->SetHandler(
+        QStringLiteral("PICTURE1_WHEEL"), [&](const ControlEvent& event) { raised = event; });
+    turnWheel(runtime.widget("PICTURE1"), QPoint(5, 5), notches, modifiers);
+    runtime.drain();
+    QVERIFY(raised);
+    QCOMPARE(raised->wheelSteps, QPointF(notches));
+    QCOMPARE(raised->shift, shift);
+    QCOMPARE(raised->button, 0);
 }
 
 void TestPlatform::handlersForEventsNoControlRaisesAreFound()

@@ -1,3 +1,4 @@
+#include "core/StateCodes.h"
 #include "fixture/Files.h"
 #include "fixture/Readers.h"
 #include "fixture/ResourceCaps.h"
@@ -5,7 +6,6 @@
 #include "platform/FileSystem.h"
 #include "settings/Cp932.h"
 #include "settings/SettingsFormat.h"
-#include "source/LoadMode.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,7 +91,7 @@ QString field(App& app, const QString& name)
     if (name == QLatin1String("CatDigits3")) return QString::number(app.CatDigits[3]);
     if (name == QLatin1String("CatValid3")) return QString::number(app.CatValid[3]);
     if (name == QLatin1String("CatFill3")) return app.CatFill[3];
-    if (name == QLatin1String("LoadMode")) return QString::number(app.LoadMode);
+    if (name == QLatin1String("LoadMode")) return QString::number(int(app.LoadMode));
     if (name == QLatin1String("SeqNumber")) return QString::number(app.SeqNumber, 'g', 15);
     if (name == QLatin1String("SeqDigits")) return QString::number(app.SeqDigits);
     if (name == QLatin1String("MagnificationIndex")) return QString::number(app.MagnificationIndex);
@@ -159,6 +159,8 @@ private slots:
     void numberRecords();
     void numbersAreWrittenWithSignPlace_data();
     void numbersAreWrittenWithSignPlace();
+    void loadModeOfNoModeIsKept_data();
+    void loadModeOfNoModeIsKept();
     void shortFileKeepsDefaults_data();
     void shortFileKeepsDefaults();
     void missingFileIsFirstRun();
@@ -281,7 +283,7 @@ void TestSettings::exampleFileIsReadAndWrittenBackUnchanged()
 
     // Only categories whose flag is exactly 1 are offered, in ascending number.
     QCOMPARE(comboItems(app, app.COMBO2), QStringList({ "風景", "人物・顔", "ｶﾀｶﾅ" }));
-    QCOMPARE(app.ValidCatCount, 3.0f);
+    QCOMPARE(app.ValidCatCount, 3);
     QCOMPARE(app.ValidCatMap[0], int16_t(2));
     QCOMPARE(app.ValidCatMap[1], int16_t(5));
     QCOMPARE(app.ValidCatMap[2], int16_t(17));
@@ -444,7 +446,7 @@ void TestSettings::numberRecords()
 
 void TestSettings::numbersAreWrittenWithSignPlace_data()
 {
-    QTest::addColumn<int16_t>("loadMode");
+    QTest::addColumn<LoadMode>("loadMode");
     QTest::addColumn<double>("seqNumber");
     QTest::addColumn<int>("digits");
     QTest::addColumn<QStringList>("written"); // lines 4, 7 and the digits of category 1
@@ -459,7 +461,7 @@ void TestSettings::numbersAreWrittenWithSignPlace_data()
 
 void TestSettings::numbersAreWrittenWithSignPlace()
 {
-    QFETCH(int16_t, loadMode);
+    QFETCH(LoadMode, loadMode);
     QFETCH(double, seqNumber);
     QFETCH(int, digits);
     QFETCH(QStringList, written);
@@ -473,6 +475,35 @@ void TestSettings::numbersAreWrittenWithSignPlace()
     const QStringList lines = settingsLines(program.dir());
     QCOMPARE(lines.size(), 150);
     QCOMPARE(QStringList({ lines[3], lines[6], lines[categoryLine(1, 5)] }), written);
+}
+
+void TestSettings::loadModeOfNoModeIsKept_data()
+{
+    QTest::addColumn<QString>("handWritten"); // the load mode record as a user wrote it
+    QTest::addColumn<int>("loadMode"); // what the program holds
+    QTest::addColumn<QString>("written"); // the record the program writes at its end
+    // clang-format off
+    QTest::newRow("beyond the modes") << "ＬＯＡＤモード, 7" << 7 << "ＬＯＡＤモード, 7";
+    QTest::newRow("negative") << "ＬＯＡＤモード,-4" << -4 << "ＬＯＡＤモード,-4";
+    QTest::newRow("beyond 16 bits") << "ＬＯＡＤモード, 40000" << 32767 << "ＬＯＡＤモード, 32767";
+    // clang-format on
+}
+
+// A load mode written by hand that names no mode is held as its number and written back as it.
+void TestSettings::loadModeOfNoModeIsKept()
+{
+    QFETCH(QString, handWritten);
+    QFETCH(int, loadMode);
+    QFETCH(QString, written);
+    TestProgram program;
+    QStringList lines = exampleLines(program.dir());
+    lines[3] = handWritten;
+    writeBytes(settingsFile(program), cp932Bytes(lines));
+    program.start();
+    QCOMPARE(program.dialogs().calls().size(), 0);
+    QCOMPARE(int(program.app().LoadMode), loadMode);
+    closeMainWindow(program);
+    QCOMPARE(settingsLines(program.dir()).value(3), written);
 }
 
 void TestSettings::shortFileKeepsDefaults_data()
@@ -513,7 +544,7 @@ void TestSettings::shortFileKeepsDefaults()
     QCOMPARE(app.CatFolder[20], cwd + kSeparator);
     QCOMPARE(app.CatFixed[9], QStringLiteral("CG09_"));
     QCOMPARE(app.rt.GetCount(app.COMBO2), 0);
-    QCOMPARE(app.ValidCatCount, 0.0f);
+    QCOMPARE(app.ValidCatCount, 0);
 
     closeMainWindow(program);
     const QStringList lines = settingsLines(cwd);

@@ -1,3 +1,4 @@
+#include "core/StateCodes.h"
 #include "fixture/EncodedImages.h"
 #include "fixture/Files.h"
 #include "fixture/Images.h"
@@ -7,7 +8,6 @@
 #include "platform/FileSystem.h"
 #include "source/FolderListing.h"
 #include "source/ImageLoading.h"
-#include "source/LoadMode.h"
 #include "source/LoadSetup.h"
 #include "source/PathSplit.h"
 #include "source/SequenceNaming.h"
@@ -1226,14 +1226,14 @@ void TestSource::listingRequestFindsTheShownFile()
 
     app.ListFolder = program.dir() + QLatin1Char('/');
     app.CurrentFileName = QStringLiteral("b.bmp");
-    app.RequestActions[1](app);
-    QCOMPARE(app.SrcCount, 4.0f);
+    app.RequestActions[PendingAction::ListFolder](app);
+    QCOMPARE(app.SrcCount, 4);
     QCOMPARE(app.SrcList.size(), 4);
     QCOMPARE(app.SrcList[0], QStringLiteral("a.JPG"));
-    QCOMPARE(app.SrcIndex, 1.0f);
+    QCOMPARE(app.SrcIndex, 1);
     app.CurrentFileName = QStringLiteral("gone.BMP");
-    app.RequestActions[1](app);
-    QCOMPARE(app.SrcIndex, -1.0f);
+    app.RequestActions[PendingAction::ListFolder](app);
+    QCOMPARE(app.SrcIndex, -1);
 }
 
 // --- load setup: the source buttons of the registration window -------------------------
@@ -1248,7 +1248,7 @@ void TestSource::sequenceReference_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("digits");
     QTest::addColumn<int>("fill"); // COMBO3: 0 "無", 1 "0"
-    QTest::addColumn<int16_t>("loadMode");
+    QTest::addColumn<LoadMode>("loadMode");
     // clang-format off
     QTest::newRow("IMG0012") << "IMG0012.BMP" << false << "IMG" << "12" << "4" << 1 << LoadMode::Sequence;
     QTest::newRow("IMG12") << "IMG12.BMP" << false << "IMG" << "12" << "2" << 0 << LoadMode::Sequence;
@@ -1269,7 +1269,7 @@ void TestSource::sequenceReference()
     QFETCH(QString, number);
     QFETCH(QString, digits);
     QFETCH(int, fill);
-    QFETCH(int16_t, loadMode);
+    QFETCH(LoadMode, loadMode);
 
     TestProgram program;
     program.start();
@@ -1369,7 +1369,7 @@ void TestSource::allImagesCancelled()
     click(program, "BUTTON15");
     QCOMPARE(app.LoadMode, LoadMode::Folder);
     QCOMPARE(app.LoadFilePath, dialogCancelled());
-    QCOMPARE(app.SrcCount, 0.0f);
+    QCOMPARE(app.SrcCount, 0);
     QCOMPARE(app.PendingAction, PendingAction::None);
     QCOMPARE(program.dialogs().calls().size(), 1);
     const auto& dialog = program.dialogs().calls().first();

@@ -151,14 +151,14 @@ void TestTrimming::placing()
 
     if (!recorded) {
         QCOMPARE(app.TrimState, TrimState::Placing);
-        QCOMPARE(app.CatFrameCount[1], 0.0f);
+        QCOMPARE(app.CatFrameCount[1], 0);
         QCOMPARE(scene.frameList(), QStringList());
         QCOMPARE(app.BandDrawn, kFlagSet); // the band stays and keeps following the pointer
         return;
     }
     const QRectF expected = QRectF(QPointF(first) + origin, QPointF(second) + origin).normalized();
     QCOMPARE(app.TrimState, TrimState::Idle);
-    QCOMPARE(app.CatFrameCount[1], 1.0f);
+    QCOMPARE(app.CatFrameCount[1], 1);
     QCOMPARE(scene.frame(0), expected);
     QCOMPARE(scene.frameList(), QStringList { QStringLiteral("範囲1") });
     QCOMPARE(app.rt.GetCurSel(app.COMBO1), 0);
@@ -183,7 +183,7 @@ void TestTrimming::pressDragReleaseLeavesSecondCornerPending()
     scene.move(160, 130, Qt::LeftButton);
     scene.release(160, 130);
     QCOMPARE(app.TrimState, TrimState::Placing);
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
     // The band follows the pointer with no button held.
     scene.move(200, 170);
     QCOMPARE(app.BandLeft, 60.0f);
@@ -201,7 +201,7 @@ void TestTrimming::frameLimit()
     App& app = scene.app();
     for (int i = 0; i < 50; ++i)
         scene.place(10 + i, 10, 20 + i, 20 + i);
-    QCOMPARE(app.CatFrameCount[1], 50.0f);
+    QCOMPARE(app.CatFrameCount[1], 50);
     QCOMPARE(scene.frameList().last(), QStringLiteral("範囲50"));
 
     scene.program.dialogs().clearCalls();
@@ -218,13 +218,13 @@ void TestTrimming::frameLimit()
         QCOMPARE(message.buttons, MessageButtons::Ok);
     }
     QCOMPARE(app.TrimState, TrimState::Idle);
-    QCOMPARE(app.CatFrameCount[1], 50.0f);
+    QCOMPARE(app.CatFrameCount[1], 50);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 50);
     QCOMPARE(app.rt.GetWindowText(app.BUTTON2), QStringLiteral("トリミング開始"));
     // The other category still takes frames.
     scene.chooseCategory(1);
     scene.place(30, 30, 80, 80);
-    QCOMPARE(app.CatFrameCount[2], 1.0f);
+    QCOMPARE(app.CatFrameCount[2], 1);
 }
 
 void TestTrimming::hoverAndGrab_data()
@@ -603,7 +603,7 @@ void TestTrimming::deleteKeepsOrderAndSelectsLast()
     QCOMPARE(scene.frameList(),
         (QStringList { QStringLiteral("範囲1"), QStringLiteral("範囲2"), QStringLiteral("範囲3") }));
     QCOMPARE(app.rt.GetCurSel(app.COMBO1), 2);
-    QCOMPARE(app.CatFrameCount[1], 3.0f);
+    QCOMPARE(app.CatFrameCount[1], 3);
     QCOMPARE(scene.frame(0), placed[0]);
     QCOMPARE(scene.frame(1), placed[2]);
     QCOMPARE(scene.frame(2), placed[3]);
@@ -624,7 +624,7 @@ void TestTrimming::deleteOnlyFrame()
     scene.button("BUTTON4");
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
     QCOMPARE(app.FrameListMode, FrameListMode::NotDrawn);
     QCOMPARE(view(app), scene.clean);
     // The next frame is number 1 again.
@@ -730,7 +730,7 @@ void TestTrimming::relayoutForgetsAllFrames()
         showImage(app, patternImage(300, 200));
     }
     for (int category = 0; category <= kCategoryCount; ++category)
-        QCOMPARE(app.CatFrameCount[category], 0.0f);
+        QCOMPARE(app.CatFrameCount[category], 0);
     QCOMPARE(app.rt.GetCount(app.COMBO1), 0);
     QCOMPARE(app.rt.IsWindowEnabled(app.COMBO1), kFalse);
     QCOMPARE(app.TrimState, TrimState::Idle);
@@ -820,7 +820,7 @@ QString situation(Scene& scene)
 {
     App& a = scene.app();
     QString text = QStringLiteral("state %1, %2 frames |")
-                       .arg(a.TrimState)
+                       .arg(int(a.TrimState))
                        .arg(std::min(int(a.CatFrameCount[a.CurCat]), 2));
     for (const char* name : kStrip)
         if (usable(scene, name)) text += QLatin1Char(' ') + QLatin1String(name);
@@ -977,7 +977,7 @@ void TestTrimming::doubleClickActsAsTwoClicks_data()
 {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QPoint>("at");
-    QTest::addColumn<int16_t>("state"); // the trimming state after the double click
+    QTest::addColumn<TrimState>("state"); // the trimming state after the double click
     QTest::addColumn<int>("frames");
     // clang-format off
     QTest::newRow("idle: first corner, then no size") << "" << QPoint(200, 150) << TrimState::Placing << 0;
@@ -994,7 +994,7 @@ void TestTrimming::doubleClickActsAsTwoClicks()
 {
     QFETCH(QString, before);
     QFETCH(QPoint, at);
-    QFETCH(int16_t, state);
+    QFETCH(TrimState, state);
     QFETCH(int, frames);
     Scene twoClicks;
     twoClicks.run(before);
@@ -1005,7 +1005,7 @@ void TestTrimming::doubleClickActsAsTwoClicks()
     doubleClick.doubleClickAt(at.x(), at.y());
     App& app = doubleClick.app();
     QCOMPARE(app.TrimState, state);
-    QCOMPARE(app.CatFrameCount[1], float(frames));
+    QCOMPARE(app.CatFrameCount[1], frames);
     QCOMPARE(situation(doubleClick), situation(twoClicks));
     QCOMPARE(QRectF(QPointF(app.SelX1, app.SelY1), QPointF(app.SelX2, app.SelY2)),
         QRectF(QPointF(twoClicks.app().SelX1, twoClicks.app().SelY1),

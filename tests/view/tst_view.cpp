@@ -151,7 +151,7 @@ void TestView::viewIsBuiltOnceForTheSameInputs()
     CG_ON_SUB(app);
     QVERIFY(app.bitmaps.Revision(app.ViewBitmap) != built);
     QCOMPARE(view(app), clean);
-    QCOMPARE(app.CatFrameCount[1], 0.0f);
+    QCOMPARE(app.CatFrameCount[1], 0);
 }
 
 void TestView::actualSizeViewSharesTheSourceAndGivesItBack_data()
@@ -599,7 +599,7 @@ void TestView::resizeThatChangesNothingMovesNothing()
     QCOMPARE(program.widget("PICTURE1")->pos(), QPoint(1, 1));
     QCOMPARE(app.rt.IsWindowVisible(app.HSCROLL1), kFalse);
     // The view was rebuilt all the same, and the frames went with it.
-    QCOMPARE(app.CatFrameCount[3], 0.0f);
+    QCOMPARE(app.CatFrameCount[3], 0);
 }
 
 void TestView::fitFollowsTheWindowOnResize_data()
@@ -736,14 +736,14 @@ void TestView::rebuildResetsTrimmingState()
     QCOMPARE(grabbedEdges(app.GrabCode), Qt::Edges());
     QCOMPARE(bandEdges(app.BandEdgeMask), Qt::Edges());
     for (int category = 0; category <= kCategoryCount; ++category)
-        QCOMPARE(app.CatFrameCount[category], 0.0f);
+        QCOMPARE(app.CatFrameCount[category], 0);
     QCOMPARE(app.BandLeft, kNoBand);
 }
 
 void TestView::scrollPutsDownPickedUpEdge_data()
 {
-    QTest::addColumn<int16_t>("trimState");
-    QTest::addColumn<int16_t>("afterwards");
+    QTest::addColumn<TrimState>("trimState");
+    QTest::addColumn<TrimState>("afterwards");
     QTest::addColumn<int>("pointer");
     // clang-format off
     QTest::newRow("edge picked up") << TrimState::Dragging << TrimState::Modifying << MousePointer::Modify;
@@ -753,8 +753,8 @@ void TestView::scrollPutsDownPickedUpEdge_data()
 
 void TestView::scrollPutsDownPickedUpEdge()
 {
-    QFETCH(int16_t, trimState);
-    QFETCH(int16_t, afterwards);
+    QFETCH(TrimState, trimState);
+    QFETCH(TrimState, afterwards);
     QFETCH(int, pointer);
     const Qt::Edges grabbed = Qt::TopEdge | Qt::RightEdge;
     TestProgram program;
