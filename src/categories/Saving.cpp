@@ -1,5 +1,6 @@
 #include "categories/Saving.h"
 
+#include "categories/Cropping.h"
 #include "core/App.h"
 #include "core/CategoryLabel.h"
 #include "image/ImageFiles.h"
@@ -13,6 +14,14 @@
 #include <vector>
 
 namespace {
+
+// How saving one trimmed piece ended.
+enum class PieceOutcome {
+    Saved, // written under the category's next free name; the number advanced
+    Skipped, // the frame cuts nothing from the image
+    NumbersExhausted, // every name up to number 32767 is taken; reported
+    Failed, // the file could not be written; reported, no number consumed
+};
 
 constexpr int16_t kLastNumber = std::numeric_limits<int16_t>::max();
 
@@ -179,17 +188,6 @@ QString numbersExhaustedText(int16_t category)
     return QStringLiteral("%1の保存番号が%2を超えるため、残りの範囲は保存しませんでした")
         .arg(categoryLabel(category))
         .arg(kLastNumber);
-}
-
-PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop)
-{
-    if (crop.isEmpty()) return PieceOutcome::Skipped;
-    app.bitmaps.PreparePieces(app.SourceBitmap, { { blockOf(crop), namingFolder(app, category) } });
-    UnsavedReports unsaved;
-    const PieceOutcome outcome = namePiece(app, category, 0, unsaved);
-    app.bitmaps.FinishPreparedPieces();
-    tellUnsaved(app, unsaved);
-    return outcome;
 }
 
 void HOZON_SUB(App& app)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "categories/Cropping.h"
-
 #include <QString>
 
 #include <cstdint>
@@ -13,18 +11,6 @@ struct App;
 // frames are taken off the view first; the pieces are written several at a time and named in
 // the order of categories and frames.
 void HOZON_SUB(App& app);
-
-// How saving one trimmed piece ended.
-enum class PieceOutcome {
-    Saved, // written under the category's next free name; the number advanced
-    Skipped, // the frame cuts nothing from the image
-    NumbersExhausted, // every name up to number 32767 is taken; reported
-    Failed, // the file could not be written; reported, no number consumed
-};
-
-// Cuts the block out of the source image and writes it under the category's next free name.
-// Existing files are never replaced.
-PieceOutcome savePiece(App& app, int16_t category, const CropRect& crop);
 
 // Message texts of the save. Pieces that failed into one folder for one reason are told once,
 // with how many they were when more than one: by their path when all were tried under one name,

@@ -172,7 +172,8 @@ struct SavingProgram
     App& app() { return program.app(); }
 };
 
-const CropRect kBlock { 100, 50, 199, 149 };
+// The image block (100, 50)-(199, 149), framed at actual size (10 pixels of view margin).
+const QRect kBlockFrame(110, 60, 100, 100);
 
 const QString kSep = QStringLiteral("/");
 
@@ -207,6 +208,13 @@ void setFrames(App& app, int category, const QList<QRect>& frames)
     for (int j = 0; j < frames.size(); ++j)
         setFrame(app, category, j, frames[j]);
     app.CatFrameCount[category] = int16_t(frames.size());
+}
+
+// Saves one frame of category 1, given in view pixels, as the save buttons do.
+void saveFrame(App& app, QRect frame)
+{
+    setFrames(app, 1, { frame });
+    HOZON_SUB(app);
 }
 
 // The image block a frame cuts at actual size.
@@ -275,7 +283,7 @@ void TestSaving::pieceTakesTheNextFreeName()
     SavingProgram saving;
     touch(saving.program.path(QStringLiteral("CG01_001.BMP")));
     touch(saving.program.path(QStringLiteral("CG01_002.BMP")));
-    QCOMPARE(savePiece(saving.app(), 1, kBlock), PieceOutcome::Saved);
+    saveFrame(saving.app(), kBlockFrame);
     QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_003.BMP")));
     QCOMPARE(saving.app().CatNextNo[1], int16_t(4));
     QCOMPARE(saving.app().CatStartText[1], QStringLiteral("4"));
@@ -289,7 +297,7 @@ void TestSaving::pieceNeverReplacesWhatAppearsUnderItsName()
     // A folder under the name is no file for the existence test, but the write still finds the
     // name taken, as it would a file created between the test and the write.
     QVERIFY(QDir(saving.program.dir()).mkdir(QStringLiteral("CG01_001.BMP")));
-    QCOMPARE(savePiece(saving.app(), 1, kBlock), PieceOutcome::Saved);
+    saveFrame(saving.app(), kBlockFrame);
     QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_002.BMP")));
     QVERIFY(QFileInfo(saving.program.path(QStringLiteral("CG01_001.BMP"))).isDir());
     QCOMPARE(saving.app().CatNextNo[1], int16_t(3));
@@ -298,7 +306,7 @@ void TestSaving::pieceNeverReplacesWhatAppearsUnderItsName()
 void TestSaving::emptyPieceIsSkipped()
 {
     SavingProgram saving;
-    QCOMPARE(savePiece(saving.app(), 1, CropRect {}), PieceOutcome::Skipped);
+    saveFrame(saving.app(), QRect(1, 1, 5, 5)); // inside the margin: it cuts nothing
     QCOMPARE(filesIn(saving.program.dir()), QStringList());
     QCOMPARE(saving.app().CatNextNo[1], int16_t(1));
 }
@@ -309,7 +317,7 @@ void TestSaving::failedWriteIsReportedAndConsumesNoNumber()
     App& app = saving.app();
     app.CatFolder[1] = saving.program.path(QStringLiteral("removed/"));
     saving.program.dialogs().answerMessage();
-    QCOMPARE(savePiece(app, 1, kBlock), PieceOutcome::Failed);
+    saveFrame(app, kBlockFrame);
     const auto messages = saving.program.dialogs().messages();
     QCOMPARE(messages.size(), 1);
     QVERIFY(messages[0].text.contains(app.CatFolder[1] + QStringLiteral("CG01_001.BMP")));
@@ -322,11 +330,11 @@ void TestSaving::numbersStopAtTheLastOne()
     SavingProgram saving;
     App& app = saving.app();
     app.CatNextNo[1] = 32767;
-    QCOMPARE(savePiece(app, 1, kBlock), PieceOutcome::Saved);
+    saveFrame(app, kBlockFrame);
     QVERIFY(filesIn(saving.program.dir()).contains(QStringLiteral("CG01_32767.BMP")));
     QCOMPARE(app.CatNextNo[1], int16_t(32767));
     saving.program.dialogs().answerMessage();
-    QCOMPARE(savePiece(app, 1, kBlock), PieceOutcome::NumbersExhausted);
+    saveFrame(app, kBlockFrame);
     QCOMPARE(saving.program.dialogs().messages().last().text, numbersExhaustedText(1));
     QCOMPARE(filesIn(saving.program.dir()), QStringList { "CG01_32767.BMP" });
     QCOMPARE(app.CatNextNo[1], int16_t(32767));
