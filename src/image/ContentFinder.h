@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+
+// Finds every separate piece of content (a photo, a print, a card) lying on the background of a
+// scan in Format_RGB32, and returns the upright box of each, in image coordinates, sorted by top
+// then left. `within` limits the search to a part of the image (a rough frame to tighten: the
+// content inside it with its background margins trimmed); empty means the whole image.
+//
+// The background is learned from the area itself: its most common colour, followed over the area
+// as a smooth surface, so light or dark paper or glass and uneven light all serve. A pixel is
+// content where it differs from that surface by more than a print's soft shadow does. A piece is
+// at least `kMinPieceSide` pixels in each direction (a thin line is none), and a band along a
+// border of the area that is thin and long (a scanner lid's edge) is none either. Two pieces that
+// touch are two where background shows between them on the reduced copy the search runs on
+// (about two of its pixels, see `findContent`'s source) and their boxes do not overlap; otherwise
+// they are one.
+QList<QRect> findContent(const QImage& image, const QRect& within = {});
+
+// Pieces narrower or lower than this, in image pixels, are not pieces.
+constexpr int kMinPieceSide = 24;
