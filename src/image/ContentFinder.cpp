@@ -26,13 +26,16 @@ constexpr double kLidDepth = 0.04, kLidLength = 0.5;
 // A row or column of an edge strip holds the piece when at least this many of its pixels do.
 constexpr int kEdgeRun = 3;
 
-// The area searched: its full-resolution pixels, the reduced copy, and the paper's colour on the
-// reduced grid, which is smooth enough to stand for every full-resolution pixel in its cell.
+// The image: its full-resolution pixels, the reduced copy, and the paper's colour on the reduced
+// grid, which is smooth enough to stand for every full-resolution pixel in its cell. The paper
+// is learned from the whole image even when a part is searched, so that a frame drawn close
+// around a print is tightened by the same rule as the whole page is searched.
 struct Scene
 {
     cv::Mat full, reduced, paper;
     double scaleX = 1, scaleY = 1;
     int contrast = kContentContrast;
+    cv::Rect searched; // the part of the image searched, in full-resolution pixels
 };
 
 std::array<double, 6> surfaceTerms(double u, double v)
@@ -144,7 +147,8 @@ cv::Mat paperSurface(const cv::Mat& reduced)
 }
 
 // Content of the reduced copy: the largest channel step from the paper over the contrast,
-// opened so that specks and lines narrower than three reduced pixels go.
+// opened so that specks and lines narrower than three reduced pixels go, and kept to the reduced
+// pixels that overlap the part searched.
 cv::Mat reducedContent(const Scene& scene)
 {
     cv::Mat steps, channels[4];
@@ -154,7 +158,12 @@ cv::Mat reducedContent(const Scene& scene)
     cv::Mat content;
     cv::threshold(largest, content, scene.contrast, 255, cv::THRESH_BINARY);
     cv::morphologyEx(content, content, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, { 3, 3 }));
-    return content;
+    const int left = int(scene.searched.x / scene.scaleX), top = int(scene.searched.y / scene.scaleY);
+    const int right = int(std::ceil(scene.searched.br().x / scene.scaleX));
+    const int bottom = int(std::ceil(scene.searched.br().y / scene.scaleY));
+    cv::Mat searched = cv::Mat::zeros(content.size(), CV_8U);
+    searched(cv::Rect(left, top, right - left, bottom - top) & cv::Rect({}, content.size())).setTo(255);
+    return content & searched;
 }
 
 // A scanner lid's edge: a component along one border of the area, thin across it, long along it.
@@ -180,7 +189,7 @@ std::vector<cv::Rect> coarseBoxes(const Scene& scene, const cv::Mat& content)
         const int left = int(std::floor(box.x * scene.scaleX)), top = int(std::floor(box.y * scene.scaleY));
         const int right = std::min(scene.full.cols, int(std::ceil(box.br().x * scene.scaleX)));
         const int bottom = std::min(scene.full.rows, int(std::ceil(box.br().y * scene.scaleY)));
-        boxes.emplace_back(left, top, right - left, bottom - top);
+        boxes.push_back(cv::Rect(left, top, right - left, bottom - top) & scene.searched);
     }
     return boxes;
 }
@@ -229,7 +238,7 @@ cv::Rect refined(const Scene& scene, const cv::Rect& coarse)
 {
     const int cell = int(std::ceil(std::max(scene.scaleX, scene.scaleY)));
     const int reach = 2 * cell + 2;
-    const cv::Rect area(0, 0, scene.full.cols, scene.full.rows);
+    const cv::Rect& area = scene.searched;
     const auto inset = [&](int from, int to) {
         return to - from > 2 * cell + 4 * kEdgeRun ? std::pair { from + cell, to - cell }
                                                    : std::pair { from, to };
@@ -273,15 +282,15 @@ std::vector<cv::Rect> mergedOverlaps(std::vector<cv::Rect> boxes)
 Scene sceneOf(const QImage& image, const QRect& area)
 {
     Scene scene;
-    const cv::Mat whole(image.height(), image.width(), CV_8UC4, const_cast<uchar*>(image.constBits()),
+    scene.full = cv::Mat(image.height(), image.width(), CV_8UC4, const_cast<uchar*>(image.constBits()),
         size_t(image.bytesPerLine()));
-    scene.full = whole(cv::Rect(area.x(), area.y(), area.width(), area.height()));
+    scene.searched = cv::Rect(area.x(), area.y(), area.width(), area.height());
     const int factor
-        = std::max(1, (std::max(area.width(), area.height()) + kReducedLongSide - 1) / kReducedLongSide);
-    const cv::Size reducedSize(std::max(1, area.width() / factor), std::max(1, area.height() / factor));
+        = std::max(1, (std::max(image.width(), image.height()) + kReducedLongSide - 1) / kReducedLongSide);
+    const cv::Size reducedSize(std::max(1, image.width() / factor), std::max(1, image.height() / factor));
     cv::resize(scene.full, scene.reduced, reducedSize, 0, 0, cv::INTER_AREA);
-    scene.scaleX = double(area.width()) / reducedSize.width;
-    scene.scaleY = double(area.height()) / reducedSize.height;
+    scene.scaleX = double(image.width()) / reducedSize.width;
+    scene.scaleY = double(image.height()) / reducedSize.height;
     scene.paper = paperSurface(scene.reduced);
     return scene;
 }
@@ -301,7 +310,7 @@ QList<QRect> findContent(const QImage& image, const QRect& within)
     QList<QRect> pieces;
     for (const cv::Rect& box : mergedOverlaps(boxes))
         if (box.width >= kMinPieceSide && box.height >= kMinPieceSide)
-            pieces.append(QRect(box.x + area.x(), box.y + area.y(), box.width, box.height));
+            pieces.append(QRect(box.x, box.y, box.width, box.height));
     std::sort(pieces.begin(), pieces.end(), [](const QRect& a, const QRect& b) {
         return std::pair(a.top(), a.left()) < std::pair(b.top(), b.left());
     });
