@@ -81,7 +81,10 @@ void TestContentFinder::findsEveryPiece_data()
             QTest::newRow(name.constData()) << pageOfKind(kind, page, 4, seed) << false;
         }
     }
-    QTest::newRow("touching, a gap of 6 pixels") << touchingPrints(6) << false;
+    // Background must show between two prints over about one and a half reduced pixels (the
+    // page is reduced by 2) for them to be two pieces.
+    QTest::newRow("touching, a gap of 3 pixels") << touchingPrints(3) << false;
+    QTest::newRow("touching, a gap of 2 pixels") << touchingPrints(2) << true;
     QTest::newRow("touching, no gap") << touchingPrints(0) << true;
     PageSpec atEdges;
     atEdges.prints << print({ 1500, 500 }, { 400, 300 }, 21) << print({ 100, 80 }, { 400, 300 }, 22, 1.5);
