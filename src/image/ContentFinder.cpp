@@ -311,7 +311,7 @@ std::vector<cv::Rect> mergedOverlaps(std::vector<cv::Rect> boxes)
 // across the cell's width, which reads an eighth of a 24 MP image instead of all of it and still
 // takes the noise down. Edges are placed on the full image afterwards, so the rows skipped cost
 // no precision; a piece is many rows high.
-cv::Mat everyFewRows(const cv::Mat& full, int factor)
+cv::Mat oneRowPerCell(const cv::Mat& full, int factor)
 {
     if (factor == 1) return full;
     return cv::Mat(full.rows / factor, full.cols, full.type(), full.data, full.step[0] * size_t(factor));
@@ -326,7 +326,7 @@ Scene sceneOf(const QImage& image, const QRect& area)
     const int factor
         = std::max(1, (std::max(image.width(), image.height()) + kReducedLongSide - 1) / kReducedLongSide);
     const cv::Size reducedSize(std::max(1, image.width() / factor), std::max(1, image.height() / factor));
-    cv::resize(everyFewRows(scene.full, factor), scene.reduced, reducedSize, 0, 0, cv::INTER_AREA);
+    cv::resize(oneRowPerCell(scene.full, factor), scene.reduced, reducedSize, 0, 0, cv::INTER_AREA);
     scene.scaleX = double(image.width()) / reducedSize.width;
     scene.scaleY = double(image.height()) / reducedSize.height;
     scene.paper = paperSurface(scene.reduced);

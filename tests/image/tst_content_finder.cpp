@@ -81,6 +81,12 @@ void TestContentFinder::findsEveryPiece_data()
             QTest::newRow(name.constData()) << pageOfKind(kind, page, 4, seed) << false;
         }
     }
+    PageSpec noisy = pageOfKind(PageKind::WhiteBorder, page, 4, 6);
+    noisy.noise = 9;
+    QTest::newRow("noisy sensor") << noisy << false;
+    PageSpec uneven = pageOfKind(PageKind::Tilted, page, 5, 8);
+    uneven.unevenLight = 45;
+    QTest::newRow("strongly uneven light") << uneven << false;
     // Background must show between two prints over about one and a half reduced pixels (the
     // page is reduced by 2) for them to be two pieces.
     QTest::newRow("touching, a gap of 3 pixels") << touchingPrints(3) << false;
