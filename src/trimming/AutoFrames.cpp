@@ -142,7 +142,7 @@ QRect contentWithin(const App& app, const QImage& image, QRect block)
 void MAINFORM_AUTOFRAMES(App& app)
 {
     if (!canPlaceFrames(app)) return;
-    const QList<QRect> pieces = findContent(*shownImage(app));
+    const QList<QRect> pieces = app.bitmaps.ContentOf(app.SourceBitmap);
     if (pieces.isEmpty()) return tell(app, QStringLiteral("枠を置く中身が見つかりませんでした"));
     int placed = 0;
     for (const QRect& piece : pieces) {

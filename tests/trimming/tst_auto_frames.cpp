@@ -128,6 +128,7 @@ private slots:
     void keyALeavesEverythingAsPlacingByHand();
     void keyAOnABlankPageOrAFramedOne();
     void keyAStopsAtTheCategorysLimit();
+    void keyAOnAnImageDecodedAheadUsesTheSearchMadeAhead();
     void keysDoNothingWherePlacingByHandDoesNothing_data();
     void keysDoNothingWherePlacingByHandDoesNothing();
     void ctrlVPlacesTheFramesTheLastSaveCut_data();
@@ -246,6 +247,25 @@ void TestAutoFrames::keyAStopsAtTheCategorysLimit()
         QStringList { QStringLiteral("|この分類の登録数が限界に達しました|0") });
     QCOMPARE(app.TrimState, TrimState::Idle);
     QCOMPARE(text(series.program, app.BUTTON2), QStringLiteral("トリミング開始"));
+}
+
+// The next image is searched for content while it is decoded ahead: A on it takes what that
+// search found, and its frames are those a search at the key press would place.
+void TestAutoFrames::keyAOnAnImageDecodedAheadUsesTheSearchMadeAhead()
+{
+    AlbumSeries series({ page(PageKind::Plain, 2, 56), page(PageKind::Tilted, 4, 57) });
+    App& app = series.app();
+    QVERIFY(app.bitmaps.WaitForPrefetch(series.program.path(AlbumSeries::fileName(2))));
+    click(series.program, "BUTTON9");
+    QCOMPARE(app.bitmaps.TakenAheadSoFar().images, 1);
+    series.key(QKeyCombination(Qt::Key_A));
+    QCOMPARE(app.bitmaps.TakenAheadSoFar().contents, 1);
+    verifyBlocksFit(series.blocks(), series.pages[1].truths, 1.0f);
+    // The first image was opened without a decode ahead: its pieces are searched at the key.
+    click(series.program, "BUTTON12");
+    series.key(QKeyCombination(Qt::Key_A));
+    QCOMPARE(app.bitmaps.TakenAheadSoFar().contents, 1);
+    verifyBlocksFit(series.blocks(), series.pages[0].truths, 1.0f);
 }
 
 void TestAutoFrames::keysDoNothingWherePlacingByHandDoesNothing_data()
