@@ -6,6 +6,7 @@
 //
 //   bench_content_finder
 
+#include "ReferenceDecoder.h"
 #include "Timing.h"
 #include "fixture/AlbumPages.h"
 #include "image/ContentFinder.h"
@@ -18,21 +19,9 @@
 #include <cstdio>
 #include <vector>
 
-#include <jpeglib.h>
-
 namespace {
 
 constexpr int kPagesPerKind = 16;
-constexpr int kTolerance = 2;
-
-bool edgesWithin(const QRect& found, const QRect& truth)
-{
-    return std::abs(found.left() - truth.left()) <= kTolerance
-        && std::abs(found.top() - truth.top()) <= kTolerance
-        && std::abs(found.right() - truth.right()) <= kTolerance
-        && std::abs(found.bottom() - truth.bottom()) <= kTolerance;
-}
-
 struct Tally
 {
     int prints = 0, found = 0, falseFrames = 0;
@@ -69,35 +58,6 @@ void measureQuality()
     std::printf(
         "%-14s %7d %8.1f%% %12d\n\n", "all", all.prints, 100.0 * all.found / all.prints, all.falseFrames);
 }
-
-// libjpeg-turbo's own decode of a file into a buffer that is in use already: the least a load
-// can cost.
-struct ReferenceDecoder
-{
-    std::vector<unsigned char> pixels;
-
-    void decode(const QByteArray& bytes)
-    {
-        jpeg_decompress_struct info {};
-        jpeg_error_mgr errors {};
-        info.err = jpeg_std_error(&errors);
-        jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
-        jpeg_read_header(&info, TRUE);
-        info.out_color_space = JCS_EXT_BGRX;
-        jpeg_start_decompress(&info);
-        const size_t stride = size_t(info.output_width) * 4;
-        if (pixels.size() < stride * info.output_height) pixels.assign(stride * info.output_height, 1);
-        std::vector<JSAMPROW> rows(info.output_height);
-        for (JDIMENSION y = 0; y < info.output_height; ++y)
-            rows[y] = pixels.data() + y * stride;
-        while (info.output_scanline < info.output_height)
-            jpeg_read_scanlines(
-                &info, rows.data() + info.output_scanline, info.output_height - info.output_scanline);
-        jpeg_finish_decompress(&info);
-        jpeg_destroy_decompress(&info);
-    }
-};
 
 void measureSpeed()
 {

@@ -7,16 +7,6 @@ Q_DECLARE_METATYPE(PageSpec)
 
 namespace {
 
-constexpr int kTolerance = 2;
-
-bool edgesWithin(const QRect& found, const QRect& truth)
-{
-    return std::abs(found.left() - truth.left()) <= kTolerance
-        && std::abs(found.top() - truth.top()) <= kTolerance
-        && std::abs(found.right() - truth.right()) <= kTolerance
-        && std::abs(found.bottom() - truth.bottom()) <= kTolerance;
-}
-
 QString describe(const QList<QRect>& boxes)
 {
     QStringList texts;

@@ -76,11 +76,7 @@ void verifyBlocksFit(const QList<QRect>& blocks, const QList<QRect>& truths, flo
     const int slack = tolerance(magnification);
     for (const QRect& truth : truths) {
         const auto fits = [&](const QRect& block) {
-            return std::abs(block.left() - truth.left()) <= slack
-                && std::abs(block.top() - truth.top()) <= slack
-                && std::abs(block.right() - truth.right()) <= slack
-                && std::abs(block.bottom() - truth.bottom()) <= slack
-                && (magnification == 1.0f || block.contains(truth));
+            return edgesWithin(block, truth, slack) && (magnification == 1.0f || block.contains(truth));
         };
         QVERIFY2(std::any_of(blocks.begin(), blocks.end(), fits),
             qPrintable(QStringLiteral("no frame fits the print at %1,%2 %3x%4")
