@@ -143,13 +143,15 @@ void TestAutoFrames::keyAFramesEveryPieceAndTheSaveCutsThem_data()
 {
     QTest::addColumn<PageKind>("kind");
     QTest::addColumn<int>("entry"); // of the magnification list
+    QTest::addColumn<QSize>("size");
     // clang-format off
-    QTest::newRow("plain, 等倍")        << PageKind::Plain       << 0;
-    QTest::newRow("tilted, 等倍")       << PageKind::Tilted      << 0;
-    QTest::newRow("white border, 等倍") << PageKind::WhiteBorder << 0;
-    QTest::newRow("dark paper, 等倍")   << PageKind::DarkPaper   << 0;
-    QTest::newRow("plain, 縦合わせ")    << PageKind::Plain       << 1;
-    QTest::newRow("bright sky, ×0.5")   << PageKind::BrightSky   << 7;
+    QTest::newRow("plain, 等倍")        << PageKind::Plain       << 0 << kPage;
+    QTest::newRow("tilted, 等倍")       << PageKind::Tilted      << 0 << kPage;
+    QTest::newRow("white border, 等倍") << PageKind::WhiteBorder << 0 << kPage;
+    QTest::newRow("dark paper, 等倍")   << PageKind::DarkPaper   << 0 << kPage;
+    QTest::newRow("plain, 縦合わせ")    << PageKind::Plain       << 1 << kPage;
+    QTest::newRow("bright sky, ×0.5")   << PageKind::BrightSky   << 7 << kPage;
+    QTest::newRow("a 6000 x 4500 scan, 縦合わせ") << PageKind::Glass << 1 << QSize(6000, 4500);
     // clang-format on
 }
 
@@ -159,7 +161,8 @@ void TestAutoFrames::keyAFramesEveryPieceAndTheSaveCutsThem()
 {
     QFETCH(PageKind, kind);
     QFETCH(int, entry);
-    AlbumSeries series({ page(kind, 5, 21), page(PageKind::Plain, 3, 22) });
+    QFETCH(QSize, size);
+    AlbumSeries series({ page(kind, 5, 21, size), page(PageKind::Plain, 3, 22) });
     if (entry != 0) series.magnification(entry);
     App& app = series.app();
     series.key(QKeyCombination(Qt::Key_A));
