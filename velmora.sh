@@ -17,9 +17,10 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="${VELMORA_BUILD_DIR:-$root/build}"
 sanitized_build="${VELMORA_SANITIZED_BUILD_DIR:-$root/build-asan}"
-# What the program needs to build and run, with Qt's own Japanese texts and the forms' fonts.
+# What the program needs to build and run, with Qt's own Japanese texts and the forms' fonts, and
+# OpenCV's core and image processing for finding the pieces on a page.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
-  libjpeg62-turbo-dev fonts-ipafont-gothic fonts-noto-cjk)
+  libjpeg62-turbo-dev libopencv-core-dev libopencv-imgproc-dev fonts-ipafont-gothic fonts-noto-cjk)
 # What the tests need besides: the checkers of the desktop entry and the metainfo, and for the
 # Debian package that cpack builds its dependency scan (dpkg-shlibdeps) and the `file` that cpack
 # tells the program's binaries by.

@@ -8,6 +8,7 @@
 //
 //   bench_steps [folder for the generated files]
 
+#include "ReferenceDecoder.h"
 #include "Timing.h"
 #include "categories/AfterSave.h"
 #include "core/App.h"
@@ -27,8 +28,6 @@
 #include <cstdio>
 #include <cstring>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -62,38 +61,6 @@ bool writeImage(const QString& path, const QImage& image, const char* format)
     writer.setQuality(90);
     return writer.write(image);
 }
-
-// libjpeg-turbo's own decode of a file into a buffer that is in use already: the least a load
-// can cost.
-struct ReferenceDecoder
-{
-    std::vector<unsigned char> pixels;
-
-    void decode(const QString& path)
-    {
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        const QByteArray bytes = file.readAll();
-        jpeg_decompress_struct info {};
-        jpeg_error_mgr errors {};
-        info.err = jpeg_std_error(&errors);
-        jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
-        jpeg_read_header(&info, TRUE);
-        info.out_color_space = JCS_EXT_BGRX;
-        jpeg_start_decompress(&info);
-        const size_t stride = size_t(info.output_width) * 4;
-        if (pixels.size() < stride * info.output_height) pixels.assign(stride * info.output_height, 1);
-        std::vector<JSAMPROW> rows(info.output_height);
-        for (JDIMENSION y = 0; y < info.output_height; ++y)
-            rows[y] = pixels.data() + y * stride;
-        while (info.output_scanline < info.output_height)
-            jpeg_read_scanlines(
-                &info, rows.data() + info.output_scanline, info.output_height - info.output_scanline);
-        jpeg_finish_decompress(&info);
-        jpeg_destroy_decompress(&info);
-    }
-};
 
 // Reading a file's bytes into a buffer in use.
 double readBytesMilliseconds(const QString& path, std::vector<char>& buffer)

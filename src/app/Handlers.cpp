@@ -8,6 +8,7 @@
 #include "core/App.h"
 #include "source/FolderListing.h"
 #include "source/LoadSetup.h"
+#include "trimming/AutoFrames.h"
 #include "trimming/MouseHandling.h"
 #include "trimming/TrimmingMode.h"
 #include "view/Layout.h"
@@ -84,5 +85,8 @@ void registerHandlers(App& app)
         PICTURE1_WHEEL(a, e.shift, float(e.wheelSteps.x()), float(e.wheelSteps.y()));
     });
     registerHandler(app, "MAINFORM_HELP", MAINFORM_HELP);
+    registerHandler(app, "MAINFORM_AUTOFRAMES", MAINFORM_AUTOFRAMES);
+    registerHandler(app, "MAINFORM_LASTFRAMES", MAINFORM_LASTFRAMES);
+    registerHandler(app, "BUTTON3_TIGHTEN", BUTTON3_TIGHTEN);
     registerHandler(app, "MAINFORM_DROP", [](App& a, const ControlEvent& e) { MAINFORM_DROP(a, e.path); });
 }

@@ -27,21 +27,24 @@ QList<KeyBinding> keyBindings()
 {
     QList<KeyBinding> keys {
         // clang-format off
-        { &Controls::BUTTON9,  QKeySequence(Qt::Key_PageDown),          "ON",     0,  "保存して次の画像へ" },
-        { &Controls::BUTTON11, QKeySequence(Qt::Key_F5),                "ON",     0,  "保存して同じ画像を再読込" },
-        { &Controls::BUTTON12, QKeySequence(Qt::Key_PageUp),            "ON",     0,  "保存して前の画像へ" },
-        { &Controls::BUTTON2,  QKeySequence(Qt::Key_T),                 "ON",     0,  "トリミング開始／中止" },
+        { &Controls::BUTTON9,  QKeySequence(Qt::Key_PageDown),          "ON",         0,  "保存して次の画像へ" },
+        { &Controls::BUTTON11, QKeySequence(Qt::Key_F5),                "ON",         0,  "保存して同じ画像を再読込" },
+        { &Controls::BUTTON12, QKeySequence(Qt::Key_PageUp),            "ON",         0,  "保存して前の画像へ" },
+        { &Controls::BUTTON2,  QKeySequence(Qt::Key_T),                 "ON",         0,  "トリミング開始／中止" },
         // Escape acts on the frame being placed, not through "トリミング中止": placing that began
         // from a frame chosen in the list leaves that button disabled.
-        { &Controls::MAINFORM, QKeySequence(Qt::Key_Escape),            "ESCAPE", 0,  "置いている枠をやめる", &Controls::BUTTON2 },
-        { &Controls::BUTTON3,  QKeySequence(Qt::Key_F2),                "ON",     0,  "修正／修正完了" },
-        { &Controls::BUTTON4,  QKeySequence(Qt::Key_Delete),            "ON",     0,  "選んだ範囲を削除" },
-        { &Controls::BUTTON1,  QKeySequence(Qt::Key_Home),              "ON",     0,  "表示を左上／右下へ" },
-        { &Controls::BUTTON5,  QKeySequence(Qt::CTRL | Qt::Key_O),      "ON",     0,  "ファイルと分類の登録" },
-        { &Controls::COMBO5,   QKeySequence(Qt::CTRL | Qt::Key_Plus),   "KEY",    -1, "倍率を一段上げる" },
-        { &Controls::COMBO5,   QKeySequence(Qt::CTRL | Qt::Key_Equal),  "KEY",    -1, "倍率を一段上げる" },
-        { &Controls::COMBO5,   QKeySequence(Qt::CTRL | Qt::Key_Minus),  "KEY",    1,  "倍率を一段下げる" },
-        { &Controls::MAINFORM, QKeySequence(Qt::Key_F1),                "HELP",   0,  "キーの一覧" },
+        { &Controls::MAINFORM, QKeySequence(Qt::Key_Escape),            "ESCAPE",     0,  "置いている枠をやめる", &Controls::BUTTON2 },
+        { &Controls::MAINFORM, QKeySequence(Qt::Key_A),                 "AUTOFRAMES", 0,  "枠を自動で置く", &Controls::BUTTON2 },
+        { &Controls::MAINFORM, QKeySequence(Qt::CTRL | Qt::Key_V),      "LASTFRAMES", 0,  "前の画像の枠を置く", &Controls::BUTTON2 },
+        { &Controls::BUTTON3,  QKeySequence(Qt::Key_F2),                "ON",         0,  "修正／修正完了" },
+        { &Controls::BUTTON3,  QKeySequence(Qt::Key_S),                 "TIGHTEN",    0,  "枠を中身に合わせる" },
+        { &Controls::BUTTON4,  QKeySequence(Qt::Key_Delete),            "ON",         0,  "選んだ範囲を削除" },
+        { &Controls::BUTTON1,  QKeySequence(Qt::Key_Home),              "ON",         0,  "表示を左上／右下へ" },
+        { &Controls::BUTTON5,  QKeySequence(Qt::CTRL | Qt::Key_O),      "ON",         0,  "ファイルと分類の登録" },
+        { &Controls::COMBO5,   QKeySequence(Qt::CTRL | Qt::Key_Plus),   "KEY",        -1, "倍率を一段上げる" },
+        { &Controls::COMBO5,   QKeySequence(Qt::CTRL | Qt::Key_Equal),  "KEY",        -1, "倍率を一段上げる" },
+        { &Controls::COMBO5,   QKeySequence(Qt::CTRL | Qt::Key_Minus),  "KEY",        1,  "倍率を一段下げる" },
+        { &Controls::MAINFORM, QKeySequence(Qt::Key_F1),                "HELP",       0,  "キーの一覧" },
         // clang-format on
     };
     // The digits choose the first ten entries of the category list, 0 the tenth.

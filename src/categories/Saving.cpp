@@ -1,12 +1,12 @@
 #include "categories/Saving.h"
 
-#include "categories/Cropping.h"
 #include "core/App.h"
 #include "core/CategoryLabel.h"
 #include "image/ImageFiles.h"
 #include "platform/DurableFiles.h"
 #include "platform/FileSystem.h"
 #include "source/SequenceNaming.h"
+#include "trimming/Cropping.h"
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingStates.h"
 
@@ -39,11 +39,6 @@ void advanceAfterSaving(App& app, int16_t category)
 {
     if (app.CatNextNo[category] < kLastNumber) ++app.CatNextNo[category];
     app.CatStartText[category] = numberText(app.CatNextNo[category]);
-}
-
-QRect blockOf(const CropRect& crop)
-{
-    return QRect(int(crop.left), int(crop.top), int(crop.width()), int(crop.height()));
 }
 
 // What a save could not write, each told once, after all pieces are named. Pieces that failed
@@ -146,11 +141,22 @@ std::vector<Piece> piecesToSave(const App& app)
     return pieces;
 }
 
+// The blocks cut, for the frames carried to the next image. A save that cuts nothing (a step
+// past an image without frames) keeps those of the save before it.
+void rememberCut(App& app, const std::vector<Piece>& pieces)
+{
+    if (pieces.empty()) return;
+    app.LastCut.clear();
+    for (const Piece& piece : pieces)
+        app.LastCut.append({ piece.category, blockOf(piece.crop) });
+}
+
 // Cuts and writes all pieces ahead, several at a time, then names them one after the other,
 // in the order of categories and frames, as each would have been saved alone.
 void saveAllPieces(App& app)
 {
     const std::vector<Piece> pieces = piecesToSave(app);
+    rememberCut(app, pieces);
     std::vector<BitmapStore::PieceRequest> requests;
     for (const Piece& piece : pieces) {
         if (requests.empty() || pieces[requests.size() - 1].category != piece.category)

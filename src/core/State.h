@@ -3,6 +3,8 @@
 #include "core/StateCodes.h"
 #include "platform/Handles.h"
 
+#include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -136,6 +138,13 @@ struct AppState
 
     // Which way the user last stepped, for the image decoded ahead.
     StepDirection LastStep = StepDirection::Forward;
+    // The image blocks the last save that cut anything cut, each with its category.
+    struct CutBlock
+    {
+        int16_t category = 0;
+        QRect block;
+    };
+    QList<CutBlock> LastCut;
     // What the last save wrote ("name（folder）") and what it could not, for the note after it.
     QStringList SavedPieces, UnsavedPieces;
 };

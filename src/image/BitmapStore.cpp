@@ -1,5 +1,6 @@
 #include "image/BitmapStore.h"
 
+#include "image/ContentFinder.h"
 #include "image/Parallel.h"
 #include "image/Shrinking.h"
 #include "platform/Drawing.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 BitmapStore::Slot* BitmapStore::slot(Bitmap bitmap) const
 {
@@ -145,6 +147,8 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
     if (std::optional<ImagePrefetcher::Decoded> ahead = m_prefetcher.take(path)) {
         adopt(bitmap, std::move(ahead->framed));
         slot(bitmap)->shrunkViewAhead = std::move(ahead->view);
+        slot(bitmap)->content = std::move(ahead->content);
+        slot(bitmap)->contentFoundAhead = slot(bitmap)->content.has_value();
         ++m_takenAhead.images;
         return {};
     }
@@ -152,6 +156,20 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
     if (!read.ok()) return read.result();
     adopt(bitmap, std::move(read.framed));
     return {};
+}
+
+QList<QRect> BitmapStore::ContentOf(Bitmap bitmap)
+{
+    Slot* held = slot(bitmap);
+    if (!held) return {};
+    if (held->content && held->contentWrites == held->writes) {
+        if (std::exchange(held->contentFoundAhead, false)) ++m_takenAhead.contents;
+        return *held->content;
+    }
+    held->contentFoundAhead = false;
+    held->content = findContent(held->image);
+    held->contentWrites = held->writes;
+    return *held->content;
 }
 
 void BitmapStore::PreparePieces(Bitmap source, const std::vector<PieceRequest>& pieces)

@@ -6,9 +6,12 @@
 #include "platform/Handles.h"
 
 #include <QImage>
+#include <QList>
+#include <QRect>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -51,6 +54,9 @@ public:
     SaveResult NamePreparedPiece(int index, const QString& path);
     // Removes the pieces that got no name and makes the names given durable.
     void FinishPreparedPieces();
+    // The pieces of content on the bitmap's image (see findContent), searched once for each
+    // content it holds; for an image decoded ahead they were found ahead.
+    QList<QRect> ContentOf(Bitmap bitmap);
     float GetBitmapWidth(Bitmap bitmap) const;
     float GetBitmapHeight(Bitmap bitmap) const;
     const QImage* Image(Bitmap bitmap) const;
@@ -77,6 +83,7 @@ public:
     {
         int images = 0;
         int views = 0;
+        int contents = 0; // searches for content answered by the search made ahead
     };
     TakenAhead TakenAheadSoFar() const { return m_takenAhead; }
 
@@ -94,6 +101,9 @@ private:
         std::shared_ptr<QImage> pixels; // the buffer shared with other bitmaps, if any
         int margin = 0; // room in `pixels` around `image`
         QImage shrunkViewAhead; // of an image decoded ahead, until a view takes it
+        std::optional<QList<QRect>> content; // the pieces found on `image`
+        quint64 contentWrites = 0; // `writes` when they were found
+        bool contentFoundAhead = false; // found by the decode ahead, not yet asked for
         std::set<XorFigure> xorDrawn; // figures drawn an odd number of times, when shared
         quint64 serial = 0; // tells this content from any other the handle had before
         quint64 writes = 0; // drawing operations into it since

@@ -1,5 +1,7 @@
 #include "image/ImagePrefetcher.h"
 
+#include "image/ContentFinder.h"
+
 #include "image/ImageFiles.h"
 #include "image/Shrinking.h"
 #include "platform/Drawing.h"
@@ -217,6 +219,7 @@ void ImagePrefetcher::holdWithView(
     const QSize inside = viewInside(m_viewSize, image.framed);
     lock.unlock();
     if (!m_abandoned) image.view = shrunkView(image.framed, inside);
+    if (!m_abandoned && !image.content) image.content = findContent(image.framed.image);
     lock.lock();
     if (m_decoding == path) {
         m_heldPath = path;

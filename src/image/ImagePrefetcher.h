@@ -4,6 +4,8 @@
 #include "platform/FileSystem.h"
 
 #include <QImage>
+#include <QList>
+#include <QRect>
 #include <QString>
 
 #include <atomic>
@@ -22,6 +24,8 @@
 // under way and lets go of what is held, so that besides the image on show only one full image,
 // the one decoded ahead or the one being opened, is ever in memory.
 //
+// The pieces of content on the image are found ahead too, so that framing them takes no search.
+//
 // When the image will be shown shrunk, the shrunk view is built ahead as well, by the rule for
 // the view's size last given (setViewSize): a new rule that asks for another view has the image
 // held shrunk again. The view is never larger than the image, so the memory held ahead stays
@@ -38,6 +42,7 @@ public:
     {
         FramedImage framed;
         QImage view; // the shrunk view, inside a white margin as wide as the image's; or null
+        std::optional<QList<QRect>> content; // the pieces of content found on it (findContent)
     };
 
     // How an image is decoded ahead: into a buffer with `margin` pixels of room around it, or

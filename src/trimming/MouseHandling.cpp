@@ -9,7 +9,6 @@
 #include "view/ViewGeometry.h"
 
 #include <cmath>
-#include <utility>
 
 namespace {
 
@@ -99,31 +98,6 @@ void reshape(App& app, float x, float y)
     if (grabbed & Qt::TopEdge) moveTop(app, y);
     if (grabbed & Qt::BottomEdge) moveBottom(app, y);
     P1BOX_SUB(app);
-}
-
-// Stores the working frame as the next frame of the current category and selects it.
-void recordFrame(App& app)
-{
-    if (app.SelX1 > app.SelX2) std::swap(app.SelX1, app.SelX2);
-    if (app.SelY1 > app.SelY2) std::swap(app.SelY1, app.SelY2);
-    app.TrimState = TrimState::Idle;
-    app.rt.SetWindowText(app.BUTTON2, QStringLiteral("トリミング開始"));
-    ENCHANGE_SUB(app, kTrue);
-
-    const auto c = size_t(app.CurCat);
-    const int n = app.CatFrameCount[c];
-    const auto j = size_t(n);
-    app.FrameLeft[j][c] = app.SelX1;
-    app.FrameTop[j][c] = app.SelY1;
-    app.FrameRight[j][c] = app.SelX2;
-    app.FrameBottom[j][c] = app.SelY2;
-    app.CatFrameCount[c] = int16_t(n + 1);
-
-    app.rt.AddString(app.COMBO1, frameLabel(n + 1));
-    selectFrame(app, n);
-    app.rt.EnableWindow(app.COMBO1, kTrue);
-    app.FrameListMode = FrameListMode::Drawn;
-    SUBMP_BOX(app);
 }
 
 } // namespace

@@ -4,9 +4,9 @@
 #include "trimming/FrameDrawing.h"
 #include "trimming/TrimmingStates.h"
 
-namespace {
+#include <utility>
 
-const QString kLimitReached = QStringLiteral("この分類の登録数が限界に達しました");
+namespace {
 
 int16_t& frameCount(App& app)
 {
@@ -17,7 +17,7 @@ int16_t& frameCount(App& app)
 bool refusedAtLimit(App& app)
 {
     if (frameCount(app) != app.MaxFramesPerCat) return false;
-    app.rt.MessageBox(app.EventOwner, QString(), kLimitReached, MessageButtons::Ok, MessageIcon::None);
+    tellLimitReached(app);
     return true;
 }
 
@@ -52,6 +52,12 @@ void giveUpPlacing(App& app)
 
 } // namespace
 
+void tellLimitReached(App& app, const QString& title)
+{
+    app.rt.MessageBox(app.EventOwner, title, QStringLiteral("この分類の登録数が限界に達しました"),
+        MessageButtons::Ok, MessageIcon::None);
+}
+
 QString frameLabel(int number)
 {
     return QStringLiteral("範囲") + QString::number(number);
@@ -75,6 +81,30 @@ bool startTrimming(App& app)
     SUBMP_BOX2(app);
     app.TrimState = TrimState::Armed;
     return true;
+}
+
+void recordFrame(App& app)
+{
+    if (app.SelX1 > app.SelX2) std::swap(app.SelX1, app.SelX2);
+    if (app.SelY1 > app.SelY2) std::swap(app.SelY1, app.SelY2);
+    app.TrimState = TrimState::Idle;
+    app.rt.SetWindowText(app.BUTTON2, QStringLiteral("トリミング開始"));
+    ENCHANGE_SUB(app, kTrue);
+
+    const auto c = size_t(app.CurCat);
+    const int n = app.CatFrameCount[c];
+    const auto j = size_t(n);
+    app.FrameLeft[j][c] = app.SelX1;
+    app.FrameTop[j][c] = app.SelY1;
+    app.FrameRight[j][c] = app.SelX2;
+    app.FrameBottom[j][c] = app.SelY2;
+    app.CatFrameCount[c] = int16_t(n + 1);
+
+    app.rt.AddString(app.COMBO1, frameLabel(n + 1));
+    selectFrame(app, n);
+    app.rt.EnableWindow(app.COMBO1, kTrue);
+    app.FrameListMode = FrameListMode::Drawn;
+    SUBMP_BOX(app);
 }
 
 void BUTTON2_ON(App& app)

@@ -48,6 +48,12 @@ void TRI3_CHK(App& app);
 // the others and arms trimming.
 bool startTrimming(App& app);
 
+// Stores the working frame as the next frame of the current category and selects it: how
+// placing a frame ends.
+void recordFrame(App& app);
+// The message of a category that holds as many frames as it may; titled with the category when
+// it is not the current one.
+void tellLimitReached(App& app, const QString& title = {});
 // Selects a position of the frame list and remembers it as the one the drawing is made for.
 void selectFrame(App& app, int index);
 

@@ -160,6 +160,10 @@ void TestKeysAndWheel::tooltipsAndTheKeyListShowTheKeys()
     QVERIFY2(trimTip.contains(QStringLiteral("(T)")) || trimTip.contains(QStringLiteral("（T）")),
         qPrintable(trimTip));
     QVERIFY2(trimTip.contains(QStringLiteral("Esc")), qPrintable(trimTip));
+    for (const char* expected : { "枠を自動で置く（A）", "前の画像の枠を置く（Ctrl+V）" })
+        QVERIFY2(trimTip.contains(QString::fromUtf8(expected)), qPrintable(trimTip));
+    const QString modifyTip = scene.program.widget(QStringLiteral("BUTTON3"))->toolTip();
+    QVERIFY2(modifyTip.contains(QStringLiteral("枠を中身に合わせる（S）")), qPrintable(modifyTip));
 
     // Escape gives up the frame being placed, as "トリミング中止" does.
     scene.clickAt(200, 150);
@@ -178,8 +182,8 @@ void TestKeysAndWheel::tooltipsAndTheKeyListShowTheKeys()
         if (window->objectName() == QLatin1String("TEXTWINDOW") && window->isVisible()) list = window;
     QVERIFY(list);
     const QString keys = qobject_cast<QLabel*>(list)->text();
-    for (const char* expected :
-        { "PgDown", "PgUp", "F5", "Esc", "Del", "F2", "Ctrl+O", "Ctrl+-", "ホイール" })
+    for (const char* expected : { "PgDown", "PgUp", "F5", "Esc", "Del", "F2", "Ctrl+O", "Ctrl+-", "ホイール",
+             "A\t枠を自動で置く", "Ctrl+V\t前の画像の枠を置く", "S\t枠を中身に合わせる" })
         QVERIFY2(keys.contains(QString::fromUtf8(expected)), expected);
 }
 

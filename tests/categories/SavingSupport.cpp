@@ -1,6 +1,6 @@
 #include "categories/SavingSupport.h"
 
-#include "categories/Cropping.h"
+#include "trimming/Cropping.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>

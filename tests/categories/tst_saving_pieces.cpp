@@ -1,4 +1,4 @@
-#include "categories/Cropping.h"
+#include "trimming/Cropping.h"
 #include "categories/SaveTargetCheck.h"
 #include "categories/Saving.h"
 #include "categories/SavingSupport.h"

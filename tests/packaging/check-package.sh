@@ -15,7 +15,7 @@ appstreamcli validate --no-net "$source_dir/packaging/io.velmora.Velmora.metainf
 cpack -G DEB -B "$scratch" --config "$build_dir/CPackConfig.cmake" >/dev/null
 package=("$scratch"/velmora_*.deb)
 depends="$(dpkg-deb -f "${package[0]}" Depends)"
-for needed in libqt6widgets6 qt6-qpa-plugins fonts-ipafont-gothic; do
+for needed in libqt6widgets6 libopencv-core libopencv-imgproc qt6-qpa-plugins fonts-ipafont-gothic; do
   grep -q "$needed" <<<"$depends" || { echo "Depends lacks $needed: $depends" >&2; exit 1; }
 done
 contents="$(dpkg-deb -c "${package[0]}")"

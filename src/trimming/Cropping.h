@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRect>
+
 // The part of the source image that one trimming frame cuts, in image pixels, right and
 // bottom inclusive.
 struct CropRect
@@ -16,3 +18,19 @@ struct CropRect
 // lost to rounding; the result is clamped to the image.
 CropRect cropOfFrame(float frameLeft, float frameTop, float frameRight, float frameBottom,
     float magnification, float imageWidth, float imageHeight);
+
+// The crop as a block of whole image pixels.
+QRect blockOf(const CropRect& crop);
+
+// A frame in view pixels, as the frame lists hold it: its edges, right and bottom inclusive.
+struct ViewFrame
+{
+    float left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The smallest frame whose crop at `magnification` holds the image block whole: at actual size
+// the block's own edges, moved by the view's margin; otherwise the nearest view pixels around it.
+ViewFrame frameHolding(const QRect& block, float magnification, float imageWidth, float imageHeight);
+
+// The image block a frame cuts.
+QRect blockOfFrame(const ViewFrame& frame, float magnification, float imageWidth, float imageHeight);
