@@ -269,12 +269,13 @@ cv::Rect refined(const Scene& scene, const cv::Rect& coarse)
         return to - from > 2 * cell + 4 * kEdgeRun ? std::pair { from + cell, to - cell }
                                                    : std::pair { from, to };
     };
-    const auto [columnFrom, columnTo] = inset(coarse.x, coarse.br().x);
-    const auto [rowFrom, rowTo] = inset(coarse.y, coarse.br().y);
+    const std::pair columns = inset(coarse.x, coarse.br().x);
+    const std::pair rowSpan = inset(coarse.y, coarse.br().y);
     const auto across = [&](int edge, bool rows, bool outwardIsUp) {
         const int from = edge - reach, to = edge + reach;
-        const cv::Rect strip = (rows ? cv::Rect(columnFrom, from, columnTo - columnFrom, to - from)
-                                     : cv::Rect(from, rowFrom, to - from, rowTo - rowFrom))
+        const cv::Rect strip
+            = (rows ? cv::Rect(columns.first, from, columns.second - columns.first, to - from)
+                    : cv::Rect(from, rowSpan.first, to - from, rowSpan.second - rowSpan.first))
             & area;
         const int held = strip.empty() ? -1
                                        : outermostHeld(contentCounts(scene, strip, rows),

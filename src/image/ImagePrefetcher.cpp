@@ -122,7 +122,7 @@ std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decodeFile(
 {
     DecodedImage read = readFramedImageFile(path, { margin, kPrefetchLimitPixels }, &abandoned);
     if (!read.ok()) return std::nullopt;
-    return Decoded { std::move(read.framed), {} };
+    return Decoded { std::move(read.framed), {}, std::nullopt };
 }
 
 // The inside of the view the rule asks for; empty where the image is not shown shrunk.
