@@ -189,7 +189,7 @@ public:
         if (!m_succeeds) return std::nullopt;
         QImage image(4, 3, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
-        return ImagePrefetcher::Decoded { framedCopyOf(image, margin), {} };
+        return ImagePrefetcher::Decoded { framedCopyOf(image, margin), {}, std::nullopt };
     }
     bool waitUntilStarted()
     {
@@ -301,7 +301,8 @@ void TestImage::failureOnTheDecodeThreadLeavesTheFileToTheOpening()
     bool fails = true;
     ImagePrefetcher prefetcher([&](const QString& file, int margin, const std::atomic<bool>&) {
         if (fails && inTheDecoder) throw std::bad_alloc();
-        return std::optional(ImagePrefetcher::Decoded { readFramedImageFile(file, { margin }).framed, {} });
+        return std::optional(
+            ImagePrefetcher::Decoded { readFramedImageFile(file, { margin }).framed, {}, std::nullopt });
     });
     prefetcher.setViewSize([&](QSize) {
         if (fails && !inTheDecoder) throw std::bad_alloc();
