@@ -159,9 +159,14 @@ void saveAllPieces(App& app)
     rememberCut(app, pieces);
     std::vector<BitmapStore::PieceRequest> requests;
     for (const Piece& piece : pieces) {
-        if (requests.empty() || pieces[requests.size() - 1].category != piece.category)
-            removeAbandonedTemporaries(namingFolder(app, piece.category));
-        requests.push_back({ blockOf(piece.crop), namingFolder(app, piece.category) });
+        const QString folder = namingFolder(app, piece.category);
+        // What an ended process left is removed at the first save into a folder: later saves
+        // leave nothing behind, and listing a folder of many images at every save would cost.
+        if (!app.FoldersCleaned.contains(folder)) {
+            removeAbandonedTemporaries(folder);
+            app.FoldersCleaned.insert(folder);
+        }
+        requests.push_back({ blockOf(piece.crop), folder });
     }
     app.bitmaps.PreparePieces(app.SourceBitmap, requests);
     UnsavedReports unsaved;

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -145,6 +146,9 @@ struct AppState
         QRect block;
     };
     QList<CutBlock> LastCut;
+    // The folders pieces were saved into this session; temporaries that ended processes left
+    // there are removed at the first save.
+    QSet<QString> FoldersCleaned;
     // What the last save wrote ("name（folder）") and what it could not, for the note after it.
     QStringList SavedPieces, UnsavedPieces;
 };
