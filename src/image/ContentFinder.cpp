@@ -23,11 +23,14 @@ constexpr int kPaperTolerance = 24;
 constexpr int kMaxSamples = 6000;
 // A lid band lies along a border, at most this share of the area deep and at least this long.
 constexpr double kLidDepth = 0.04, kLidLength = 0.5;
-// A row or column of an edge strip holds the piece when at least this many of its pixels do, and
-// at least this share of them: stray pixels of shadow or noise along a long edge are not the
-// piece, while two pixels in from the corner of a print tilted by 2 degrees it holds a tenth.
-constexpr int kEdgeRun = 3;
-constexpr double kEdgeShare = 0.02;
+// A row or column of an edge strip holds the piece when an unbroken run of at least this many of
+// its pixels does. Pixels that sensor noise lifts over the contrast in a print's shadow lie
+// scattered, however many there are along a long edge; a print's edge is a line, and one pixel
+// in from the corner of a print tilted by 2 degrees its run is some 28 pixels long.
+constexpr int kEdgeRun = 8;
+// A box is searched along its length less a reduced pixel at either end only when it is longer
+// than that by this much.
+constexpr int kInsetSpare = 12;
 
 // The image: its full-resolution pixels, the reduced copy, and the paper's colour on the reduced
 // grid, which is smooth enough to stand for every full-resolution pixel in its cell. The paper
@@ -217,15 +220,17 @@ std::vector<cv::Rect> coarseBoxes(const Scene& scene, const cv::Mat& content)
     return boxes;
 }
 
-// Per row (or per column) of a full-resolution strip, how many of its pixels are content. The
+// Per row (or per column) of a full-resolution strip, the longest unbroken run of its pixels that
+// are content. The
 // pixels are averaged over 3 x 3 first so that sensor noise does not pass for content. OpenCV has
 // no comparison against a background given on a coarser grid, hence the loop; a full-resolution
 // copy of the paper would cost more than the strips themselves.
-std::vector<int> contentCounts(const Scene& scene, const cv::Rect& strip, bool perRow)
+std::vector<int> contentRuns(const Scene& scene, const cv::Rect& strip, bool perRow)
 {
     cv::Mat smooth;
     cv::blur(scene.full(strip), smooth, { 3, 3 });
-    std::vector<int> counts(size_t(perRow ? strip.height : strip.width), 0);
+    std::vector<int> longest(size_t(perRow ? strip.height : strip.width), 0);
+    std::vector<int> current(longest.size(), 0); // the run that reaches the pixel now looked at
     std::vector<int> paperColumns(size_t(strip.width));
     for (int x = 0; x < strip.width; ++x)
         paperColumns[size_t(x)] = std::min(scene.paper.cols - 1, int((strip.x + x) / scene.scaleX));
@@ -233,24 +238,28 @@ std::vector<int> contentCounts(const Scene& scene, const cv::Rect& strip, bool p
         const auto* pixels = smooth.ptr<cv::Vec4b>(y);
         const auto* paper
             = scene.paper.ptr<cv::Vec4b>(std::min(scene.paper.rows - 1, int((strip.y + y) / scene.scaleY)));
-        for (int x = 0; x < strip.width; ++x)
+        for (int x = 0; x < strip.width; ++x) {
+            const auto line = size_t(perRow ? y : x);
+            if (perRow && x == 0) current[line] = 0;
             if (largestChannelStep(pixels[x], paper[paperColumns[size_t(x)]]) > scene.contrast)
-                ++counts[size_t(perRow ? y : x)];
+                longest[line] = std::max(longest[line], ++current[line]);
+            else
+                current[line] = 0;
+        }
     }
-    return counts;
+    return longest;
 }
 
 // Where a piece's edge lies in a strip across it: from the strip's inner end outward, the last of
 // the unbroken run of rows (or columns) that hold the piece; -1 when the inner one holds none.
 // Walking out from the piece stops at the first row of paper, so a speck beyond it, a shadow
 // fainter than the contrast or a neighbour past a gap never moves the edge.
-int outermostHeld(const std::vector<int>& counts, int length, bool outwardIsUp)
+int outermostHeld(const std::vector<int>& runs, bool outwardIsUp)
 {
     const int step = outwardIsUp ? -1 : 1;
-    const int least = std::max(kEdgeRun, int(length * kEdgeShare));
-    int index = outwardIsUp ? int(counts.size()) - 1 : 0;
+    int index = outwardIsUp ? int(runs.size()) - 1 : 0;
     const auto holds
-        = [&](int at) { return at >= 0 && at < int(counts.size()) && counts[size_t(at)] >= least; };
+        = [&](int at) { return at >= 0 && at < int(runs.size()) && runs[size_t(at)] >= kEdgeRun; };
     if (!holds(index)) return -1;
     while (holds(index + step))
         index += step;
@@ -266,8 +275,8 @@ cv::Rect refined(const Scene& scene, const cv::Rect& coarse)
     const int reach = 2 * cell + 2;
     const cv::Rect& area = scene.searched;
     const auto inset = [&](int from, int to) {
-        return to - from > 2 * cell + 4 * kEdgeRun ? std::pair { from + cell, to - cell }
-                                                   : std::pair { from, to };
+        return to - from > 2 * cell + kInsetSpare ? std::pair { from + cell, to - cell }
+                                                  : std::pair { from, to };
     };
     const std::pair columns = inset(coarse.x, coarse.br().x);
     const std::pair rowSpan = inset(coarse.y, coarse.br().y);
@@ -277,9 +286,7 @@ cv::Rect refined(const Scene& scene, const cv::Rect& coarse)
             = (rows ? cv::Rect(columns.first, from, columns.second - columns.first, to - from)
                     : cv::Rect(from, rowSpan.first, to - from, rowSpan.second - rowSpan.first))
             & area;
-        const int held = strip.empty() ? -1
-                                       : outermostHeld(contentCounts(scene, strip, rows),
-                                           rows ? strip.width : strip.height, outwardIsUp);
+        const int held = strip.empty() ? -1 : outermostHeld(contentRuns(scene, strip, rows), outwardIsUp);
         return held < 0 ? -1 : (rows ? strip.y : strip.x) + held;
     };
     int top = across(coarse.y, true, true), bottom = across(coarse.br().y, true, false);
