@@ -172,6 +172,20 @@ QList<QRect> BitmapStore::ContentOf(Bitmap bitmap)
     return *held->content;
 }
 
+namespace {
+
+// The block's pixels where they are, for reading while the image stays as it is: a piece is
+// written from the source itself, without a copy in fresh memory.
+QImage readOnlyBlock(const QImage& image, const QRect& block)
+{
+    const QRect inside = block & image.rect();
+    if (inside.isEmpty()) return {};
+    return QImage(image.constScanLine(inside.top()) + qsizetype(inside.left()) * image.depth() / 8,
+        inside.width(), inside.height(), image.bytesPerLine(), image.format());
+}
+
+} // namespace
+
 void BitmapStore::PreparePieces(Bitmap source, const std::vector<PieceRequest>& pieces)
 {
     FinishPreparedPieces();
@@ -183,7 +197,7 @@ void BitmapStore::PreparePieces(Bitmap source, const std::vector<PieceRequest>& 
     onThreads(int(std::min(kWriters, pieces.size())), [&](int) {
         for (size_t i; (i = next++) < pieces.size();) {
             // A piece that finds no memory fails alone (see PreparedFile); the others go on.
-            const QImage block = from ? from->copy(pieces[i].block) : QImage();
+            const QImage block = from ? readOnlyBlock(*from, pieces[i].block) : QImage();
             try {
                 m_prepared[i] = std::make_unique<PreparedFile>(block, pieces[i].folder);
             } catch (const std::bad_alloc&) {
