@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(PageSpec)
+Q_DECLARE_METATYPE(PageLayout)
 
 namespace {
 
@@ -27,23 +27,23 @@ void compare(const QList<QRect>& found, const QList<QRect>& truths)
     QVERIFY2(found.size() == truths.size(), qPrintable(story));
 }
 
-PrintSpec print(QPointF centre, QSizeF size, quint32 seed, double degrees = 0)
+PrintLayout print(QPointF centre, QSizeF size, quint32 seed, double degrees = 0)
 {
-    PrintSpec spec;
-    spec.centre = centre;
-    spec.size = size;
-    spec.seed = seed;
-    spec.degrees = degrees;
-    return spec;
+    PrintLayout layout;
+    layout.centre = centre;
+    layout.size = size;
+    layout.seed = seed;
+    layout.degrees = degrees;
+    return layout;
 }
 
 // Two upright prints side by side, `gap` pixels apart.
-PageSpec touchingPrints(int gap)
+PageLayout touchingPrints(int gap)
 {
-    PageSpec spec;
-    spec.seed = 5;
-    spec.prints << print({ 500, 600 }, { 400, 500 }, 11) << print({ 900.0 + gap, 620 }, { 400, 460 }, 12);
-    return spec;
+    PageLayout layout;
+    layout.seed = 5;
+    layout.prints << print({ 500, 600 }, { 400, 500 }, 11) << print({ 900.0 + gap, 620 }, { 400, 460 }, 12);
+    return layout;
 }
 
 } // namespace
@@ -61,7 +61,7 @@ private slots:
 
 void TestContentFinder::findsEveryPiece_data()
 {
-    QTest::addColumn<PageSpec>("spec");
+    QTest::addColumn<PageLayout>("layout");
     QTest::addColumn<bool>("oneTruth"); // the prints touch with nothing between: one piece
     const QSize page(1600, 1200);
     for (PageKind kind : { PageKind::Plain, PageKind::Tilted, PageKind::WhiteBorder, PageKind::BrightSky,
@@ -74,11 +74,11 @@ void TestContentFinder::findsEveryPiece_data()
     // A noisy sensor (a deviation of 5 levels, more than a flatbed's) lifts pixels of a print's
     // shadow over the contrast.
     for (quint32 seed = 6; seed <= 21; ++seed) {
-        PageSpec noisy = pageOfKind(seed % 2 ? PageKind::Plain : PageKind::WhiteBorder, page, 4, seed);
+        PageLayout noisy = pageOfKind(seed % 2 ? PageKind::Plain : PageKind::WhiteBorder, page, 4, seed);
         noisy.noise = 5;
         QTest::newRow(qPrintable(QStringLiteral("noisy sensor %1").arg(seed))) << noisy << false;
     }
-    PageSpec uneven = pageOfKind(PageKind::Tilted, page, 5, 8);
+    PageLayout uneven = pageOfKind(PageKind::Tilted, page, 5, 8);
     uneven.unevenLight = 45;
     QTest::newRow("strongly uneven light") << uneven << false;
     // Background must show between two prints over about one and a half reduced pixels (the
@@ -86,10 +86,10 @@ void TestContentFinder::findsEveryPiece_data()
     QTest::newRow("touching, a gap of 3 pixels") << touchingPrints(3) << false;
     QTest::newRow("touching, a gap of 2 pixels") << touchingPrints(2) << true;
     QTest::newRow("touching, no gap") << touchingPrints(0) << true;
-    PageSpec atEdges;
+    PageLayout atEdges;
     atEdges.prints << print({ 1500, 500 }, { 400, 300 }, 21) << print({ 100, 80 }, { 400, 300 }, 22, 1.5);
     QTest::newRow("pieces over the image's edges") << atEdges << false;
-    PageSpec lines;
+    PageLayout lines;
     lines.prints << print({ 800, 600 }, { 500, 400 }, 31);
     lines.lines << QLine(100, 1000, 1500, 1000) << QLine(200, 100, 200, 900);
     QTest::newRow("1-pixel lines are no pieces") << lines << false;
@@ -98,9 +98,9 @@ void TestContentFinder::findsEveryPiece_data()
 
 void TestContentFinder::findsEveryPiece()
 {
-    QFETCH(PageSpec, spec);
+    QFETCH(PageLayout, layout);
     QFETCH(bool, oneTruth);
-    const AlbumPage page = renderPage(spec);
+    const AlbumPage page = renderPage(layout);
     QList<QRect> truths = page.truths;
     if (oneTruth) truths = { std::accumulate(truths.begin(), truths.end(), QRect(), std::bit_or<QRect>()) };
     compare(findContent(page.image), truths);

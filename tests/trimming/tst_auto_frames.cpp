@@ -26,10 +26,10 @@ struct AlbumSeries
     TestProgram program;
     QList<AlbumPage> pages;
 
-    explicit AlbumSeries(const QList<PageSpec>& specs, QSize area = QSize(800, 600))
+    explicit AlbumSeries(const QList<PageLayout>& layouts, QSize area = QSize(800, 600))
     {
-        for (const PageSpec& spec : specs) {
-            pages << renderPage(spec);
+        for (const PageLayout& layout : layouts) {
+            pages << renderPage(layout);
             pages.last().image.save(program.path(fileName(int(pages.size()))), "BMP");
         }
         program.start();
@@ -55,7 +55,7 @@ struct AlbumSeries
     }
 };
 
-PageSpec page(PageKind kind, int prints, quint32 seed, QSize size = kPage)
+PageLayout page(PageKind kind, int prints, quint32 seed, QSize size = kPage)
 {
     return pageOfKind(kind, size, prints, seed);
 }
@@ -188,8 +188,8 @@ void TestAutoFrames::keyALeavesEverythingAsPlacingByHand_data()
 void TestAutoFrames::keyALeavesEverythingAsPlacingByHand()
 {
     QFETCH(QString, before);
-    const QList<PageSpec> specs { page(PageKind::Plain, 3, 31, QSize(700, 500)) };
-    AlbumSeries byKey(specs), byHand(specs);
+    const QList<PageLayout> layouts { page(PageKind::Plain, 3, 31, QSize(700, 500)) };
+    AlbumSeries byKey(layouts), byHand(layouts);
     for (AlbumSeries* series : { &byKey, &byHand }) {
         placeFrame(series->program, QPoint(5, 5), QPoint(30, 30));
         if (before == QLatin1String("trim")) click(series->program, "BUTTON2");
