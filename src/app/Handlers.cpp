@@ -7,6 +7,7 @@
 #include "categories/RegistrationWindow.h"
 #include "core/App.h"
 #include "source/FolderListing.h"
+#include "source/ImageLoading.h"
 #include "source/LoadSetup.h"
 #include "trimming/AutoFrames.h"
 #include "trimming/MouseHandling.h"
@@ -89,4 +90,5 @@ void registerHandlers(App& app)
     registerHandler(app, "MAINFORM_LASTFRAMES", MAINFORM_LASTFRAMES);
     registerHandler(app, "BUTTON3_TIGHTEN", BUTTON3_TIGHTEN);
     registerHandler(app, "MAINFORM_DROP", [](App& a, const ControlEvent& e) { MAINFORM_DROP(a, e.path); });
+    registerHandler(app, "MAINFORM_DECODED", MAINFORM_DECODED);
 }

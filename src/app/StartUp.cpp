@@ -167,6 +167,7 @@ void createWindows(App& app)
     bindControls(app, app.FORM2, kForm2Controls);
     installKeys(app);
     rt.AcceptDrops(app.MAINFORM);
+    app.bitmaps.SetBackgroundDecodeNotice(rt.EventPoster(app.MAINFORM, QStringLiteral("DECODED")));
     // A handler registered under a name no control raises would never run.
     if (const QStringList unknown = rt.UnknownEvents(); !unknown.isEmpty())
         qFatal("Handlers for events no control raises: %s", qPrintable(unknown.join(QLatin1String(", "))));

@@ -68,6 +68,8 @@ void BitmapStore::DeleteObject(Bitmap& bitmap)
 {
     Slot* held = slot(bitmap);
     if (!held) return;
+    // Nobody wants the rest of a loaded image that goes; a view sharing its pixels goes soon.
+    if (held->decoding && held->ownsDecode) held->decoding->progress().abandon();
     takeBackXorFigures(*held);
     m_bitmaps[size_t(bitmap.id)].reset();
 }
@@ -80,19 +82,45 @@ std::pair<quint64, quint64> BitmapStore::Revision(Bitmap bitmap) const
 
 int BitmapStore::CheckObject(Bitmap bitmap) const
 {
-    return Image(bitmap) ? 1 : 0;
+    return slot(bitmap) ? 1 : 0;
+}
+
+// A view from a reduced decode has all its pixels already; the loaded image and a view sharing
+// its pixels have them once the decode has passed them.
+void BitmapStore::awaitRows(const Slot& held, int bottom) const
+{
+    if (held.decoding && held.preview.isNull())
+        held.decoding->progress().waitForRows(bottom + 1 - held.decodedRowsFrom);
+}
+
+LoadError BitmapStore::awaitWhole(const Slot& held) const
+{
+    if (!held.decoding || !held.preview.isNull()) return LoadError::None;
+    return held.decoding->progress().waitForEnd();
 }
 
 const QImage* BitmapStore::Image(Bitmap bitmap) const
 {
     Slot* held = slot(bitmap);
-    return held ? &held->image : nullptr;
+    if (!held) return nullptr;
+    awaitWhole(*held);
+    return &held->image;
 }
 
 QImage* BitmapStore::Image(Bitmap bitmap)
 {
     Slot* held = slot(bitmap);
-    return held ? &held->image : nullptr;
+    if (!held) return nullptr;
+    awaitWhole(*held);
+    return &held->image;
+}
+
+const QImage* BitmapStore::ImageRows(Bitmap bitmap, int bottom) const
+{
+    Slot* held = slot(bitmap);
+    if (!held) return nullptr;
+    awaitRows(*held, bottom);
+    return &held->image;
 }
 
 bool BitmapStore::SetImage(Bitmap& bitmap, const QImage& image)
@@ -113,9 +141,12 @@ bool BitmapStore::ViewSource(Bitmap& view, Bitmap source, int margin)
     const std::shared_ptr<QImage> pixels = from->pixels;
     // The source's image must still be the window into those pixels it was set as.
     if (!isWindowInto(from->image, *pixels, margin)) return false;
+    const std::shared_ptr<BackgroundDecode> decoding = from->decoding;
     Slot& held = fresh(view);
     held.pixels = pixels;
     held.image = windowInto(pixels, 0, pixels->width(), pixels->height());
+    held.decoding = decoding;
+    held.decodedRowsFrom = margin;
     whitenMargin(held.image, margin);
     return true;
 }
@@ -128,8 +159,17 @@ bool BitmapStore::TakeShrunkViewAhead(Bitmap& view, Bitmap source, int width, in
         return false;
     QImage shrunk = std::move(from->shrunkViewAhead);
     from->shrunkViewAhead = QImage();
-    fresh(view).image = std::move(shrunk);
-    ++m_takenAhead.views;
+    const bool preview = std::exchange(from->viewAheadIsPreview, false);
+    const std::shared_ptr<BackgroundDecode> decoding = from->decoding;
+    Slot& held = fresh(view);
+    held.image = std::move(shrunk);
+    if (preview && decoding && !decoding->done()) {
+        // Kept as it was made (drawing into the view copies it), to be told apart from what is
+        // drawn into the view when the view of the full image replaces it.
+        held.preview = held.image;
+        held.decoding = decoding;
+    }
+    if (!preview) ++m_takenAhead.views;
     return true;
 }
 
@@ -152,16 +192,107 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
         ++m_takenAhead.images;
         return {};
     }
+    m_deferredPrefetch.reset();
+    if (LoadResult early; openEarly(bitmap, path, early)) return early;
     DecodedImage read = readFramedImageFile(path, { m_loadMargin });
     if (!read.ok()) return read.result();
     adopt(bitmap, std::move(read.framed));
     return {};
 }
 
+// A large JPEG that nobody decoded ahead is put on show early (see BackgroundDecode); false for
+// any other file.
+bool BitmapStore::openEarly(Bitmap& bitmap, const QString& path, LoadResult& result)
+{
+    const QSize size = jpegFileSize(path);
+    const QSize inside = m_viewSize && !size.isEmpty() ? m_viewSize(size) : QSize();
+    std::optional<BackgroundDecode::Opened> opened = BackgroundDecode::open(
+        path, { m_loadMargin, inside, m_backgroundDecoder, m_backgroundFrom, m_decodeNotice });
+    if (!opened) return false;
+    result = { opened->error };
+    if (!result.ok()) return true;
+    adopt(bitmap, opened->decode->framed());
+    Slot& held = *slot(bitmap);
+    held.decoding = opened->decode;
+    held.ownsDecode = true;
+    held.shrunkViewAhead = std::move(opened->preview);
+    held.viewAheadIsPreview = !held.shrunkViewAhead.isNull();
+    m_lastDecode = opened->decode;
+    return true;
+}
+
+bool BitmapStore::decodeUnderWay() const
+{
+    const std::shared_ptr<BackgroundDecode> last = m_lastDecode.lock();
+    return last && !last->done();
+}
+
+void BitmapStore::Prefetch(const QString& path)
+{
+    if (decodeUnderWay()) {
+        m_deferredPrefetch = path;
+        return;
+    }
+    m_prefetcher.prefetch(path, m_loadMargin);
+}
+
+void BitmapStore::DropPrefetch()
+{
+    m_deferredPrefetch.reset();
+    m_prefetcher.drop();
+}
+
+namespace {
+
+// What was drawn into a view since it was made from `before` is drawn into `after` instead: the
+// drawing is exclusive-or, so it is the difference between the view and `before`.
+void replaceUnderDrawing(QImage& view, const QImage& before, const QImage& after)
+{
+    for (int y = 0; y < view.height(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(view.scanLine(y));
+        const auto* was = reinterpret_cast<const QRgb*>(before.constScanLine(y));
+        const auto* now = reinterpret_cast<const QRgb*>(after.constScanLine(y));
+        for (int x = 0; x < view.width(); ++x)
+            out[x] ^= was[x] ^ now[x];
+    }
+}
+
+} // namespace
+
+// Takes up a decode that has ended, for the bitmap it writes or was shown through: true once so.
+bool BitmapStore::takeUpEnd(Slot& held, DecodeEnd& end)
+{
+    if (!held.decoding || !held.decoding->done()) return false;
+    const BackgroundDecode& decode = *held.decoding;
+    if (held.ownsDecode) {
+        end.ended = true;
+        end.result = { held.decoding->progress().waitForEnd() };
+    }
+    const QImage& full = decode.finalView();
+    if (!held.preview.isNull() && full.size() == held.image.size() && held.image.size() == held.preview.size()) {
+        replaceUnderDrawing(held.image, held.preview, full);
+        end.viewsChanged = true;
+    }
+    held.preview = QImage();
+    held.decoding.reset();
+    return true;
+}
+
+BitmapStore::DecodeEnd BitmapStore::FinishBackgroundDecodes()
+{
+    DecodeEnd end;
+    for (const std::unique_ptr<Slot>& held : m_bitmaps)
+        if (held) takeUpEnd(*held, end);
+    if (m_deferredPrefetch && !decodeUnderWay())
+        m_prefetcher.prefetch(*std::exchange(m_deferredPrefetch, std::nullopt), m_loadMargin);
+    return end;
+}
+
 QList<QRect> BitmapStore::ContentOf(Bitmap bitmap)
 {
     Slot* held = slot(bitmap);
     if (!held) return {};
+    awaitWhole(*held);
     if (held->content && held->contentWrites == held->writes) {
         if (std::exchange(held->contentFoundAhead, false)) ++m_takenAhead.contents;
         return *held->content;
@@ -189,7 +320,9 @@ QImage readOnlyBlock(const QImage& image, const QRect& block)
 void BitmapStore::PreparePieces(Bitmap source, const std::vector<PieceRequest>& pieces)
 {
     FinishPreparedPieces();
-    const QImage* from = Image(source);
+    // Pieces are cut only from an image decoded whole; one whose decode failed has none.
+    const Slot* held = slot(source);
+    const QImage* from = held && awaitWhole(*held) == LoadError::None ? &held->image : nullptr;
     m_prepared.resize(pieces.size());
     // Writing waits mostly on the disk, so more writers than cores still help.
     constexpr size_t kWriters = 4;
@@ -228,19 +361,21 @@ void BitmapStore::FinishPreparedPieces()
 
 float BitmapStore::GetBitmapWidth(Bitmap bitmap) const
 {
-    return Image(bitmap) ? float(Image(bitmap)->width()) : 0;
+    const Slot* held = slot(bitmap);
+    return held ? float(held->image.width()) : 0;
 }
 
 float BitmapStore::GetBitmapHeight(Bitmap bitmap) const
 {
-    return Image(bitmap) ? float(Image(bitmap)->height()) : 0;
+    const Slot* held = slot(bitmap);
+    return held ? float(held->image.height()) : 0;
 }
 
 void BitmapStore::BitBlt(Bitmap target, int x, int y, int width, int height, Bitmap source, int sx, int sy)
 {
     if (Slot* held = slot(target)) ++held->writes;
     QImage* to = Image(target);
-    const QImage* from = Image(source);
+    const QImage* from = ImageRows(source, sy + height - 1);
     if (to && from) copyBlock(*to, x, y, width, height, *from, sx, sy);
 }
 
@@ -265,6 +400,7 @@ void BitmapStore::DrawLine(
 {
     Slot* held = slot(target);
     if (!held) return;
+    awaitRows(*held, std::max(y1, y2) + width);
     ++held->writes;
     const QRgb colour = penColour(pen, mode);
     drawFigure(held->image, x1, y1, x2, y2, mode, width, figure, colour);

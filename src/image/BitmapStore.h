@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/BackgroundDecode.h"
 #include "image/ImageFiles.h"
 #include "image/ImagePrefetcher.h"
 #include "platform/Drawing.h"
@@ -27,7 +28,28 @@ public:
     bool CreateBitmap(Bitmap& bitmap, int width, int height, int whiteMargin = -1);
     void DeleteObject(Bitmap& bitmap);
     int CheckObject(Bitmap bitmap) const;
+    // A large JPEG that was not decoded ahead is put on show before it is decoded (see
+    // BackgroundDecode): every operation here that reads or draws its pixels waits for the rows
+    // it needs, so none of them ever sees a pixel not yet decoded.
     LoadResult LoadBitmapFile(Bitmap& bitmap, const QString& path);
+    // Called on the decoding thread when a decode in the background has ended; then
+    // FinishBackgroundDecodes takes up what it did.
+    void SetBackgroundDecodeNotice(std::function<void()> notice) { m_decodeNotice = std::move(notice); }
+    struct DecodeEnd
+    {
+        bool ended = false; // the decode of a loaded image ended
+        LoadResult result; // how; on failure its missing rows are white
+        bool viewsChanged = false; // a view shown from the reduced decode now shows the full image
+    };
+    // Takes up the decodes in the background that have ended: views built from a reduced decode
+    // get the view of the full image, with what was drawn into them since kept.
+    DecodeEnd FinishBackgroundDecodes();
+    // Decodes in the background with `decoder`, images from `fromPixels` pixels on; for tests.
+    void UseBackgroundDecoder(BackgroundDecode::Decoder decoder, qint64 fromPixels)
+    {
+        m_backgroundDecoder = std::move(decoder);
+        m_backgroundFrom = fromPixels;
+    }
     // Images read from files (and set by SetImage) get this many pixels of room on every side,
     // so that a view with such a margin at actual size can share their pixels (ViewSource).
     void SetLoadMargin(int margin) { m_loadMargin = std::max(margin, 0); }
@@ -59,8 +81,11 @@ public:
     QList<QRect> ContentOf(Bitmap bitmap);
     float GetBitmapWidth(Bitmap bitmap) const;
     float GetBitmapHeight(Bitmap bitmap) const;
+    // The bitmap's image, once all of it is decoded.
     const QImage* Image(Bitmap bitmap) const;
     QImage* Image(Bitmap bitmap);
+    // The bitmap's image, once its rows down to `bottom` are decoded.
+    const QImage* ImageRows(Bitmap bitmap, int bottom) const;
     void SetMapMode(Bitmap, int) { } // coordinates are always pixels
     // What a bitmap holds, as far as the operations here changed it: equal revisions mean the
     // same pixels. A bitmap that does not exist has revision {0, 0}.
@@ -68,13 +93,16 @@ public:
 
     // The image likely to be loaded next is decoded ahead on a worker thread; LoadBitmapFile
     // takes it instead of reading the file when the file is unchanged.
-    void Prefetch(const QString& path) { m_prefetcher.prefetch(path, m_loadMargin); }
-    // The rule by which the image decoded ahead gets its shrunk view built as well.
+    // While an image is decoded in the background, the decode ahead waits for it to end.
+    void Prefetch(const QString& path);
+    // The rule by which the image decoded ahead gets its shrunk view built as well, and an image
+    // opened early its view of the reduced decode.
     void SetShrunkViewAhead(ImagePrefetcher::ShrunkViewSize viewSize)
     {
+        m_viewSize = viewSize;
         m_prefetcher.setViewSize(std::move(viewSize));
     }
-    void DropPrefetch() { m_prefetcher.drop(); }
+    void DropPrefetch();
     // Decodes ahead with `decoder` from now on; for tests.
     void UsePrefetchDecoder(ImagePrefetcher::Decoder decoder) { m_prefetcher.useDecoder(std::move(decoder)); }
     bool WaitForPrefetch(const QString& path) { return m_prefetcher.waitUntilIdle(path); }
@@ -107,13 +135,30 @@ private:
         std::set<XorFigure> xorDrawn; // figures drawn an odd number of times, when shared
         quint64 serial = 0; // tells this content from any other the handle had before
         quint64 writes = 0; // drawing operations into it since
+        // The decode in the background that writes the pixels, until it is taken up as ended.
+        std::shared_ptr<BackgroundDecode> decoding;
+        bool ownsDecode = false; // the loaded image, not a view sharing its pixels
+        int decodedRowsFrom = 0; // the row of `image` where the decoded image starts
+        bool viewAheadIsPreview = false; // `shrunkViewAhead` comes from a reduced decode
+        QImage preview; // of a view from a reduced decode: its pixels as they were made
     };
     Slot* slot(Bitmap bitmap) const;
+    void awaitRows(const Slot& held, int bottom) const;
+    LoadError awaitWhole(const Slot& held) const;
+    bool openEarly(Bitmap& bitmap, const QString& path, LoadResult& result);
+    bool decodeUnderWay() const;
+    static bool takeUpEnd(Slot& held, DecodeEnd& end);
     void adopt(Bitmap& bitmap, FramedImage framed);
     Slot& fresh(Bitmap& bitmap);
     static void takeBackXorFigures(Slot& slot);
 
     ImagePrefetcher m_prefetcher;
+    ImagePrefetcher::ShrunkViewSize m_viewSize;
+    BackgroundDecode::Decoder m_backgroundDecoder;
+    qint64 m_backgroundFrom = BackgroundDecode::kFromPixels;
+    std::function<void()> m_decodeNotice;
+    std::weak_ptr<BackgroundDecode> m_lastDecode;
+    std::optional<QString> m_deferredPrefetch;
     std::vector<std::unique_ptr<PreparedFile>> m_prepared;
     QStringList m_namedFolders;
     TakenAhead m_takenAhead;

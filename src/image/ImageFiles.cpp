@@ -1,5 +1,6 @@
 #include "image/ImageFiles.h"
 
+#include "image/DecodeProgress.h"
 #include "image/ImageFormats.h"
 #include "platform/Drawing.h"
 #include "platform/DurableFiles.h"
@@ -137,6 +138,25 @@ DecodedImage readFramedImageFile(
     FramedImage framed = framedCopyOf(decoded.framed.image, margin);
     if (framed.image.isNull()) return LoadError::OutOfMemory;
     return framed;
+}
+
+QSize jpegFileSize(const QString& path)
+{
+    const ReadOnlyFile file(path);
+    if (file.status() != ReadOnlyFile::Status::Open || !file.read(0, 2).startsWith("\xFF\xD8")) return {};
+    return readJpegSize(file);
+}
+
+LoadError decodeJpegInto(const QString& path, const QImage& image, DecodeProgress& progress)
+{
+    const ReadOnlyFile file(path, &progress.abandoned());
+    if (file.status() != ReadOnlyFile::Status::Open) return readOpenedFile(file, {}).error;
+    const JpegRowsInto into { &image, &progress };
+    try {
+        return readJpeg(file, {}, &into).error;
+    } catch (const std::bad_alloc&) {
+        return LoadError::OutOfMemory;
+    }
 }
 
 LoadResult readImageFile(const QString& path, QImage& image)

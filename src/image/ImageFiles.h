@@ -60,6 +60,9 @@ struct DecodeTarget
 {
     int margin = 0;
     qint64 pixelLimit = kMaxImagePixels;
+    // A JPEG is decoded at 1/2, 1/4 or 1/8 of its size where this is 2, 4 or 8 (libjpeg's scaled
+    // decoding, much quicker than a full decode); other formats are always read whole.
+    int reduction = 1;
 };
 
 // What a reader gives back: the image in its buffer, or why there is none. With a margin of 0
@@ -86,6 +89,16 @@ struct DecodedImage
 // `abandoned` is set, the reading stops soon and fails.
 DecodedImage readFramedImageFile(
     const QString& path, const DecodeTarget& target, const std::atomic<bool>* abandoned = nullptr);
+
+// The size a JPEG file's header claims; an empty size for a file that is no JPEG or whose header
+// cannot be read.
+QSize jpegFileSize(const QString& path);
+
+class DecodeProgress;
+// Decodes the JPEG file into `image`, which has the size its header claims, telling `progress` of
+// the rows as they are written; the decode stops soon, and fails, once `progress` is abandoned.
+// A failure is refused as readImageFile refuses it.
+LoadError decodeJpegInto(const QString& path, const QImage& image, DecodeProgress& progress);
 
 // Reads an image file into `image` (Format_RGB32): BMP, JPEG, PNG or GIF. The format is taken
 // from the content, not from the name, so a JPEG named ".BMP" reads as well. Only a regular file

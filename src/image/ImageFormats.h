@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QImage>
 
+class DecodeProgress;
 class ReadOnlyFile;
 
 inline constexpr LoadError kUnreadable = LoadError::Unreadable;
@@ -35,8 +36,18 @@ DecodedImage allocateImage(const DecodeTarget& target, qint64 width, qint64 heig
 // at a time; run-length codes are read whole.
 DecodedImage readBmp(const ReadOnlyFile& file, const DecodeTarget& target);
 
+// Where the rows of a JPEG go instead of a buffer of their own: into `image`, which has the size
+// the file decodes to, each band of rows told to `progress` once written.
+struct JpegRowsInto
+{
+    const QImage* image;
+    DecodeProgress* progress;
+};
+
 // A JPEG file, read a block at a time as the decoder needs it.
-DecodedImage readJpeg(const ReadOnlyFile& file, const DecodeTarget& target);
+DecodedImage readJpeg(const ReadOnlyFile& file, const DecodeTarget& target, const JpegRowsInto* into = nullptr);
+// The size a JPEG file's header claims; an empty size where the header alone refuses it.
+QSize readJpegSize(const ReadOnlyFile& file);
 
 // Whole GIF and PNG files.
 DecodedImage readGif(const QByteArray& bytes, const DecodeTarget& target);

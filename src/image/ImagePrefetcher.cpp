@@ -4,7 +4,6 @@
 
 #include "image/ImageFiles.h"
 #include "image/Shrinking.h"
-#include "platform/Drawing.h"
 
 ImagePrefetcher::ImagePrefetcher(Decoder decoder)
     : m_decoder(std::move(decoder))
@@ -134,17 +133,6 @@ QSize ImagePrefetcher::viewInside(const ShrunkViewSize& viewSize, const FramedIm
     return inside;
 }
 
-QImage ImagePrefetcher::shrunkView(const FramedImage& framed, QSize inside)
-{
-    if (inside.isEmpty()) return {};
-    const int margin = framed.margin;
-    QImage view = unwrittenImage(inside.width() + 2 * margin, inside.height() + 2 * margin);
-    if (view.isNull()) return {};
-    whitenMargin(view, margin);
-    shrinkInto(view, QRect(QPoint(margin, margin), inside), framed.image);
-    return view;
-}
-
 bool ImagePrefetcher::heldViewFits() const
 {
     const int margin = m_held.framed.margin;
@@ -218,7 +206,7 @@ void ImagePrefetcher::holdWithView(
 {
     const QSize inside = viewInside(m_viewSize, image.framed);
     lock.unlock();
-    if (!m_abandoned) image.view = shrunkView(image.framed, inside);
+    if (!m_abandoned) image.view = shrunkViewOf(image.framed.image, inside, image.framed.margin);
     if (!m_abandoned && !image.content) image.content = findContent(image.framed.image);
     lock.lock();
     if (m_decoding == path) {

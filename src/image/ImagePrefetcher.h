@@ -86,7 +86,6 @@ private:
     static std::optional<Decoded> decodeFile(
         const QString& path, int margin, const std::atomic<bool>& abandoned);
     static QSize viewInside(const ShrunkViewSize& viewSize, const FramedImage& framed);
-    static QImage shrunkView(const FramedImage& framed, QSize inside);
     bool heldViewFits() const;
 
     std::mutex m_mutex;

@@ -1,8 +1,10 @@
 #include "image/ImageFormats.h"
 
+#include "image/DecodeProgress.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -101,12 +103,28 @@ bool chooseOutput(jpeg_decompress_struct& info)
     }
 }
 
-void readRows(jpeg_decompress_struct& info, QImage& image)
+// The row's pixels, written through a pointer: the image may be a window shared with a reader on
+// another thread, which a write through QImage's own accessors would detach from.
+QRgb* rowOf(const QImage& image, JDIMENSION y)
+{
+    return reinterpret_cast<QRgb*>(const_cast<uchar*>(image.constScanLine(int(y))));
+}
+
+// Rows are counted as written in bands, so that a reader waiting for them is not woken per row.
+void tell(DecodeProgress* progress, const jpeg_decompress_struct& info)
+{
+    constexpr JDIMENSION kBand = 16;
+    if (progress && (info.output_scanline % kBand == 0 || info.output_scanline == info.output_height))
+        progress->rowsWritten(int(info.output_scanline));
+}
+
+void readRows(jpeg_decompress_struct& info, const QImage& image, DecodeProgress* progress)
 {
     if (info.out_color_space == JCS_EXT_BGRX) {
         while (info.output_scanline < info.output_height) {
-            JSAMPROW row = image.scanLine(int(info.output_scanline));
+            auto row = reinterpret_cast<JSAMPROW>(rowOf(image, info.output_scanline));
             jpeg_read_scanlines(&info, &row, 1);
+            tell(progress, info);
         }
         return;
     }
@@ -114,9 +132,10 @@ void readRows(jpeg_decompress_struct& info, QImage& image)
     JSAMPARRAY row = (info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
         info.output_width * JDIMENSION(info.output_components), 1);
     while (info.output_scanline < info.output_height) {
-        QRgb* out = reinterpret_cast<QRgb*>(image.scanLine(int(info.output_scanline)));
+        QRgb* out = rowOf(image, info.output_scanline);
         jpeg_read_scanlines(&info, row, 1);
         (info.out_color_space == JCS_CMYK ? cmykToRgb : rgbToRgb)(row[0], out, info.output_width);
+        tell(progress, info);
     }
 }
 
@@ -309,9 +328,9 @@ void readFrom(const ReadOnlyFile& file, FileSource& source, jpeg_decompress_stru
 // (libjpeg's, and our row reader and source and message callbacks) hold only trivially
 // destructible locals, so nothing is left undone.
 // The image goes to `decoded`, which lives in the caller's frame so that a jump skips no
-// destructor of it.
+// destructor of it; into the caller's image instead where `into` gives one.
 void decode(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFile& file, FileSource& source,
-    const DecodeTarget& target, DecodedImage& decoded)
+    const DecodeTarget& target, DecodedImage& decoded, const JpegRowsInto* into)
 {
     if (setjmp(errors.jump)) {
         decoded = errors.outOfMemory ? LoadError::OutOfMemory : LoadError::Unreadable;
@@ -325,27 +344,67 @@ void decode(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFi
         decoded = kUnreadable;
         return;
     }
+    info.scale_num = 1;
+    info.scale_denom = JDIMENSION(std::max(target.reduction, 1));
     jpeg_calc_output_dimensions(&info);
-    decoded = allocateImage(target, info.output_width, info.output_height);
+    if (into) {
+        if (into->image->size() != QSize(int(info.output_width), int(info.output_height))) {
+            decoded = kUnreadable;
+            return;
+        }
+        decoded = FramedImage { {}, *into->image, 0 };
+    } else {
+        decoded = allocateImage(target, info.output_width, info.output_height);
+    }
     if (!decoded.ok()) return;
     jpeg_start_decompress(&info);
-    readRows(info, decoded.framed.image);
+    readRows(info, into ? *into->image : decoded.framed.image, into ? into->progress : nullptr);
     jpeg_finish_decompress(&info);
 }
 
-} // namespace
-
-DecodedImage readJpeg(const ReadOnlyFile& file, const DecodeTarget& target)
+// Only the header, for the size it claims; none where the header alone refuses the file.
+void decodeHeader(jpeg_decompress_struct& info, ErrorManager& errors, const ReadOnlyFile& file,
+    FileSource& source, QSize& size)
 {
-    jpeg_decompress_struct info {};
-    ErrorManager errors;
+    if (setjmp(errors.jump)) return;
+    jpeg_create_decompress(&info);
+    readFrom(file, source, info);
+    jpeg_read_header(&info, TRUE);
+    if (!isEncodable(info, file.size()) || !chooseOutput(info)) return;
+    size = QSize(int(std::min<JDIMENSION>(info.image_width, INT_MAX)),
+        int(std::min<JDIMENSION>(info.image_height, INT_MAX)));
+}
+
+void listenTo(jpeg_decompress_struct& info, ErrorManager& errors)
+{
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = jumpBack;
     errors.base.emit_message = hearMessage;
     errors.base.output_message = keepQuiet;
+}
+
+} // namespace
+
+DecodedImage readJpeg(const ReadOnlyFile& file, const DecodeTarget& target, const JpegRowsInto* into)
+{
+    jpeg_decompress_struct info {};
+    ErrorManager errors;
+    listenTo(info, errors);
     FileSource source;
     DecodedImage decoded;
-    decode(info, errors, file, source, target, decoded);
+    decode(info, errors, file, source, target, decoded, into);
     jpeg_destroy_decompress(&info);
     return decoded;
+}
+
+QSize readJpegSize(const ReadOnlyFile& file)
+{
+    jpeg_decompress_struct info {};
+    ErrorManager errors;
+    listenTo(info, errors);
+    FileSource source;
+    QSize size;
+    decodeHeader(info, errors, file, source, size);
+    jpeg_destroy_decompress(&info);
+    return size;
 }

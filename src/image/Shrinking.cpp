@@ -1,6 +1,8 @@
 #include "image/Shrinking.h"
 
+#include "image/ImageFiles.h"
 #include "image/Parallel.h"
+#include "platform/Drawing.h"
 
 #include <QPainter>
 
@@ -167,4 +169,14 @@ void shrinkInto(QImage& target, const QRect& area, const QImage& source)
     const Spans rows = spansFor(source.height(), area.height());
     inParallel(area.height(),
         [&](int first, int end) { shrinkRows(into, area, source, columns, rows, first, end); });
+}
+
+QImage shrunkViewOf(const QImage& source, QSize inside, int margin)
+{
+    if (inside.isEmpty()) return {};
+    QImage view = unwrittenImage(inside.width() + 2 * margin, inside.height() + 2 * margin);
+    if (view.isNull()) return {};
+    whitenMargin(view, margin);
+    shrinkInto(view, QRect(QPoint(margin, margin), inside), source);
+    return view;
 }

@@ -10,3 +10,7 @@
 // are shared out among the processor's cores. The area must be no larger than the source in
 // either direction.
 void shrinkInto(QImage& target, const QRect& area, const QImage& source);
+
+// A view of the whole source shrunk to `inside`, in a white margin `margin` pixels wide; a null
+// image when `inside` is empty or there is no memory for it.
+QImage shrunkViewOf(const QImage& source, QSize inside, int margin);

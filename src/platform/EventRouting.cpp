@@ -298,6 +298,16 @@ void FormRuntime::AcceptDrops(Control window)
     m_raisedEvents.insert(NameOf(window) + QLatin1String("_DROP"));
 }
 
+std::function<void()> FormRuntime::EventPoster(Control window, const QString& event)
+{
+    const QString name = NameOf(window) + QLatin1Char('_') + event;
+    m_raisedEvents.insert(name);
+    const ControlEvent posted { name, window };
+    return [this, posted] {
+        QMetaObject::invokeMethod(this, [this, posted] { PostEvent(posted); }, Qt::QueuedConnection);
+    };
+}
+
 void FormRuntime::SetShortcut(Control target, const QKeySequence& key, const QString& event, int value)
 {
     QWidget* control = Widget(target);

@@ -98,6 +98,9 @@ public:
     QStringList UnknownEvents() const;
     // Queues an event as though the window system had raised it.
     void PostEvent(const ControlEvent& event);
+    // A call that any thread may make to queue the window's event `event` ("MAINFORM" +
+    // "_" + event) as PostEvent does: work done elsewhere reports its end as an event.
+    std::function<void()> EventPoster(Control window, const QString& event);
 
     // Windows and controls.
     Control CreateWindow(const QString& formName, bool visible);

@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "source/LoadedFile.h"
 #include "source/PathSplit.h"
+#include "view/Scrolling.h"
 #include "view/Magnification.h"
 
 #include <new>
@@ -92,4 +93,17 @@ void LOAD_BMP(App& app)
         app.LoadFilePath = app.CurrentFilePath;
         splitLoadPath(app);
     }
+}
+
+void MAINFORM_DECODED(App& app)
+{
+    const BitmapStore::DecodeEnd end = app.bitmaps.FinishBackgroundDecodes();
+    if (end.ended && !end.result.ok()) {
+        app.rt.MessageBox(app.MAINFORM, app.CurrentFileName, loadFailureText(end.result.error), MessageButtons::Ok,
+            MessageIcon::None);
+        app.bitmaps.DeleteObject(app.SourceBitmap);
+        showNoImage(app);
+        return;
+    }
+    if (end.viewsChanged) CG_UP_SUB(app);
 }

@@ -16,3 +16,7 @@ void splitLoadPath(App& app);
 // reported, sets LoadFailed and shows the image that was shown before again, if there was one;
 // when that cannot be loaded either, no image is shown at all.
 void LOAD_BMP(App& app);
+// A large image put on show before it was decoded is now decoded (see BitmapStore): a view shown
+// from its reduced decode shows the full image instead, and a decode that failed is reported as
+// a load that failed, with the picture cleared.
+void MAINFORM_DECODED(App& app);

@@ -23,7 +23,9 @@ void storeRange(const ScrollRange& range, float& excess, float& unit, int16_t& m
 
 void showBlockAtOrigin(App& app)
 {
-    if (const QImage* view = app.bitmaps.Image(app.ViewBitmap))
+    // At actual size the rows below those shown may still be being decoded.
+    const int bottom = int(app.ViewOriginY) + app.VisibleHeight - 1;
+    if (const QImage* view = app.bitmaps.ImageRows(app.ViewBitmap, bottom))
         app.rt.BitBlt(app.PICTURE1, 0, 0, app.VisibleWidth, app.VisibleHeight, *view, int(app.ViewOriginX),
             int(app.ViewOriginY));
     app.VisibleLeft = app.ViewOriginX;
