@@ -93,6 +93,25 @@ void BitmapStore::awaitRows(const Slot& held, int bottom) const
         held.decoding->progress().waitForRows(bottom + 1 - held.decodedRowsFrom);
 }
 
+// A figure drawn into the image while it is decoded needs the rows it draws on; a box only those
+// of its sides, so that a border in the margin around the image needs none.
+void BitmapStore::awaitFigure(const Slot& held, const QRect& bounds, int width, Figure figure) const
+{
+    if (!held.decoding) return;
+    const QSize decoded = held.decoding->framed().image.size();
+    const QRect image(QPoint(held.decodedRowsFrom, held.decodedRowsFrom), decoded);
+    const int pen = std::max(width, 1);
+    auto side = [&](QPoint from, QPoint to) { return QRect(from, to).adjusted(-pen, -pen, pen, pen) & image; };
+    QList<QRect> touched { side(bounds.topLeft(), bounds.bottomRight()) };
+    if (figure == Figure::Box)
+        touched = { side(bounds.topLeft(), bounds.topRight()), side(bounds.bottomLeft(), bounds.bottomRight()),
+            side(bounds.topLeft(), bounds.bottomLeft()), side(bounds.topRight(), bounds.bottomRight()) };
+    int bottom = -1;
+    for (const QRect& part : touched)
+        if (!part.isEmpty()) bottom = std::max(bottom, part.bottom());
+    if (bottom >= 0) awaitRows(held, bottom);
+}
+
 LoadError BitmapStore::awaitWhole(const Slot& held) const
 {
     if (!held.decoding || !held.preview.isNull()) return LoadError::None;
@@ -225,6 +244,11 @@ bool BitmapStore::decodeUnderWay() const
 {
     const std::shared_ptr<BackgroundDecode> last = m_lastDecode.lock();
     return last && !last->done();
+}
+
+bool BitmapStore::DecodingInBackground() const
+{
+    return std::any_of(m_bitmaps.begin(), m_bitmaps.end(), [](const auto& held) { return held && held->decoding; });
 }
 
 void BitmapStore::Prefetch(const QString& path)
@@ -400,7 +424,8 @@ void BitmapStore::DrawLine(
 {
     Slot* held = slot(target);
     if (!held) return;
-    awaitRows(*held, std::max(y1, y2) + width);
+    awaitFigure(*held, QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))),
+        width, figure);
     ++held->writes;
     const QRgb colour = penColour(pen, mode);
     drawFigure(held->image, x1, y1, x2, y2, mode, width, figure, colour);

@@ -44,6 +44,8 @@ public:
     // Takes up the decodes in the background that have ended: views built from a reduced decode
     // get the view of the full image, with what was drawn into them since kept.
     DecodeEnd FinishBackgroundDecodes();
+    // A decode in the background whose end was not yet taken up; for tests.
+    bool DecodingInBackground() const;
     // Decodes in the background with `decoder`, images from `fromPixels` pixels on; for tests.
     void UseBackgroundDecoder(BackgroundDecode::Decoder decoder, qint64 fromPixels)
     {
@@ -144,6 +146,7 @@ private:
     };
     Slot* slot(Bitmap bitmap) const;
     void awaitRows(const Slot& held, int bottom) const;
+    void awaitFigure(const Slot& held, const QRect& bounds, int width, Figure figure) const;
     LoadError awaitWhole(const Slot& held) const;
     bool openEarly(Bitmap& bitmap, const QString& path, LoadResult& result);
     bool decodeUnderWay() const;

@@ -25,7 +25,7 @@ void DecodeProgress::finish(LoadError error)
 void DecodeProgress::waitForDemand()
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return m_waiting > 0 || m_abandoned; });
+    m_changed.wait(lock, [&] { return m_wanted > m_written || m_abandoned; });
 }
 
 void DecodeProgress::waitForRows(int rows)
@@ -33,6 +33,7 @@ void DecodeProgress::waitForRows(int rows)
     std::unique_lock lock(m_mutex);
     if (m_ended || m_written >= std::min(rows, m_total)) return;
     ++m_waiting;
+    m_wanted = std::max(m_wanted, std::min(rows, m_total));
     m_changed.notify_all(); // a decoder waiting for demand goes on
     m_changed.wait(lock, [&] { return m_ended || m_written >= std::min(rows, m_total); });
     --m_waiting;
@@ -56,4 +57,13 @@ int DecodeProgress::written() const
 {
     const std::lock_guard lock(m_mutex);
     return m_written;
+}
+
+void DecodeProgress::abandon()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_abandoned = true;
+    }
+    m_changed.notify_all();
 }

@@ -22,8 +22,8 @@ public:
     void rowsWritten(int rows);
     void finish(LoadError error);
     const std::atomic<bool>& abandoned() const { return m_abandoned; }
-    // Waits until a reader waits for a row not yet written; for tests' decoders, that hold back
-    // the rest of an image until someone needs it.
+    // Waits until a reader has waited for a row not yet written; for tests' decoders, that hold
+    // back the rest of an image until someone needs it.
     void waitForDemand();
 
     // The reader's side.
@@ -35,7 +35,7 @@ public:
     LoadError waitForEnd();
     bool ended() const;
     // Asks the decoder to stop soon; the rows it did not write stay as they are.
-    void abandon() { m_abandoned = true; }
+    void abandon();
 
 private:
     const int m_total;
@@ -43,6 +43,7 @@ private:
     std::condition_variable m_changed;
     int m_written = 0;
     int m_waiting = 0;
+    int m_wanted = 0; // the most rows any reader has waited for
     bool m_ended = false;
     LoadError m_error = LoadError::None;
     std::atomic<bool> m_abandoned { false };
