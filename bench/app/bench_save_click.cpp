@@ -11,7 +11,10 @@
 // Run it under a window system for the figures a user feels (under Xvfb: `xvfb-run -a
 // bench_save_click`); without a display it runs on the offscreen platform.
 
+#include "Machine.h"
+#include "Offscreen.h"
 #include "Photos.h"
+#include "PictureWatch.h"
 #include "Timing.h"
 #include "categories/AfterSave.h"
 #include "core/App.h"
@@ -56,42 +59,6 @@ void placeTenFrames(App& app, QSize piece)
         app.FrameBottom[j][1] = top + float(piece.height() - 1) * m;
     }
     app.CatFrameCount[1] = 10;
-}
-
-// Remembers which image the picture showed when it was last painted.
-class PaintWatch : public QObject
-{
-public:
-    PaintWatch(QWidget* picture, const App& app)
-        : m_app(app)
-    {
-        picture->installEventFilter(this);
-    }
-    QString painted;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) painted = m_app.CurrentFileName;
-        return false;
-    }
-
-private:
-    const App& m_app;
-};
-
-// The click on "保存実行" at its centre, as the window system delivers it, then the events until
-// the picture of `next` is painted and the window system has it.
-void clickSaveAndWaitForPicture(TestProgram& program, PaintWatch& picture, const QString& next)
-{
-    QWidget* button = program.widget(QStringLiteral("BUTTON9"));
-    QWindow* window = button->window()->windowHandle();
-    const QPoint at = button->mapTo(button->window(), button->rect().center());
-    QTest::mouseClick(window, Qt::LeftButton, {}, at);
-    program.runEvents();
-    while (picture.painted != next)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    QGuiApplication::sync();
 }
 
 // The pieces' files written durably with plain calls into a folder of their own.
@@ -175,19 +142,6 @@ void saveThenNextAt(const QString& photo, int entry, const char* name, QSize pie
         byClick.click / durable);
 }
 
-// The offscreen platform says at every registration that it cannot raise a window.
-QtMessageHandler g_forward = nullptr;
-void dropRaiseWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (!message.startsWith(QLatin1String("This plugin does not support"))) g_forward(type, context, message);
-}
-
-double loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -195,7 +149,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    g_forward = qInstallMessageHandler(dropRaiseWarnings);
+    dropPlatformWarnings();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QTemporaryDir scratch;
     const QString photo = scratch.filePath(QStringLiteral("photo.JPG"));

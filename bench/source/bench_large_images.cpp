@@ -4,13 +4,13 @@
 //
 //   bench_large_images [folder for the generated files]
 
+#include "LargeFiles.h"
 #include "image/ImageFiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -19,55 +19,11 @@
 
 namespace {
 
-void putLittleEndian(QByteArray& bytes, int offset, qint64 value, int size)
+// A pattern of the row and column numbers.
+void fillRow(int y, QRgb* row, int width)
 {
-    for (int i = 0; i < size; ++i)
-        bytes[offset + i] = char((value >> (8 * i)) & 0xFF);
-}
-
-QByteArray bmpHeader(int width, int height)
-{
-    const qint64 pixelBytes = qint64((width * 3 + 3) / 4 * 4) * height;
-    QByteArray header(54, '\0');
-    header[0] = 'B';
-    header[1] = 'M';
-    putLittleEndian(header, 2, 54 + pixelBytes, 4);
-    putLittleEndian(header, 10, 54, 4);
-    putLittleEndian(header, 14, 40, 4);
-    putLittleEndian(header, 18, width, 4);
-    putLittleEndian(header, 22, height, 4);
-    putLittleEndian(header, 26, 1, 2);
-    putLittleEndian(header, 28, 24, 2);
-    putLittleEndian(header, 34, pixelBytes, 4);
-    return header;
-}
-
-// A 24-bit BMP written row by row, so that the whole image is never held in memory.
-bool writeBmp(const QString& path, int width, int height)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(bmpHeader(width, height));
-    QByteArray row((width * 3 + 3) / 4 * 4, '\0');
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width * 3; ++x)
-            row[x] = char((x + y) & 0xFF);
-        if (file.write(row) != row.size()) return false;
-    }
-    return true;
-}
-
-bool writeJpeg(const QString& path, int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = qRgb(x & 0xFF, y & 0xFF, (x ^ y) & 0xFF);
-    }
-    QImageWriter writer(path, "jpeg");
-    writer.setQuality(90);
-    return writer.write(image);
+    for (int x = 0; x < width; ++x)
+        row[x] = qRgb(x & 0xFF, y & 0xFF, (x ^ y) & 0xFF);
 }
 
 double milliseconds(const QElapsedTimer& timer)
@@ -109,7 +65,8 @@ int main(int argc, char** argv)
     const QString bmp = folder + QStringLiteral("/scan-10000x10000.bmp");
     const QString huge = folder + QStringLiteral("/huge-100000x100000.bmp");
 
-    if (!writeJpeg(jpeg, 12000, 9000) || !writeBmp(bmp, 10000, 10000)) {
+    if (!writeJpeg(jpeg, 12000, 9000, [](int y, QRgb* row) { fillRow(y, row, 12000); })
+        || !writeBmp(bmp, 10000, 10000, [](int y, QRgb* row) { fillRow(y, row, 10000); })) {
         std::fprintf(stderr, "cannot write the test images into %s\n", qPrintable(folder));
         return 1;
     }
