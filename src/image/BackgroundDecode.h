@@ -61,11 +61,14 @@ public:
 
 private:
     void run(const Options& options);
+    void startPopulating();
+    void populate(int fromRow);
 
     const QString m_path;
     FramedImage m_framed;
     DecodeProgress m_progress;
     QImage m_finalView;
     std::atomic<bool> m_done { false };
+    std::thread m_populating;
     std::thread m_thread; // last: it starts once everything above exists
 };
