@@ -108,6 +108,10 @@ Figures measure(const QString& photo, int entry, QSize piece, bool clicked)
     PaintWatch picture(program.widget(QStringLiteral("PICTURE1")), app);
     Figures figures;
     for (int step = 2; step <= kSteps; ++step) {
+        // A user takes longer to frame the image than the program to decode it whole, and the
+        // next one ahead after it.
+        while (app.bitmaps.DecodingInBackground())
+            program.runEvents();
         placeTenFrames(app, piece);
         app.bitmaps.WaitForPrefetch(program.path(imageName(step)));
         program.runEvents();

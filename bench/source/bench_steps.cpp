@@ -67,7 +67,9 @@ void saveThenNextAt(const QString& folder, int entry, const char* name)
     for (int step = 2; step <= 6; ++step) {
         const QString next = program.path(QStringLiteral("IMG00%1.JPG").arg(step));
         referenceBest = std::min(referenceBest, milliseconds([&] { reference.decode(next); }));
-        // The user places frames meanwhile; the next image is decoded ahead.
+        // The user places frames meanwhile; the image is decoded whole, the next one ahead.
+        while (app.bitmaps.DecodingInBackground())
+            program.runEvents();
         placeTenFrames(app);
         app.bitmaps.WaitForPrefetch(next);
         best = std::min(best, milliseconds([&] {
