@@ -46,15 +46,16 @@ std::optional<BackgroundDecode::Opened> BackgroundDecode::open(const QString& pa
     if (size.isEmpty() || !isAllowedSize({}, size.width(), size.height())
         || qint64(size.width()) * size.height() < options.fromPixels)
         return std::nullopt;
-    const bool shrunk = !options.viewInside.isEmpty();
-    const int reduction = shrunk ? reductionFor(size, options.viewInside) : 1;
+    const QSize inside = options.viewSize ? options.viewSize(size) : QSize();
+    const bool shrunk = !inside.isEmpty();
+    const int reduction = shrunk ? reductionFor(size, inside) : 1;
     if (shrunk && reduction == 1) return std::nullopt;
 
     DecodedImage full = allocateImage({ options.margin }, size.width(), size.height());
     if (!full.ok()) return failed(full.error);
     // The full decode starts first; the reduced one runs beside it, on this thread.
     Opened opened;
-    opened.decode = std::make_shared<BackgroundDecode>(path, std::move(full.framed), options);
+    opened.decode = std::make_shared<BackgroundDecode>(path, std::move(full.framed), inside, options);
     if (!shrunk) {
         opened.decode->startPopulating();
         return opened;
@@ -62,15 +63,16 @@ std::optional<BackgroundDecode::Opened> BackgroundDecode::open(const QString& pa
     const DecodedImage reduced = readFramedImageFile(path, { 0, kMaxImagePixels, reduction });
     // The reduced decode reads every byte the full one does, so a file it refuses is refused whole.
     if (!reduced.ok()) return failed(reduced.error);
-    opened.preview = shrunkViewOf(reduced.framed.image, options.viewInside, options.margin);
+    opened.preview = shrunkViewOf(reduced.framed.image, inside, options.margin);
     if (opened.preview.isNull()) return failed(LoadError::OutOfMemory);
     opened.decode->startPopulating(); // the core of the reduced decode is free now
     return opened;
 }
 
-BackgroundDecode::BackgroundDecode(const QString& path, FramedImage framed, const Options& options)
+BackgroundDecode::BackgroundDecode(const QString& path, FramedImage framed, QSize viewInside, const Options& options)
     : m_path(path)
     , m_framed(std::move(framed))
+    , m_viewInside(viewInside)
     , m_progress(m_framed.image.height())
     , m_thread([this, options] { run(options); })
 {
@@ -121,7 +123,7 @@ void BackgroundDecode::run(const Options& options)
     m_progress.finish(error);
     if (error == LoadError::None && !abandoned) {
         try {
-            m_finalView = shrunkViewOf(m_framed.image, options.viewInside, m_framed.margin);
+            m_finalView = shrunkViewOf(m_framed.image, m_viewInside, m_framed.margin);
         } catch (const std::bad_alloc&) {
         }
     }

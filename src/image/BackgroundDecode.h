@@ -30,7 +30,9 @@ public:
     struct Options
     {
         int margin = 0; // of the buffer the full image is decoded into (see FramedImage)
-        QSize viewInside; // of the view it is shown in when shrunk; empty at actual size
+        // The inside of the view an image of a given size is shown in when shrunk; an empty size
+        // when it is shown at actual size.
+        std::function<QSize(QSize image)> viewSize;
         Decoder decoder;
         qint64 fromPixels = kFromPixels;
         std::function<void()> ended; // called on the decoding thread once the work is done
@@ -41,13 +43,13 @@ public:
     {
         LoadError error = LoadError::None;
         std::shared_ptr<BackgroundDecode> decode;
-        QImage preview; // the view, `viewInside` inside the margin; null at actual size
+        QImage preview; // the view of the reduced decode, inside the margin; null at actual size
     };
     // Opens `path` early if it is a JPEG of at least `fromPixels` pixels, shown at actual size or
     // shrunk to half its size or less; nothing for any other file, which is read as usual.
     static std::optional<Opened> open(const QString& path, const Options& options);
 
-    BackgroundDecode(const QString& path, FramedImage framed, const Options& options);
+    BackgroundDecode(const QString& path, FramedImage framed, QSize viewInside, const Options& options);
     ~BackgroundDecode(); // stops the decode soon where it is not done
     BackgroundDecode(const BackgroundDecode&) = delete;
     BackgroundDecode& operator=(const BackgroundDecode&) = delete;
@@ -66,6 +68,7 @@ private:
 
     const QString m_path;
     FramedImage m_framed;
+    const QSize m_viewInside;
     DecodeProgress m_progress;
     QImage m_finalView;
     std::atomic<bool> m_done { false };

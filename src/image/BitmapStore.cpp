@@ -182,7 +182,7 @@ bool BitmapStore::TakeShrunkViewAhead(Bitmap& view, Bitmap source, int width, in
     const std::shared_ptr<BackgroundDecode> decoding = from->decoding;
     Slot& held = fresh(view);
     held.image = std::move(shrunk);
-    if (preview && decoding && !decoding->done()) {
+    if (preview && decoding) {
         // Kept as it was made (drawing into the view copies it), to be told apart from what is
         // drawn into the view when the view of the full image replaces it.
         held.preview = held.image;
@@ -223,10 +223,8 @@ LoadResult BitmapStore::LoadBitmapFile(Bitmap& bitmap, const QString& path)
 // any other file.
 bool BitmapStore::openEarly(Bitmap& bitmap, const QString& path, LoadResult& result)
 {
-    const QSize size = jpegFileSize(path);
-    const QSize inside = m_viewSize && !size.isEmpty() ? m_viewSize(size) : QSize();
     std::optional<BackgroundDecode::Opened> opened = BackgroundDecode::open(
-        path, { m_loadMargin, inside, m_backgroundDecoder, m_backgroundFrom, m_decodeNotice });
+        path, { m_loadMargin, m_viewSize, m_backgroundDecoder, m_backgroundFrom, m_decodeNotice });
     if (!opened) return false;
     result = { opened->error };
     if (!result.ok()) return true;
