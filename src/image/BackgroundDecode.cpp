@@ -6,9 +6,6 @@
 #include <cstring>
 #include <new>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 namespace {
 
 // The largest reduction whose image is still at least `inside` in both directions, so that the
@@ -89,25 +86,8 @@ BackgroundDecode::~BackgroundDecode()
 // large scan a tenth of the decode or more. Another core takes that on, ahead of the decoder.
 void BackgroundDecode::startPopulating()
 {
-    m_populating = std::thread([this, from = m_progress.written()] { populate(from); });
-}
-
-void BackgroundDecode::populate(int fromRow)
-{
-#ifdef MADV_POPULATE_WRITE
-    const QImage& image = m_framed.image;
-    const auto page = quintptr(sysconf(_SC_PAGESIZE));
-    constexpr qsizetype kBand = qsizetype(16) << 20;
-    const auto* start = image.constScanLine(std::min(fromRow, image.height() - 1));
-    const auto* end = image.constScanLine(image.height() - 1) + image.bytesPerLine();
-    for (auto at = quintptr(start) & ~(page - 1); at < quintptr(end) && !m_progress.abandoned(); at += kBand) {
-        // Populating leaves the bytes as they are, so rows the decoder writes meanwhile are safe.
-        const size_t length = std::min<size_t>(size_t(kBand), size_t(quintptr(end) - at));
-        if (madvise(reinterpret_cast<void*>(at), length, MADV_POPULATE_WRITE) != 0) return;
-    }
-#else
-    Q_UNUSED(fromRow);
-#endif
+    m_populating = std::thread(
+        [this, from = m_progress.written()] { populateRows(m_framed.image, from, m_progress.abandoned()); });
 }
 
 void BackgroundDecode::run(const Options& options)

@@ -64,7 +64,6 @@ public:
 private:
     void run(const Options& options);
     void startPopulating();
-    void populate(int fromRow);
 
     const QString m_path;
     FramedImage m_framed;

@@ -9,9 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -128,10 +131,61 @@ DecodedImage allocateImage(const DecodeTarget& target, qint64 width, qint64 heig
     return FramedImage { std::move(pixels), std::move(window), margin };
 }
 
+void populateRows(const QImage& image, int fromRow, const std::atomic<bool>& stop)
+{
+#ifdef MADV_POPULATE_WRITE
+    if (image.isNull()) return;
+    const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    constexpr qsizetype kBand = qsizetype(16) << 20;
+    const auto* start = image.constScanLine(std::clamp(fromRow, 0, image.height() - 1));
+    const auto* end = image.constScanLine(image.height() - 1) + image.bytesPerLine();
+    for (auto at = quintptr(start) & ~(page - 1); at < quintptr(end) && !stop; at += kBand) {
+        const size_t length = std::min<size_t>(size_t(kBand), size_t(quintptr(end) - at));
+        if (madvise(reinterpret_cast<void*>(at), length, MADV_POPULATE_WRITE) != 0) return;
+    }
+#else
+    Q_UNUSED(image);
+    Q_UNUSED(fromRow);
+    Q_UNUSED(stop);
+#endif
+}
+
+namespace {
+
+// A JPEG decoded into a buffer allocated first, whose pages another thread gives it meanwhile;
+// nothing for a file that is no JPEG.
+std::optional<DecodedImage> readPopulatedJpeg(const ReadOnlyFile& file, const DecodeTarget& target)
+{
+    if (file.status() != ReadOnlyFile::Status::Open || !file.read(0, 2).startsWith("\xFF\xD8")) return {};
+    const QSize size = readJpegSize(file);
+    if (size.isEmpty() || target.reduction > 1 || !isAllowedSize(target, size.width(), size.height()))
+        return {};
+    DecodedImage decoded = allocateImage(target, size.width(), size.height());
+    if (!decoded.ok()) return decoded;
+    std::atomic<bool> decodeEnded { false };
+    std::thread populating([&] { populateRows(decoded.framed.image, 0, decodeEnded); });
+    const JpegRowsInto into { &decoded.framed.image, nullptr };
+    LoadError error = LoadError::OutOfMemory;
+    try {
+        error = readJpeg(file, target, &into).error;
+    } catch (const std::bad_alloc&) {
+    }
+    decodeEnded = true;
+    populating.join();
+    if (error != LoadError::None) return DecodedImage(error);
+    return decoded;
+}
+
+} // namespace
+
 DecodedImage readFramedImageFile(
     const QString& path, const DecodeTarget& target, const std::atomic<bool>* abandoned)
 {
-    DecodedImage decoded = readOpenedFile(ReadOnlyFile(path, abandoned), target);
+    const ReadOnlyFile file(path, abandoned);
+    if (target.populateAhead) {
+        if (std::optional<DecodedImage> populated = readPopulatedJpeg(file, target)) return std::move(*populated);
+    }
+    DecodedImage decoded = readOpenedFile(file, target);
     const int margin = std::max(target.margin, 0);
     if (!decoded.ok() || decoded.framed.margin == margin) return decoded;
     // A decoder that made its own image is copied into a buffer with the margin.

@@ -63,7 +63,15 @@ struct DecodeTarget
     // A JPEG is decoded at 1/2, 1/4 or 1/8 of its size where this is 2, 4 or 8 (libjpeg's scaled
     // decoding, much quicker than a full decode); other formats are always read whole.
     int reduction = 1;
+    // A JPEG's buffer gets its pages from another thread ahead of the decoder (see populateRows),
+    // for a reader that has a core to spare.
+    bool populateAhead = false;
 };
+
+// Gives the image's memory from row `fromRow` on its pages now rather than at their first write,
+// which for a large buffer costs the kernel a tenth of a decode or more in zeroing them. The
+// bytes are left as they are, so a decoder may write the rows meanwhile. Stops once `stop` is set.
+void populateRows(const QImage& image, int fromRow, const std::atomic<bool>& stop);
 
 // What a reader gives back: the image in its buffer, or why there is none. With a margin of 0
 // the image is a buffer of its own; a reader whose decoder makes its own image may give it

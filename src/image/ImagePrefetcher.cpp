@@ -119,7 +119,10 @@ bool ImagePrefetcher::waitUntilIdle(const QString& path)
 std::optional<ImagePrefetcher::Decoded> ImagePrefetcher::decodeFile(
     const QString& path, int margin, const std::atomic<bool>& abandoned)
 {
-    DecodedImage read = readFramedImageFile(path, { margin, kPrefetchLimitPixels }, &abandoned);
+    // The user looks at the image on show meanwhile: a core is free to give the buffer its pages.
+    DecodeTarget target { margin, kPrefetchLimitPixels };
+    target.populateAhead = true;
+    DecodedImage read = readFramedImageFile(path, target, &abandoned);
     if (!read.ok()) return std::nullopt;
     return Decoded { std::move(read.framed), {}, std::nullopt };
 }
