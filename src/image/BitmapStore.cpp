@@ -234,14 +234,14 @@ bool BitmapStore::openEarly(Bitmap& bitmap, const QString& path, LoadResult& res
     held.ownsDecode = true;
     held.shrunkViewAhead = std::move(opened->preview);
     held.viewAheadIsPreview = !held.shrunkViewAhead.isNull();
-    m_lastDecode = opened->decode;
     return true;
 }
 
+// A decode in the background that has not ended, held by the bitmap it writes or by a view.
 bool BitmapStore::decodeUnderWay() const
 {
-    const std::shared_ptr<BackgroundDecode> last = m_lastDecode.lock();
-    return last && !last->done();
+    return std::any_of(m_bitmaps.begin(), m_bitmaps.end(),
+        [](const auto& held) { return held && held->decoding && !held->decoding->done(); });
 }
 
 bool BitmapStore::DecodingInBackground() const

@@ -160,7 +160,6 @@ private:
     BackgroundDecode::Decoder m_backgroundDecoder;
     qint64 m_backgroundFrom = BackgroundDecode::kFromPixels;
     std::function<void()> m_decodeNotice;
-    std::weak_ptr<BackgroundDecode> m_lastDecode;
     std::optional<QString> m_deferredPrefetch;
     std::vector<std::unique_ptr<PreparedFile>> m_prepared;
     QStringList m_namedFolders;
