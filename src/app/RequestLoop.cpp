@@ -1,6 +1,7 @@
 #include "app/RequestLoop.h"
 #include "app/UnexpectedError.h"
 #include "core/App.h"
+#include "source/Position.h"
 
 namespace {
 
@@ -15,15 +16,21 @@ void carryOutRequest(App& app)
         runAsUnit(kRequestLoop, unsigned(request), [&] { action(app); });
 }
 
+// The strip's position follows whatever a handler or a request has changed: a step, a listing,
+// a new registration, a drop.
 void runRequests(App& app, FormRuntime::Wait wait)
 {
+    showPosition(app);
     while (!app.rt.Ended()) {
         app.PendingAction = PendingAction::None;
         // Handlers run one at a time; a request one of them leaves is carried out only after
         // it has returned, before the next event is taken.
-        while (app.PendingAction == PendingAction::None)
+        while (app.PendingAction == PendingAction::None) {
             if (!app.rt.WaitEvent(wait)) return;
+            showPosition(app);
+        }
         carryOutRequest(app);
+        showPosition(app);
     }
 }
 

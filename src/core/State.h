@@ -77,6 +77,15 @@ struct AppState
     QString SplitDrive, SplitDir, SplitName;
     QString SeqNumberText;
     QString SaveName;
+    // The place of the image on show in a numbered sequence, as the strip tells it: its number
+    // and path, kept while a step finds no file; and the run of numbers found with files by the
+    // search for the first number after it without one, with the path of the number the search
+    // stopped at, which names the sequence.
+    double ShownSeqNumber = 0;
+    QString ShownSeqPath;
+    double SeqSearchedFrom = 0, SeqSearchedTo = 0;
+    QString SeqSearchedPath;
+    QString PositionShownFor; // what the strip's position was last worked out for
     Bitmap SourceBitmap;
     Bitmap ViewBitmap;
     float ImageWidth = 0, ImageHeight = 0;

@@ -1,6 +1,7 @@
 #include "platform/FormRuntime.h"
 
 #include "platform/NoteOverlay.h"
+#include "platform/StripText.h"
 #include "platform/SessionEnd.h"
 
 #include <QAbstractButton>
@@ -291,8 +292,28 @@ void FormRuntime::ShowNote(Control after, const QString& text, int milliseconds)
     QWidget* widget = Widget(after);
     if (!widget) return;
     QWidget* window = widget->window();
-    if (!m_note || m_note->parentWidget() != window) m_note = new NoteOverlay(window);
+    if (!m_note || m_note->parentWidget() != window) {
+        m_note = new NoteOverlay(window);
+        if (m_stripText && m_stripText->parentWidget() == window) m_note->keepClearOf(m_stripText);
+    }
     m_note->showNote(text, widget, milliseconds);
+}
+
+void FormRuntime::SetStripText(Control after, const QString& text)
+{
+    QWidget* widget = Widget(after);
+    if (!widget) return;
+    QWidget* window = widget->window();
+    if (!m_stripText || m_stripText->parentWidget() != window) {
+        m_stripText = new StripText(window);
+        if (m_note && m_note->parentWidget() == window) m_note->keepClearOf(m_stripText);
+    }
+    m_stripText->showText(text, widget);
+}
+
+QString FormRuntime::StripTextShown() const
+{
+    return m_stripText ? m_stripText->shownText() : QString();
 }
 
 QString FormRuntime::ShownNote() const

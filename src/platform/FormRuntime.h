@@ -20,6 +20,7 @@
 #include <vector>
 
 class NoteOverlay;
+class StripText;
 class QDropEvent;
 class QKeySequence;
 class QWidget;
@@ -160,6 +161,10 @@ public:
     // an answer to a dialog included.
     void ShowNote(Control after, const QString& text, int milliseconds);
     QString ShownNote() const; // the whole text; empty when no note is shown
+    // A lasting text at the right end of the control's row, where it covers nothing; a passing
+    // note keeps to the room left of it. An empty text removes it.
+    void SetStripText(Control after, const QString& text);
+    QString StripTextShown() const; // the text as it stands; empty when none is set
     // A window of text beside the owner's window, left open until the user closes it.
     void ShowTextWindow(Control owner, const QString& title, const QString& text);
 
@@ -226,5 +231,6 @@ private:
     bool m_sessionEnding = false;
     mutable std::optional<QMargins> m_frameMargins;
     QPointer<NoteOverlay> m_note;
+    QPointer<StripText> m_stripText;
     QPointer<QWidget> m_textWindow;
 };

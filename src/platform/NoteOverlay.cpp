@@ -18,10 +18,10 @@ constexpr int kFadeMilliseconds = 600;
 
 } // namespace
 
-QRect noteRoom(const QRect& after, int windowWidth)
+QRect noteRoom(const QRect& after, int rightEdge)
 {
     const int left = after.x() + after.width() + kGap;
-    const int width = windowWidth - kInset - left;
+    const int width = rightEdge - kInset - left;
     return width >= kNarrowest ? QRect(left, after.y(), width, after.height()) : QRect();
 }
 
@@ -75,12 +75,23 @@ void NoteOverlay::showNote(const QString& text, QWidget* after, int milliseconds
     m_timer->start(m_holdMilliseconds);
 }
 
+void NoteOverlay::keepClearOf(QWidget* neighbour)
+{
+    if (m_clearOf) m_clearOf->removeEventFilter(this);
+    m_clearOf = neighbour;
+    // The room changes with the neighbour's place and whether it is shown.
+    if (neighbour) neighbour->installEventFilter(this);
+}
+
 void NoteOverlay::fitIntoRoom()
 {
     QWidget* window = parentWidget();
-    const QRect room = m_after && window
-        ? noteRoom(QRect(m_after->mapTo(window, QPoint(0, 0)), m_after->size()), window->width())
-        : QRect();
+    if (!m_after || !window) {
+        hide();
+        return;
+    }
+    const int rightEdge = m_clearOf && m_clearOf->isVisible() ? m_clearOf->x() : window->width();
+    const QRect room = noteRoom(QRect(m_after->mapTo(window, QPoint(0, 0)), m_after->size()), rightEdge);
     if (room.isEmpty()) {
         hide();
         return;
@@ -107,7 +118,12 @@ QString NoteOverlay::note() const
 
 bool NoteOverlay::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible()) fitIntoRoom();
+    const bool roomMayChange = watched == parentWidget()
+        ? event->type() == QEvent::Resize
+        : watched == m_clearOf
+            && (event->type() == QEvent::Move || event->type() == QEvent::Resize
+                || event->type() == QEvent::Show || event->type() == QEvent::Hide);
+    if (roomMayChange && isVisible()) fitIntoRoom();
     return QLabel::eventFilter(watched, event);
 }
 

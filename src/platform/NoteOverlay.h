@@ -22,6 +22,9 @@ public:
     // fades it out. Where the window leaves no room right of the control, nothing is shown.
     void showNote(const QString& text, QWidget* after, int milliseconds);
     void dismiss();
+    // Keeps the note's room short of `neighbour`, a lasting widget further right on the same
+    // row, while that is shown.
+    void keepClearOf(QWidget* neighbour);
     // The whole text of the note on show; empty when none is shown.
     QString note() const;
 
@@ -36,16 +39,18 @@ private:
 
     QString m_text;
     QPointer<QWidget> m_after;
+    QPointer<QWidget> m_clearOf;
     int m_holdMilliseconds = 0;
     QGraphicsOpacityEffect* m_opacity;
     QPropertyAnimation* m_fade;
     QTimer* m_timer;
 };
 
-// The room of a note right of a control at `after` (in its window's coordinates) in a window
-// `windowWidth` wide: the control's row, from a small gap after it to a small inset before the
-// window's edge. Empty when that leaves too little to show anything readable.
-QRect noteRoom(const QRect& after, int windowWidth);
+// The room of a note right of a control at `after` (in its window's coordinates), up to
+// `rightEdge` (the window's width, or where a widget further right begins): the control's row,
+// from a small gap after it to a small inset before that edge. Empty when that leaves too
+// little to show anything readable.
+QRect noteRoom(const QRect& after, int rightEdge);
 
 // What a note shows in `rows` lines of `width` pixels: its lines as they are where they all fit;
 // otherwise the last line shown carries the rest, joined by spaces, so the first (the summary)

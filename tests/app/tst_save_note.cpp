@@ -50,24 +50,33 @@ void TestSaveNote::noteSitsInTheStripBesideTheSaveButtons_data()
 {
     QTest::addColumn<QString>("action"); // a button clicked, "PageDown" or "drop"
     QTest::addColumn<QString>("summary"); // the note's first line
+    QTest::addColumn<int>("windowWidth"); // 0: as the window opens, too narrow for the position
     const QString saved = QStringLiteral("2 枚を保存しました");
     // clang-format off
-    QTest::newRow("保存実行")                   << "BUTTON9"  << saved;
-    QTest::newRow("PageDown")                   << "PageDown" << saved;
-    QTest::newRow("保存後再読込")               << "BUTTON11" << saved;
-    QTest::newRow("a drop while frames are placed") << "drop" << "枠を置いている間は、ドロップした画像を読み込みません";
+    QTest::newRow("保存実行")                   << "BUTTON9"  << saved << 1100;
+    QTest::newRow("保存実行, narrow window")    << "BUTTON9"  << saved << 0;
+    QTest::newRow("PageDown")                   << "PageDown" << saved << 1100;
+    QTest::newRow("保存後再読込")               << "BUTTON11" << saved << 1100;
+    QTest::newRow("a drop while frames are placed") << "drop" << "枠を置いている間は、ドロップした画像を読み込みません" << 1100;
     // clang-format on
 }
 
 // The user frames the next image at once, so the note after a save leaves the whole picture in
-// sight: it sits in the strip, right of the save buttons, covering no control, and shows its
-// summary as far as the room takes, the whole text in its tooltip.
+// sight: it sits in the strip, right of the save buttons, covering no control and not the
+// image's position at the strip's right end, and shows its summary as far as the room takes, the
+// whole text in its tooltip.
 void TestSaveNote::noteSitsInTheStripBesideTheSaveButtons()
 {
     QFETCH(QString, action);
     QFETCH(QString, summary);
+    QFETCH(int, windowWidth);
     Registered scene; // the image fills the picture area: no pixel below the strip is free
     App& app = scene.app();
+    QWidget* window = scene.program.widget(QStringLiteral("MAINFORM"));
+    if (windowWidth > 0) {
+        window->resize(windowWidth, window->height());
+        scene.program.runEvents();
+    }
     scene.place(20, 20, 120, 90);
     chooseEntry(scene.program, "COMBO2", 1);
     scene.place(50, 60, 150, 160);
@@ -80,15 +89,25 @@ void TestSaveNote::noteSitsInTheStripBesideTheSaveButtons()
     const QString note = app.rt.ShownNote();
     QVERIFY2(note.startsWith(summary), qPrintable(note));
 
-    QWidget* window = scene.program.widget(QStringLiteral("MAINFORM"));
     auto* label = scene.program.widget<QLabel>(QStringLiteral("qt_note"));
     QVERIFY(label && label->isVisible());
     const QRect noteRect(label->mapTo(window, QPoint(0, 0)), label->size());
     QVERIFY2(
         noteRect.bottom() < 24 && noteRect.right() < window->width(), qPrintable(QDebug::toString(noteRect)));
+    auto* position = scene.program.widget<QLabel>(QStringLiteral("qt_strip_text"));
+    QVERIFY(position);
+    QCOMPARE(position->isVisible(), windowWidth > 0);
+    QCOMPARE(position->text(), app.rt.StripTextShown());
+    if (position->isVisible())
+        QVERIFY2(position->geometry().left() > noteRect.right()
+                && position->geometry().right() < window->width() && position->geometry().bottom() < 24,
+            qPrintable(QDebug::toString(position->geometry())));
     for (QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (control != label && control->isVisible())
+        if (control != label && control->isVisible()) {
             QVERIFY2(!noteRect.intersects(control->geometry()), qPrintable(control->objectName()));
+            if (control != position && position->isVisible())
+                QVERIFY2(!position->geometry().intersects(control->geometry()), qPrintable(control->objectName()));
+        }
     // On screen the picture shows its surface pixel for pixel.
     QWidget* shown = scene.picture();
     QCOMPARE(window->grab(shown->geometry()).toImage().convertToFormat(QImage::Format_RGB32),

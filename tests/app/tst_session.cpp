@@ -128,11 +128,16 @@ void TestSession::registrationAfterARestartInEachLoadMode_data()
     QTest::addColumn<bool>("closes"); // "登録終了" closes the registration window
     QTest::addColumn<QString>("message"); // what it reports, "title|text|icon"
     QTest::addColumn<QString>("showing"); // the image on show afterwards
+    QTest::addColumn<QString>("position"); // what the strip says of it, once an image is on show
     // clang-format off
-    QTest::newRow("sequence")       << "BUTTON7"  << "IMG001.BMP" << 1 << -1 << true  << ""                       << "IMG001.BMP";
-    QTest::newRow("single file")    << "BUTTON6"  << "IMG002.BMP" << 0 << -1 << false << ""                       << "";
-    QTest::newRow("folder")         << "BUTTON15" << "IMG002.BMP" << 3 << -1 << true  << "|このファイルは存在しません|0" << "";
-    QTest::newRow("single, by hand") << "BUTTON6" << "IMG002.BMP" << 0 << 2  << true  << "|このファイルは存在しません|0" << "";
+    QTest::newRow("sequence")       << "BUTTON7"  << "IMG001.BMP" << 1 << -1 << true  << ""                       << "IMG001.BMP"
+        << "1 番（次の空き番号 3）";
+    QTest::newRow("single file")    << "BUTTON6"  << "IMG002.BMP" << 0 << -1 << false << ""                       << ""
+        << "1 / 1";
+    QTest::newRow("folder")         << "BUTTON15" << "IMG002.BMP" << 3 << -1 << true  << "|このファイルは存在しません|0" << ""
+        << "";
+    QTest::newRow("single, by hand") << "BUTTON6" << "IMG002.BMP" << 0 << 2  << true  << "|このファイルは存在しません|0" << ""
+        << "";
     // clang-format on
 }
 
@@ -149,6 +154,7 @@ void TestSession::registrationAfterARestartInEachLoadMode()
     QFETCH(bool, closes);
     QFETCH(QString, message);
     QFETCH(QString, showing);
+    QFETCH(QString, position);
     TestProgram program;
     writeImage(program.path(QStringLiteral("IMG001.BMP")), 1, 40, 30);
     writeImage(program.path(QStringLiteral("IMG002.BMP")), 2, 50, 30);
@@ -186,6 +192,7 @@ void TestSession::registrationAfterARestartInEachLoadMode()
         QVERIFY(!shown(program, "FORM2"));
         QCOMPARE(app.CurrentFileName, QStringLiteral("IMG002.BMP"));
     }
+    QCOMPARE(app.rt.StripTextShown(), position);
     closeMainWindow(program);
     QVERIFY(app.rt.Ended());
 }
@@ -370,14 +377,18 @@ void TestSession::fileOrFolderOnTheCommandLineIsOpened_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<LoadMode>("mode");
     QTest::addColumn<QString>("message"); // the text of the one message box, if any
+    QTest::addColumn<QString>("position"); // what the strip says
     // clang-format off
-    QTest::newRow("file")                 << "scans/b.BMP" << false << true  << "b.BMP" << LoadMode::SingleFile << "";
-    QTest::newRow("file, own folder")     << "scans/b.BMP" << true  << true  << "b.BMP" << LoadMode::SingleFile << "";
-    QTest::newRow("folder")               << "scans"       << false << true  << "a.BMP" << LoadMode::Folder     << "";
+    QTest::newRow("file")                 << "scans/b.BMP" << false << true  << "b.BMP" << LoadMode::SingleFile << ""
+        << "1 / 1";
+    QTest::newRow("file, own folder")     << "scans/b.BMP" << true  << true  << "b.BMP" << LoadMode::SingleFile << ""
+        << "1 / 1";
+    QTest::newRow("folder")               << "scans"       << false << true  << "a.BMP" << LoadMode::Folder     << ""
+        << "1 / 2";
     QTest::newRow("missing file")         << "scans/c.BMP" << false << true  << ""      << LoadMode::Sequence
-        << "このファイルは存在しません";
+        << "このファイルは存在しません" << "";
     QTest::newRow("file, first run")      << "scans/b.BMP" << false << false << ""      << LoadMode::Sequence
-        << "全ての分類の設定が有効ではありません";
+        << "全ての分類の設定が有効ではありません" << "";
     // clang-format on
 }
 
@@ -391,6 +402,7 @@ void TestSession::fileOrFolderOnTheCommandLineIsOpened()
     QFETCH(QString, shown);
     QFETCH(LoadMode, mode);
     QFETCH(QString, message);
+    QFETCH(QString, position);
     ScratchHome home;
     TestProgram program;
     const QString scans = makeFolder(program, QStringLiteral("scans"));
@@ -415,6 +427,7 @@ void TestSession::fileOrFolderOnTheCommandLineIsOpened()
     if (!message.isEmpty()) QCOMPARE(program.dialogs().messages().first().text, message);
     if (!shown.isEmpty()) QCOMPARE(app.CurrentFilePath, scans + shown);
     if (mode == LoadMode::Folder) QCOMPARE(app.SrcList, QStringList({ "a.BMP", "b.BMP" }));
+    QCOMPARE(app.rt.StripTextShown(), position);
 }
 
 QTEST_MAIN(TestSession)

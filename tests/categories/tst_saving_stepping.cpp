@@ -157,9 +157,10 @@ void verifyShown(SteppingStory& story, const QString& name)
 // "トリミング開始" can be clicked, and the files of the save folder; the last of them is the piece
 // a frame placed before the step cut from the file shown before it.
 void verifyStep(SteppingStory& story, const QStringList& messages, const QString& name, bool trimmable,
-    const QStringList& files)
+    const QStringList& files, const QString& position)
 {
     TestProgram& program = story.program;
+    QCOMPARE(program.app().rt.StripTextShown(), position);
     QCOMPARE(messageLines(program.dialogs()), messages);
     for (const ScriptedDialogs::Call& message : program.dialogs().messages())
         QCOMPARE(message.owner, QStringLiteral("MAINFORM"));
@@ -175,7 +176,8 @@ void verifyStep(SteppingStory& story, const QStringList& messages, const QString
 // The steps of the sequence with a gap, taken with "保存実行" and "保存後逆読込": a missing number
 // is reported and crossed by stepping again; an unreadable file brings the image before back;
 // the number keeps its new value either way. The save before the missing number cuts the piece
-// from the view, and the image that stays is shown again, not the piece.
+// from the view, and the image that stays is shown again, not the piece. The strip tells the
+// number on show and the next one without a file, and what comes across a gap.
 void TestSavingStepping::sequenceSteppingCrossesAGap()
 {
     struct StepRow
@@ -189,19 +191,23 @@ void TestSavingStepping::sequenceSteppingCrossesAGap()
         bool failed; // LoadFailed afterwards
         bool trimmable; // "トリミング開始" usable afterwards
         QStringList files; // of the save folder
+        const char* position; // the strip's text
     };
+    const char* onOne = "1 番（次の空き番号 3）";
+    const char* onTwo = "2 番（3 番はありません。その次は 4 番）";
+    const char* onFour = "4 番（次の空き番号 6）";
     const QStringList none, gap { QStringLiteral("IMG003.BMP|ロードするファイル名の構成に誤りがあります|0") },
         unreadable { QStringLiteral("IMG005.BMP|このファイルは表示できません|0") }, piece { "CG01_001.BMP" };
     // clang-format off
     const StepRow steps[] = {
-        { "registered: IMG001",                    false, "",         none,       1, 1, false, true,  none },
-        { "保存実行: IMG002",                       false, "BUTTON9",  none,       2, 2, false, true,  none },
-        { "保存実行 with a frame: IMG003 missing",  true,  "BUTTON9",  gap,        2, 3, true,  false, piece },
-        { "保存実行: IMG004 across the gap",        false, "BUTTON9",  none,       4, 4, false, true,  piece },
-        { "保存実行: IMG005 no picture",            false, "BUTTON9",  unreadable, 4, 5, true,  true,  piece },
-        { "保存後逆読込: IMG004",                    false, "BUTTON12", none,       4, 4, false, true,  piece },
-        { "保存後逆読込: IMG003 missing",            false, "BUTTON12", gap,        4, 3, true,  false, piece },
-        { "保存後逆読込: IMG002 across the gap",     false, "BUTTON12", none,       2, 2, false, true,  piece },
+        { "registered: IMG001",                    false, "",         none,       1, 1, false, true,  none,  onOne },
+        { "保存実行: IMG002",                       false, "BUTTON9",  none,       2, 2, false, true,  none,  onTwo },
+        { "保存実行 with a frame: IMG003 missing",  true,  "BUTTON9",  gap,        2, 3, true,  false, piece, onTwo },
+        { "保存実行: IMG004 across the gap",        false, "BUTTON9",  none,       4, 4, false, true,  piece, onFour },
+        { "保存実行: IMG005 no picture",            false, "BUTTON9",  unreadable, 4, 5, true,  true,  piece, onFour },
+        { "保存後逆読込: IMG004",                    false, "BUTTON12", none,       4, 4, false, true,  piece, onFour },
+        { "保存後逆読込: IMG003 missing",            false, "BUTTON12", gap,        4, 3, true,  false, piece, onFour },
+        { "保存後逆読込: IMG002 across the gap",     false, "BUTTON12", none,       2, 2, false, true,  piece, onTwo },
     };
     // clang-format on
     const std::unique_ptr<SteppingStory> story = sequenceWithAGap();
@@ -214,7 +220,8 @@ void TestSavingStepping::sequenceSteppingCrossesAGap()
         } else {
             takeStep(*story, QString::fromLatin1(step.button), step.framed, int(step.messages.size()));
         }
-        verifyStep(*story, step.messages, sequenceName(step.shown), step.trimmable, step.files);
+        verifyStep(*story, step.messages, sequenceName(step.shown), step.trimmable, step.files,
+            QString::fromUtf8(step.position));
         QCOMPARE(app.LoadFailed, step.failed ? kFlagSet : kFlagClear);
         QCOMPARE(app.SeqNumber, step.number);
         QCOMPARE(app.SeqExt, QStringLiteral(".BMP"));
@@ -262,6 +269,7 @@ void TestSavingStepping::folderListSteppingStopsAtBothEnds()
         int index; // SrcIndex afterwards
         bool trimmable; // "トリミング開始" usable afterwards
         QStringList files; // of the save folder
+        const char* position; // the strip's text
     };
     const QString end = QStringLiteral("|ロードするファイルがこれ以上ありません|0");
     const QStringList none, endAtC { QStringLiteral("c.JPG") + end },
@@ -270,14 +278,15 @@ void TestSavingStepping::folderListSteppingStopsAtBothEnds()
         pieces { "CG01_001.BMP", "CG01_002.BMP" };
     // clang-format off
     const StepRow steps[] = {
-        { "listed: B.bmp",                        "",      false, "",         none,   "B.bmp", 1, true,  none },
-        { "保存実行: c.JPG",                       "",      false, "BUTTON9",  none,   "c.JPG", 2, true,  none },
-        { "保存実行 with a frame: at the end",     "",      true,  "BUTTON9",  endAtC, "c.JPG", 2, false, piece },
-        { "保存後逆読込: B.bmp",                    "",      false, "BUTTON12", none,   "B.bmp", 1, true,  piece },
-        { "保存後逆読込: a.BMP",                    "",      false, "BUTTON12", none,   "a.BMP", 0, true,  piece },
-        { "保存後逆読込: at the start",             "",      false, "BUTTON12", endAtA, "a.BMP", 0, false, piece },
-        { "保存実行 with a frame: B.bmp gone",     "B.bmp", true,  "BUTTON9",  gone,   "a.BMP", 1, false, pieces },
-        { "保存実行: c.JPG across the gone file",  "",      false, "BUTTON9",  none,   "c.JPG", 2, true,  pieces },
+        { "listed: B.bmp",                        "",      false, "",         none,   "B.bmp", 1, true,  none,   "2 / 3" },
+        { "保存実行: c.JPG",                       "",      false, "BUTTON9",  none,   "c.JPG", 2, true,  none,   "3 / 3" },
+        { "保存実行 with a frame: at the end",     "",      true,  "BUTTON9",  endAtC, "c.JPG", 2, false, piece,  "3 / 3" },
+        { "保存後逆読込: B.bmp",                    "",      false, "BUTTON12", none,   "B.bmp", 1, true,  piece,  "2 / 3" },
+        { "保存後逆読込: a.BMP",                    "",      false, "BUTTON12", none,   "a.BMP", 0, true,  piece,  "1 / 3" },
+        { "保存後逆読込: at the start",             "",      false, "BUTTON12", endAtA, "a.BMP", 0, false, piece,  "1 / 3" },
+        { "保存実行 with a frame: B.bmp gone",     "B.bmp", true,  "BUTTON9",  gone,   "a.BMP", 1, false, pieces,
+          "2 / 3（B.bmp を表示できませんでした）" },
+        { "保存実行: c.JPG across the gone file",  "",      false, "BUTTON9",  none,   "c.JPG", 2, true,  pieces, "3 / 3" },
     };
     // clang-format on
     const std::unique_ptr<SteppingStory> story = folderOfThree();
@@ -288,7 +297,8 @@ void TestSavingStepping::folderListSteppingStopsAtBothEnds()
             registerFolderList(*story);
         else
             takeStep(*story, QString::fromLatin1(step.button), step.framed, int(step.messages.size()));
-        verifyStep(*story, step.messages, QString::fromLatin1(step.shown), step.trimmable, step.files);
+        verifyStep(*story, step.messages, QString::fromLatin1(step.shown), step.trimmable, step.files,
+            QString::fromUtf8(step.position));
         QCOMPARE(story->program.app().SrcIndex, step.index);
         if (QTest::currentTestFailed()) return;
     }
@@ -313,6 +323,7 @@ void TestSavingStepping::shownFileOutsideTheListStartsAtTheFirstEntry()
     QCOMPARE(app.SrcIndex, -1);
     click(program, "BUTTON8");
     QCOMPARE(app.CurrentFileName, QStringLiteral("d.png"));
+    QCOMPARE(app.rt.StripTextShown(), QStringLiteral("- / 2"));
     click(program, "BUTTON9");
     QCOMPARE(program.dialogs().messages().size(), 0);
     QCOMPARE(app.CurrentFileName, QStringLiteral("a.BMP"));
@@ -386,6 +397,8 @@ void TestSavingStepping::wholeRunOfWork()
     }
     QCOMPARE(messageLines(program.dialogs()),
         QStringList { QStringLiteral("scan004.jpg|ロードするファイル名の構成に誤りがあります|0") });
+    QCOMPARE(app.CurrentFileName, QStringLiteral("scan003.jpg"));
+    QCOMPARE(app.rt.StripTextShown(), QStringLiteral("3 番（最後の画像です）"));
     closeMainWindow(program);
     QVERIFY(app.rt.Ended());
 

@@ -2,6 +2,7 @@
 #include "fixture/ScriptedDialogs.h"
 #include "platform/Drawing.h"
 #include "platform/NoteOverlay.h"
+#include "platform/StripText.h"
 
 #include <QApplication>
 #include <QTest>
@@ -20,6 +21,8 @@ private slots:
     void copyBlockClipsBothSides();
     void noteRoomLiesRightOfTheControl_data();
     void noteRoomLiesRightOfTheControl();
+    void stripTextSitsAtTheRowsEnd_data();
+    void stripTextSitsAtTheRowsEnd();
     void noteFitsItsRoom_data();
     void noteFitsItsRoom();
 };
@@ -132,10 +135,11 @@ void TestDrawingAndNotes::copyBlockClipsBothSides()
 void TestDrawingAndNotes::noteRoomLiesRightOfTheControl_data()
 {
     QTest::addColumn<QRect>("after");
-    QTest::addColumn<int>("windowWidth");
+    QTest::addColumn<int>("rightEdge"); // the window's width, or where a text further right begins
     QTest::addColumn<QRect>("room"); // null: none
     // clang-format off
     QTest::newRow("wide window")              << QRect(648, 0, 64, 24) << 1280 << QRect(720, 0, 556, 24);
+    QTest::newRow("short of a text at 1100")  << QRect(648, 0, 64, 24) << 1100 << QRect(720, 0, 376, 24);
     QTest::newRow("narrowest room")           << QRect(648, 0, 64, 24) << 756  << QRect(720, 0, 32, 24);
     QTest::newRow("too narrow to show")       << QRect(648, 0, 64, 24) << 755  << QRect();
     QTest::newRow("control past the edge")    << QRect(648, 0, 64, 24) << 640  << QRect();
@@ -144,13 +148,39 @@ void TestDrawingAndNotes::noteRoomLiesRightOfTheControl_data()
 }
 
 // A note takes the rest of its control's row, a gap away from the control and an inset away
-// from the window's edge, and nothing where too little is left to read.
+// from the window's edge or a lasting text there, and nothing where too little is left to read.
 void TestDrawingAndNotes::noteRoomLiesRightOfTheControl()
 {
     QFETCH(QRect, after);
-    QFETCH(int, windowWidth);
+    QFETCH(int, rightEdge);
     QFETCH(QRect, room);
-    QCOMPARE(noteRoom(after, windowWidth), room);
+    QCOMPARE(noteRoom(after, rightEdge), room);
+}
+
+void TestDrawingAndNotes::stripTextSitsAtTheRowsEnd_data()
+{
+    QTest::addColumn<QRect>("after");
+    QTest::addColumn<int>("windowWidth");
+    QTest::addColumn<int>("textWidth");
+    QTest::addColumn<QRect>("place"); // null: not shown
+    // clang-format off
+    QTest::newRow("wide window")           << QRect(648, 0, 64, 24) << 1280 << 60 << QRect(1214, 0, 60, 24);
+    QTest::newRow("just fits")             << QRect(648, 0, 64, 24) << 786  << 60 << QRect(720, 0, 60, 24);
+    QTest::newRow("one pixel short")       << QRect(648, 0, 64, 24) << 785  << 60 << QRect();
+    QTest::newRow("designed width 730")    << QRect(648, 0, 64, 24) << 730  << 60 << QRect();
+    QTest::newRow("on the control's row")  << QRect(10, 30, 50, 20) << 200  << 40 << QRect(154, 30, 40, 20);
+    // clang-format on
+}
+
+// The image's position sits flush right on the row of the save buttons, clear of them; where the
+// window leaves no room it is not shown, rather than cut or laid over a control.
+void TestDrawingAndNotes::stripTextSitsAtTheRowsEnd()
+{
+    QFETCH(QRect, after);
+    QFETCH(int, windowWidth);
+    QFETCH(int, textWidth);
+    QFETCH(QRect, place);
+    QCOMPARE(stripTextPlace(after, windowWidth, textWidth), place);
 }
 
 void TestDrawingAndNotes::noteFitsItsRoom_data()
