@@ -83,7 +83,7 @@ void registerHandlers(App& app)
     registerHandler(app, "COMBO2_KEY", [](App& a, const ControlEvent& e) { COMBO2_KEY(a, e.button); });
     registerHandler(app, "COMBO5_KEY", [](App& a, const ControlEvent& e) { COMBO5_KEY(a, e.button); });
     registerHandler(app, "PICTURE1_WHEEL", [](App& a, const ControlEvent& e) {
-        PICTURE1_WHEEL(a, e.shift, float(e.wheelSteps.x()), float(e.wheelSteps.y()));
+        PICTURE1_WHEEL(a, e.shift, float(e.wheelSteps.x()), float(e.wheelSteps.y()), e.x, e.y);
     });
     registerHandler(app, "MAINFORM_HELP", MAINFORM_HELP);
     registerHandler(app, "MAINFORM_AUTOFRAMES", MAINFORM_AUTOFRAMES);

@@ -113,6 +113,7 @@ struct AppState
     int16_t HScrollPos = 0, VScrollPos = 0, HScrollMax = 0, VScrollMax = 0;
     float HScrollUnit = 0, VScrollUnit = 0;
     float ViewOriginX = 0, ViewOriginY = 0;
+    int16_t PictureLeft = 0, PictureTop = 0; // where the layout put the picture on the main window
     float VisibleLeft = 0, VisibleTop = 0, VisibleRight = 0, VisibleBottom = 0;
     ::CornerToggle CornerToggle = ::CornerToggle::ToTopLeft; // where the corner button jumps next
     // What the view bitmap was last built from and what it held right after: a rebuild with

@@ -17,7 +17,6 @@
 #include <QWidget>
 #include <QWindow>
 
-#include <cmath>
 
 // How the user's actions become the program's events: which controls raise which events, the
 // gate every action passes, and the queue the handlers are run from.
@@ -247,13 +246,18 @@ void FormRuntime::comboBoxEvent(QWidget* combo, QEvent* event)
 // press. True when the event was the picture's.
 bool FormRuntime::pictureEvent(QWidget* picture, QEvent* event)
 {
+    const auto* surface = qobject_cast<SurfaceWidget*>(picture);
+    if (!surface) return false;
     const QString name = picture->objectName();
     if (event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPoint at = surface->surfacePoint(wheel->position());
         queueInput(picture,
             { .name = name + QLatin1String("_WHEEL"),
                 .owner = formOf(picture),
                 .shift = shiftCode(wheel->modifiers()),
+                .x = float(at.x()),
+                .y = float(at.y()),
                 .wheelSteps = QPointF(wheel->angleDelta()) / 120.0 });
         return true;
     }
@@ -268,9 +272,10 @@ bool FormRuntime::pictureEvent(QWidget* picture, QEvent* event)
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const int button
         = event->type() == QEvent::MouseMove ? buttonsHeld(mouse->buttons()) : buttonCode(mouse->button());
+    const QPoint at = surface->surfacePoint(mouse->position());
     queueInput(picture,
-        { name + QLatin1String(suffix), formOf(picture), button, shiftCode(mouse->modifiers()),
-            float(std::floor(mouse->position().x())), float(std::floor(mouse->position().y())) });
+        { name + QLatin1String(suffix), formOf(picture), button, shiftCode(mouse->modifiers()), float(at.x()),
+            float(at.y()) });
     return true;
 }
 

@@ -135,6 +135,12 @@ const QImage* FormRuntime::Surface(Control control) const
     return surface ? &surface->surface() : nullptr;
 }
 
+double FormRuntime::SurfaceScale(Control control) const
+{
+    auto* surface = as<SurfaceWidget>(control);
+    return surface ? surface->surfaceScale() : 1.0;
+}
+
 void FormRuntime::BitBlt(
     Control target, int x, int y, int width, int height, const QImage& source, int sx, int sy)
 {

@@ -142,11 +142,14 @@ public:
     int GetScrollPos(Control bar) const;
     void LineScroll(Control edit, int columns, int lines);
 
-    // Drawing onto a control that owns a surface (the picture, a window).
+    // Drawing onto a control that owns a surface (the picture), in the surface's own pixels,
+    // which are the screen's (see SurfaceWidget); its mouse and wheel events come in them too.
     void BitBlt(Control target, int x, int y, int width, int height, const QImage& source, int sx, int sy);
     void DrawLine(Control target, int x1, int y1, int x2, int y2, DrawMode mode, int width, Figure figure,
         int pen = Pen::Default);
     const QImage* Surface(Control control) const;
+    // Surface pixels per logical pixel of the control's geometry: 1 but at a fractional scale.
+    double SurfaceScale(Control control) const;
 
     // Keys, tooltips, a passing note and a text window.
     // A key that raises the event `event` of the control `target` (target name, "_", event),

@@ -5,7 +5,12 @@
 
 // A widget that owns an off-screen surface of its own size and only shows it. Everything the
 // program draws "on the widget" goes into the surface, so drawing stays exact and a test can
-// read back what the widget shows. The picture control and the main window are such widgets.
+// read back what the widget shows. The picture control is such a widget.
+//
+// The surface is counted in the screen's own pixels, or in a whole number of them where the
+// screen's scale is 2 or more: one surface pixel is shown as exactly one device pixel (or 2 × 2,
+// 3 × 3 ...), never resampled between, so a scan at actual size stays sharp at any scale. At a
+// fractional scale the surface thus holds more pixels than the widget has logical ones.
 class SurfaceWidget : public QWidget
 {
     Q_OBJECT
@@ -15,11 +20,16 @@ public:
     QImage& surface() { return m_surface; }
     const QImage& surface() const { return m_surface; }
 
+    // Surface pixels per logical pixel: 1 at whole scales, 1.5 at a scale of 1.5.
+    double surfaceScale() const;
+    // The surface pixel under a point of the widget in logical coordinates.
+    QPoint surfacePoint(const QPointF& logical) const;
+
     // Colour a newly exposed part of the surface starts with.
     void setBlankColour(QRgb colour);
 
     // Shows what changed in the given rectangle of the surface.
-    void surfaceChanged(const QRect& rect) { update(rect); }
+    void surfaceChanged(const QRect& rect);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

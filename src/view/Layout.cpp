@@ -8,20 +8,24 @@
 #include "view/ViewGeometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int kMinimumWidth = 640, kMinimumHeight = 300;
 constexpr int kDesignWidth = 730; // a window too narrow returns to the designed width, not to the minimum
 
-// Takes the placement over into the state: the visible size, and scroll position 0 along an
-// axis without a bar. The bars not needed are hidden.
-void adoptPlacement(App& app, const Placement& at)
+// Takes the placement over into the state: the visible size, in the picture's own pixels
+// (`scale` of them to a pixel of the window), and scroll position 0 along an axis without a bar.
+// The bars not needed are hidden.
+void adoptPlacement(App& app, const Placement& at, double scale)
 {
     app.NeedHScroll = float(at.hasHorizontalBar());
     app.NeedVScroll = float(at.hasVerticalBar());
-    app.VisibleWidth = int16_t(at.picture.width());
-    app.VisibleHeight = int16_t(at.picture.height());
+    app.VisibleWidth = int16_t(std::min(app.ViewWidth, float(std::floor(at.picture.width() * scale))));
+    app.VisibleHeight = int16_t(std::min(app.ViewHeight, float(std::floor(at.picture.height() * scale))));
+    app.PictureLeft = int16_t(at.picture.x());
+    app.PictureTop = int16_t(at.picture.y());
     if (!at.hasHorizontalBar()) {
         app.HScrollPos = 0;
         app.rt.ShowWindow(app.HSCROLL1, kFalse);
@@ -90,18 +94,22 @@ void WIN_SAIZU_SUB(App& app)
     app.FormHeight = int16_t(height);
     computePictureArea(app, width, height);
 
-    const Placement at = placePicture(QSize(int(app.ViewWidth), int(app.ViewHeight)),
-        QSize(app.PictureAreaWidth, app.PictureAreaHeight), app.ScrollBarSize);
+    // The view is placed by the room it takes on the window, which is less than its own pixels
+    // where the screen's scale is fractional.
+    const double scale = rt.SurfaceScale(app.PICTURE1);
+    const QSize viewOnWindow(int(std::ceil(app.ViewWidth / scale)), int(std::ceil(app.ViewHeight / scale)));
+    const Placement at
+        = placePicture(viewOnWindow, QSize(app.PictureAreaWidth, app.PictureAreaHeight), app.ScrollBarSize);
     app.HScrollUnit = 1;
     app.VScrollUnit = 1;
-    adoptPlacement(app, at);
+    adoptPlacement(app, at, scale);
     app.LastViewWidth = app.ViewWidth;
     app.LastViewHeight = app.ViewHeight;
 
     rt.DrawLine(app.MAINFORM, 0, kStripHeight - 1, app.PictureAreaWidth - 1, kStripHeight - 1,
         DrawMode::Normal, 1, Figure::Line);
     rt.MoveWindow(app.PICTURE1, at.picture.x(), at.picture.y());
-    rt.SetWindowSize(app.PICTURE1, app.VisibleWidth, app.VisibleHeight);
+    rt.SetWindowSize(app.PICTURE1, at.picture.width(), at.picture.height());
 
     if (at.hasHorizontalBar()) {
         SCROLL_XD_SUB(app);

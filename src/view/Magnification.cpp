@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -39,8 +40,7 @@ float factorFor(int entry, QSize area, QSizeF imageSize, float current)
 
 float factorOf(const App& app, int entry)
 {
-    return factorFor(entry, QSize(app.PictureAreaWidth, app.PictureAreaHeight),
-        QSizeF(app.ImageWidth, app.ImageHeight), app.Magnification);
+    return factorFor(entry, pictureAreaInPixels(app), QSizeF(app.ImageWidth, app.ImageHeight), app.Magnification);
 }
 
 // Whole part of a scaled side. The product is rounded to single precision before its whole
@@ -66,7 +66,7 @@ void drawBorder(App& app)
 std::function<QSize(QSize)> shrunkViewSizeAhead(const App& app)
 {
     const int entry = app.rt.GetCurSel(app.COMBO5);
-    const QSize area(app.PictureAreaWidth, app.PictureAreaHeight);
+    const QSize area = pictureAreaInPixels(app);
     const float current = app.Magnification;
     return [=](QSize image) {
         const float factor = factorFor(entry, area, QSizeF(image), current);
@@ -77,6 +77,12 @@ std::function<QSize(QSize)> shrunkViewSizeAhead(const App& app)
 }
 
 } // namespace
+
+QSize pictureAreaInPixels(const App& app)
+{
+    const double scale = app.rt.SurfaceScale(app.PICTURE1);
+    return { int(std::floor(app.PictureAreaWidth * scale)), int(std::floor(app.PictureAreaHeight * scale)) };
+}
 
 void BAI_SUB(App& app)
 {
@@ -136,20 +142,76 @@ bool fitsPictureArea(const App& app)
     return entry == FitHeight || entry == FitWidth;
 }
 
-void stepMagnification(App& app, int step)
+namespace {
+
+// An entry of the magnification list with the scale it gives the image on show, and the size of
+// the image in the view at that scale.
+struct EntryScale
+{
+    int entry;
+    float factor;
+    QSize view;
+};
+
+QSize imageSizeInView(const App& app, float factor)
+{
+    return { int(scaledSide(app.ImageWidth, factor)), int(scaledSide(app.ImageHeight, factor)) };
+}
+
+// The entries in order of the scale they give the image on show, smallest first, one entry per
+// view size: of entries that show the image alike, a fixed factor is kept rather than a fit,
+// whose scale would change with the window.
+std::vector<EntryScale> entriesByScale(const App& app)
+{
+    std::vector<EntryScale> entries;
+    for (int entry = 0; entry < app.rt.GetCount(app.COMBO5); ++entry) {
+        const float factor = factorOf(app, entry);
+        entries.push_back({ entry, factor, imageSizeInView(app, factor) });
+    }
+    const auto isFit = [](const EntryScale& e) { return e.entry == FitHeight || e.entry == FitWidth; };
+    std::stable_sort(entries.begin(), entries.end(), [&](const EntryScale& a, const EntryScale& b) {
+        return a.factor != b.factor ? a.factor < b.factor : !isFit(a) && isFit(b);
+    });
+    const auto sameView = [](const EntryScale& a, const EntryScale& b) { return a.view == b.view; };
+    entries.erase(std::unique(entries.begin(), entries.end(), sameView), entries.end());
+    return entries;
+}
+
+} // namespace
+
+int entryOneStepFrom(const App& app, int step)
+{
+    const int current = app.rt.GetCurSel(app.COMBO5);
+    if (current < 0 || step == 0) return current;
+    const QSize shown = imageSizeInView(app, factorOf(app, current));
+    const float factor = factorOf(app, current);
+    const std::vector<EntryScale> entries = entriesByScale(app);
+    if (step < 0) {
+        for (const EntryScale& larger : entries)
+            if (larger.factor > factor && larger.view != shown) return larger.entry;
+    } else {
+        for (auto smaller = entries.rbegin(); smaller != entries.rend(); ++smaller)
+            if (smaller->factor < factor && smaller->view != shown) return smaller->entry;
+    }
+    return current;
+}
+
+void stepMagnification(App& app, int step, std::optional<QPoint> anchor)
 {
     FormRuntime& rt = app.rt;
     const int current = rt.GetCurSel(app.COMBO5);
-    const int next = std::clamp(current + step, 0, rt.GetCount(app.COMBO5) - 1);
-    if (next == current || current < 0) return;
+    const int next = entryOneStepFrom(app, step);
+    if (next == current) return;
     if (anyFramePlaced(app)
         && rt.MessageBox(app.EventOwner, QStringLiteral("倍率の変更"),
                QStringLiteral("倍率を変えると、置いた枠はすべて消えます。変更しますか？"),
                MessageButtons::YesNo, MessageIcon::Exclamation)
             != MessageAnswer::Yes)
         return;
+    const ViewAnchor kept = anchorAt(app,
+        anchor.value_or(QPoint(app.VisibleWidth / 2, app.VisibleHeight / 2)));
     rt.SetCurSel(app.COMBO5, next);
-    COMBO5_CHANGE(app);
+    redrawKeeping(app, kept);
 }
 
 void COMBO5_KEY(App& app, int step)

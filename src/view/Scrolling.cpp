@@ -113,6 +113,41 @@ void COMBO5_CHANGE(App& app)
     CG_ON_SUB(app);
 }
 
+ViewAnchor anchorAt(const App& app, QPoint picturePoint)
+{
+    const double scale = app.rt.SurfaceScale(app.PICTURE1);
+    const QPointF inView(app.ViewOriginX + float(picturePoint.x()), app.ViewOriginY + float(picturePoint.y()));
+    return { (inView - QPointF(kViewMargin, kViewMargin)) / app.Magnification,
+        QPointF(app.PictureLeft, app.PictureTop) + QPointF(picturePoint) / scale };
+}
+
+namespace {
+
+// The bar position whose origin shows the view point `inView` at `onPicture` of the picture.
+int16_t positionShowing(double inView, double onPicture, float unit, int16_t maximum)
+{
+    return barPosition(float(std::max(inView - onPicture, 0.0)), unit, maximum);
+}
+
+} // namespace
+
+void redrawKeeping(App& app, const ViewAnchor& anchor)
+{
+    WIN_SAIZU_SUB(app);
+    const double scale = app.rt.SurfaceScale(app.PICTURE1);
+    const QPointF inView = anchor.image * app.Magnification + QPointF(kViewMargin, kViewMargin);
+    const QPointF onPicture = (anchor.window - QPointF(app.PictureLeft, app.PictureTop)) * scale;
+    if (app.NeedHScroll != 0) {
+        app.HScrollPos = positionShowing(inView.x(), onPicture.x(), app.HScrollUnit, app.HScrollMax);
+        app.rt.SetScrollPos(app.HSCROLL1, app.HScrollPos);
+    }
+    if (app.NeedVScroll != 0) {
+        app.VScrollPos = positionShowing(inView.y(), onPicture.y(), app.VScrollUnit, app.VScrollMax);
+        app.rt.SetScrollPos(app.VSCROLL1, app.VScrollPos);
+    }
+    CG_UP_SUB(app);
+}
+
 namespace {
 
 constexpr int kNotchesPerShownPart = 8;
@@ -134,11 +169,11 @@ void scrollByWheel(App& app, Control bar, int16_t visibleSide, float unit, int16
 
 } // namespace
 
-void PICTURE1_WHEEL(App& app, int shift, float notchesX, float notchesY)
+void PICTURE1_WHEEL(App& app, int shift, float notchesX, float notchesY, float x, float y)
 {
     if (shift & ModifierKey::Control) {
         if (notchesY != 0 && app.rt.IsWindowEnabled(app.COMBO5) != kFalse)
-            stepMagnification(app, notchesY > 0 ? -1 : 1);
+            stepMagnification(app, notchesY > 0 ? -1 : 1, QPoint(int(x), int(y)));
         return;
     }
     if (shift & ModifierKey::Shift || notchesY == 0) {

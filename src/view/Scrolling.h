@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QPoint>
+#include <QPointF>
+
 struct App;
 
 // Range of the horizontal / vertical bar from the part of the view that does not fit. Up to
@@ -20,6 +23,18 @@ void CG_UP(App& app);
 // Lays the window out again (which rebuilds the view), then repaints the picture.
 void CG_ON_SUB(App& app);
 
+// A point of the image and where on the main window it is shown, in the window's pixels.
+struct ViewAnchor
+{
+    QPointF image;
+    QPointF window;
+};
+// The anchor of the image point under a point of the picture, in picture pixels.
+ViewAnchor anchorAt(const App& app, QPoint picturePoint);
+// Lays the window out again, as CG_ON_SUB does, with the bars moved so that the anchor's image
+// point shows at its window point again, as near as the view's edges allow; then repaints.
+void redrawKeeping(App& app, const ViewAnchor& anchor);
+
 // Handlers: the two scroll bars, the corner button and the magnification list.
 void HSCROLL1_CHANGE(App& app);
 void VSCROLL1_CHANGE(App& app);
@@ -28,5 +43,6 @@ void COMBO5_CHANGE(App& app);
 
 // The mouse wheel over the picture: scrolls vertically, with Shift horizontally, through the
 // same routine as the bar, a notch an eighth of the shown part; with Ctrl it steps the
-// magnification list like its keys. `notchesX` and `notchesY` are how far the wheel turned.
-void PICTURE1_WHEEL(App& app, int shift, float notchesX, float notchesY);
+// magnification like its keys, keeping the image point under the pointer, at (x, y) in picture
+// pixels, where it is. `notchesX` and `notchesY` are how far the wheel turned.
+void PICTURE1_WHEEL(App& app, int shift, float notchesX, float notchesY, float x, float y);

@@ -41,8 +41,11 @@ namespace {
 QStringList controlsOfForm(const QWidget* window)
 {
     QStringList names;
+    // What the runtime lays over a window on its own (the note, the strip's text) is named qt_...
+    // as Qt names its own widgets, and is no control of the form.
     for (const QWidget* child : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        if (!child->objectName().isEmpty()) names << child->objectName();
+        if (!child->objectName().isEmpty() && !child->objectName().startsWith(QLatin1String("qt_")))
+            names << child->objectName();
     names.sort();
     return names;
 }
