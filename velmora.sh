@@ -23,8 +23,8 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins 
   libjpeg62-turbo-dev libopencv-core-dev libopencv-imgproc-dev fonts-ipafont-gothic fonts-noto-cjk)
 # What the tests need besides: the checkers of the desktop entry and the metainfo, and for the
 # Debian package that cpack builds its dependency scan (dpkg-shlibdeps) and the `file` that cpack
-# tells the program's binaries by.
-test_packages=(appstream desktop-file-utils dpkg-dev file)
+# tells the program's binaries by, and lintian, Debian's checker of packages.
+test_packages=(appstream desktop-file-utils dpkg-dev file lintian)
 # clang brings libFuzzer in its runtime package; llvm's symbolizer names the functions in reports.
 sanitizer_packages=(clang libclang-rt-14-dev llvm)
 fuzz_targets=(settings_reader:settings image_loader:images sequence_name:names)
