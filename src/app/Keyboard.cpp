@@ -79,22 +79,22 @@ void installKeys(App& app)
 
 void MAINFORM_HELP(App& app)
 {
-    // One line per action, with all its keys; the digits of the category list as one.
+    // One row per action, with all its keys; the digits of the category list as one.
     QStringList actions;
     std::map<QString, QStringList> keysOf;
     for (const KeyBinding& binding : keyBindings()) {
         const QString does = QString::fromUtf8(binding.does);
-        if (!keysOf.count(does)) actions << does;
+        if (!actions.contains(does)) actions << does;
         if (binding.control != &Controls::COMBO2) keysOf[does] << keyText(binding.key);
     }
-    QStringList lines { QStringLiteral("キーで使える操作（ボタンが使えるときだけ働きます）"), QString() };
+    QList<TableRow> rows;
     for (const QString& does : actions) {
         const QStringList& keys = keysOf[does];
-        lines << QStringLiteral("%1\t%2").arg(
-            keys.isEmpty() ? QStringLiteral("1〜9, 0") : keys.join(QStringLiteral(", ")), does);
+        rows.append({ keys.isEmpty() ? QStringLiteral("1〜9, 0") : keys.join(QStringLiteral(", ")), does });
     }
-    lines << QString() << QStringLiteral("ホイール\t上下にスクロール")
-          << QStringLiteral("Shift+ホイール\t左右にスクロール")
-          << QStringLiteral("Ctrl+ホイール\t倍率を一段上げる／下げる");
-    app.rt.ShowTextWindow(app.MAINFORM, QStringLiteral("キーの一覧"), lines.join(QLatin1Char('\n')));
+    rows << TableRow() << TableRow(QStringLiteral("ホイール"), QStringLiteral("上下にスクロール"))
+         << TableRow(QStringLiteral("Shift+ホイール"), QStringLiteral("左右にスクロール"))
+         << TableRow(QStringLiteral("Ctrl+ホイール"), QStringLiteral("倍率を一段上げる／下げる"));
+    app.rt.ShowTableWindow(app.MAINFORM, QStringLiteral("キーの一覧"),
+        QStringLiteral("キーで使える操作（ボタンが使えるときだけ働きます）"), rows);
 }

@@ -3,6 +3,7 @@
 #include "platform/NoteOverlay.h"
 #include "platform/StripText.h"
 #include "platform/SessionEnd.h"
+#include "platform/TableWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -55,7 +56,7 @@ FormRuntime::FormRuntime(FormFactory factory, std::unique_ptr<Dialogs> dialogs)
 
 FormRuntime::~FormRuntime()
 {
-    delete m_textWindow.data();
+    delete m_tableWindow.data();
     for (Bound& bound : m_controls)
         if (bound.widget && bound.widget->isWindow()) delete bound.widget.data();
 }
@@ -280,7 +281,7 @@ int FormRuntime::GetMousePointer(Control control) const
     return MousePointer::Default;
 }
 
-// --- keys, tooltips, notes, text windows ----------------------------------------------------
+// --- keys, tooltips, notes, table windows ------------------------------------------------
 
 void FormRuntime::SetToolTip(Control control, const QString& text)
 {
@@ -328,24 +329,19 @@ void FormRuntime::endNote()
     if (m_note) m_note->dismiss();
 }
 
-void FormRuntime::ShowTextWindow(Control owner, const QString& title, const QString& text)
+void FormRuntime::ShowTableWindow(
+    Control owner, const QString& title, const QString& heading, const QList<TableRow>& rows)
 {
-    if (!m_textWindow) {
-        auto* label = new QLabel;
-        label->setObjectName(QStringLiteral("TEXTWINDOW"));
-        label->setAttribute(Qt::WA_DeleteOnClose);
-        label->setTextFormat(Qt::PlainText);
-        label->setMargin(16);
-        label->setFont(Widget(owner) ? Widget(owner)->font() : label->font());
-        m_textWindow = label;
+    if (!m_tableWindow) {
+        m_tableWindow = new TableWindow;
+        m_tableWindow->setObjectName(QStringLiteral("TABLEWINDOW"));
+        if (QWidget* ownerWindow = Widget(owner)) m_tableWindow->setFont(ownerWindow->font());
     }
-    auto* label = static_cast<QLabel*>(m_textWindow.data());
-    label->setWindowTitle(title);
-    label->setText(text);
-    label->adjustSize();
-    label->show();
-    label->raise();
-    label->activateWindow();
+    m_tableWindow->setWindowTitle(title);
+    m_tableWindow->setTable(heading, rows);
+    m_tableWindow->show();
+    m_tableWindow->raise();
+    m_tableWindow->activateWindow();
 }
 
 // --- dialogs and metrics -----------------------------------------------------------------

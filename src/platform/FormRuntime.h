@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QMargins>
 #include <QObject>
+#include <QPair>
 #include <QPointF>
 #include <QPointer>
 #include <QSet>
@@ -24,6 +25,7 @@ class StripText;
 class QDropEvent;
 class QKeySequence;
 class QWidget;
+class TableWindow;
 
 // Mouse button codes of the mouse events; a move holds the bits of the buttons held.
 namespace MouseButton {
@@ -64,6 +66,9 @@ inline constexpr int ResizeCorner = 5;
 inline constexpr int ResizeHorizontal = 9; // over a left or right edge
 inline constexpr int ResizeVertical = 10; // over a top or bottom edge
 } // namespace MousePointer
+
+// Two texts side by side on one row of a table window: a key and what it does, say.
+using TableRow = QPair<QString, QString>;
 
 // Builds the window named "MAINFORM" or "FORM2" from its form description.
 using FormFactory = std::function<QWidget*(const QString& formName)>;
@@ -151,7 +156,7 @@ public:
     // Surface pixels per logical pixel of the control's geometry: 1 but at a fractional scale.
     double SurfaceScale(Control control) const;
 
-    // Keys, tooltips, a passing note and a text window.
+    // Keys, tooltips, a passing note and a window of two columns.
     // A key that raises the event `event` of the control `target` (target name, "_", event),
     // with `value` as the event's button, only while the target is usable, as a click would.
     void SetShortcut(Control target, const QKeySequence& key, const QString& event, int value = 0);
@@ -168,8 +173,12 @@ public:
     // note keeps to the room left of it. An empty text removes it.
     void SetStripText(Control after, const QString& text);
     QString StripTextShown() const; // the text as it stands; empty when none is set
-    // A window of text beside the owner's window, left open until the user closes it.
-    void ShowTextWindow(Control owner, const QString& title, const QString& text);
+    // A window in the owner's font that lists pairs of texts in two aligned columns under a
+    // heading (see TableWindow), left open until the user closes it with its close box or
+    // Escape; it blocks no other window. While it is open, showing it again fills the same
+    // window anew and brings it to the front.
+    void ShowTableWindow(
+        Control owner, const QString& title, const QString& heading, const QList<TableRow>& rows);
 
     // Dialogs. The owner is a window handle, or an unbound handle for none.
     int MessageBox(Control owner, const QString& title, const QString& text, int buttons, int icon,
@@ -235,5 +244,5 @@ private:
     mutable std::optional<QMargins> m_frameMargins;
     QPointer<NoteOverlay> m_note;
     QPointer<StripText> m_stripText;
-    QPointer<QWidget> m_textWindow;
+    QPointer<TableWindow> m_tableWindow;
 };

@@ -5,10 +5,16 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTest>
+#include <QWindow>
+
+#include <map>
 
 namespace {
 
@@ -47,6 +53,50 @@ QString listsFollowed(App& app)
         .arg(app.rt.GetCurSel(app.COMBO1));
 }
 
+// The key lists on show: top-level windows of their own.
+QList<QWidget*> shownKeyLists()
+{
+    QList<QWidget*> shown;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("TABLEWINDOW") && window->isVisible()) shown << window;
+    return shown;
+}
+
+QWidget* shownKeyList()
+{
+    const QList<QWidget*> shown = shownKeyLists();
+    return shown.size() == 1 ? shown.first() : nullptr;
+}
+
+// The labels of one column of the key list's grid below its heading, top to bottom.
+QList<QLabel*> column(QWidget* keyList, int index)
+{
+    QList<QLabel*> cells;
+    const QGridLayout* grid = keyList->findChild<QGridLayout*>();
+    for (int row = 1; grid && row < grid->rowCount(); ++row) {
+        const QLayoutItem* item = grid->itemAtPosition(row, index);
+        if (item) cells << qobject_cast<QLabel*>(item->widget());
+    }
+    return cells;
+}
+
+// Each key a user reads in the key column, with the action of its row, in the list's order.
+QList<QPair<QString, QString>> keysWithActions(QWidget* keyList)
+{
+    QList<QPair<QString, QString>> pairs;
+    const QList<QLabel*> keys = column(keyList, 0);
+    const QList<QLabel*> does = column(keyList, 1);
+    for (qsizetype row = 0; row < keys.size() && row < does.size(); ++row) {
+        const QString cell = keys[row]->text();
+        // The digits' row "1〜9, 0" is one entry; other cells separate their keys by commas.
+        const QStringList parts
+            = cell.contains(QStringLiteral("〜")) ? QStringList { cell } : cell.split(QStringLiteral(", "));
+        for (const QString& key : parts)
+            pairs.append({ key, does[row]->text() });
+    }
+    return pairs;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QKeyCombination)
@@ -62,7 +112,11 @@ private slots:
     void keysRunTheirButtons();
     void keysOfUnusableButtonsDoNothing_data();
     void keysOfUnusableButtonsDoNothing();
-    void tooltipsAndTheKeyListShowTheKeys();
+    void tooltipsShowTheKeys();
+    void keyListHasOneAlignedRowPerAction();
+    void keyListClosesWithEscapeOrItsCloseBox_data();
+    void keyListClosesWithEscapeOrItsCloseBox();
+    void keyListIsOneWindowThatBlocksNothing();
     void escapeGivesUpTheFrameBeingPlaced_data();
     void escapeGivesUpTheFrameBeingPlaced();
     void wheelScrollsThroughTheBars_data();
@@ -151,7 +205,7 @@ void TestKeysAndWheel::keysOfUnusableButtonsDoNothing()
     QCOMPARE(scene.program.dialogs().calls().size(), 0);
 }
 
-void TestKeysAndWheel::tooltipsAndTheKeyListShowTheKeys()
+void TestKeysAndWheel::tooltipsShowTheKeys()
 {
     Registered scene;
     App& app = scene.app();
@@ -175,16 +229,135 @@ void TestKeysAndWheel::tooltipsAndTheKeyListShowTheKeys()
     // The digits choose the categories of the list.
     scene.key(Qt::Key_2);
     QCOMPARE(app.CurCat, int16_t(2));
+}
+
+// F1 lists every key of the main window, one row per action in two columns that line up, the
+// digits as one row, the wheel below.
+void TestKeysAndWheel::keyListHasOneAlignedRowPerAction()
+{
+    Registered scene;
+    scene.key(Qt::Key_F1);
+    QWidget* list = shownKeyList();
+    QVERIFY(list);
+    QCOMPARE(list->windowTitle(), QStringLiteral("キーの一覧"));
+    const QLayoutItem* heading = list->findChild<QGridLayout*>()->itemAtPosition(0, 0);
+    QCOMPARE(qobject_cast<QLabel*>(heading->widget())->text(),
+        QStringLiteral("キーで使える操作（ボタンが使えるときだけ働きます）"));
+
+    const QList<QLabel*> keys = column(list, 0);
+    const QList<QLabel*> does = column(list, 1);
+    QCOMPARE(keys.size(), does.size());
+    QStringList actions;
+    for (const QLabel* action : does) {
+        QVERIFY2(!actions.contains(action->text()), qPrintable(action->text()));
+        actions << action->text();
+    }
+    std::map<QString, QString> actionOf;
+    for (const auto& [key, action] : keysWithActions(list)) {
+        QVERIFY2(!actionOf.count(key), qPrintable(key + QStringLiteral(" listed twice")));
+        actionOf[key] = action;
+    }
+    // Every key the main window takes is in the list, the digits in one row of their own.
+    int digits = 0;
+    for (const QShortcut* shortcut :
+        scene.program.widget(QStringLiteral("MAINFORM"))->findChildren<QShortcut*>()) {
+        const QString key = shortcut->key().toString(QKeySequence::NativeText);
+        if (key.size() == 1 && key[0].isDigit())
+            ++digits;
+        else
+            QVERIFY2(actionOf.count(key), qPrintable(key));
+    }
+    QCOMPARE(digits, 10);
+    const std::map<QString, QString> expected = {
+        { "1〜9, 0", "分類一覧の 1〜10 番目を選ぶ（0 は 10 番目）" },
+        { "PgDown", "保存して次の画像へ" },
+        { "A", "枠を自動で置く" },
+        { "S", "枠を中身に合わせる" },
+        { "Ctrl+V", "前の画像の枠を置く" },
+        { "Ctrl++", "倍率を一段上げる" },
+        { "Ctrl+=", "倍率を一段上げる" },
+        { "F1", "キーの一覧" },
+        { "ホイール", "上下にスクロール" },
+        { "Shift+ホイール", "左右にスクロール" },
+        { "Ctrl+ホイール", "倍率を一段上げる／下げる" },
+    };
+    for (const auto& [key, action] : expected) {
+        QVERIFY2(actionOf.count(key), qPrintable(key));
+        QCOMPARE(actionOf.at(key), action);
+    }
+
+    // Each column starts at one x, the actions right of the widest key; nothing is cut short.
+    for (const QList<QLabel*>& cells : { keys, does }) {
+        for (const QLabel* cell : cells) {
+            QCOMPARE(cell->mapTo(list, QPoint()).x(), cells.first()->mapTo(list, QPoint()).x());
+            QVERIFY2(cell->width() >= cell->sizeHint().width(), qPrintable(cell->text()));
+            QVERIFY2(
+                cell->mapTo(list, QPoint(cell->width(), 0)).x() <= list->width(), qPrintable(cell->text()));
+        }
+    }
+    for (const QLabel* key : keys)
+        QVERIFY2(key->mapTo(list, QPoint(key->sizeHint().width(), 0)).x()
+                < does.first()->mapTo(list, QPoint()).x(),
+            qPrintable(key->text()));
+}
+
+void TestKeysAndWheel::keyListClosesWithEscapeOrItsCloseBox_data()
+{
+    QTest::addColumn<bool>("escape"); // false: the close box, through the window system
+    QTest::newRow("Escape") << true;
+    QTest::newRow("close box") << false;
+}
+
+// Escape on the key list or its close box closes it; the frame being placed on the main window
+// stays, as Escape there belongs to the list. F1 opens it again.
+void TestKeysAndWheel::keyListClosesWithEscapeOrItsCloseBox()
+{
+    QFETCH(bool, escape);
+    Registered scene;
+    App& app = scene.app();
+    scene.clickAt(200, 150);
+    QCOMPARE(app.TrimState, TrimState::Placing);
+    scene.key(Qt::Key_F1);
+    QPointer<QWidget> list = shownKeyList();
+    QVERIFY(list);
+    QWindow* window = list->windowHandle();
+    if (escape) {
+        list->activateWindow();
+        QTRY_VERIFY(list->isActiveWindow());
+        QTest::keyClick(window, Qt::Key_Escape);
+    } else {
+        QVERIFY(window->close());
+    }
+    scene.program.runEvents();
+    QTRY_VERIFY(!list);
+    QVERIFY(shownKeyLists().isEmpty());
+    QCOMPARE(app.TrimState, TrimState::Placing);
 
     scene.key(Qt::Key_F1);
-    QWidget* list = nullptr;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String("TEXTWINDOW") && window->isVisible()) list = window;
+    QVERIFY(shownKeyList());
+}
+
+// The key list blocks no window: the main window's keys go on working while it is open, its
+// Escape included, which leaves the list open; F1 again brings the same list forward instead of
+// a second one.
+void TestKeysAndWheel::keyListIsOneWindowThatBlocksNothing()
+{
+    Registered scene;
+    App& app = scene.app();
+    scene.clickAt(200, 150);
+    scene.key(Qt::Key_F1);
+    QWidget* list = shownKeyList();
     QVERIFY(list);
-    const QString keys = qobject_cast<QLabel*>(list)->text();
-    for (const char* expected : { "PgDown", "PgUp", "F5", "Esc", "Del", "F2", "Ctrl+O", "Ctrl+-", "ホイール",
-             "A\t枠を自動で置く", "Ctrl+V\t前の画像の枠を置く", "S\t枠を中身に合わせる" })
-        QVERIFY2(keys.contains(QString::fromUtf8(expected)), expected);
+    QVERIFY(!list->isModal());
+    QVERIFY(!QApplication::activeModalWidget());
+    scene.key(Qt::Key_Escape);
+    QCOMPARE(app.TrimState, TrimState::Idle);
+    QCOMPARE(shownKeyLists(), QList<QWidget*>({ list }));
+    scene.key(Qt::Key_T);
+    QCOMPARE(app.TrimState, TrimState::Armed);
+    scene.key(Qt::Key_F1);
+    QCOMPARE(shownKeyLists(), QList<QWidget*>({ list }));
+    QTRY_VERIFY(list->isActiveWindow());
 }
 
 void TestKeysAndWheel::escapeGivesUpTheFrameBeingPlaced_data()
