@@ -251,7 +251,7 @@ bool FormRuntime::pictureEvent(QWidget* picture, QEvent* event)
     const QString name = picture->objectName();
     if (event->type() == QEvent::Wheel) {
         const auto* wheel = static_cast<QWheelEvent*>(event);
-        const QPoint at = surface->surfacePoint(wheel->position());
+        const QPoint at = surface->surfacePointOf(*wheel);
         queueInput(picture,
             { .name = name + QLatin1String("_WHEEL"),
                 .owner = formOf(picture),
@@ -272,7 +272,7 @@ bool FormRuntime::pictureEvent(QWidget* picture, QEvent* event)
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const int button
         = event->type() == QEvent::MouseMove ? buttonsHeld(mouse->buttons()) : buttonCode(mouse->button());
-    const QPoint at = surface->surfacePoint(mouse->position());
+    const QPoint at = surface->surfacePointOf(*mouse);
     queueInput(picture,
         { name + QLatin1String(suffix), formOf(picture), button, shiftCode(mouse->modifiers()), float(at.x()),
             float(at.y()) });

@@ -2,6 +2,7 @@
 
 #include "platform/Drawing.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -21,19 +22,33 @@ void SurfaceWidget::setBlankColour(QRgb colour)
     update();
 }
 
-double SurfaceWidget::surfaceScale() const
+int SurfaceWidget::devicePixelsPerSurfacePixel() const
 {
-    const double ratio = devicePixelRatioF();
     // A whole part of the scale enlarges each surface pixel to a square of device pixels; the
     // rest the surface takes into its own size.
-    return ratio / std::max(1.0, std::floor(ratio + 1e-9));
+    return std::max(1, int(std::floor(devicePixelRatioF() + 1e-9)));
 }
 
-QPoint SurfaceWidget::surfacePoint(const QPointF& logical) const
+double SurfaceWidget::surfaceScale() const
 {
-    // Floored: every device pixel of a surface pixel lies on that surface pixel.
-    const double scale = surfaceScale();
-    return { int(std::floor(logical.x() * scale)), int(std::floor(logical.y() * scale)) };
+    return devicePixelRatioF() / devicePixelsPerSurfacePixel();
+}
+
+// At a fractional scale a widget may begin inside a device pixel, which it does not paint; the
+// surface then begins with the next one, so that each of its pixels covers whole device pixels.
+QPointF SurfaceWidget::surfaceOrigin() const
+{
+    const QPointF device = QPointF(mapTo(window(), QPoint(0, 0))) * devicePixelRatioF();
+    return { std::ceil(device.x() - 1e-6), std::ceil(device.y() - 1e-6) };
+}
+
+QPoint SurfaceWidget::surfacePointOf(const QSinglePointEvent& event) const
+{
+    // The window system counts in whole device pixels; a small allowance keeps a position that
+    // came back from logical coordinates a hair short of its pixel on that pixel.
+    const QPointF device = event.scenePosition() * devicePixelRatioF() - surfaceOrigin();
+    const int k = devicePixelsPerSurfacePixel();
+    return { int(std::floor((device.x() + 1e-6) / k)), int(std::floor((device.y() + 1e-6) / k)) };
 }
 
 void SurfaceWidget::surfaceChanged(const QRect& rect)
@@ -55,17 +70,20 @@ void SurfaceWidget::paintEvent(QPaintEvent* event)
         return;
     }
     // The surface's pixels, shared rather than copied, carry its scale, so Qt lays them onto the
-    // device pixels one to one.
+    // device pixels one to one, from the whole device pixel where the surface begins.
     QImage shown(m_surface.bits(), m_surface.width(), m_surface.height(), m_surface.bytesPerLine(),
         m_surface.format());
     shown.setDevicePixelRatio(scale);
-    painter.drawImage(QPointF(0, 0), shown);
+    const double ratio = devicePixelRatioF();
+    const QPointF start = (surfaceOrigin() - QPointF(mapTo(window(), QPoint(0, 0))) * ratio) / ratio;
+    painter.drawImage(start, shown);
 }
 
 void SurfaceWidget::resizeEvent(QResizeEvent* event)
 {
-    const QPoint corner = surfacePoint(QPointF(event->size().width(), event->size().height()));
-    fitSurface(QSize(corner.x(), corner.y()));
+    const double scale = surfaceScale();
+    fitSurface(QSize(int(std::floor(event->size().width() * scale + 1e-6)),
+        int(std::floor(event->size().height() * scale + 1e-6))));
     QWidget::resizeEvent(event);
 }
 

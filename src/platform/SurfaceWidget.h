@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QWidget>
 
+class QSinglePointEvent;
+
 // A widget that owns an off-screen surface of its own size and only shows it. Everything the
 // program draws "on the widget" goes into the surface, so drawing stays exact and a test can
 // read back what the widget shows. The picture control is such a widget.
@@ -22,8 +24,10 @@ public:
 
     // Surface pixels per logical pixel: 1 at whole scales, 1.5 at a scale of 1.5.
     double surfaceScale() const;
-    // The surface pixel under a point of the widget in logical coordinates.
-    QPoint surfacePoint(const QPointF& logical) const;
+    // The surface pixel under the pointer of an event, from its place in the window: Qt rounds
+    // the widget's own position of a mouse event to whole logical pixels, which at a scale of 2
+    // puts the second device pixel of a picture pixel onto the next one.
+    QPoint surfacePointOf(const QSinglePointEvent& event) const;
 
     // Colour a newly exposed part of the surface starts with.
     void setBlankColour(QRgb colour);
@@ -36,6 +40,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    int devicePixelsPerSurfacePixel() const;
+    // The device pixel of the window where the surface begins: the widget's first one, whole.
+    QPointF surfaceOrigin() const;
     void fitSurface(const QSize& size);
 
     QImage m_surface;
