@@ -46,7 +46,15 @@ QPoint SurfaceWidget::surfacePointOf(const QSinglePointEvent& event) const
 {
     // The window system counts in whole device pixels; a small allowance keeps a position that
     // came back from logical coordinates a hair short of its pixel on that pixel.
-    const QPointF device = event.scenePosition() * devicePixelRatioF() - surfaceOrigin();
+    // The window's position of the event is exact; the widget's own is rounded. A move that Qt
+    // makes up itself (after a click elsewhere) leaves the window's position unset, and only
+    // then is the widget's own taken.
+    const QPointF rounded = QPointF(mapTo(window(), QPoint(0, 0))) + event.position();
+    const QPointF exact = event.scenePosition();
+    const QPointF off = exact - rounded;
+    const bool sameEvent = std::abs(off.x()) <= 0.5 + 1e-6 && std::abs(off.y()) <= 0.5 + 1e-6;
+    const QPointF inWindow = sameEvent ? exact : rounded;
+    const QPointF device = inWindow * devicePixelRatioF() - surfaceOrigin();
     const int k = devicePixelsPerSurfacePixel();
     return { int(std::floor((device.x() + 1e-6) / k)), int(std::floor((device.y() + 1e-6) / k)) };
 }
