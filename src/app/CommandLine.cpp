@@ -37,7 +37,9 @@ std::variant<StartRequest, int> readCommandLine(const QStringList& arguments)
         return 2;
     };
     if (!parser.parse(arguments)) return wrong(parser.errorText());
-    if (parser.isSet(help)) {
+    // Qt's help option brings --help-all, which the help lists; there are no options of Qt's to
+    // add to it here, so it answers as --help does.
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
     }

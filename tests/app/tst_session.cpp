@@ -309,6 +309,9 @@ void TestSession::commandLineIsRead_data()
     QTest::newRow("absolute folder") << QStringList { "/tmp/scans/" }                   << -1 << false << "/tmp/scans/";
     QTest::newRow("two paths")       << QStringList { "a.BMP", "b.BMP" }                << 2  << false << "";
     QTest::newRow("unknown option")  << QStringList { "--own" }                         << 2  << false << "";
+    QTest::newRow("help")            << QStringList { "--help" }                        << 0  << false << "";
+    QTest::newRow("help, all")       << QStringList { "--help-all" }                    << 0  << false << "";
+    QTest::newRow("version")         << QStringList { "-v" }                            << 0  << false << "";
     // clang-format on
 }
 
