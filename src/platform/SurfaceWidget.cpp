@@ -44,8 +44,6 @@ QPointF SurfaceWidget::surfaceOrigin() const
 
 QPoint SurfaceWidget::surfacePointOf(const QSinglePointEvent& event) const
 {
-    // The window system counts in whole device pixels; a small allowance keeps a position that
-    // came back from logical coordinates a hair short of its pixel on that pixel.
     // The window's position of the event is exact; the widget's own is rounded. A move that Qt
     // makes up itself (after a click elsewhere) leaves the window's position unset, and only
     // then is the widget's own taken.
@@ -54,6 +52,8 @@ QPoint SurfaceWidget::surfacePointOf(const QSinglePointEvent& event) const
     const QPointF off = exact - rounded;
     const bool sameEvent = std::abs(off.x()) <= 0.5 + 1e-6 && std::abs(off.y()) <= 0.5 + 1e-6;
     const QPointF inWindow = sameEvent ? exact : rounded;
+    // The window system counts in whole device pixels; a small allowance keeps a position that
+    // came back from logical coordinates a hair short of its pixel on that pixel.
     const QPointF device = inWindow * devicePixelRatioF() - surfaceOrigin();
     const int k = devicePixelsPerSurfacePixel();
     return { int(std::floor((device.x() + 1e-6) / k)), int(std::floor((device.y() + 1e-6) / k)) };
@@ -66,7 +66,8 @@ void SurfaceWidget::surfaceChanged(const QRect& rect)
         update(rect);
         return;
     }
-    update(QRectF(QPointF(rect.topLeft()) / scale, QSizeF(rect.size()) / scale).toAlignedRect());
+    // A pixel more around it: the surface may begin up to a device pixel into the widget.
+    update(QRectF(QPointF(rect.topLeft()) / scale, QSizeF(rect.size()) / scale).toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 
 void SurfaceWidget::paintEvent(QPaintEvent* event)

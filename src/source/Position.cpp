@@ -40,9 +40,9 @@ std::optional<double> shownSequenceNumber(App& app)
 }
 
 // The first number after `shown` without a file. The numbers from SeqSearchedFrom up to, not
-// including, SeqSearchedTo were found with files; where `shown` + 1 lies in that run the search goes on
-// from its end, taking those files to be there still (a step finds out if one has gone). Every
-// number from there is looked at again, so a file that has come since is found.
+// including, SeqSearchedTo were found with files; where `shown` + 1 lies in that run the search
+// goes on from its end, taking those files to be there still (a step finds out if one has gone).
+// Every number from there is looked at again, so a file that has come since is found.
 std::optional<double> firstFreeNumberAfter(App& app, double shown)
 {
     double number = shown + 1;

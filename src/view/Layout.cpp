@@ -15,15 +15,34 @@ namespace {
 constexpr int kMinimumWidth = 640, kMinimumHeight = 300;
 constexpr int kDesignWidth = 730; // a window too narrow returns to the designed width, not to the minimum
 
-// Takes the placement over into the state: the visible size, in the picture's own pixels
-// (`scale` of them to a pixel of the window), and scroll position 0 along an axis without a bar.
-// The bars not needed are hidden.
+// The picture counts in its own pixels, `scale` of them to a pixel of the window. At a
+// fractional scale the picture may begin inside a screen pixel, and its pixels then begin with
+// the next one: one pixel of room goes to that.
+int alignmentLoss(double scale)
+{
+    return scale == 1.0 ? 0 : 1;
+}
+
+// The picture's own pixels that `side` pixels of the window show whole.
+float pixelsShownIn(int side, double scale)
+{
+    return float(std::max(int(std::floor(side * scale)) - alignmentLoss(scale), 0));
+}
+
+// The pixels of the window that show `pixels` of the picture's own whole.
+int roomFor(float pixels, double scale)
+{
+    return int(std::ceil((pixels + float(alignmentLoss(scale))) / scale));
+}
+
+// Takes the placement over into the state: the visible size, in the picture's own pixels, and
+// scroll position 0 along an axis without a bar. The bars not needed are hidden.
 void adoptPlacement(App& app, const Placement& at, double scale)
 {
     app.NeedHScroll = float(at.hasHorizontalBar());
     app.NeedVScroll = float(at.hasVerticalBar());
-    app.VisibleWidth = int16_t(std::min(app.ViewWidth, float(std::floor(at.picture.width() * scale))));
-    app.VisibleHeight = int16_t(std::min(app.ViewHeight, float(std::floor(at.picture.height() * scale))));
+    app.VisibleWidth = int16_t(std::min(app.ViewWidth, pixelsShownIn(at.picture.width(), scale)));
+    app.VisibleHeight = int16_t(std::min(app.ViewHeight, pixelsShownIn(at.picture.height(), scale)));
     app.PictureLeft = int16_t(at.picture.x());
     app.PictureTop = int16_t(at.picture.y());
     if (!at.hasHorizontalBar()) {
@@ -97,7 +116,7 @@ void WIN_SAIZU_SUB(App& app)
     // The view is placed by the room it takes on the window, which is less than its own pixels
     // where the screen's scale is fractional.
     const double scale = rt.SurfaceScale(app.PICTURE1);
-    const QSize viewOnWindow(int(std::ceil(app.ViewWidth / scale)), int(std::ceil(app.ViewHeight / scale)));
+    const QSize viewOnWindow(roomFor(app.ViewWidth, scale), roomFor(app.ViewHeight, scale));
     const Placement at
         = placePicture(viewOnWindow, QSize(app.PictureAreaWidth, app.PictureAreaHeight), app.ScrollBarSize);
     app.HScrollUnit = 1;

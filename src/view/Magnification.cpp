@@ -183,8 +183,8 @@ int entryOneStepFrom(const App& app, int step)
 {
     const int current = app.rt.GetCurSel(app.COMBO5);
     if (current < 0 || step == 0) return current;
-    const QSize shown = imageSizeInView(app, factorOf(app, current));
     const float factor = factorOf(app, current);
+    const QSize shown = imageSizeInView(app, factor);
     const std::vector<EntryScale> entries = entriesByScale(app);
     if (step < 0) {
         for (const EntryScale& larger : entries)
