@@ -79,6 +79,9 @@ private:
     void fit();
 
     QTreeView* m_view = nullptr;
+    // Kept apart: while the dialog is destroyed the viewport still sends events, when the view
+    // can no longer be asked for it.
+    QObject* m_viewport = nullptr;
     QTimer m_refit;
 };
 
@@ -101,14 +104,15 @@ DetailColumnsFit::DetailColumnsFit(QFileDialog& dialog)
     if (auto* files = qobject_cast<QFileSystemModel*>(model))
         connect(files, &QFileSystemModel::directoryLoaded, this, refit);
     connect(&dialog, &QFileDialog::directoryEntered, this, refit);
+    m_viewport = m_view->viewport();
     m_view->installEventFilter(this);
-    m_view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
 }
 
 bool DetailColumnsFit::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == m_view && event->type() == QEvent::Show)
-        || (watched == m_view->viewport() && event->type() == QEvent::Resize))
+        || (watched == m_viewport && event->type() == QEvent::Resize))
         m_refit.start();
     return false;
 }
