@@ -85,7 +85,18 @@ struct AppState
     QString ShownSeqPath;
     double SeqSearchedFrom = 0, SeqSearchedTo = 0;
     QString SeqSearchedPath;
-    QString PositionShownFor; // what the strip's position was last worked out for
+    // What the strip's position was last worked out from: the source, the place in the list,
+    // the file on show and what names a sequence's files.
+    struct PositionInputs
+    {
+        ::LoadMode loadMode = ::LoadMode::None;
+        int srcIndex = 0, srcCount = 0;
+        QString currentFilePath, loadPath, seqFixed, seqExt;
+        double seqNumber = 0;
+        int16_t seqDigits = 0;
+        int fill = 0;
+        bool operator==(const PositionInputs&) const = default;
+    } PositionShownFor;
     Bitmap SourceBitmap;
     Bitmap ViewBitmap;
     float ImageWidth = 0, ImageHeight = 0;

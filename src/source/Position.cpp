@@ -84,14 +84,12 @@ QString sequencePosition(App& app)
     return QStringLiteral("%1 番（最後の画像です）").arg(number);
 }
 
-// What the position depends on; it is worked out again only when this changes.
-QString positionInputs(const App& app)
+// What the position depends on; it is worked out again only when this changes. Read after every
+// event, so nothing is composed: the texts are shared, not copied.
+AppState::PositionInputs positionInputs(const App& app)
 {
-    return QStringLiteral("%1|%2|%3|%4|%5")
-        .arg(int(app.LoadMode))
-        .arg(app.SrcIndex)
-        .arg(app.SrcCount)
-        .arg(app.CurrentFilePath, sequenceFilePath(app, app.SeqNumber));
+    return { app.LoadMode, app.SrcIndex, app.SrcCount, app.CurrentFilePath, app.LoadPath, app.SeqFixed,
+        app.SeqExt, app.SeqNumber, app.SeqDigits, app.rt.GetCurSel(app.COMBO3) };
 }
 
 } // namespace
@@ -108,7 +106,7 @@ QString positionText(App& app)
 
 void showPosition(App& app)
 {
-    const QString inputs = positionInputs(app);
+    const AppState::PositionInputs inputs = positionInputs(app);
     if (inputs == app.PositionShownFor) return;
     app.PositionShownFor = inputs;
     app.rt.SetStripText(app.BUTTON12, positionText(app));
